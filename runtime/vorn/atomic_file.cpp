@@ -1,0 +1,149 @@
+#include "atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+
+namespace vorn {
+
+namespace {
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+bool Fail(std::string* why, const std::string& text) {
+    if (why) *why = text;
+    return false;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// A symbolic link is replaced through its target, so a linked settings file stays linked.
+std::string ResolveLink(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* real = realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string resolved = real;
+    std::free(real);
+    return resolved;
+}
+
+bool MakeDirectories(const std::string& dir, std::string* why) {
+    struct stat st {};
+    std::string::size_type pos = 0;
+    while (pos != std::string::npos) {
+        pos = dir.find('/', pos + 1);
+        std::string part = dir.substr(0, pos);
+        if (stat(part.c_str(), &st) == 0 || mkdir(part.c_str(), 0777) == 0 || errno == EEXIST)
+            continue;
+        return Fail(why, "cannot create the folder " + part + " (" + ErrnoText(errno) + ")");
+    }
+    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return Fail(why, dir + " is not a folder");
+    return true;
+}
+
+// O_EXCL with a name no other writer uses: the process id and a counter, retried on a clash.
+int CreateTemporary(const std::string& path, std::string* tempPath, std::string* why) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *tempPath = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+        int fd = open(tempPath->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) return fd;
+        if (errno != EEXIST) break;
+    }
+    Fail(why, "cannot create a temporary file beside it (" + ErrnoText(errno) + ")");
+    return -1;
+}
+
+bool WriteAll(int fd, const std::string& data, std::string* why) {
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return Fail(why, "writing failed (" + ErrnoText(n < 0 ? errno : EIO) + ")");
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Writes, flushes and closes the temporary file; the new file keeps the old one's permissions.
+bool FillTemporary(int fd, const std::string& target, const std::string& data, std::string* why) {
+    struct stat old {};
+    bool ok = WriteAll(fd, data, why);
+    if (ok && stat(target.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+    if (ok && fsync(fd) != 0) ok = Fail(why, "flushing failed (" + ErrnoText(errno) + ")");
+    if (close(fd) != 0 && ok) ok = Fail(why, "closing failed (" + ErrnoText(errno) + ")");
+    return ok;
+}
+
+// Some file systems cannot flush a folder; they say EINVAL and the rename stands anyway.
+bool SyncDirectory(const std::string& dir, std::string* why) {
+    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Fail(why, "cannot open its folder to flush it (" + ErrnoText(errno) + ")");
+    bool ok = fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
+    int error = errno;
+    close(fd);
+    if (!ok) return Fail(why, "flushing its folder failed (" + ErrnoText(error) + ")");
+    return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, const std::string& data, std::string* why) {
+    std::string reason;
+    if (path.empty() || path.back() == '/') {
+        reason = "the path names no file";
+    } else {
+        std::string target = ResolveLink(path);
+        std::string dir = DirectoryOf(target);
+        std::string temp;
+        int fd = -1;
+        if (MakeDirectories(dir, &reason)) fd = CreateTemporary(target, &temp, &reason);
+        if (fd >= 0) {
+            bool ok = FillTemporary(fd, target, data, &reason);
+            if (ok && rename(temp.c_str(), target.c_str()) != 0)
+                ok = Fail(&reason, "replacing it failed (" + ErrnoText(errno) + ")");
+            if (!ok) unlink(temp.c_str());
+            if (ok && SyncDirectory(dir, &reason)) return true;
+        }
+    }
+    return Fail(why, "Cannot write " + path + ": " + reason);
+}
+
+bool ReadWholeFile(const std::string& path, std::string* data, std::string* why) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return Fail(why, "Cannot read " + path + ": " + ErrnoText(errno));
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int error = errno;
+            close(fd);
+            return Fail(why, "Cannot read " + path + ": " + ErrnoText(error));
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    if (data) *data = std::move(text);
+    return true;
+}
+
+}  // namespace vorn

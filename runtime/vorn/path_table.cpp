@@ -1,0 +1,83 @@
+#include "path_table.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "vorn/os.h"
+
+namespace vorn {
+
+namespace {
+
+std::string EnvText(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string WithSlash(std::string path) {
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+std::string HomeDir() {
+    std::string home = EnvText("HOME");
+    if (home.empty()) {
+        const passwd* user = getpwuid(getuid());
+        if (user && user->pw_dir) home = user->pw_dir;
+    }
+    return home;
+}
+
+bool IsKnownKind(int kind) {
+    return kind == kVnPathBase || kind == kVnPathResource || kind == kVnPathMacro;
+}
+
+}  // namespace
+
+std::string PathTable::ExecutableDir() {
+    std::vector<char> buffer(256);
+    for (;;) {
+        ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0) return "./";
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            std::string exe(buffer.data(), static_cast<std::size_t>(n));
+            return exe.substr(0, exe.rfind('/') + 1);
+        }
+        buffer.resize(buffer.size() * 2);  // the link may have been cut short
+    }
+}
+
+void PathTable::Init(const std::string& executableDir) {
+    mExeDir = WithSlash(executableDir.empty() ? "." : executableDir);
+    for (int kind = 0; kind < 5; ++kind) mPaths[kind] = IsKnownKind(kind) ? Default(kind) : "";
+}
+
+const char* PathTable::Get(int kind) const {
+    return IsKnownKind(kind) ? mPaths[kind].c_str() : nullptr;
+}
+
+bool PathTable::Set(int kind, const char* path, std::string* why) {
+    if (!IsKnownKind(kind)) {
+        if (why) *why = "Unknown path kind " + std::to_string(kind);
+        return false;
+    }
+    mPaths[kind] = (path && *path) ? WithSlash(path) : Default(kind);
+    return true;
+}
+
+std::string PathTable::Default(int kind) const {
+    const char* overrides[5] = {"VORN_BASEDIR", "VORN_RESDIR", nullptr, nullptr, "VORN_MACRODIR"};
+    std::string given = EnvText(overrides[kind]);
+    if (!given.empty()) return WithSlash(given);
+    if (kind == kVnPathResource) return mExeDir + "res/";
+    if (kind == kVnPathMacro) return mExeDir + "macros/";
+    // XDG says a relative value is invalid and must be ignored.
+    std::string data = EnvText("XDG_DATA_HOME");
+    if (!data.empty() && data[0] == '/') return WithSlash(data) + "mosswick/";
+    return WithSlash(HomeDir()) + ".local/share/mosswick/";
+}
+
+}  // namespace vorn

@@ -1,0 +1,223 @@
+#include "member_convert.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "../runtime.h"
+#include "python_side.h"
+#include "py_ref.h"
+
+namespace vorn {
+
+namespace {
+
+PyObject* gVornError = nullptr;
+
+PyObject* TextOrNone(const char* text) {
+    if (!text) Py_RETURN_NONE;
+    return PyUnicode_DecodeUTF8(text, static_cast<Py_ssize_t>(std::strlen(text)), "replace");
+}
+
+PyObject* MemberError(PyObject* type, const VnMemberDescriptor* m, const char* what) {
+    PyErr_Format(type, "member '%s' %s", m->name, what);
+    return nullptr;
+}
+
+// A text as UTF-8 without embedded NULs, which runtime texts cannot carry.
+const char* PlainText(const VnMemberDescriptor* m, PyObject* value, Py_ssize_t* length) {
+    if (!PyUnicode_Check(value)) {
+        PyErr_Format(PyExc_TypeError, "member '%s' takes a str, not %s", m->name,
+                     Py_TYPE(value)->tp_name);
+        return nullptr;
+    }
+    const char* text = PyUnicode_AsUTF8AndSize(value, length);
+    if (text && std::strlen(text) != static_cast<size_t>(*length)) {
+        PyErr_Format(PyExc_ValueError, "member '%s' cannot hold a NUL character", m->name);
+        return nullptr;
+    }
+    return text;
+}
+
+bool SetLong(const VnMemberDescriptor* m, void* storage, PyObject* value) {
+    if (!PyLong_Check(value)) {
+        MemberError(PyExc_TypeError, m, "takes an int");
+        return false;
+    }
+    long long v = PyLong_AsLongLong(value);
+    if (v == -1 && PyErr_Occurred()) return false;
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) {
+        MemberError(PyExc_OverflowError, m, "holds a 32-bit int");
+        return false;
+    }
+    *static_cast<int32_t*>(storage) = static_cast<int32_t>(v);
+    return true;
+}
+
+bool ReadDouble(const VnMemberDescriptor* m, PyObject* value, double* out) {
+    if (!PyFloat_Check(value) && !PyLong_Check(value)) {
+        MemberError(PyExc_TypeError, m, "takes a float");
+        return false;
+    }
+    *out = PyFloat_AsDouble(value);
+    return !(*out == -1.0 && PyErr_Occurred());
+}
+
+bool SetObjectRef(const VnMemberDescriptor* m, void* storage, PyObject* value) {
+    IRoot* object = nullptr;
+    if (value != Py_None) {
+        object = ThePythonSide().Unwrap(value);
+        if (!object) {
+            MemberError(PyExc_TypeError, m, "takes a vorn.Object or None");
+            return false;
+        }
+        if (m->iid) {
+            void* iface = nullptr;
+            if (!object->QueryInterface(*m->iid, &iface, 1)) {
+                PyErr_Format(PyExc_TypeError, "member '%s' takes objects with interface %.30s",
+                             m->name, m->iid->name);
+                return false;
+            }
+            static_cast<IRoot*>(iface)->Release();
+        }
+        object->AddRef();
+    }
+    IRoot*& slot = *static_cast<IRoot**>(storage);
+    IRoot* old = slot;
+    slot = object;
+    if (old) old->Release();
+    return true;
+}
+
+bool SetRuntimeText(const VnMemberDescriptor* m, void* storage, PyObject* value) {
+    char* copy = nullptr;
+    if (value != Py_None) {
+        Py_ssize_t length = 0;
+        const char* text = PlainText(m, value, &length);
+        if (!text) return false;
+        copy = TheRuntime().Heap().Dup(text, static_cast<size_t>(length));
+        if (!copy) {
+            PyErr_NoMemory();
+            return false;
+        }
+    }
+    char*& slot = *static_cast<char**>(storage);
+    TheRuntime().Heap().Free(slot);
+    slot = copy;
+    return true;
+}
+
+bool SetInlineText(const VnMemberDescriptor* m, void* storage, PyObject* value) {
+    Py_ssize_t length = 0;
+    const char* text = PlainText(m, value, &length);
+    if (!text) return false;
+    if (m->size <= 0 || length > m->size - 1) {
+        PyErr_Format(PyExc_ValueError, "member '%s' holds at most %d bytes of text", m->name,
+                     m->size > 0 ? m->size - 1 : 0);
+        return false;
+    }
+    std::memcpy(storage, text, static_cast<size_t>(length));
+    static_cast<char*>(storage)[length] = 0;
+    return true;
+}
+
+}  // namespace
+
+PyObject* MemberToPython(const VnMemberDescriptor* m, void* storage) {
+    switch (m->type) {
+    case kVnLong: return PyLong_FromLong(*static_cast<int32_t*>(storage));
+    case kVnFloat: return PyFloat_FromDouble(*static_cast<float*>(storage));
+    case kVnDouble: return PyFloat_FromDouble(*static_cast<double*>(storage));
+    case kVnBool: return PyBool_FromLong(*static_cast<unsigned char*>(storage) != 0);
+    case kVnObject: return ThePythonSide().Wrap(static_cast<IRoot*>(storage));
+    case kVnObjectRef: return ThePythonSide().Wrap(*static_cast<IRoot**>(storage));
+    case kVnString: return TextOrNone(static_cast<char*>(storage));
+    case kVnVornString:
+    case kVnROTReference: return TextOrNone(*static_cast<char**>(storage));
+    case kVnTime: return PyLong_FromLongLong(*static_cast<int64_t*>(storage));
+    case kVnPython: return Py_NewRef(static_cast<PyObject*>(storage));
+    case kVnPythonRef: {
+        PyObject* o = *static_cast<PyObject**>(storage);
+        return Py_NewRef(o ? o : Py_None);
+    }
+    default: return MemberError(PyExc_TypeError, m, "has a type code Python cannot read");
+    }
+}
+
+bool PythonToMember(const VnMemberDescriptor* m, void* storage, PyObject* value) {
+    switch (m->type) {
+    case kVnLong: return SetLong(m, storage, value);
+    case kVnFloat: {
+        double v = 0;
+        if (!ReadDouble(m, value, &v)) return false;
+        if (std::isfinite(v) && std::fabs(v) > std::numeric_limits<float>::max()) {
+            MemberError(PyExc_OverflowError, m, "holds a 32-bit float");
+            return false;
+        }
+        *static_cast<float*>(storage) = static_cast<float>(v);
+        return true;
+    }
+    case kVnDouble: return ReadDouble(m, value, static_cast<double*>(storage));
+    case kVnBool:
+        if (!PyBool_Check(value) && !PyLong_Check(value)) {
+            MemberError(PyExc_TypeError, m, "takes a bool");
+            return false;
+        } else {
+            int truth = PyObject_IsTrue(value);
+            if (truth < 0) return false;
+            *static_cast<unsigned char*>(storage) = static_cast<unsigned char>(truth);
+            return true;
+        }
+    case kVnObjectRef: return SetObjectRef(m, storage, value);
+    case kVnString: return SetInlineText(m, storage, value);
+    case kVnVornString:
+    case kVnROTReference: return SetRuntimeText(m, storage, value);
+    case kVnTime:
+        if (!PyLong_Check(value)) {
+            MemberError(PyExc_TypeError, m, "takes an int of 100 ns ticks");
+            return false;
+        } else {
+            long long v = PyLong_AsLongLong(value);
+            if (v == -1 && PyErr_Occurred()) return false;
+            *static_cast<int64_t*>(storage) = v;
+            return true;
+        }
+    case kVnPythonRef: {
+        PyObject*& slot = *static_cast<PyObject**>(storage);
+        PyObject* old = slot;
+        slot = value == Py_None ? nullptr : Py_NewRef(value);
+        Py_XDECREF(old);
+        return true;
+    }
+    case kVnObject:
+    case kVnPython:
+        MemberError(PyExc_TypeError, m, "is embedded in its owner and cannot be replaced");
+        return false;
+    default: MemberError(PyExc_TypeError, m, "has a type code Python cannot write"); return false;
+    }
+}
+
+PyObject* VornErrorType() { return gVornError; }
+
+bool InitVornErrorType() {
+    if (!gVornError) gVornError = PyErr_NewException("vorn.error", PyExc_RuntimeError, nullptr);
+    return gVornError != nullptr;
+}
+
+void ClearVornErrorType() { Py_CLEAR(gVornError); }
+
+PyObject* RaisePendingError(const char* fallback) {
+    Runtime& rt = TheRuntime();
+    std::string text = rt.Errors().Text();
+    int code = rt.Errors().Code();
+    if (text.empty()) text = fallback ? fallback : "the runtime call failed";
+    rt.Errors().Clear();
+    PyRef error = PyRef::Steal(PyObject_CallFunction(gVornError, "s", text.c_str()));
+    if (!error) return nullptr;
+    PyRef number = PyRef::Steal(PyLong_FromLong(code));
+    PyObject_SetAttrString(error.get(), "code", number.get());
+    PyErr_SetObject(gVornError, error.get());
+    return nullptr;
+}
+
+}  // namespace vorn

@@ -1,0 +1,179 @@
+#include "python_side.h"
+
+#include "../path_table.h"
+#include "../runtime.h"
+#include "member_convert.h"
+#include "module.h"
+#include "py_ref.h"
+#include "vorn/ref.h"
+#include "wrapper.h"
+
+IPyOS* PyOS = &vorn::ThePythonSide();
+
+namespace vorn {
+
+namespace {
+
+std::string StatusText(const PyStatus& status) {
+    std::string text = status.err_msg ? status.err_msg : "unknown failure";
+    if (status.func) text = std::string(status.func) + ": " + text;
+    if (PyStatus_IsExit(status)) text = "the interpreter exited with " + std::to_string(status.exitcode);
+    return text;
+}
+
+bool InsertPath(const std::string& folder, Py_ssize_t position) {
+    PyObject* path = PySys_GetObject("path");  // borrowed
+    PyRef entry = PyRef::Steal(PyUnicode_FromString(folder.c_str()));
+    return path && entry && PyList_Insert(path, position, entry.get()) == 0;
+}
+
+void RemovePath(const std::string& folder) {
+    PyObject* path = PySys_GetObject("path");
+    PyRef entry = PyRef::Steal(PyUnicode_FromString(folder.c_str()));
+    if (!path || !entry) return;
+    Py_ssize_t at = PySequence_Index(path, entry.get());
+    if (at >= 0) PySequence_DelItem(path, at);
+    PyErr_Clear();
+}
+
+}  // namespace
+
+PythonSide& ThePythonSide() { return TheRuntime().Python(); }
+
+bool PythonSide::Start(std::string* why) {
+    if (mRunning) return true;
+    if (Py_IsInitialized()) {
+        *why = "Another interpreter already runs in this process";
+        return false;
+    }
+    if (PyImport_AppendInittab("vorn", InitVornModule) < 0) {
+        *why = "Cannot register the module vorn";
+        return false;
+    }
+    PyConfig config;
+    PyConfig_InitPythonConfig(&config);
+    config.install_signal_handlers = 0;  // the embedding program owns the signals
+    config.parse_argv = 0;
+    // Debian's interpreter, so its own library is found, whatever python3 comes first on PATH
+    PyStatus status = PyConfig_SetBytesString(&config, &config.program_name, "/usr/bin/python3");
+    if (!PyStatus_Exception(status)) status = Py_InitializeFromConfig(&config);
+    PyConfig_Clear(&config);
+    if (PyStatus_Exception(status)) {
+        *why = "Cannot start the Python interpreter: " + StatusText(status);
+        return false;
+    }
+    mRunning = true;
+    if (!InitVornErrorType() || !InitWrapperType() || !mStreams.Init() ||
+        !mTasklets.Init(why)) {
+        if (why->empty()) *why = "Cannot set up the runtime's Python types";
+        Stop();
+        return false;
+    }
+    InsertPath(PathTable::ExecutableDir() + "python", 0);
+    ResourceDirChanged(TheRuntime().Paths().Get(kVnPathResource));
+    PyRef module = PyRef::Steal(PyImport_ImportModule("vorn"));
+    if (!module) {
+        *why = "Cannot import the module vorn";
+        PyErr_Clear();
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+void PythonSide::Stop() {
+    if (!mRunning) return;
+    mTasklets.EndAll();
+    mStreams.Clear();
+    for (auto& entry : mAttributes) Py_DECREF(entry.second);
+    mAttributes.clear();
+    ClearVornErrorType();
+    ClearWrapperType();
+    Py_FinalizeEx();
+    mWrappers.clear();
+    mRunning = false;
+}
+
+void PythonSide::ResourceDirChanged(const std::string& resourceDir) {
+    if (!mRunning) return;
+    if (!mScriptsPath.empty()) RemovePath(mScriptsPath);
+    mScriptsPath = resourceDir + "scripts";
+    InsertPath(mScriptsPath, 0);
+}
+
+PyObject* PythonSide::Wrap(IRoot* object, int) {
+    if (!mRunning) return nullptr;
+    if (!object) Py_RETURN_NONE;
+    IRoot* identity = object;
+    VnRef<IRoot> root = VnQuery<IRoot>(object);
+    if (root) identity = root.get();
+    auto known = mWrappers.find(identity);
+    if (known != mWrappers.end()) return Py_NewRef(known->second);
+    PyObject* wrapper = NewWrapper(identity);
+    if (wrapper) mWrappers[identity] = wrapper;
+    return wrapper;
+}
+
+IRoot* PythonSide::Unwrap(PyObject* object) { return mRunning ? WrappedObject(object) : nullptr; }
+
+PyTypeObject* PythonSide::WrapperType() { return mRunning ? WrapperTypeObject() : nullptr; }
+
+PyObject* PythonSide::Split(IRoot* object, int) {
+    if (!mRunning || !object) return nullptr;
+    VnRef<IRoot> root = VnQuery<IRoot>(object);
+    return SplitNames(root ? root.get() : object);
+}
+
+void PythonSide::Forget(PyObject* wrapper, IRoot* identity) {
+    auto known = mWrappers.find(identity);
+    if (known != mWrappers.end() && known->second == wrapper) mWrappers.erase(known);
+}
+
+PyObject* PythonSide::AttributesOf(IRoot* identity, bool create) {
+    auto known = mAttributes.find(identity);
+    if (known != mAttributes.end()) return known->second;
+    if (!create) return nullptr;
+    PyObject* attrs = PyDict_New();
+    if (attrs) mAttributes[identity] = attrs;
+    return attrs;
+}
+
+void PythonSide::ObjectDestroyed(IRoot* identity) {
+    if (!mRunning) return;
+    auto known = mAttributes.find(identity);
+    if (known == mAttributes.end()) return;
+    PyObject* attrs = known->second;
+    mAttributes.erase(known);
+    Py_DECREF(attrs);
+}
+
+bool PythonSide::SetEventSink(IRoot* sink) {
+    if (!mRunning) return false;
+    return mStreams.SetSink(sink);
+}
+
+VnTasklet PythonSide::CurrentTasklet() { return mRunning ? mTasklets.Current() : nullptr; }
+
+PyObject* PythonSide::BlockTasklet(VnTasklet tasklet) {
+    if (!mRunning) return nullptr;
+    if (!tasklet && !mTasklets.Current()) {
+        TheRuntime().Fail("The main tasklet cannot block");
+        PyErr_SetString(VornErrorType(), "The main tasklet cannot block");
+        return nullptr;
+    }
+    return mTasklets.Block(tasklet);
+}
+
+bool PythonSide::ResumeTasklet(VnTasklet tasklet, PyObject* value) {
+    if (!mRunning) return false;
+    if (mTasklets.Resume(tasklet, value)) return true;
+    PyErr_Clear();
+    TheRuntime().Fail("ResumeTasklet: the tasklet is not blocked");
+    return false;
+}
+
+void PythonSide::ReportError(int) {
+    if (mRunning) PrintPythonError();
+}
+
+}  // namespace vorn

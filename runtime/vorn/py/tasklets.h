@@ -1,0 +1,53 @@
+#pragma once
+
+#include <Python.h>
+
+#include <set>
+#include <string>
+
+#include "vorn/pyos.h"
+
+namespace vorn {
+
+// Tasklets are greenlets. Starting or resuming a tasklet makes the caller its parent, so
+// when the tasklet blocks or ends, control comes back to exactly that caller. The runtime keeps
+// every started, unfinished tasklet alive until it ends.
+class Tasklets {
+public:
+    bool Init(std::string* why);
+
+    PyObject* CallMain(PyObject* function, PyObject* args, PyObject* kwds);
+    PyObject* New(PyObject* function);
+    int Call(PyObject* tasklet, PyObject* args, PyObject* kwds);
+    VnTasklet Current();
+    PyObject* Block(VnTasklet tasklet);
+    bool Resume(VnTasklet tasklet, PyObject* value);
+    bool IsTasklet(PyObject* object) const;
+
+    int LiveCount() const { return static_cast<int>(mLive.size()); }
+    int BlockedCount() const { return static_cast<int>(mBlocked.size()); }
+    // Uncaught errors of tasklets and scripts since the start.
+    int Failures() const { return mFailures; }
+    void NoteFailure() { ++mFailures; }
+
+    // Ends every unfinished tasklet by raising GreenletExit in it; nothing resumes afterwards.
+    void EndAll();
+
+private:
+    // Switches to `tasklet` as a child of the current greenlet; answers what came back.
+    PyObject* SwitchInto(PyObject* tasklet, PyObject* args, PyObject* kwds);
+    void Forget(PyObject* tasklet);
+    void ForgetIfFinished(PyObject* tasklet);
+
+    bool mReady = false;
+    bool mEnding = false;
+    int mFailures = 0;
+    std::set<PyObject*> mLive;     // one reference each
+    std::set<PyObject*> mBlocked;  // a subset of mLive
+};
+
+// Prints the pending Python error through sys.stderr. Unlike PyErr_Print, a SystemExit never
+// ends the process: the embedding program decides when to end.
+void PrintPythonError();
+
+}  // namespace vorn

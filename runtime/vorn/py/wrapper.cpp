@@ -1,0 +1,435 @@
+#include "wrapper.h"
+
+#include <structmember.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../class_registry.h"
+#include "../runtime.h"
+#include "member_convert.h"
+#include "py_ref.h"
+#include "python_side.h"
+#include "vorn/members.h"
+#include "vorn/ref.h"
+#include "vorn/rot.h"
+
+namespace vorn {
+
+namespace {
+
+struct WrapperObject {
+    PyObject_HEAD
+    IRoot* object;  // the identity; one reference unless the object is static
+    PyObject* weakrefs;
+};
+
+PyTypeObject* gWrapperType = nullptr;  // a heap type, made when the interpreter starts
+
+IRoot* Object(PyObject* self) { return reinterpret_cast<WrapperObject*>(self)->object; }
+
+std::string ClassText(IRoot* object) {
+    const VnTypeInfo* t = object->GetTypeInfo();
+    return (t && t->clsid) ? ClassIdText(*t->clsid) : std::string("(unknown class)");
+}
+
+const VnMethodDef* FindMethod(IRoot* object, const char* name) {
+    for (const VnTypeInfo* t = object->GetTypeInfo(); t; t = t->base) {
+        for (const VnMethodDef* m = t->methods; m && m->name; ++m)
+            if (std::strcmp(m->name, name) == 0) return m;
+    }
+    return nullptr;
+}
+
+struct MemberHit {
+    const VnMemberDescriptor* member = nullptr;
+    void* storage = nullptr;
+};
+
+MemberHit FindMemberOf(IRoot* object, const char* name) {
+    MemberHit hit;
+    intptr_t adjustment = 0;
+    hit.member = TheRuntime().FindMember(name, object->GetTypeInfo(), &adjustment);
+    if (hit.member) hit.storage = VnMemberStorage(object, hit.member, adjustment);
+    return hit;
+}
+
+VnRef<IList> ListOf(IRoot* object) { return VnQuery<IList>(object); }
+
+// Tells the owner about a changed member when the member's flags ask for it.
+bool NotifyOwner(IRoot* object, const VnMemberDescriptor* member, void* storage) {
+    if (!(member->editflags & kVnEditNotify)) return true;
+    VnRef<INotify> notify = VnQuery<INotify>(object);
+    if (!notify || notify->MemberChanged(storage)) return true;
+    RaisePendingError("the owner refused the change");
+    return false;
+}
+
+PyObject* NotAList(IRoot* object) {
+    return PyErr_Format(PyExc_TypeError, "an object of class %s is not a list",
+                        ClassText(object).c_str());
+}
+
+// --- list protocol -------------------------------------------------------------------------
+
+Py_ssize_t ListLength(PyObject* self) {
+    VnRef<IList> list = ListOf(Object(self));
+    if (!list) {
+        NotAList(Object(self));
+        return -1;
+    }
+    return list->GetCount();
+}
+
+PyObject* ListItem(PyObject* self, Py_ssize_t i) {
+    VnRef<IList> list = ListOf(Object(self));
+    if (!list) return NotAList(Object(self));
+    if (i < 0 || i >= list->GetCount()) {
+        PyErr_SetString(PyExc_IndexError, "list index out of range");
+        return nullptr;
+    }
+    return ThePythonSide().Wrap(list->GetItem(static_cast<int>(i)));
+}
+
+int ListAssignItem(PyObject* self, Py_ssize_t i, PyObject* value) {
+    VnRef<IList> list = ListOf(Object(self));
+    if (!list) {
+        NotAList(Object(self));
+        return -1;
+    }
+    if (i < 0 || i >= list->GetCount()) {
+        PyErr_SetString(PyExc_IndexError, "list assignment index out of range");
+        return -1;
+    }
+    IRoot* item = nullptr;
+    if (value) {
+        item = ThePythonSide().Unwrap(value);
+        if (!item) {
+            PyErr_SetString(PyExc_TypeError, "list items are vorn.Object instances");
+            return -1;
+        }
+        // add first, so a refused item leaves the list as it was
+        if (!list->AddItem(static_cast<int>(i) + 1, item)) {
+            RaisePendingError("the list refused the item");
+            return -1;
+        }
+    }
+    list->RemoveItem(static_cast<int>(i));
+    return 0;
+}
+
+int ListContains(PyObject* self, PyObject* value) {
+    VnRef<IList> list = ListOf(Object(self));
+    if (!list) {
+        NotAList(Object(self));
+        return -1;
+    }
+    IRoot* wanted = ThePythonSide().Unwrap(value);
+    if (!wanted) return 0;
+    VnRef<IRoot> id = VnQuery<IRoot>(wanted);
+    for (int i = 0, n = list->GetCount(); i < n; ++i) {
+        VnRef<IRoot> item = VnQuery<IRoot>(list->GetItem(i));
+        if (item.get() == id.get()) return 1;
+    }
+    return 0;
+}
+
+int IndexOf(IList* list, IRoot* wanted) {
+    VnRef<IRoot> id = VnQuery<IRoot>(wanted);
+    for (int i = 0, n = list->GetCount(); i < n; ++i) {
+        VnRef<IRoot> item = VnQuery<IRoot>(list->GetItem(i));
+        if (item.get() == id.get()) return i;
+    }
+    return -1;
+}
+
+PyObject* AddTo(PyObject* self, int position, PyObject* value) {
+    VnRef<IList> list = ListOf(Object(self));
+    if (!list) return NotAList(Object(self));
+    IRoot* item = nullptr;
+    if (value && value != Py_None) {
+        item = ThePythonSide().Unwrap(value);
+        if (!item) return PyErr_Format(PyExc_TypeError, "list items are vorn.Object instances");
+    }
+    if (!list->AddItem(position, item)) return RaisePendingError("the list refused the item");
+    Py_RETURN_NONE;
+}
+
+PyObject* ListAppend(PyObject* self, PyObject* args) {
+    PyObject* value = nullptr;
+    if (!PyArg_ParseTuple(args, "|O:append", &value)) return nullptr;
+    return AddTo(self, -1, value);
+}
+
+PyObject* ListInsert(PyObject* self, PyObject* args) {
+    Py_ssize_t position = 0;
+    PyObject* value = nullptr;
+    if (!PyArg_ParseTuple(args, "nO:insert", &position, &value)) return nullptr;
+    Py_ssize_t n = ListLength(self);
+    if (n < 0) return nullptr;
+    if (position < 0) position = std::max<Py_ssize_t>(0, position + n);
+    return AddTo(self, static_cast<int>(std::min(position, n)), value);
+}
+
+PyObject* ListRemove(PyObject* self, PyObject* value) {
+    VnRef<IList> list = ListOf(Object(self));
+    if (!list) return NotAList(Object(self));
+    IRoot* item = ThePythonSide().Unwrap(value);
+    int at = item ? IndexOf(list.get(), item) : -1;
+    if (at < 0) return PyErr_Format(PyExc_ValueError, "the object is not in the list");
+    list->RemoveItem(at);
+    if (TheRuntime().Errors().Has(0)) return RaisePendingError(nullptr);
+    Py_RETURN_NONE;
+}
+
+PyObject* ListClear(PyObject* self, PyObject*) {
+    VnRef<IList> list = ListOf(Object(self));
+    if (!list) return NotAList(Object(self));
+    list->RemoveItem(-1);
+    Py_RETURN_NONE;
+}
+
+PyObject* ListMove(PyObject* self, PyObject* args) {
+    int from = 0, to = 0;
+    if (!PyArg_ParseTuple(args, "ii:move", &from, &to)) return nullptr;
+    VnRef<IList> list = ListOf(Object(self));
+    if (!list) return NotAList(Object(self));
+    TheRuntime().Errors().Clear();
+    list->MoveItem(from, to);
+    if (TheRuntime().Errors().Has(0)) return RaisePendingError(nullptr);
+    Py_RETURN_NONE;
+}
+
+PyMethodDef kListMethods[] = {
+    {"append", ListAppend, METH_VARARGS,
+     "append([item]): adds the item at the end; without one the list makes a new item."},
+    {"insert", ListInsert, METH_VARARGS, "insert(index, item): adds the item before index."},
+    {"remove", ListRemove, METH_O, "remove(item): takes the item out of the list."},
+    {"clear", ListClear, METH_NOARGS, "clear(): removes every item."},
+    {"move", ListMove, METH_VARARGS, "move(from, to): moves one item."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+const PyMethodDef* FindListMethod(const char* name) {
+    for (const PyMethodDef* m = kListMethods; m->ml_name; ++m)
+        if (std::strcmp(m->ml_name, name) == 0) return m;
+    return nullptr;
+}
+
+// --- attributes -------------------------------------------------------------------------------
+
+PyObject* GetAttr(PyObject* self, PyObject* nameObject) {
+    const char* name = PyUnicode_AsUTF8(nameObject);
+    if (!name) return nullptr;
+    IRoot* object = Object(self);
+    if (std::strncmp(name, "__", 2) != 0) {
+        MemberHit hit = FindMemberOf(object, name);
+        if (hit.member) return MemberToPython(hit.member, hit.storage);
+        if (const VnMethodDef* m = FindMethod(object, name))
+            return PyCFunction_NewEx(
+                reinterpret_cast<PyMethodDef*>(const_cast<VnMethodDef*>(m)), self, nullptr);
+        if (const PyMethodDef* lm = FindListMethod(name); lm && ListOf(object))
+            return PyCFunction_NewEx(const_cast<PyMethodDef*>(lm), self, nullptr);
+        if (PyObject* attrs = ThePythonSide().AttributesOf(object, false)) {
+            if (PyObject* v = PyDict_GetItemWithError(attrs, nameObject)) return Py_NewRef(v);
+            if (PyErr_Occurred()) return nullptr;
+        }
+    }
+    return PyObject_GenericGetAttr(self, nameObject);
+}
+
+int SetAttr(PyObject* self, PyObject* nameObject, PyObject* value) {
+    const char* name = PyUnicode_AsUTF8(nameObject);
+    if (!name) return -1;
+    IRoot* object = Object(self);
+    MemberHit hit = FindMemberOf(object, name);
+    if (hit.member) {
+        if (!value) {
+            PyErr_Format(PyExc_AttributeError, "member '%s' cannot be deleted", name);
+            return -1;
+        }
+        if (!(hit.member->editflags & kVnEditable)) {
+            PyErr_Format(PyExc_AttributeError, "member '%s' of %s is read-only", name,
+                         ClassText(object).c_str());
+            return -1;
+        }
+        if (!PythonToMember(hit.member, hit.storage, value)) return -1;
+        return NotifyOwner(object, hit.member, hit.storage) ? 0 : -1;
+    }
+    if (FindMethod(object, name)) {
+        PyErr_Format(PyExc_AttributeError, "method '%s' cannot be replaced", name);
+        return -1;
+    }
+    if (std::strncmp(name, "__", 2) == 0) return PyObject_GenericSetAttr(self, nameObject, value);
+    PyObject* attrs = ThePythonSide().AttributesOf(object, value != nullptr);
+    if (!value) {
+        if (!attrs || PyDict_DelItem(attrs, nameObject) < 0) {
+            PyErr_Clear();
+            PyErr_Format(PyExc_AttributeError, "%s has no attribute '%s'",
+                         ClassText(object).c_str(), name);
+            return -1;
+        }
+        return 0;
+    }
+    return attrs ? PyDict_SetItem(attrs, nameObject, value) : -1;
+}
+
+// --- names ------------------------------------------------------------------------------------
+
+void AddMemberNames(IRoot* object, std::vector<std::string>* names) {
+    VnForEachMember(object, [&](const VnMemberDescriptor* d, void*, const VnTypeInfo*) {
+        names->push_back(d->name);
+        return true;
+    });
+}
+
+void AddMethodNames(IRoot* object, std::vector<std::string>* names) {
+    for (const VnTypeInfo* t = object->GetTypeInfo(); t; t = t->base)
+        for (const VnMethodDef* m = t->methods; m && m->name; ++m) names->push_back(m->name);
+    if (ListOf(object))
+        for (const PyMethodDef* m = kListMethods; m->ml_name; ++m) names->push_back(m->ml_name);
+}
+
+PyObject* NameList(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    PyRef list = PyRef::Steal(PyList_New(0));
+    if (!list) return nullptr;
+    for (const std::string& n : names) {
+        PyRef s = PyRef::Steal(PyUnicode_FromString(n.c_str()));
+        if (!s || PyList_Append(list.get(), s.get()) < 0) return nullptr;
+    }
+    return list.release();
+}
+
+void AddAttributeNames(IRoot* object, std::vector<std::string>* names) {
+    PyObject* attrs = ThePythonSide().AttributesOf(object, false);
+    if (!attrs) return;
+    PyObject *key, *value;
+    Py_ssize_t pos = 0;
+    while (PyDict_Next(attrs, &pos, &key, &value))
+        if (const char* k = PyUnicode_Check(key) ? PyUnicode_AsUTF8(key) : nullptr)
+            names->push_back(k);
+    PyErr_Clear();
+}
+
+PyObject* WrapperDir(PyObject* self, PyObject*) {
+    std::vector<std::string> names;
+    AddMemberNames(Object(self), &names);
+    AddMethodNames(Object(self), &names);
+    AddAttributeNames(Object(self), &names);
+    names.push_back("__class__");
+    names.push_back("__doc__");
+    return NameList(std::move(names));
+}
+
+PyMethodDef kWrapperMethods[] = {
+    {"__dir__", WrapperDir, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+// --- object protocol --------------------------------------------------------------------------
+
+PyObject* Repr(PyObject* self) {
+    IRoot* object = Object(self);
+    std::string text = "<vorn.Object " + ClassText(object);
+    if (VnROT) {
+        if (const VnROTEntry* e = VnROT->EntryOf(object)) {
+            text += std::string(" ") + e->scheme + "/" + e->name;
+            if (e->ext && *e->ext) text += std::string(".") + e->ext;
+        }
+    }
+    MemberHit name = FindMemberOf(object, "name");
+    if (name.member && (name.member->type == kVnVornString || name.member->type == kVnString)) {
+        const char* n = name.member->type == kVnString ? static_cast<char*>(name.storage)
+                                                      : *static_cast<char**>(name.storage);
+        if (n && *n) text += std::string(" \"") + n + "\"";
+    }
+    text += ">";
+    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+}
+
+int Bool(PyObject* self) {
+    VnRef<IList> list = ListOf(Object(self));
+    return list ? list->GetCount() > 0 : 1;
+}
+
+void Dealloc(PyObject* self) {
+    auto* w = reinterpret_cast<WrapperObject*>(self);
+    PyTypeObject* type = Py_TYPE(self);
+    if (w->weakrefs) PyObject_ClearWeakRefs(self);
+    IRoot* object = w->object;
+    w->object = nullptr;
+    ThePythonSide().Forget(self, object);
+    type->tp_free(self);
+    Py_DECREF(type);
+    if (object && !object->IsStatic()) object->Release();
+}
+
+PyMemberDef kWrapperMembers[] = {
+    {"__weaklistoffset__", T_PYSSIZET, offsetof(WrapperObject, weakrefs), READONLY, nullptr},
+    {nullptr, 0, 0, 0, nullptr},
+};
+
+char kWrapperDoc[] =
+    "A runtime object: members read and written as attributes, methods callable, lists as "
+    "sequences.";
+
+PyType_Slot kWrapperSlots[] = {
+    {Py_tp_dealloc, reinterpret_cast<void*>(Dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(Repr)},
+    {Py_tp_getattro, reinterpret_cast<void*>(GetAttr)},
+    {Py_tp_setattro, reinterpret_cast<void*>(SetAttr)},
+    {Py_sq_length, reinterpret_cast<void*>(ListLength)},
+    {Py_sq_item, reinterpret_cast<void*>(ListItem)},
+    {Py_sq_ass_item, reinterpret_cast<void*>(ListAssignItem)},
+    {Py_sq_contains, reinterpret_cast<void*>(ListContains)},
+    {Py_nb_bool, reinterpret_cast<void*>(Bool)},
+    {Py_tp_methods, kWrapperMethods},
+    {Py_tp_members, kWrapperMembers},
+    {Py_tp_doc, kWrapperDoc},
+    {0, nullptr},
+};
+
+PyType_Spec kWrapperSpec = {"vorn.Object", sizeof(WrapperObject), 0,
+                            Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, kWrapperSlots};
+
+}  // namespace
+
+bool InitWrapperType() {
+    Py_CLEAR(gWrapperType);
+    gWrapperType = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&kWrapperSpec));
+    return gWrapperType != nullptr;
+}
+
+void ClearWrapperType() { Py_CLEAR(gWrapperType); }
+
+PyTypeObject* WrapperTypeObject() { return gWrapperType; }
+
+PyObject* NewWrapper(IRoot* identity) {
+    auto* w = PyObject_New(WrapperObject, gWrapperType);
+    if (!w) return nullptr;
+    w->weakrefs = nullptr;
+    w->object = identity;
+    if (!identity->IsStatic()) identity->AddRef();
+    return reinterpret_cast<PyObject*>(w);
+}
+
+IRoot* WrappedObject(PyObject* object) {
+    if (!object || !gWrapperType || !PyObject_TypeCheck(object, gWrapperType)) return nullptr;
+    return Object(object);
+}
+
+PyObject* SplitNames(IRoot* object) {
+    std::vector<std::string> readOnly, editable;
+    AddMethodNames(object, &readOnly);
+    AddAttributeNames(object, &editable);
+    PyRef first = PyRef::Steal(NameList(std::move(readOnly)));
+    PyRef second = PyRef::Steal(NameList(std::move(editable)));
+    if (!first || !second) return nullptr;
+    return PyTuple_Pack(2, first.get(), second.get());
+}
+
+}  // namespace vorn

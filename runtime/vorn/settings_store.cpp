@@ -1,0 +1,224 @@
+#include "settings_store.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <nlohmann/json.hpp>
+
+#include "atomic_file.h"
+
+namespace vorn {
+
+namespace {
+
+using Json = nlohmann::json;
+
+bool Fail(std::string* why, const std::string& text) {
+    if (why) *why = text;
+    return false;
+}
+
+std::string EnvText(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string HomeDir() {
+    std::string home = EnvText("HOME");
+    if (home.empty()) {
+        const passwd* user = getpwuid(getuid());
+        if (user && user->pw_dir) home = user->pw_dir;
+    }
+    return home;
+}
+
+std::string Join(const std::string& dir, const char* name) {
+    return (!dir.empty() && dir.back() == '/' ? dir : dir + "/") + name;
+}
+
+// Unicode's table of well-formed byte sequences: no overlong forms, surrogates or values
+// beyond U+10FFFF, the same rule the JSON reader applies when the file is loaded again.
+bool IsValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 1;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF)
+            length = 2;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            length = 3;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            length = 4;
+        else
+            return false;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+        if (text.size() - i < length) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            auto next = static_cast<unsigned char>(text[i + k]);
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// The reader's message without its code prefix or the raw bytes it quotes, which may be
+// anything the file held; the reason must stay one line of plain text.
+std::string PlainReaderMessage(const char* what) {
+    std::string text = what;
+    if (text.rfind("[json.exception.", 0) == 0) {
+        std::string::size_type end = text.find("] ");
+        if (end != std::string::npos) text.erase(0, end + 2);
+    }
+    std::string::size_type quoted = text.find("; last read:");
+    if (quoted != std::string::npos) text.erase(quoted);
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+    return text;
+}
+
+const char* KindName(const Json& value) {
+    switch (value.type()) {
+        case Json::value_t::null:
+            return "null";
+        case Json::value_t::object:
+            return "an object";
+        case Json::value_t::array:
+            return "a list";
+        case Json::value_t::string:
+            return "a text";
+        case Json::value_t::boolean:
+            return "a boolean";
+        default:
+            return "a number";
+    }
+}
+
+// Hand-edited files may hold numbers and booleans; they are kept as the text a program
+// would have stored.
+bool ValueText(const Json& value, std::string* text) {
+    switch (value.type()) {
+        case Json::value_t::string:
+            *text = value.get<std::string>();
+            return true;
+        case Json::value_t::boolean:
+            *text = value.get<bool>() ? "1" : "0";
+            return true;
+        case Json::value_t::number_integer:
+            *text = std::to_string(value.get<int64_t>());
+            return true;
+        case Json::value_t::number_unsigned:
+            *text = std::to_string(value.get<uint64_t>());
+            return true;
+        case Json::value_t::number_float:
+            *text = value.dump();
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string Quoted(const std::string& validUtf8) {
+    return Json(validUtf8).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+bool IsMissing(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
+}  // namespace
+
+std::string SettingsStore::DefaultPath() {
+    std::string explicitPath = EnvText("VORN_SETTINGS");
+    if (!explicitPath.empty()) return explicitPath;
+    // XDG says a relative value is invalid and must be ignored.
+    std::string config = EnvText("XDG_CONFIG_HOME");
+    if (config.empty() || config[0] != '/') {
+        std::string home = HomeDir();
+        if (home.empty()) return {};
+        config = Join(home, ".config");
+    }
+    return Join(config, "mosswick/settings.json");
+}
+
+bool SettingsStore::Parse(std::string_view text, std::map<std::string, std::string>* values,
+                          std::string* why) {
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) return Fail(why, "is empty");
+    Json doc;
+    try {
+        doc = Json::parse(text.data(), text.data() + text.size());
+    } catch (const Json::exception& e) {
+        return Fail(why, "is not valid JSON (" + PlainReaderMessage(e.what()) + ")");
+    }
+    if (!doc.is_object())
+        return Fail(why, std::string("holds ") + KindName(doc) + ", not a JSON object of settings");
+    std::map<std::string, std::string> parsed;
+    for (const auto& item : doc.items()) {
+        if (!ValueText(item.value(), &parsed[item.key()]))
+            return Fail(why, "gives the key " + Quoted(item.key()) + " " + KindName(item.value()) +
+                                 "; only texts, numbers and booleans are allowed");
+    }
+    if (values) *values = std::move(parsed);
+    return true;
+}
+
+std::string SettingsStore::Load() {
+    mValues.clear();
+    if (mPath.empty() || IsMissing(mPath)) return {};
+    std::string text;
+    std::string problem;
+    std::string why;
+    if (!ReadWholeFile(mPath, &text, &why))
+        problem = why;
+    else if (!Parse(text, &mValues, &why))
+        problem = "Settings file " + mPath + " " + why;
+    if (problem.empty()) return {};
+
+    mValues.clear();
+    std::string aside = mPath + ".bad";
+    if (std::rename(mPath.c_str(), aside.c_str()) != 0) {
+        return problem + "; moving it to " + aside + " failed (" + std::strerror(errno) +
+               ") and defaults apply";
+    }
+    return problem + "; it was moved to " + aside + " and defaults apply";
+}
+
+bool SettingsStore::Get(const std::string& key, std::string* value) const {
+    auto found = mValues.find(key);
+    if (found == mValues.end()) return false;
+    if (value) *value = found->second;
+    return true;
+}
+
+std::string SettingsStore::Set(const std::string& key, const std::string& value) {
+    if (!IsValidUtf8(key)) return "Setting not stored: its key is not valid UTF-8";
+    if (!IsValidUtf8(value))
+        return "Setting " + Quoted(key) + " not stored: its value is not valid UTF-8";
+    mValues[key] = value;
+    if (mPath.empty()) return "Settings cannot be saved: no settings file is known";
+    std::string why;
+    if (WriteFileAtomically(mPath, Serialize(), &why)) return {};
+    return why + "; the setting is kept for this session";
+}
+
+std::string SettingsStore::Serialize(const std::map<std::string, std::string>& values) {
+    Json doc = Json::object();
+    for (const auto& [key, value] : values) doc[key] = value;
+    return doc.dump(4, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace vorn

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace vorn {
+
+// The user's settings: texts by key, kept in memory and persisted as a JSON object of strings.
+// Every write replaces the file atomically.
+class SettingsStore {
+public:
+    // $VORN_SETTINGS, else $XDG_CONFIG_HOME/mosswick/settings.json, else
+    // $HOME/.config/mosswick/settings.json.
+    static std::string DefaultPath();
+
+    // Parses the text of a settings file. False with a reason for anything but a JSON object
+    // whose values are strings, numbers or booleans.
+    static bool Parse(std::string_view text, std::map<std::string, std::string>* values,
+                      std::string* why);
+
+    void SetPath(std::string path) { mPath = std::move(path); }
+    const std::string& Path() const { return mPath; }
+
+    // Reads the file. A missing file leaves the store empty and is no error. A file that
+    // cannot be read or parsed is moved aside to Path() + ".bad", the defaults apply, and
+    // the returned text says what was wrong (empty when all went well).
+    std::string Load();
+
+    bool Get(const std::string& key, std::string* value) const;
+    // Keeps the value and rewrites the file; the returned text says why persisting failed
+    // (the value is kept in memory then, and written with the next successful write).
+    std::string Set(const std::string& key, const std::string& value);
+
+    // What the file would hold now.
+    std::string Serialize() const { return Serialize(mValues); }
+    // The file text for `values`: a pretty-printed JSON object, keys sorted. Values must be
+    // valid UTF-8, as Parse and Set guarantee.
+    static std::string Serialize(const std::map<std::string, std::string>& values);
+
+private:
+    std::string mPath;
+    std::map<std::string, std::string> mValues;
+};
+
+}  // namespace vorn

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "vorn/ids.h"
+
+namespace mw {
+
+// Reads "module.Class" (any version) or "module.Class.version". On failure sets the pending
+// error, leaves *out alone and returns false.
+bool ParseClassId(const char* text, VnCLSID* out);
+
+// Same module and class name, and the same version unless either asks for any (-1).
+bool ClassIdMatches(const VnCLSID& a, const VnCLSID& b);
+
+// "module.Class.version", the version left out when it is -1.
+std::string ClassIdToText(const VnCLSID& id);
+
+}  // namespace mw

@@ -1,0 +1,59 @@
+#include "core/member_value.h"
+
+namespace mw {
+
+namespace {
+const char* const kTypeNames[] = {
+    "long",   "float",      "double", "bool",          "IRoot object",          "IRoot* object",
+    "string", "vornstring", "time",   "Python object", "Python object pointer", "ROT reference"};
+constexpr uint32_t kTypeCount = sizeof kTypeNames / sizeof kTypeNames[0];
+}  // namespace
+
+const char* TypeName(uint32_t code) {
+    if (code < 1 || code > kTypeCount) return "unknown type?!?";
+    return kTypeNames[code - 1];
+}
+
+const char* TypeName(const MemberValue& value) {
+    return TypeName(value.desc ? value.desc->type : 0u);
+}
+
+bool IsObjectMember(const MemberValue& value) {
+    return value.desc && (value.desc->type == kVnObject || value.desc->type == kVnObjectRef);
+}
+
+bool IsTextMember(const MemberValue& value) {
+    if (!value.desc) return false;
+    uint32_t t = value.desc->type;
+    return t == kVnString || t == kVnVornString || t == kVnROTReference;
+}
+
+bool IsEditable(const MemberValue& value) {
+    return value.desc && (value.desc->editflags & kVnEditable) != 0;
+}
+
+IRoot* MemberObject(const MemberValue& value) {
+    if (!value.desc || !value.value) return nullptr;
+    if (value.desc->type == kVnObjectRef) return *static_cast<IRoot**>(value.value);
+    if (value.desc->type == kVnObject) return static_cast<IRoot*>(value.value);
+    return nullptr;
+}
+
+char* MemberTextPointer(const MemberValue& value) {
+    if (!value.desc || !value.value) return nullptr;
+    switch (value.desc->type) {
+        case kVnString:
+            return static_cast<char*>(value.value);
+        case kVnVornString:
+        case kVnROTReference:
+            return *static_cast<char**>(value.value);
+        default:
+            return nullptr;
+    }
+}
+
+void* MemberStorage(IRoot* object, const MemberDescriptor* member, intptr_t adjustment) {
+    return VnMemberStorage(object, member, adjustment);
+}
+
+}  // namespace mw

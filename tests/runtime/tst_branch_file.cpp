@@ -1,0 +1,793 @@
+#include <QtTest>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "branch_file.h"
+#include "test_env.h"
+#include "vorn/members.h"
+#include "vorn/object.h"
+#include "vorn/ref.h"
+#include "vorn/rot.h"
+
+namespace {
+
+using Json = nlohmann::json;
+
+char* Dup(const char* text) {
+    if (!text) return nullptr;
+    auto* copy = static_cast<char*>(VnOS->Alloc(std::strlen(text) + 1));
+    std::memcpy(copy, text, std::strlen(text) + 1);
+    return copy;
+}
+
+void SetText(char*& slot, const char* text) {
+    VnOS->Free(slot);
+    slot = Dup(text);
+}
+
+// Points a reference member at `target`, giving up what it held.
+void Point(IRoot*& slot, IRoot* target) {
+    if (target) target->AddRef();
+    if (slot) slot->Release();
+    slot = target;
+}
+
+int Refs(IRoot* object) {
+    object->AddRef();
+    return object->Release();
+}
+
+IRoot* Identity(IRoot* object) {
+    VnRef<IRoot> root = VnQuery<IRoot>(object);
+    return root.get();
+}
+
+int32_t Distance(const void* from, const void* to) {
+    return static_cast<int32_t>(static_cast<const char*>(to) - static_cast<const char*>(from));
+}
+
+VnMemberDescriptor Member(const char* name, uint32_t type, int32_t offset, size_t size,
+                          const VnIID* iid = nullptr, uint32_t flags = kVnEditable) {
+    VnMemberDescriptor d{};
+    d.name = name;
+    d.type = type;
+    d.offset = offset;
+    d.size = static_cast<int32_t>(size);
+    d.iid = iid;
+    d.description = name;
+    d.editflags = flags;
+    return d;
+}
+
+const VnCLSID kLeafClass = VnMakeCLSID("test", "Leaf", 1);
+const VnCLSID kThingClass = VnMakeCLSID("test", "Thing", 1);
+const VnCLSID kFixedClass = VnMakeCLSID("test", "Fixed", 1);
+const VnCLSID kListClass = VnMakeCLSID("vorn", "List", 1);
+const VnInterfaceEntry kNoInterfaces[] = {{nullptr, 0}};
+const VnMemberDescriptor kNoMembers[] = {{}};
+
+VnMemberDescriptor gLeafMembers[4];
+VnMemberDescriptor gPartMembers[4];
+VnMemberDescriptor gThingMembers[13];
+const VnTypeInfo gLeafType = {&kLeafClass, "A small object",  VnObject<IRoot>::Interfaces(),
+                              gLeafMembers, nullptr,           nullptr,
+                              0};
+// The part every thing has, declared as the thing's base type.
+const VnTypeInfo gPartType = {nullptr, "Level and title", kNoInterfaces, gPartMembers,
+                              nullptr, nullptr,           0};
+VnTypeInfo gThingType = {&kThingClass, "An object with a member of every stored type",
+                         VnObject<INotify>::Interfaces(), gThingMembers, nullptr, &gPartType, 0};
+const VnTypeInfo gFixedType = {&kFixedClass, "Lives for the whole process",
+                               VnObject<IRoot>::Interfaces(), kNoMembers, nullptr, nullptr, 0};
+
+// Stands alone, or is embedded in a thing.
+class Leaf final : public VnObject<IRoot> {
+public:
+    struct Data {
+        int32_t size = 0;
+        char* name = nullptr;
+        IRoot* peer = nullptr;
+    };
+    static inline int sLive = 0;
+
+    Leaf() {
+        ++sLive;
+        d.name = Dup("unnamed");
+    }
+    ~Leaf() override {
+        --sLive;
+        if (d.peer) d.peer->Release();
+        VnOS->Free(d.name);
+    }
+    const VnTypeInfo* GetTypeInfo() override { return &gLeafType; }
+
+    Data d;
+};
+
+struct Part {
+    int32_t level = 0;
+    char* title = nullptr;
+    double scale = 0;
+};
+
+class Thing final : public VnObject<INotify> {
+public:
+    struct Data {
+        int32_t count = 0;
+        float ratio = 0;
+        double weight = 0;
+        uint8_t flag = 0;
+        IRoot* other = nullptr;
+        IRoot* list = nullptr;
+        char label[8] = {};
+        char* note = nullptr;
+        int64_t stamp = 0;
+        char* source = nullptr;
+        PyObject* script = nullptr;
+    };
+    static inline int sLive = 0;
+
+    // Every thing starts with a leaf of its own as "other".
+    Thing() {
+        ++sLive;
+        inner.SetOuter(Root());
+        d.other = (new Leaf)->Root();
+    }
+    ~Thing() override {
+        --sLive;
+        if (d.other) d.other->Release();
+        if (d.list) d.list->Release();
+        VnOS->Free(d.note);
+        VnOS->Free(d.source);
+        VnOS->Free(part.title);
+    }
+    const VnTypeInfo* GetTypeInfo() override { return &gThingType; }
+    bool MemberChanged(void* member) override {
+        changed.push_back(member);
+        return true;
+    }
+
+    Data d;
+    Leaf inner;
+    Part part;
+    std::vector<void*> changed;
+};
+
+class Fixed final : public VnObject<IRoot> {
+public:
+    int AddRef() override { return 1; }
+    int Release() override { return 1; }
+    int IsStatic() override { return 1; }
+    const VnTypeInfo* GetTypeInfo() override { return &gFixedType; }
+};
+Fixed gFixed;
+
+void DescribeClasses() {
+    Leaf leaf;
+    const Leaf::Data& l = leaf.d;
+    gLeafMembers[0] = Member("size", kVnLong, Distance(&leaf, &l.size), sizeof l.size);
+    gLeafMembers[1] = Member("name", kVnVornString, Distance(&leaf, &l.name), sizeof l.name);
+    gLeafMembers[2] = Member("peer", kVnObjectRef, Distance(&leaf, &l.peer), sizeof l.peer);
+
+    Part part;
+    gPartMembers[0] = Member("level", kVnLong, Distance(&part, &part.level), sizeof part.level);
+    gPartMembers[1] = Member("title", kVnVornString, Distance(&part, &part.title), sizeof(char*));
+    gPartMembers[2] = Member("scale", kVnDouble, Distance(&part, &part.scale), sizeof part.scale);
+
+    Thing thing;
+    const Thing::Data& t = thing.d;
+    auto at = [&](const void* field) { return Distance(&thing, field); };
+    int i = 0;
+    gThingMembers[i++] = Member("count", kVnLong, at(&t.count), sizeof t.count);
+    gThingMembers[i++] = Member("ratio", kVnFloat, at(&t.ratio), sizeof t.ratio);
+    gThingMembers[i++] = Member("weight", kVnDouble, at(&t.weight), sizeof t.weight, nullptr,
+                                kVnEditable | kVnEditNotify);
+    gThingMembers[i++] = Member("flag", kVnBool, at(&t.flag), sizeof t.flag);
+    gThingMembers[i++] = Member("inner", kVnObject, at(&thing.inner), sizeof thing.inner);
+    gThingMembers[i++] = Member("other", kVnObjectRef, at(&t.other), sizeof t.other);
+    gThingMembers[i++] = Member("list", kVnObjectRef, at(&t.list), sizeof t.list, &IID_IList);
+    gThingMembers[i++] = Member("label", kVnString, at(t.label), sizeof t.label);
+    gThingMembers[i++] = Member("note", kVnVornString, at(&t.note), sizeof t.note);
+    gThingMembers[i++] = Member("stamp", kVnTime, at(&t.stamp), sizeof t.stamp);
+    gThingMembers[i++] = Member("source", kVnROTReference, at(&t.source), sizeof t.source);
+    gThingMembers[i++] = Member("script", kVnPythonRef, at(&t.script), sizeof t.script);
+    gThingType.baseOffset = at(&thing.part);
+}
+
+VnRef<IRoot> Create(const VnCLSID& clsid) {
+    VnRef<IRoot> object;
+    VnOS->CreateInstance(clsid, IID_IRoot, object.out());
+    return object;
+}
+
+Thing* AsThing(IRoot* object) {
+    return object && object->GetTypeInfo() == &gThingType ? static_cast<Thing*>(object) : nullptr;
+}
+Leaf* AsLeaf(IRoot* object) {
+    return object && object->GetTypeInfo() == &gLeafType ? static_cast<Leaf*>(object) : nullptr;
+}
+
+// Every object reachable through references, embedding and list items, with references
+// held so that taking the links apart destroys nothing early.
+std::vector<VnRef<IRoot>> Reachable(IRoot* root) {
+    std::vector<VnRef<IRoot>> found;
+    std::vector<IRoot*> pending{root};
+    auto known = [&](IRoot* o) {
+        for (auto& f : found)
+            if (f.get() == o) return true;
+        return false;
+    };
+    while (!pending.empty()) {
+        IRoot* object = Identity(pending.back());
+        pending.pop_back();
+        if (!object || object->IsStatic() || known(object)) continue;
+        found.emplace_back(object);
+        VnForEachMember(object, [&](const VnMemberDescriptor* d, void* storage, const VnTypeInfo*) {
+            if (d->type == kVnObject) pending.push_back(static_cast<IRoot*>(storage));
+            if (d->type == kVnObjectRef) pending.push_back(*static_cast<IRoot**>(storage));
+            return true;
+        });
+        if (VnRef<IList> list = VnQuery<IList>(object))
+            for (int i = 0; i < list->GetCount(); ++i) pending.push_back(list->GetItem(i));
+    }
+    return found;
+}
+
+// Drops every reference and list item inside the graph, so cycles cannot keep it alive.
+void Dismantle(IRoot* root) {
+    for (auto& object : Reachable(root)) {
+        VnForEachMember(object.get(),
+                        [](const VnMemberDescriptor* d, void* storage, const VnTypeInfo*) {
+                            if (d->type == kVnObjectRef) Point(*static_cast<IRoot**>(storage), nullptr);
+                            return true;
+                        });
+        if (VnRef<IList> list = VnQuery<IList>(object.get()))
+            if (list->GetCount()) list->RemoveItem(-1);
+    }
+}
+
+// The first member whose value differs between two objects, followed into embedded objects.
+QString Difference(IRoot* a, IRoot* b) {
+    std::vector<std::pair<IRoot*, IRoot*>> pending{{a, b}};
+    while (!pending.empty()) {
+        auto [x, y] = pending.back();
+        pending.pop_back();
+        if (x->GetTypeInfo() != y->GetTypeInfo()) return "class";
+        std::vector<std::pair<const VnMemberDescriptor*, void*>> xs, ys;
+        VnForEachMember(x, [&](const VnMemberDescriptor* d, void* s, const VnTypeInfo*) {
+            xs.emplace_back(d, s);
+            return true;
+        });
+        VnForEachMember(y, [&](const VnMemberDescriptor* d, void* s, const VnTypeInfo*) {
+            ys.emplace_back(d, s);
+            return true;
+        });
+        for (size_t i = 0; i < xs.size(); ++i) {
+            const VnMemberDescriptor* d = xs[i].first;
+            const void* p = xs[i].second;
+            const void* q = ys[i].second;
+            bool same = true;
+            switch (d->type) {
+                case kVnFloat:
+                    same = (std::isnan(*static_cast<const float*>(p)) &&
+                            std::isnan(*static_cast<const float*>(q))) ||
+                           std::memcmp(p, q, sizeof(float)) == 0;
+                    break;
+                case kVnDouble:
+                    same = (std::isnan(*static_cast<const double*>(p)) &&
+                            std::isnan(*static_cast<const double*>(q))) ||
+                           std::memcmp(p, q, sizeof(double)) == 0;
+                    break;
+                case kVnLong:
+                case kVnBool:
+                case kVnTime: same = std::memcmp(p, q, static_cast<size_t>(d->size)) == 0; break;
+                case kVnString:
+                    same = std::strncmp(static_cast<const char*>(p), static_cast<const char*>(q),
+                                        static_cast<size_t>(d->size)) == 0;
+                    break;
+                case kVnVornString:
+                case kVnROTReference: {
+                    const char* s = *static_cast<char* const*>(p);
+                    const char* t = *static_cast<char* const*>(q);
+                    same = (!s && !t) || (s && t && std::strcmp(s, t) == 0);
+                    break;
+                }
+                case kVnObject:
+                    pending.emplace_back(static_cast<IRoot*>(const_cast<void*>(p)),
+                                         static_cast<IRoot*>(const_cast<void*>(q)));
+                    break;
+                default: break;
+            }
+            if (!same) return d->name;
+        }
+    }
+    return {};
+}
+
+enum Filling { Ordinary, Limits, Fractions, NonFinite, EmptyTexts, MultiByte };
+
+void Fill(Thing* t, int filling) {
+    Thing::Data& d = t->d;
+    switch (filling) {
+        case Ordinary:
+            d.count = 42;
+            d.ratio = 0.25f;
+            d.weight = 3.5;
+            d.flag = 1;
+            std::strcpy(d.label, "lamp");
+            SetText(d.note, "a note");
+            d.stamp = 132000000000000000;
+            SetText(d.source, "res:/maps/a.vorn");
+            t->part.level = 7;
+            SetText(t->part.title, "top");
+            t->part.scale = 0.125;
+            t->inner.d.size = 3;
+            SetText(t->inner.d.name, "inner");
+            break;
+        case Limits:
+            d.count = std::numeric_limits<int32_t>::min();
+            d.ratio = FLT_MAX;
+            d.weight = -DBL_MAX;
+            d.flag = 255;
+            d.stamp = std::numeric_limits<int64_t>::min();
+            std::strcpy(d.label, "1234567");
+            t->part.level = std::numeric_limits<int32_t>::max();
+            t->part.scale = DBL_MIN;
+            t->inner.d.size = -1;
+            break;
+        case Fractions:
+            d.ratio = 1.0f / 3.0f;
+            d.weight = 0.1 + 0.2;
+            t->part.scale = -0.0;
+            t->inner.d.size = 0;
+            d.stamp = std::numeric_limits<int64_t>::max();
+            d.count = -7;
+            break;
+        case NonFinite:
+            d.ratio = std::numeric_limits<float>::quiet_NaN();
+            d.weight = std::numeric_limits<double>::infinity();
+            t->part.scale = -std::numeric_limits<double>::infinity();
+            break;
+        case EmptyTexts:
+            SetText(d.source, "");
+            SetText(t->part.title, nullptr);
+            SetText(t->inner.d.name, nullptr);
+            break;
+        case MultiByte:
+            std::strcpy(d.label, "\xC3\xA4\xE2\x82\xAC");           // "ä€"
+            SetText(d.note, "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9D\x84\x9E");  // with a 4-byte character
+            SetText(t->part.title, "\xE2\x9C\x93");
+            break;
+    }
+}
+
+struct Counts {
+    long blocks;
+    int things;
+    int leaves;
+};
+Counts Now() { return {VnOS->LiveBlocks(), Thing::sLive, Leaf::sLive}; }
+
+#define EXPECT_BACK_TO(start)                              \
+    do {                                                   \
+        QCOMPARE(VnOS->LiveBlocks(), (start).blocks);      \
+        QCOMPARE(Thing::sLive, (start).things);            \
+        QCOMPARE(Leaf::sLive, (start).leaves);             \
+    } while (0)
+
+QByteArray File(const char* objects, int root = 0) {
+    return QByteArray(R"({"format": "vorn-branch", "version": 1, "root": )") +
+           QByteArray::number(root) + R"(, "objects": )" + objects + "}";
+}
+
+}  // namespace
+
+class TestBranchFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void roundTrip_data();
+    void roundTrip();
+    void graphs_data();
+    void graphs();
+    void registeredAndStaticObjects();
+    void inlineTextIsCut_data();
+    void inlineTextIsCut();
+    void writerRefuses_data();
+    void writerRefuses();
+    void badFiles_data();
+    void badFiles();
+
+private:
+    TestEnvironment mEnv;
+};
+
+void TestBranchFile::initTestCase() {
+    QVERIFY(VnOS->IsStarted());
+    DescribeClasses();
+    QVERIFY(VnOS->RegisterClass({&gLeafType, [] { return (new Leaf)->Root(); }}));
+    QVERIFY(VnOS->RegisterClass({&gThingType, [] { return (new Thing)->Root(); }}));
+    QVERIFY(gThingType.baseOffset > 0);
+}
+
+void TestBranchFile::cleanup() { VnOS->SetError(0, nullptr, nullptr); }
+
+void TestBranchFile::roundTrip_data() {
+    QTest::addColumn<int>("filling");
+    QTest::newRow("ordinary values") << int(Ordinary);
+    QTest::newRow("limits of each type") << int(Limits);
+    QTest::newRow("inexact fractions and negative zero") << int(Fractions);
+    QTest::newRow("nan and infinities") << int(NonFinite);
+    QTest::newRow("empty and missing texts") << int(EmptyTexts);
+    QTest::newRow("multi-byte texts") << int(MultiByte);
+}
+
+void TestBranchFile::roundTrip() {
+    // Catches values changed on the way through a file, members of the base part read or written
+    // at the wrong place, and texts or references leaked when the loader replaces defaults.
+    QFETCH(int, filling);
+    const Counts start = Now();
+    {
+        VnRef<IRoot> original = Create(kThingClass);
+        QVERIFY(original);
+        Thing* thing = AsThing(original.get());
+        Fill(thing, filling);
+
+        std::string json, why;
+        QVERIFY2(vorn::WriteBranch(original.get(), &json, &why), why.c_str());
+        Json doc = Json::parse(json);
+        const Json& members = doc["objects"][0]["members"];
+        QCOMPARE(members["level"]["value"].get<int32_t>(), thing->part.level);
+        QCOMPARE(members["level"]["type"].get<int>(), int(kVnLong));
+        QVERIFY(!members.contains("script"));
+
+        VnRef<IRoot> loaded = VnRef<IRoot>::Adopt(vorn::LoadBranch(json, &why));
+        QVERIFY2(loaded, why.c_str());
+        QCOMPARE(Difference(original.get(), loaded.get()), QString());
+        Thing* copy = AsThing(loaded.get());
+        QVERIFY(copy && copy != thing);
+        QCOMPARE(copy->changed, std::vector<void*>{&copy->d.weight});
+        QCOMPARE(Refs(loaded.get()), 1);
+    }
+    EXPECT_BACK_TO(start);
+}
+
+enum Graph { SharedReference, ReferenceCycle, OwnerFromEmbedded, EmbeddedReachedFirst, ListItems };
+
+void TestBranchFile::graphs_data() {
+    QTest::addColumn<int>("graph");
+    QTest::addColumn<int>("entries");
+    QTest::newRow("shared reference stored once") << int(SharedReference) << 3;
+    QTest::newRow("reference cycle") << int(ReferenceCycle) << 4;
+    QTest::newRow("embedded object refers to its owner") << int(OwnerFromEmbedded) << 3;
+    QTest::newRow("embedded object reached before its owner") << int(EmbeddedReachedFirst) << 6;
+    QTest::newRow("list with a repeated item and its owner") << int(ListItems) << 5;
+}
+
+void TestBranchFile::graphs() {
+    // Catches objects stored twice, identities lost or mixed up on loading, embedded objects
+    // loaded as separate copies, and references counted wrongly by the loader.
+    QFETCH(int, graph);
+    QFETCH(int, entries);
+    const Counts start = Now();
+    {
+        VnRef<IRoot> root = Create(kThingClass);
+        Thing* a = AsThing(root.get());
+        VnRef<IRoot> b, c;
+        switch (graph) {
+            case SharedReference:
+                b = Create(kLeafClass);
+                Point(a->d.other, b.get());
+                Point(a->inner.d.peer, b.get());
+                break;
+            case ReferenceCycle:
+                c = Create(kThingClass);
+                Point(a->d.other, c.get());
+                Point(AsThing(c.get())->d.other, a->Root());
+                break;
+            case OwnerFromEmbedded: Point(a->inner.d.peer, a->Root()); break;
+            case EmbeddedReachedFirst: {
+                b = Create(kThingClass);
+                c = Create(kListClass);
+                Point(a->d.other, AsThing(b.get())->inner.Root());
+                Point(a->d.list, c.get());
+                VnQuery<IList>(c.get())->AddItem(-1, b.get());
+                break;
+            }
+            case ListItems: {
+                b = Create(kLeafClass);
+                c = Create(kListClass);
+                VnRef<IList> list = VnQuery<IList>(c.get());
+                list->AddItem(-1, b.get());
+                list->AddItem(-1, a->Root());
+                list->AddItem(-1, b.get());
+                Point(a->d.list, c.get());
+                break;
+            }
+        }
+        std::string json, why;
+        QVERIFY2(vorn::WriteBranch(root.get(), &json, &why), why.c_str());
+        Json doc = Json::parse(json);
+        QCOMPARE(int(doc["objects"].size()), entries);
+        QCOMPARE(doc["root"].get<int>(), 0);
+
+        VnRef<IRoot> loaded = VnRef<IRoot>::Adopt(vorn::LoadBranch(json, &why));
+        QVERIFY2(loaded, why.c_str());
+        Thing* a2 = AsThing(loaded.get());
+        QVERIFY(a2);
+        switch (graph) {
+            case SharedReference:
+                QVERIFY(AsLeaf(a2->d.other));
+                QCOMPARE(a2->inner.d.peer, a2->d.other);
+                QCOMPARE(Refs(a2->d.other), 2);
+                QCOMPARE(Refs(loaded.get()), 1);
+                break;
+            case ReferenceCycle: {
+                Thing* c2 = AsThing(a2->d.other);
+                QVERIFY(c2 && c2 != a2);
+                QCOMPARE(c2->d.other, loaded.get());
+                QCOMPARE(Refs(loaded.get()), 2);
+                break;
+            }
+            case OwnerFromEmbedded:
+                QCOMPARE(a2->inner.d.peer, loaded.get());
+                QVERIFY(AsLeaf(a2->d.other));
+                break;
+            case EmbeddedReachedFirst: {
+                IList* list = static_cast<IList*>(a2->d.list);
+                QVERIFY(list && list->GetCount() == 1);
+                Thing* b2 = AsThing(list->GetItem(0));
+                QVERIFY(b2);
+                QCOMPARE(a2->d.other, b2->inner.Root());
+                break;
+            }
+            case ListItems: {
+                IList* list = static_cast<IList*>(a2->d.list);
+                QVERIFY(list);
+                QCOMPARE(list->GetCount(), 3);
+                QVERIFY(AsLeaf(list->GetItem(0)));
+                QCOMPARE(list->GetItem(2), list->GetItem(0));
+                QCOMPARE(list->GetItem(1), loaded.get());
+                break;
+            }
+        }
+        Dismantle(root.get());
+        Dismantle(loaded.get());
+    }
+    EXPECT_BACK_TO(start);
+}
+
+void TestBranchFile::registeredAndStaticObjects() {
+    // Catches registered objects copied into the file instead of named, a registered root
+    // written as a name only, and static objects stored as if they could be made again.
+    const Counts start = Now();
+    {
+        VnRef<IRoot> shared = Create(kLeafClass);
+        VnRef<IRoot> root = Create(kThingClass);
+        Thing* a = AsThing(root.get());
+        Point(a->d.other, shared.get());
+        Point(a->inner.d.peer, gFixed.Root());
+        QVERIFY(VnROT->Register("test:/shared", shared.get()));
+        QVERIFY(VnROT->Register("test:/root", root.get()));
+
+        std::string json, why;
+        QVERIFY2(vorn::WriteBranch(root.get(), &json, &why), why.c_str());
+        Json doc = Json::parse(json);
+        QCOMPARE(doc["objects"].size(), size_t(3));
+        QCOMPARE(doc["objects"][0]["class"], "test.Thing.1");
+        QCOMPARE(doc["objects"][2], Json({{"moniker", "test:/shared"}}));
+        QVERIFY(doc["objects"][1]["members"]["peer"]["value"].is_null());
+
+        VnRef<IRoot> loaded = VnRef<IRoot>::Adopt(vorn::LoadBranch(json, &why));
+        QVERIFY2(loaded, why.c_str());
+        Thing* a2 = AsThing(loaded.get());
+        QCOMPARE(a2->d.other, shared.get());
+        QCOMPARE(a2->inner.d.peer, nullptr);
+        QVERIFY(VnROT->Revoke("test:/shared"));
+        QVERIFY(VnROT->Revoke("test:/root"));
+        Point(a->inner.d.peer, nullptr);
+        QCOMPARE(Refs(shared.get()), 3);
+    }
+    EXPECT_BACK_TO(start);
+}
+
+void TestBranchFile::inlineTextIsCut_data() {
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("fits") << QByteArray("lamp") << QByteArray("lamp");
+    QTest::newRow("exactly the capacity") << QByteArray("1234567") << QByteArray("1234567");
+    QTest::newRow("longer than the capacity") << QByteArray("123456789") << QByteArray("1234567");
+    QTest::newRow("character split by the cut")
+        << QByteArray("12345\\u20ac") << QByteArray("12345");
+}
+
+void TestBranchFile::inlineTextIsCut() {
+    // Catches inline texts written past the member's storage, cut without a terminator, or cut
+    // in the middle of a character (which the writer would then refuse).
+    QFETCH(QByteArray, stored);
+    QFETCH(QByteArray, expected);
+    const Counts start = Now();
+    {
+        QByteArray text = File(R"([{"class": "test.Thing.1", "members": {"label": {"type": 7,
+            "value": ")" + stored + R"("}, "flag": {"type": 4, "value": 9}}}])");
+        std::string why;
+        VnRef<IRoot> loaded = VnRef<IRoot>::Adopt(vorn::LoadBranch(text.toStdString(), &why));
+        QVERIFY2(loaded, why.c_str());
+        Thing* t = AsThing(loaded.get());
+        QCOMPARE(QByteArray(t->d.label), expected);
+        QCOMPARE(int(t->d.flag), 9);  // the member after the label is untouched by the cut
+    }
+    EXPECT_BACK_TO(start);
+}
+
+void TestBranchFile::writerRefuses_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("runtime text that is not UTF-8") << 0 << R"(Object 0 member "note")";
+    QTest::newRow("inline text that is not UTF-8") << 1 << R"(Object 0 member "label")";
+    QTest::newRow("static root") << 2 << "cannot be branched";
+}
+
+void TestBranchFile::writerRefuses() {
+    // Catches files written that could not be read back, and refusals that do not say where.
+    QFETCH(int, kind);
+    QFETCH(QString, reason);
+    const Counts start = Now();
+    {
+        VnRef<IRoot> root = Create(kThingClass);
+        Thing* t = AsThing(root.get());
+        if (kind == 0) SetText(t->d.note, "caf\xE9");
+        if (kind == 1) std::strcpy(t->d.label, "\xC3");
+        std::string json, why;
+        QVERIFY(!vorn::WriteBranch(kind == 2 ? gFixed.Root() : root.get(), &json, &why));
+        QVERIFY2(QString::fromStdString(why).contains(reason), why.c_str());
+    }
+    EXPECT_BACK_TO(start);
+}
+
+void TestBranchFile::badFiles_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reason");
+    // a thing and a leaf that refer to each other, filled before later entries fail
+    const char* pair = R"({"class": "test.Thing.1", "members": {"other": {"type": 6, "value": 1}}},
+        {"class": "test.Leaf.1", "members": {"peer": {"type": 6, "value": 0},
+                                             "name": {"type": 8, "value": "x"}}})";
+    auto with = [&](const char* more) {
+        return File((std::string("[") + pair + (*more ? ", " : "") + more + "]").c_str());
+    };
+    QByteArray good = with("");
+
+    QTest::newRow("empty text") << QByteArray() << "not JSON";
+    QTest::newRow("truncated") << good.left(good.size() / 2) << "not JSON";
+    QTest::newRow("not an object") << QByteArray("[1, 2]") << "holds a JSON object";
+    QTest::newRow("other format") << QByteArray(R"({"format": "x", "version": 1})")
+                                  << "Not a branch file";
+    QTest::newRow("newer version") << QByteArray(good).replace("\"version\": 1", "\"version\": 2")
+                                   << "version 2";
+    QTest::newRow("version as text")
+        << QByteArray(good).replace("\"version\": 1", "\"version\": \"1\"") << "version \"1\"";
+    QTest::newRow("no objects") << File("[]") << "non-empty";
+    QTest::newRow("objects not an array") << File("{}") << "non-empty";
+    QTest::newRow("root out of range") << File(R"([{"class": "test.Leaf.1"}])", 1) << "\"root\"";
+    QTest::newRow("entry not an object") << with("5") << "Object 2 is not a JSON object";
+    QTest::newRow("class not a text") << with(R"({"class": 7})") << "Object 2 has no class";
+    QTest::newRow("malformed class id") << with(R"({"class": "nodot"})") << "not a class id";
+    QTest::newRow("unknown class") << with(R"({"class": "test.Nothing.1"})")
+                                   << "Object 2: cannot make an object of class test.Nothing.1";
+    QTest::newRow("unknown class version") << with(R"({"class": "test.Leaf.9"})")
+                                           << "Object 2: cannot make";
+    QTest::newRow("unknown member")
+        << with(R"({"class": "test.Leaf.1", "members": {"nosuch": {"type": 1, "value": 1}}})")
+        << R"(Object 2 member "nosuch": class test.Leaf.1 has no such member)";
+    QTest::newRow("wrong member type")
+        << with(R"({"class": "test.Thing.1", "members": {"level": {"type": 3, "value": 1}}})")
+        << R"(Object 2 member "level": stored as type 3, but class test.Thing.1 has it as type 1)";
+    QTest::newRow("member without type")
+        << with(R"({"class": "test.Leaf.1", "members": {"size": 5}})")
+        << R"(Object 2 member "size": must be)";
+    QTest::newRow("members not an object")
+        << with(R"({"class": "test.Leaf.1", "members": []})") << "Object 2: \"members\"";
+    QTest::newRow("integer as text")
+        << with(R"({"class": "test.Leaf.1", "members": {"size": {"type": 1, "value": "5"}}})")
+        << R"(Object 2 member "size": the value is not a 32-bit integer)";
+    QTest::newRow("integer too large") << with(
+        R"({"class": "test.Leaf.1", "members": {"size": {"type": 1, "value": 4294967296}}})")
+                                       << "not a 32-bit integer";
+    QTest::newRow("integer as fraction")
+        << with(R"({"class": "test.Leaf.1", "members": {"size": {"type": 1, "value": 1.5}}})")
+        << "not a 32-bit integer";
+    QTest::newRow("float too large")
+        << with(R"({"class": "test.Thing.1", "members": {"ratio": {"type": 2, "value": 1e300}}})")
+        << R"(Object 2 member "ratio": the value is not a float)";
+    QTest::newRow("unknown number word") << with(
+        R"({"class": "test.Thing.1", "members": {"weight": {"type": 3, "value": "infinity"}}})")
+                                         << "not a number";
+    QTest::newRow("byte out of range")
+        << with(R"({"class": "test.Thing.1", "members": {"flag": {"type": 4, "value": 256}}})")
+        << R"(Object 2 member "flag": the value is not a byte)";
+    QTest::newRow("time as fraction")
+        << with(R"({"class": "test.Thing.1", "members": {"stamp": {"type": 9, "value": 0.5}}})")
+        << "not a 64-bit integer";
+    QTest::newRow("text with a NUL character") << with(
+        R"({"class": "test.Thing.1", "members": {"note": {"type": 8, "value": "a\u0000b"}}})")
+                                               << R"(member "note": the text holds a NUL)";
+    QTest::newRow("inline text as number")
+        << with(R"({"class": "test.Thing.1", "members": {"label": {"type": 7, "value": 1}}})")
+        << "not a text";
+    QTest::newRow("python member") << with(
+        R"({"class": "test.Thing.1", "members": {"script": {"type": 11, "value": null}}})")
+                                   << "Python objects are not stored";
+    QTest::newRow("reference out of range")
+        << with(R"({"class": "test.Leaf.1", "members": {"peer": {"type": 6, "value": 3}}})")
+        << R"(Object 2 member "peer": the value is neither null nor an object index (0 to 2))";
+    QTest::newRow("negative reference")
+        << with(R"({"class": "test.Leaf.1", "members": {"peer": {"type": 6, "value": -1}}})")
+        << "neither null nor an object index";
+    QTest::newRow("reference without the required interface")
+        << with(R"({"class": "test.Thing.1", "members": {"list": {"type": 6, "value": 1}}})")
+        << R"(Object 2 member "list": object 1 of class test.Leaf.1 does not answer IList)";
+    QTest::newRow("embedded before its owner")
+        << File(R"([{"class": "test.Leaf.1", "embedded": [1, "inner"]}, {"class": "test.Thing.1"}])")
+        << "Object 0: its owner, object 1, must come before it";
+    QTest::newRow("embedded path that does not resolve")
+        << with(R"({"class": "test.Leaf.1", "embedded": [0, "nosuch"]})")
+        << R"(Object 2: object 0 of class test.Thing.1 embeds no object as "nosuch")";
+    QTest::newRow("embedded path to a plain member")
+        << with(R"({"class": "test.Leaf.1", "embedded": [0, "count"]})")
+        << R"(embeds no object as "count")";
+    QTest::newRow("embedded path malformed")
+        << with(R"({"class": "test.Leaf.1", "embedded": [0]})") << "Object 2: \"embedded\"";
+    QTest::newRow("embedded object of another class")
+        << with(R"({"class": "test.Thing.1", "embedded": [0, "inner"]})")
+        << "is of class test.Leaf.1, not test.Thing.1";
+    QTest::newRow("embedded object claimed twice")
+        << with(R"({"class": "test.Leaf.1", "embedded": [0, "inner"]},
+                   {"class": "test.Leaf.1", "embedded": [0, "inner"]})")
+        << "Object 3: object 2 is the same embedded object";
+    QTest::newRow("embedded member naming another object")
+        << with(R"({"class": "test.Thing.1", "members": {"inner": {"type": 5, "value": 1}}})")
+        << R"(Object 2 member "inner": the value must be the index of the object embedded there)";
+    QTest::newRow("items on an object that is no list")
+        << with(R"({"class": "test.Leaf.1", "items": []})")
+        << "Object 2 of class test.Leaf.1 is not a list";
+    QTest::newRow("item that is not an index")
+        << with(R"({"class": "vorn.List.1", "items": ["x"]})") << "Object 2 item 0: not an object";
+    QTest::newRow("item refused by the list")
+        << with(R"({"class": "vorn.List.1", "items": [0, 2]})")
+        << "Object 2 item 1: the list refused object 2: A list cannot hold itself";
+    QTest::newRow("moniker not registered") << with(R"({"moniker": "test:/missing"})")
+                                            << "Object 2: cannot find test:/missing";
+    QTest::newRow("malformed moniker") << with(R"({"moniker": "nothing"})")
+                                       << "Object 2: \"nothing\" is not a moniker";
+    QTest::newRow("moniker with members")
+        << with(R"({"moniker": "test:/missing", "members": {}})")
+        << "Object 2 has both a moniker and \"members\"";
+    QTest::newRow("huge nesting depth")
+        << QByteArray(200000, '[') + QByteArray(200000, ']') << "nests deeper";
+    QTest::newRow("deep value inside a valid file")
+        << with(R"({"class": "test.Leaf.1", "members": {"size": {"type": 1,
+                    "value": [[[[[[[[[[[[[[[[1]]]]]]]]]]]]]]]]}}})")
+        << "nests deeper";
+}
+
+void TestBranchFile::badFiles() {
+    // Catches crashes and vague messages on bad input, and objects, references or texts left
+    // behind when loading stops half-way (including a cycle already linked up).
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reason);
+    const Counts start = Now();
+    std::string why;
+    IRoot* loaded = vorn::LoadBranch(std::string_view(text.constData(), size_t(text.size())), &why);
+    QVERIFY2(!loaded, "a bad file loaded");
+    QVERIFY2(QString::fromStdString(why).contains(reason), why.c_str());
+    EXPECT_BACK_TO(start);
+}
+
+QTEST_MAIN(TestBranchFile)
+#include "tst_branch_file.moc"

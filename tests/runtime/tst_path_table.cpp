@@ -1,0 +1,113 @@
+#include <QtTest>
+#include <memory>
+
+#include "path_table.h"
+#include "test_env.h"
+
+using vorn::PathTable;
+
+class TstPathTable : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnvironment> mEnv;
+    QByteArray mHome;
+
+    static void SetOrUnset(const char* name, const QByteArray& value) {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+
+    // Another path replaces the default and an empty one brings the default back.
+    static void CheckSetAndRestore(PathTable& paths, int kind, const QString& expected) {
+        std::string why;
+        QVERIFY(paths.Set(kind, "/elsewhere", &why));
+        QCOMPARE(QString(paths.Get(kind)), QString("/elsewhere/"));
+        QVERIFY(paths.Set(kind, "", &why));
+        QCOMPARE(QString(paths.Get(kind)), expected);
+        QVERIFY(paths.Set(kind, "/elsewhere/", &why) && paths.Set(kind, nullptr, &why));
+        QCOMPARE(QString(paths.Get(kind)), expected);
+    }
+
+private slots:
+    void init() {
+        mEnv = std::make_unique<TestEnvironment>();
+        mHome = qgetenv("HOME");
+    }
+    void cleanup() {
+        qputenv("HOME", mHome);
+        mEnv.reset();
+    }
+
+    void defaults_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("xdgData");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("base from XDG_DATA_HOME") << 0 << QByteArray("/xdg") << "/xdg/mosswick/";
+        QTest::newRow("base from HOME") << 0 << QByteArray() << "/h/.local/share/mosswick/";
+        QTest::newRow("base ignores relative XDG_DATA_HOME")
+            << 0 << QByteArray("data") << "/h/.local/share/mosswick/";
+        QTest::newRow("resources beside the program") << 1 << QByteArray() << "/opt/moss/res/";
+        QTest::newRow("macros beside the program") << 4 << QByteArray() << "/opt/moss/macros/";
+    }
+    void defaults() {
+        // Catches a kind whose default points at the wrong folder or lacks its final "/".
+        QFETCH(int, kind);
+        QFETCH(QByteArray, xdgData);
+        QFETCH(QString, expected);
+        for (const char* name : {"VORN_BASEDIR", "VORN_RESDIR", "VORN_MACRODIR"}) qunsetenv(name);
+        SetOrUnset("XDG_DATA_HOME", xdgData);
+        qputenv("HOME", "/h");
+        PathTable paths;
+        paths.Init("/opt/moss");
+        QCOMPARE(QString(paths.Get(kind)), expected);
+        CheckSetAndRestore(paths, kind, expected);
+    }
+
+    void environmentOverrides_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("variable");
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("base") << 0 << QByteArray("VORN_BASEDIR") << QByteArray("/b");
+        QTest::newRow("resources") << 1 << QByteArray("VORN_RESDIR") << QByteArray("/r/");
+        QTest::newRow("macros") << 4 << QByteArray("VORN_MACRODIR") << QByteArray("/m");
+    }
+    void environmentOverrides() {
+        // Catches an override that is ignored, read for the wrong kind, or lost on a reset.
+        QFETCH(int, kind);
+        QFETCH(QByteArray, variable);
+        QFETCH(QByteArray, value);
+        qputenv(variable.constData(), value);
+        PathTable paths;
+        paths.Init("/opt/moss/");
+        const QString expected = value.endsWith('/') ? QString(value) : QString(value + "/");
+        QCOMPARE(QString(paths.Get(kind)), expected);
+        CheckSetAndRestore(paths, kind, expected);
+    }
+
+    void unknownKinds_data() {
+        QTest::addColumn<int>("kind");
+        for (int kind : {-1, 2, 3, 5, 1000})
+            QTest::newRow(qPrintable(QString::number(kind))) << kind;
+    }
+    void unknownKinds() {
+        // Catches an unknown kind read past the table or accepted as if it were known.
+        QFETCH(int, kind);
+        PathTable paths;
+        paths.Init("/opt/moss/");
+        QVERIFY(paths.Get(kind) == nullptr);
+        std::string why;
+        QVERIFY(!paths.Set(kind, "/x", &why));
+        QCOMPARE(QString::fromStdString(why), "Unknown path kind " + QString::number(kind));
+    }
+
+    void executableDir() {
+        // Catches a wrong reading of /proc/self/exe, which moves the resource and macro folders.
+        QCOMPARE(QString::fromStdString(PathTable::ExecutableDir()),
+                 QCoreApplication::applicationDirPath() + "/");
+    }
+};
+
+QTEST_GUILESS_MAIN(TstPathTable)
+#include "tst_path_table.moc"
