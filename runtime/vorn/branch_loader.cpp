@@ -167,10 +167,12 @@ private:
     bool SetValue(size_t i, const VnMemberDescriptor* d, void* storage, const Json& value,
                   const std::string& where);
     bool FillItems(size_t i, const Json& items);
+    bool AllReachable(size_t root);
     void BreakLinks();
 
     const Json* mObjects = nullptr;
     std::vector<Slot> mSlots;
+    std::vector<std::vector<size_t>> mLinks;  // by index: the objects each one keeps alive
     bool mDone = false;
     std::string mWhy;
 };
@@ -268,6 +270,9 @@ bool Loader::FindEmbedded(size_t i, const Json& embedded, const VnCLSID& clsid) 
         return Fail(at + ": the object embedded as \"" + member + "\" is of class " +
                     ClassOf(object) + ", not " + ClassIdText(clsid));
     mSlots.push_back(Slot{Kind::Embedded, object, static_cast<int>(parent), member});
+    // each keeps the other alive: the owner holds the storage, the embedded one counts for it
+    mLinks[parent].push_back(i);
+    mLinks[i].push_back(parent);
     return true;
 }
 
@@ -340,6 +345,7 @@ bool Loader::SetValue(size_t i, const VnMemberDescriptor* d, void* storage, cons
                     return Fail(where + ": the value is neither null nor an object index (0 to " +
                                 std::to_string(mSlots.size() - 1) + ")");
                 IRoot* target = mSlots[k].object;
+                mLinks[i].push_back(k);
                 if (d->iid && d->iid->name[0]) {
                     void* answered = nullptr;
                     if (!target->QueryInterface(*d->iid, &answered, 1) || !answered)
@@ -450,7 +456,30 @@ bool Loader::FillItems(size_t i, const Json& items) {
         if (!list->AddItem(-1, mSlots[k].object))
             return Fail(at + " item " + std::to_string(n) + ": the list refused object " +
                         std::to_string(k) + ": " + Pending());
+        mLinks[i].push_back(k);
     }
+    return true;
+}
+
+// Objects that nothing below the root keeps alive would be dropped at once, or, holding each
+// other in a cycle, never: the writer stores none, so a file with any is refused.
+bool Loader::AllReachable(size_t root) {
+    std::vector<bool> reached(mSlots.size(), false);
+    std::vector<size_t> pending{root};
+    reached[root] = true;
+    while (!pending.empty()) {
+        size_t i = pending.back();
+        pending.pop_back();
+        for (size_t k : mLinks[i]) {
+            if (reached[k]) continue;
+            reached[k] = true;
+            pending.push_back(k);
+        }
+    }
+    for (size_t i = 0; i < reached.size(); ++i)
+        if (!reached[i])
+            return Fail("Object " + std::to_string(i) + " cannot be reached from the root, object " +
+                        std::to_string(root));
     return true;
 }
 
@@ -479,6 +508,7 @@ IRoot* Loader::Load(std::string_view text, std::string* why) {
     if (objects == doc.end() || !objects->is_array() || objects->empty())
         return failed("\"objects\" must be a non-empty array");
     mObjects = &*objects;
+    mLinks.resize(objects->size());
     auto rootIndex = doc.find("root");
     size_t root = 0;
     if (rootIndex == doc.end() || !Index(*rootIndex, &root))
@@ -498,6 +528,7 @@ IRoot* Loader::Load(std::string_view text, std::string* why) {
         auto items = (*objects)[i].find("items");
         if (items != (*objects)[i].end() && !FillItems(i, *items)) return failed(mWhy);
     }
+    if (!AllReachable(root)) return failed(mWhy);
     mDone = true;
     IRoot* result = mSlots[root].object;
     result->AddRef();

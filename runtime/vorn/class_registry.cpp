@@ -9,13 +9,7 @@ std::string ClassRegistry::Key(const VnCLSID& clsid) {
     return key;
 }
 
-std::string ClassIdText(const VnCLSID& clsid) {
-    std::string text(clsid.module, strnlen(clsid.module, sizeof clsid.module));
-    text += '.';
-    text.append(clsid.name, strnlen(clsid.name, sizeof clsid.name));
-    if (clsid.version != -1) text += "." + std::to_string(clsid.version);
-    return text;
-}
+std::string ClassIdText(const VnCLSID& clsid) { return VnCLSIDText(clsid); }
 
 bool ClassRegistry::Register(const VnClassInfo& info) {
     if (!info.type || !info.type->clsid) return false;

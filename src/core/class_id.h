@@ -6,8 +6,7 @@
 
 namespace mw {
 
-// Reads "module.Class" (any version) or "module.Class.version". On failure sets the pending
-// error, leaves *out alone and returns false.
+// Reads "module.Class[.version]"; on failure sets the pending error and leaves *out alone.
 bool ParseClassId(const char* text, VnCLSID* out);
 
 // Same module and class name, and the same version unless either asks for any (-1).

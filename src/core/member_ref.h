@@ -14,8 +14,7 @@ public:
     // `expectedType` is recorded for the caller; it is never checked against the member.
     MemberRef(uint32_t expectedType, const char* name, IRoot* object);
 
-    // Lets go of the held object, then finds `name` in `object`'s type and its bases. False
-    // (holding nothing) when the object is null or has no such member.
+    // Lets go of the held object, then looks `name` up in `object`; false holds nothing.
     bool Bind(const char* name, IRoot* object);
     void reset();
 

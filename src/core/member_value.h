@@ -43,19 +43,16 @@ bool IsObjectMember(const MemberValue& value);  // types 5 and 6
 bool IsTextMember(const MemberValue& value);    // types 7, 8 and 12
 bool IsEditable(const MemberValue& value);
 
-// The object a member holds (type 6, may be null) or is (type 5); null for other types.
-// No reference is added.
+// The object a member holds (type 6) or is (type 5), without adding a reference; else null.
 IRoot* MemberObject(const MemberValue& value);
 
-// Text of a text member: the storage itself for type 7, the stored pointer (may be null) for
-// types 8 and 12; null for other types.
+// Type 7: the storage itself; types 8 and 12: the stored pointer (may be null); else null.
 char* MemberTextPointer(const MemberValue& value);
 
 // Storage of `member` in `object`, whose declaring part lies `adjustment` bytes into it.
 void* MemberStorage(IRoot* object, const MemberDescriptor* member, intptr_t adjustment);
 
-// Calls fn(MemberValue, declaring VnTypeInfo*) for every member of the object: its own type's
-// first, then each base's. A callback returning bool stops the walk by returning false.
+// Calls fn(value, declaring type) for each member, own type first; returning false stops it.
 template <class Fn>
 void ForEachMember(IRoot* object, Fn&& fn) {
     VnForEachMember(object, [&](const MemberDescriptor* d, void* storage, const VnTypeInfo* t) {

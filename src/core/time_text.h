@@ -20,8 +20,7 @@ struct CivilTime {
 
 CivilTime TicksToCivil(int64_t ticks);
 
-// "<locale short date> <locale time> SS.mmm" into buffer; returns buffer ("" when it is null
-// or capacity is 0).
+// "<locale date> <locale time> SS.ms" written within capacity; "" when there is no buffer.
 const char* TimeToText(int64_t ticks, char* buffer, std::size_t capacity);
 
 }  // namespace mw

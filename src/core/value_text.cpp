@@ -3,11 +3,11 @@
 #include <locale.h>
 #include <stdlib.h>
 
-#include <atomic>
 #include <charconv>
 #include <cstring>
 #include <limits>
 
+#include "core/python_value.h"
 #include "core/time_text.h"
 #include "vorn/os.h"
 #include "vorn/ref.h"
@@ -17,9 +17,6 @@ namespace mw {
 namespace {
 
 constexpr const char* kUnknownType = "unknown type?!?";
-
-std::atomic<PythonValueTextFn> gPythonValueText{nullptr};
-std::atomic<PythonTextToValueFn> gPythonTextToValue{nullptr};
 
 // Member storage need not be aligned for its type, so it is read and written bytewise.
 template <class T>
@@ -112,7 +109,7 @@ bool StoreString(void* storage, int32_t size, const char* text) {
     std::size_t n = strnlen(text, static_cast<std::size_t>(size));
     std::memmove(dst, text, n);
     std::memset(dst + n, 0, static_cast<std::size_t>(size) - n);
-
+    dst[size - 1] = 0;
     return true;
 }
 
@@ -133,10 +130,6 @@ bool StoreAllocated(void* storage, const char* text) {
 int32_t IntegerValue(const char* text) { return ParseInteger<int32_t>(text); }
 
 int64_t Integer64Value(const char* text) { return ParseInteger<int64_t>(text); }
-
-void SetPythonValueText(PythonValueTextFn fn) { gPythonValueText.store(fn); }
-
-void SetPythonTextToValue(PythonTextToValueFn fn) { gPythonTextToValue.store(fn); }
 
 const char* ValueToText(const MemberValue& value, char* buffer, std::size_t capacity) {
     if (!value.desc) return kUnknownType;
@@ -167,10 +160,8 @@ const char* ValueToText(const MemberValue& value, char* buffer, std::size_t capa
         }
         case kVnTime:
             return TimeToText(Load<int64_t>(value.value), buffer, capacity);
-        default: {  // kVnPython, kVnPythonRef
-            PythonValueTextFn fn = gPythonValueText.load();
-            return fn ? fn(value, buffer, capacity) : "";
-        }
+        default:  // kVnPython, kVnPythonRef
+            return PythonValueText(value, buffer, capacity);
     }
 }
 
@@ -205,10 +196,9 @@ bool TextToValue(const MemberValue& value, const char* text) {
                 Store(storage, Integer64Value(text));
             }
             return true;
-        case kVnPythonRef: {
-            PythonTextToValueFn fn = gPythonTextToValue.load();
-            return fn ? fn(value, text) : false;
-        }
+        case kVnPython:
+        case kVnPythonRef:
+            return PythonTextToValue(value, text);
         default:  // embedded objects and references are not made from text
             return false;
     }

@@ -761,6 +761,12 @@ void TestBranchFile::badFiles_data() {
     QTest::newRow("item refused by the list")
         << with(R"({"class": "vorn.List.1", "items": [0, 2]})")
         << "Object 2 item 1: the list refused object 2: A list cannot hold itself";
+    QTest::newRow("object nothing refers to")
+        << with(R"({"class": "test.Leaf.1"})")
+        << "Object 2 cannot be reached from the root, object 0";
+    QTest::newRow("cycle apart from the root")
+        << File((std::string("[") + pair + R"(, {"class": "test.Leaf.1"}])").c_str(), 2)
+        << "Object 0 cannot be reached from the root, object 2";
     QTest::newRow("moniker not registered") << with(R"({"moniker": "test:/missing"})")
                                             << "Object 2: cannot find test:/missing";
     QTest::newRow("malformed moniker") << with(R"({"moniker": "nothing"})")

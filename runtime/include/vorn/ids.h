@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "vorn/export.h"
 
@@ -69,6 +70,15 @@ inline bool VnIsUsedInROT(const VnIID& iid) {
 }
 
 inline bool VnCLSIDIsNone(const VnCLSID& id) { return id.module[0] == 0 && id.name[0] == 0; }
+
+// "module.Class.version", the version left out when it is -1.
+inline std::string VnCLSIDText(const VnCLSID& id) {
+    std::string text(id.module, strnlen(id.module, sizeof id.module));
+    text += '.';
+    text.append(id.name, strnlen(id.name, sizeof id.name));
+    if (id.version != -1) text += '.' + std::to_string(id.version);
+    return text;
+}
 
 // Reads "module.Class" or "module.Class.version" (module at most 9 characters, class name at
 // most 23; without a version the version is -1). A bad text sets the pending error.

@@ -59,3 +59,20 @@ private:
     static inline VnInterfaceEntry sTable[3 + sizeof...(Others)] = {};
     static inline std::atomic<bool> sFilled{false};
 };
+
+// Base of static objects: one instance for the whole process, reached by scripts through its
+// method table. Counting does nothing; queries go through the type record's interface table,
+// so the class lists its interfaces (all on one inheritance chain, at offset 0).
+template <class Primary>
+class VnStaticObject : public Primary {
+public:
+    bool QueryInterface(const VnIID& iid, void** out, int flag) override {
+        return VnOS->QueryByTypeInfo(this, iid, out, this->GetTypeInfo(), flag);
+    }
+    int AddRef() override { return 1; }
+    int Release() override { return 1; }
+    int IsStatic() override { return 1; }
+
+protected:
+    ~VnStaticObject() = default;
+};

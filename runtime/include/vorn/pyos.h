@@ -74,6 +74,12 @@ protected:
 
 VORN_API extern IPyOS* PyOS;
 
+// The object behind `self` in a method of a runtime class, or null.
+template <class T>
+T* VnSelf(PyObject* self) {
+    return dynamic_cast<T*>(PyOS->Unwrap(self));
+}
+
 // The interpreter's tasklet calls and the call bracket of script methods.
 extern "C" {
 // Calls `function` on the main tasklet; the embedding program's whole life runs inside it.

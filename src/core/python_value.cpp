@@ -1,0 +1,63 @@
+#include <Python.h>
+
+#include "core/python_value.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "vorn/os.h"
+
+namespace mw {
+
+PyObject* MemberPython(const MemberValue& value) {
+    if (!value.desc || !value.value) return nullptr;
+    if (value.desc->type == kVnPython) return static_cast<PyObject*>(value.value);
+    if (value.desc->type == kVnPythonRef) return *static_cast<PyObject**>(value.value);
+    return nullptr;
+}
+
+const char* PythonValueText(const MemberValue& value, char* buffer, std::size_t capacity) {
+    PyObject* object = MemberPython(value);
+    if (!object || !Py_IsInitialized()) return "";
+    PyObject* text = PyObject_Str(object);
+    const char* utf8 = text ? PyUnicode_AsUTF8(text) : nullptr;
+    if (!utf8) {
+        PyErr_Clear();
+        Py_XDECREF(text);
+        return "An unrepresentable Python object";
+    }
+    if (!buffer || capacity == 0) {
+        Py_DECREF(text);
+        return "";
+    }
+    std::size_t n = std::min(std::strlen(utf8), capacity - 1);
+    std::memcpy(buffer, utf8, n);
+    buffer[n] = 0;
+    Py_DECREF(text);
+    return buffer;
+}
+
+bool PythonTextToValue(const MemberValue& value, const char* text) {
+    if (!value.desc || !value.value || !Py_IsInitialized()) return false;
+    if (value.desc->type == kVnPython) {
+        VnOS->SetError(-1, nullptr, "The member \"%s\" embeds its Python object; text cannot replace it",
+                       value.desc->name);
+        return false;
+    }
+    if (value.desc->type != kVnPythonRef) return false;
+    const char* t = text ? text : "";
+    // bytes that are not UTF-8 are kept as escapes rather than lost
+    PyObject* made = PyUnicode_DecodeUTF8(t, static_cast<Py_ssize_t>(std::strlen(t)),
+                                          "surrogateescape");
+    if (!made) {
+        PyErr_Clear();
+        return false;
+    }
+    PyObject*& slot = *static_cast<PyObject**>(value.value);
+    PyObject* old = slot;
+    slot = made;
+    Py_XDECREF(old);
+    return true;
+}
+
+}  // namespace mw

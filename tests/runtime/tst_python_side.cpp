@@ -1,0 +1,419 @@
+// The runtime's Python side through the SDK: wrappers and their members, methods of static
+// script objects with the call bracket, the event sink, and tasklets.
+#include <Python.h>
+
+#include <QtTest>
+
+#include "test_env.h"
+#include "vorn/members.h"
+#include "vorn/object.h"
+#include "vorn/pyos.h"
+#include "vorn/ref.h"
+#include "vorn/rot.h"
+
+namespace {
+
+const VnCLSID kProbeClass = VnMakeCLSID("test", "Probe", 1);
+const VnCLSID kScriptClass = VnMakeCLSID("test", "Script", 1);
+const VnCLSID kSinkClass = VnMakeCLSID("test", "Sink", 1);
+
+// An object with a member of every type Python can reach.
+class Probe final : public VnObject<INotify> {
+public:
+    static VnTypeInfo* Type();
+    const VnTypeInfo* GetTypeInfo() override { return Type(); }
+    bool MemberChanged(void* member) override {
+        changed.push_back(member);
+        if (refuse) VnOS->SetError(-1, &kProbeClass, "the probe refuses %s", "changes");
+        return !refuse;
+    }
+    ~Probe() override {
+        VnOS->Free(name);
+        VnOS->Free(link);
+        if (ref) ref->Release();
+        Py_XDECREF(py);
+    }
+
+    int32_t count = 0;
+    float ratio = 0;
+    double precise = 0;
+    unsigned char flag = 0;
+    IRoot* ref = nullptr;
+    char label[8] = {};
+    char* name = nullptr;
+    int64_t stamp = 0;
+    PyObject* py = nullptr;
+    char* link = nullptr;
+    int32_t locked = 7;
+    std::vector<void*> changed;
+    bool refuse = false;
+};
+
+#define PROBE_MEMBER(n, type, field, flags)                                                     \
+    {n, type, 0, sizeof(Probe::field), nullptr, n " member", flags, nullptr, {}}
+
+VnMemberDescriptor gProbeMembers[] = {
+    PROBE_MEMBER("count", kVnLong, count, kVnEditable | kVnEditNotify),
+    PROBE_MEMBER("ratio", kVnFloat, ratio, kVnEditable),
+    PROBE_MEMBER("precise", kVnDouble, precise, kVnEditable),
+    PROBE_MEMBER("flag", kVnBool, flag, kVnEditable),
+    {"ref", kVnObjectRef, 0, sizeof(IRoot*), &IID_IList, "ref member", kVnEditable, nullptr, {}},
+    PROBE_MEMBER("label", kVnString, label, kVnEditable),
+    PROBE_MEMBER("name", kVnVornString, name, kVnEditable | kVnEditNotify),
+    PROBE_MEMBER("stamp", kVnTime, stamp, kVnEditable),
+    PROBE_MEMBER("py", kVnPythonRef, py, kVnEditable),
+    PROBE_MEMBER("link", kVnROTReference, link, kVnEditable),
+    PROBE_MEMBER("locked", kVnLong, locked, 0),
+    {},
+};
+
+VnTypeInfo* Probe::Type() {
+    static VnTypeInfo type = {&kProbeClass, "probe", Interfaces(), gProbeMembers, nullptr,
+                              nullptr, 0};
+    return &type;
+}
+
+void FillProbeOffsets() {
+    Probe p;
+    char* start = reinterpret_cast<char*>(&p);
+    void* fields[] = {&p.count, &p.ratio, &p.precise, &p.flag, &p.ref, p.label,
+                      &p.name,  &p.stamp, &p.py,      &p.link, &p.locked};
+    for (size_t i = 0; i < std::size(fields); ++i)
+        gProbeMembers[i].offset = static_cast<int32_t>(static_cast<char*>(fields[i]) - start);
+}
+
+// A static script object with methods, as an embedding program defines them.
+class ScriptThing final : public VnStaticObject<IRoot> {
+public:
+    static const VnTypeInfo* Type();
+    const VnTypeInfo* GetTypeInfo() override { return Type(); }
+    int calls = 0;
+};
+
+ScriptThing gScript;
+
+PyObject* EchoBody(ScriptThing* self, PyObject* args) {
+    ++self->calls;
+    return Py_NewRef(args);
+}
+
+PyObject* Echo(PyObject* self, PyObject* args) {
+    PyThunkEnter();
+    return PyThunkLeave(EchoBody(VnSelf<ScriptThing>(self), args));
+}
+
+PyObject* Fail(PyObject*, PyObject*) {
+    PyThunkEnter();
+    return PyThunkLeave(VnOS->SetError(-1, &kScriptClass, "Failed after %d tries", 3));
+}
+
+PyObject* Nothing(PyObject*, PyObject*) {
+    PyThunkEnter();
+    return PyThunkLeave(nullptr);
+}
+
+const VnInterfaceEntry kScriptInterfaces[] = {{&IID_IRoot, 0}, {nullptr, 0}};
+const VnMethodDef kScriptMethods[] = {
+    {"Echo", Echo, 1, "Answers its arguments"},
+    {"Fail", Fail, 1, "Always fails"},
+    {"Nothing", Nothing, 4, "Answers nothing"},
+    {nullptr, nullptr, 0, nullptr},
+};
+const VnMemberDescriptor kNoMembers[] = {{}};
+
+const VnTypeInfo* ScriptThing::Type() {
+    static const VnTypeInfo type = {&kScriptClass, nullptr, kScriptInterfaces, kNoMembers,
+                                    kScriptMethods, nullptr, 0};
+    return &type;
+}
+
+// Collects what Python prints, in order, with the stream it came from.
+class Sink final : public VnStaticObject<IPythonEvents> {
+public:
+    const VnTypeInfo* GetTypeInfo() override {
+        static const VnInterfaceEntry interfaces[] = {
+            {&IID_IRoot, 0}, {&IID_IPythonEvents, 0}, {nullptr, 0}};
+        static const VnTypeInfo type = {&kSinkClass, nullptr, interfaces, kNoMembers, nullptr,
+                                        nullptr, 0};
+        return &type;
+    }
+    void Output(int error, const char* text) override {
+        lines.append(QString(error ? "E:" : "O:") + QString::fromUtf8(text));
+        all += QString::fromUtf8(text);
+    }
+    QStringList lines;
+    QString all;  // the texts alone, as a reader sees them
+};
+
+Sink gSink;
+
+PyObject* Main() { return PyImport_AddModule("__main__"); }
+
+// Runs statements in __main__; false when they raised (the error is printed to the sink).
+bool Run(const char* code) {
+    PyObject* globals = PyModule_GetDict(Main());
+    PyObject* r = PyRun_String(code, Py_file_input, globals, globals);
+    if (!r) {
+        PyOS->ReportError(0);
+        return false;
+    }
+    Py_DECREF(r);
+    return true;
+}
+
+QString Eval(const char* expression) {
+    PyObject* globals = PyModule_GetDict(Main());
+    PyObject* r = PyRun_String(expression, Py_eval_input, globals, globals);
+    if (!r) {
+        PyOS->ReportError(0);
+        return "<raised>";
+    }
+    PyObject* s = PyObject_Str(r);
+    QString text = QString::fromUtf8(PyUnicode_AsUTF8(s));
+    Py_DECREF(s);
+    Py_DECREF(r);
+    return text;
+}
+
+void SetGlobal(const char* name, PyObject* value) {
+    PyDict_SetItemString(PyModule_GetDict(Main()), name, value);
+    Py_DECREF(value);
+}
+
+}  // namespace
+
+class TestPythonSide : public QObject {
+    Q_OBJECT
+
+    TestEnvironment mEnv;
+    Probe* mProbe = nullptr;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(VnOS->IsStarted());
+        FillProbeOffsets();
+        QVERIFY(VnOS->RegisterClass({Probe::Type(), [] { return (new Probe())->Root(); }}));
+        QVERIFY(PyOS->SetEventSink(&gSink));
+        mProbe = new Probe();
+        SetGlobal("probe", PyOS->Wrap(mProbe->Root(), -1));
+        SetGlobal("script", PyOS->Wrap(&gScript, -1));
+        QVERIFY(Run("import vorn"));
+    }
+
+    void init() {
+        gSink.lines.clear();
+        gSink.all.clear();
+        VnOS->SetError(0, nullptr, nullptr);
+    }
+
+    // Catches a wrapper made twice for one object, or one that keeps its object alive after.
+    void wrapperIsOnePerObject() {
+        auto* p = new Probe();
+        PyObject* a = PyOS->Wrap(p->Root(), -1);
+        PyObject* b = PyOS->Wrap(p->Root(), -1);
+        QCOMPARE(a, b);
+        QCOMPARE(PyOS->Unwrap(a), p->Root());
+        QVERIFY(PyObject_TypeCheck(a, PyOS->WrapperType()));
+        QCOMPARE(p->AddRef(), 3);  // creation reference and the wrapper's
+        p->Release();
+        Py_DECREF(a);
+        Py_DECREF(b);
+        QCOMPARE(p->Release(), 0);  // the wrapper let go, so this was the last reference
+        PyObject* none = PyOS->Wrap(nullptr, -1);
+        QCOMPARE(none, Py_None);
+        Py_DECREF(none);
+        QVERIFY(!PyOS->Unwrap(Py_None));
+    }
+
+    // Catches members that read back differently from what was written, per type code.
+    void membersRoundTrip_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("long") << "probe.count = -42" << "probe.count" << "-42";
+        QTest::newRow("float") << "probe.ratio = 0.5" << "probe.ratio" << "0.5";
+        QTest::newRow("double") << "probe.precise = 1/3" << "probe.precise" << "0.3333333333333333";
+        QTest::newRow("bool") << "probe.flag = True" << "probe.flag" << "True";
+        QTest::newRow("inline string") << "probe.label = 'abcdefg'" << "probe.label" << "abcdefg";
+        QTest::newRow("vornstring") << "probe.name = 'Ünïcode'" << "probe.name" << "Ünïcode";
+        QTest::newRow("vornstring none") << "probe.name = None" << "probe.name" << "None";
+        QTest::newRow("time") << "probe.stamp = 2**40" << "probe.stamp" << "1099511627776";
+        QTest::newRow("python object") << "probe.py = {'a': [1]}" << "probe.py['a'][0]" << "1";
+        QTest::newRow("ROT reference") << "probe.link = 'kx:/dev'" << "probe.link" << "kx:/dev";
+        QTest::newRow("object reference")
+            << "probe.ref = vorn.os.CreateInstance('vorn.List')" << "len(probe.ref)" << "0";
+        QTest::newRow("object reference none") << "probe.ref = None" << "probe.ref" << "None";
+    }
+    void membersRoundTrip() {
+        QFETCH(QString, statement);
+        QFETCH(QString, expression);
+        QFETCH(QString, expected);
+        QVERIFY2(Run(statement.toUtf8()), qPrintable(gSink.all));
+        QCOMPARE(Eval(expression.toUtf8()), expected);
+    }
+
+    // Catches bad values that are stored anyway, or errors that are not the right kind.
+    void badValuesAreRefused_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("text into long") << "probe.count = 'x'" << "TypeError";
+        QTest::newRow("long overflow") << "probe.count = 2**31" << "OverflowError";
+        QTest::newRow("float overflow") << "probe.ratio = 1e300" << "OverflowError";
+        QTest::newRow("number into string") << "probe.name = 5" << "TypeError";
+        QTest::newRow("string too long") << "probe.label = 'abcdefgh'" << "ValueError";
+        QTest::newRow("NUL in text") << "probe.name = 'a\\0b'" << "ValueError";
+        QTest::newRow("object lacks interface")
+            << "probe.ref = vorn.os.GetObject('kx:/dev') if False else script" << "TypeError";
+        QTest::newRow("not an object") << "probe.ref = 5" << "TypeError";
+        QTest::newRow("read-only member") << "probe.locked = 1" << "AttributeError";
+        QTest::newRow("delete member") << "del probe.count" << "AttributeError";
+        QTest::newRow("replace method") << "script.Echo = 1" << "AttributeError";
+    }
+    void badValuesAreRefused() {
+        QFETCH(QString, statement);
+        QFETCH(QString, error);
+        Run("probe.count = 5; probe.label = 'keep'");
+        gSink.all.clear();
+        QVERIFY(!Run(statement.toUtf8()));
+        QVERIFY2(gSink.all.contains(error), qPrintable(gSink.all));
+        QCOMPARE(mProbe->count, 5);
+        QCOMPARE(QString(mProbe->label), QString("keep"));
+    }
+
+    // Catches owners not told of changes, or a refusal that does not reach the script.
+    void ownerIsNotified() {
+        mProbe->changed.clear();
+        QVERIFY(Run("probe.count = 9; probe.ratio = 2.0"));
+        QCOMPARE(mProbe->changed.size(), size_t(1));  // only count asks for notification
+        QCOMPARE(mProbe->changed[0], static_cast<void*>(&mProbe->count));
+        mProbe->refuse = true;
+        QVERIFY(!Run("probe.name = 'x'"));
+        mProbe->refuse = false;
+        QVERIFY2(gSink.all.contains("vorn.error: the probe refuses changes"),
+                 qPrintable(gSink.all));
+        QVERIFY(!VnOS->HasError(0));
+        QCOMPARE(QString(mProbe->name), QString("x"));  // the owner refused, the value stays
+    }
+
+    // Catches script attributes that vanish with a wrapper or outlive their object.
+    void scriptAttributesStayWithTheObject() {
+        auto* p = new Probe();
+        PyObject* w = PyOS->Wrap(p->Root(), -1);
+        SetGlobal("other", w);
+        QVERIFY(Run("other.note = 'kept'; del other"));
+        PyObject* again = PyOS->Wrap(p->Root(), -1);
+        SetGlobal("other", again);
+        QCOMPARE(Eval("other.note"), QString("kept"));
+        PyObject* split = PyOS->Split(p->Root(), -1);
+        QVERIFY(split && PyTuple_Check(split) && PyTuple_Size(split) == 2);
+        QCOMPARE(PyList_Size(PyTuple_GetItem(split, 1)), Py_ssize_t(1));
+        Py_DECREF(split);
+        QVERIFY(Run("del other"));
+        QCOMPARE(p->Release(), 0);
+        // a new object at the same address starts without attributes
+        auto* fresh = new Probe();
+        SetGlobal("other", PyOS->Wrap(fresh->Root(), -1));
+        QCOMPARE(Eval("hasattr(other, 'note')"), QString("False"));
+        QVERIFY(Run("del other"));
+        fresh->Release();
+    }
+
+    // Catches methods that lose their object, errors that do not become vorn.error, or a
+    // method answering nothing that passes silently.
+    void scriptMethodsUseTheCallBracket() {
+        QCOMPARE(Eval("script.Echo(1, 'a')"), QString("(1, 'a')"));
+        QCOMPARE(gScript.calls, 1);
+        QVERIFY(!Run("script.Fail()"));
+        QVERIFY(gSink.all.contains("vorn.error: Failed after 3 tries"));
+        QVERIFY(!VnOS->HasError(0));
+        gSink.all.clear();
+        QVERIFY(!Run("script.Nothing()"));
+        QVERIFY(gSink.all.contains("SystemError"));
+        QCOMPARE(Eval("sorted(vorn.os.CreateInstance('vorn.List').__dir__())[-1]"),
+                 QString("remove"));
+    }
+
+    // Catches output that is reordered, split badly or answered with the wrong length.
+    void sinkIsATextStream() {
+        QVERIFY(Run("import sys\nprint('one')\nsys.stderr.write('two\\n')\nprint('three')"));
+        QCOMPARE(gSink.lines, QStringList({"O:one", "O:\n", "E:two\n", "O:three", "O:\n"}));
+        QCOMPARE(Eval("sys.stdout.write('héllo')"), QString("5"));
+        QCOMPARE(Eval("(sys.stdout.encoding, sys.stdout.isatty(), sys.stderr.writable())"),
+                 QString("('utf-8', False, True)"));
+        QVERIFY(Run("sys.stdout.flush()"));
+        QVERIFY(!Run("sys.stdout.write(b'x')"));
+    }
+
+    // Catches tasklets that block their caller, lose the value handed over, or stay alive.
+    void tasklets() {
+        QVERIFY(Run("import vorn.synchro as s\n"
+                    "log = []\n"
+                    "def waiter():\n"
+                    "    log.append('start')\n"
+                    "    log.append(s.Block())\n"
+                    "    log.append('end')\n"));
+        PyObject* function = PyDict_GetItemString(PyModule_GetDict(Main()), "waiter");
+        PyObject* tasklet = PyTasklet_New(nullptr, function);
+        QVERIFY(tasklet);
+        PyObject* args = PyTuple_New(0);
+        QCOMPARE(PyTasklet_Call(tasklet, args, nullptr), 0);
+        QCOMPARE(Eval("log"), QString("['start']"));
+        QVERIFY(!PyOS->CurrentTasklet());
+        PyObject* value = PyUnicode_FromString("handed");
+        QVERIFY(PyOS->ResumeTasklet(tasklet, value));
+        QCOMPARE(Eval("log"), QString("['start', 'handed', 'end']"));
+        QVERIFY(!PyOS->ResumeTasklet(tasklet, value));  // it has ended
+        QVERIFY(VnOS->HasError(-1));
+        Py_DECREF(value);
+        Py_DECREF(args);
+        Py_DECREF(tasklet);
+        QCOMPARE(Eval("s.Live()"), QString("0"));
+        // the main tasklet cannot block
+        QVERIFY(!PyOS->BlockTasklet(nullptr));
+        PyErr_Clear();
+    }
+
+    // Catches a resume from inside another tasklet that does not come back to the resumer.
+    void resumeFromAnotherTasklet() {
+        QVERIFY(Run("order = []\n"
+                    "def sleeper():\n"
+                    "    order.append('b blocks')\n"
+                    "    order.append(s.Block())\n"
+                    "b = s.Start(sleeper)\n"
+                    "def waker():\n"
+                    "    order.append('a resumes')\n"
+                    "    s.Resume(b, 'from a')\n"
+                    "    order.append('a goes on')\n"
+                    "s.Start(waker)\n"));
+        QCOMPARE(Eval("order"), QString("['b blocks', 'a resumes', 'from a', 'a goes on']"));
+        QCOMPARE(Eval("s.Live()"), QString("0"));
+    }
+
+    // Catches a tasklet error that escapes into the starter instead of being printed.
+    void taskletErrorsArePrinted() {
+        QVERIFY(Run("def bad():\n    raise KeyError('inside')\ns.Start(bad)\nafter = 1"));
+        QVERIFY(gSink.all.contains("KeyError: 'inside'"));
+        QCOMPARE(Eval("after"), QString("1"));
+    }
+
+    // Catches runtime texts handed out by wrappers and never given back.
+    void runtimeTextsAreGivenBack() {
+        QVERIFY(Run("probe.name = None; probe.link = None"));
+        long before = VnOS->LiveBlocks();
+        QVERIFY(Run("for i in range(100):\n"
+                    "    probe.name = 'n%d' % i; probe.link = 'l'; x = probe.name\n"
+                    "probe.name = None; probe.link = None"));
+        QCOMPARE(VnOS->LiveBlocks(), before);
+    }
+
+    void cleanupTestCase() {
+        Run("globals().clear()");
+        mProbe->Release();
+        QVERIFY(PyOS->SetEventSink(nullptr));
+        VnOS->Shutdown();
+        QVERIFY(!PyOS->Wrap(&gScript, -1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPythonSide)
+#include "tst_python_side.moc"
