@@ -4,6 +4,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "branch_file.h"
@@ -55,8 +56,8 @@ bool ParseClassText(const std::string& text, VnCLSID* out) {
     if (dot == std::string::npos || dot == 0 || dot > static_cast<size_t>(kVnModuleMax))
         return false;
     size_t second = text.find('.', dot + 1);
-    std::string name = text.substr(dot + 1, second == std::string::npos ? std::string::npos
-                                                                        : second - dot - 1);
+    std::string name =
+        text.substr(dot + 1, second == std::string::npos ? std::string::npos : second - dot - 1);
     if (name.empty() || name.size() > static_cast<size_t>(kVnClassMax)) return false;
     if (text.find('\0') != std::string::npos) return false;
     int version = -1;
@@ -110,10 +111,14 @@ bool AsReal(const Json& v, double* out) {
     }
     if (!v.is_string()) return false;
     const std::string& s = v.get_ref<const std::string&>();
-    if (s == "nan") *out = std::nan("");
-    else if (s == "inf") *out = HUGE_VAL;
-    else if (s == "-inf") *out = -HUGE_VAL;
-    else return false;
+    if (s == "nan")
+        *out = std::nan("");
+    else if (s == "inf")
+        *out = HUGE_VAL;
+    else if (s == "-inf")
+        *out = -HUGE_VAL;
+    else
+        return false;
     return true;
 }
 
@@ -172,7 +177,8 @@ private:
 
     const Json* mObjects = nullptr;
     std::vector<Slot> mSlots;
-    std::vector<std::vector<size_t>> mLinks;  // by index: the objects each one keeps alive
+    std::vector<std::vector<size_t>> mLinks;       // by index: the objects each one keeps alive
+    std::unordered_map<IRoot*, size_t> mEmbedded;  // embedded objects already claimed
     bool mDone = false;
     std::string mWhy;
 };
@@ -186,15 +192,15 @@ Loader::~Loader() {
 void Loader::BreakLinks() {
     for (Slot& slot : mSlots) {
         if (slot.kind == Kind::Found) continue;  // objects of the table are never changed
-        VnForEachMember(slot.object, [](const VnMemberDescriptor* d, void* storage,
-                                        const VnTypeInfo*) {
-            if (d->type == kVnObjectRef && storage) {
-                auto* held = Read<IRoot*>(storage);
-                Store<IRoot*>(storage, nullptr);
-                if (held) held->Release();
-            }
-            return true;
-        });
+        VnForEachMember(slot.object,
+                        [](const VnMemberDescriptor* d, void* storage, const VnTypeInfo*) {
+                            if (d->type == kVnObjectRef && storage) {
+                                auto* held = Read<IRoot*>(storage);
+                                Store<IRoot*>(storage, nullptr);
+                                if (held) held->Release();
+                            }
+                            return true;
+                        });
         if (VnRef<IList> list = VnQuery<IList>(slot.object))
             if (list->GetCount() > 0) list->RemoveItem(-1);
     }
@@ -245,8 +251,8 @@ bool Loader::FindEmbedded(size_t i, const Json& embedded, const VnCLSID& clsid) 
         !Index(embedded[0], &parent))
         return Fail(at + ": \"embedded\" must be [owner index, member name]");
     const std::string& member = embedded[1].get_ref<const std::string&>();
-    if (parent >= i) return Fail(at + ": its owner, object " + std::to_string(parent) +
-                                 ", must come before it");
+    if (parent >= i)
+        return Fail(at + ": its owner, object " + std::to_string(parent) + ", must come before it");
     const Slot& owner = mSlots[parent];
     if (owner.kind == Kind::Found)
         return Fail(at + ": its owner, object " + std::to_string(parent) +
@@ -260,11 +266,13 @@ bool Loader::FindEmbedded(size_t i, const Json& embedded, const VnCLSID& clsid) 
         return Fail(at + ": object " + std::to_string(parent) + " of class " +
                     ClassOf(owner.object) + " embeds no object as \"" + member + "\"");
     auto* object = static_cast<IRoot*>(VnMemberStorage(owner.object, d, adjustment));
-    if (!object) return Fail(at + ": the members of object " + std::to_string(parent) +
-                             " cannot be reached");
-    for (size_t k = 0; k < mSlots.size(); ++k)
-        if (mSlots[k].kind == Kind::Embedded && mSlots[k].object == object)
-            return Fail(at + ": object " + std::to_string(k) + " is the same embedded object");
+    if (!object)
+        return Fail(at + ": the members of object " + std::to_string(parent) +
+                    " cannot be reached");
+    auto claimed = mEmbedded.emplace(object, i);
+    if (!claimed.second)
+        return Fail(at + ": object " + std::to_string(claimed.first->second) +
+                    " is the same embedded object");
     const VnTypeInfo* t = object->GetTypeInfo();
     if (!t || !t->clsid || !VnCLSIDMatches(clsid, *t->clsid))
         return Fail(at + ": the object embedded as \"" + member + "\" is of class " +
@@ -378,7 +386,8 @@ bool Loader::SetValue(size_t i, const VnMemberDescriptor* d, void* storage, cons
         case kVnROTReference: {
             char* copy = nullptr;
             if (!value.is_null()) {
-                if (!value.is_string()) return Fail(where + ": the value is neither null nor a text");
+                if (!value.is_string())
+                    return Fail(where + ": the value is neither null nor a text");
                 const std::string& text = value.get_ref<const std::string&>();
                 if (text.find('\0') != std::string::npos)
                     return Fail(where + ": the text holds a NUL character");
@@ -478,8 +487,8 @@ bool Loader::AllReachable(size_t root) {
     }
     for (size_t i = 0; i < reached.size(); ++i)
         if (!reached[i])
-            return Fail("Object " + std::to_string(i) + " cannot be reached from the root, object " +
-                        std::to_string(root));
+            return Fail("Object " + std::to_string(i) +
+                        " cannot be reached from the root, object " + std::to_string(root));
     return true;
 }
 

@@ -29,8 +29,8 @@ IRoot* Identity(IRoot* object) {
 }
 
 std::string MonikerText(const VnROTEntry& entry) {
-    std::string text = std::string(entry.scheme ? entry.scheme : "") + "/" +
-                       (entry.name ? entry.name : "");
+    std::string text =
+        std::string(entry.scheme ? entry.scheme : "") + "/" + (entry.name ? entry.name : "");
     if (entry.ext && entry.ext[0]) text += std::string(".") + entry.ext;
     return text;
 }
@@ -44,7 +44,11 @@ bool IsUtf8(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         auto c = static_cast<unsigned char>(text[i]);
-        size_t more = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : 4;
+        size_t more = c < 0x80           ? 0
+                      : (c >> 5) == 0x6  ? 1
+                      : (c >> 4) == 0xE  ? 2
+                      : (c >> 3) == 0x1E ? 3
+                                         : 4;
         if (more > 3 || i + more >= text.size()) return false;
         uint32_t point = more == 0 ? c : c & (0x3F >> more);
         for (size_t k = 1; k <= more; ++k) {
@@ -84,11 +88,11 @@ public:
 private:
     struct Node {
         IRoot* object = nullptr;
-        int parent = -1;               // the node embedding this one
-        std::string member;            // the embedding member
-        std::string moniker;           // not empty: stored by its name in the object table
-        bool walked = false;           // its members are walked
-        int index = -1;                // position in the file; -2 while being placed
+        int parent = -1;      // the node embedding this one
+        std::string member;   // the embedding member
+        std::string moniker;  // not empty: stored by its name in the object table
+        bool walked = false;  // its members are walked
+        int index = -1;       // position in the file; -2 while being placed
     };
 
     int Add(IRoot* identity, bool walk);
@@ -223,15 +227,28 @@ bool Writer::EmitMember(int node, IRoot* object, const VnMemberDescriptor* d, vo
                         " member \"" + d->name + "\"";
     Json value;
     switch (d->type) {
-        case kVnLong: value = Read<int32_t>(storage); break;
-        case kVnFloat: value = Real(static_cast<double>(Read<float>(storage))); break;
-        case kVnDouble: value = Real(Read<double>(storage)); break;
-        case kVnBool: value = Read<uint8_t>(storage); break;
-        case kVnObject: value = IndexOf(static_cast<IRoot*>(storage)); break;
-        case kVnObjectRef: value = IndexOf(Read<IRoot*>(storage)); break;
+        case kVnLong:
+            value = Read<int32_t>(storage);
+            break;
+        case kVnFloat:
+            value = Real(static_cast<double>(Read<float>(storage)));
+            break;
+        case kVnDouble:
+            value = Real(Read<double>(storage));
+            break;
+        case kVnBool:
+            value = Read<uint8_t>(storage);
+            break;
+        case kVnObject:
+            value = IndexOf(static_cast<IRoot*>(storage));
+            break;
+        case kVnObjectRef:
+            value = IndexOf(Read<IRoot*>(storage));
+            break;
         case kVnString: {
             const char* text = static_cast<const char*>(storage);
-            std::string_view view(text, d->size > 0 ? strnlen(text, static_cast<size_t>(d->size)) : 0);
+            std::string_view view(text,
+                                  d->size > 0 ? strnlen(text, static_cast<size_t>(d->size)) : 0);
             if (!IsUtf8(view)) return Fail(where + " holds text that is not UTF-8");
             value = std::string(view);
             break;
@@ -243,9 +260,12 @@ bool Writer::EmitMember(int node, IRoot* object, const VnMemberDescriptor* d, vo
             if (text) value = text;
             break;
         }
-        case kVnTime: value = Read<int64_t>(storage); break;
+        case kVnTime:
+            value = Read<int64_t>(storage);
+            break;
         case kVnPython:
-        case kVnPythonRef: return true;  // Python objects are not stored yet
+        case kVnPythonRef:
+            return true;  // Python objects are not stored yet
         default:
             return Fail(where + " of class " + ClassOf(object) + " has the unknown type code " +
                         std::to_string(d->type));

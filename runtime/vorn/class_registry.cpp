@@ -44,7 +44,8 @@ bool ClassRegistry::Find(const VnCLSID& clsid, VnClassInfo* out) const {
 std::vector<VnClassInfo> ClassRegistry::All() const {
     std::lock_guard<std::mutex> lock(mMutex);
     std::vector<VnClassInfo> all;
-    for (const auto& entry : mClasses) all.insert(all.end(), entry.second.begin(), entry.second.end());
+    for (const auto& entry : mClasses)
+        all.insert(all.end(), entry.second.begin(), entry.second.end());
     return all;
 }
 

@@ -6,6 +6,7 @@
 namespace vorn {
 
 namespace {
+std::string Format(const char* format, va_list args) VORN_PRINTF(1, 0);
 std::string Format(const char* format, va_list args) {
     if (!format) return {};
     va_list copy;

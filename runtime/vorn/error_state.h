@@ -11,7 +11,7 @@ namespace vorn {
 // The one pending error of the runtime: a code, the class it came from and a text.
 class ErrorState {
 public:
-    void Set(int code, const VnCLSID* context, const char* format, va_list args);
+    void Set(int code, const VnCLSID* context, const char* format, va_list args) VORN_PRINTF(4, 0);
     void SetText(int code, const char* text);
     void Clear();
     bool Has(int code) const;

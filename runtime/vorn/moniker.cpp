@@ -28,7 +28,8 @@ bool ParseMoniker(std::string_view text, Moniker* out, std::string* why) {
     out->scheme = std::string(text.substr(0, colon + 1));
     size_t slash = rest.rfind('/');
     size_t dot = rest.rfind('.');
-    bool hasExt = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash) &&
+    bool hasExt = dot != std::string_view::npos &&
+                  (slash == std::string_view::npos || dot > slash) &&
                   dot > (slash == std::string_view::npos ? 0 : slash + 1) && dot + 1 < rest.size();
     out->name = std::string(hasExt ? rest.substr(0, dot) : rest);
     out->ext = hasExt ? std::string(rest.substr(dot + 1)) : std::string();

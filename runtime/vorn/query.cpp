@@ -8,7 +8,8 @@ bool QueryTable(void* object, const VnIID& iid, void** out, const VnTypeInfo* ty
     if (!object || !type) return false;
     char* start = static_cast<char*>(object);
     if (VnIsUsedInROT(iid)) {
-        intptr_t first = (type->interfaces && type->interfaces[0].iid) ? type->interfaces[0].offset : 0;
+        intptr_t first =
+            (type->interfaces && type->interfaces[0].iid) ? type->interfaces[0].offset : 0;
         *out = start + first;
         return true;
     }

@@ -37,8 +37,13 @@ std::string ClassOf(IRoot* object) {
 const VnCLSID& RotTable::ClassId() { return kRotClass; }
 
 const VnTypeInfo* RotTable::Type() {
-    static const VnTypeInfo type = {&kRotClass, "The running object table: objects by moniker",
-                                    Interfaces(), kNoMembers, nullptr, nullptr, 0};
+    static const VnTypeInfo type = {&kRotClass,
+                                    "The running object table: objects by moniker",
+                                    Interfaces(),
+                                    kNoMembers,
+                                    nullptr,
+                                    nullptr,
+                                    0};
     return &type;
 }
 
@@ -140,9 +145,10 @@ IRoot* RotTable::LoadFromFile(const std::string& moniker) {
         rt.Fail("Cannot load " + moniker + ": " + why);
         return nullptr;
     }
-    Register(moniker.c_str(), loaded);
-    loaded->Release();  // the table keeps it
-    return Identity(loaded);
+    bool registered = Register(moniker.c_str(), loaded);
+    IRoot* identity = Identity(loaded);
+    loaded->Release();  // the table keeps it, when it could be registered
+    return registered ? identity : nullptr;
 }
 
 bool RotTable::GetObject(const char* moniker, const VnCLSID* clsid, const VnIID& iid, void** out,

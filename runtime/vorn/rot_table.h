@@ -47,8 +47,8 @@ public:
 private:
     struct Entry;
     Entry* Find(const std::string& moniker);
-    bool CheckAndAnswer(IRoot* object, const char* moniker, const VnCLSID* clsid,
-                        const VnIID& iid, void** out, int flag);
+    bool CheckAndAnswer(IRoot* object, const char* moniker, const VnCLSID* clsid, const VnIID& iid,
+                        void** out, int flag);
     IRoot* LoadFromFile(const std::string& moniker);
     std::vector<std::unique_ptr<Entry>> mEntries;
 };

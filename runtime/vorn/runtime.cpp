@@ -84,8 +84,7 @@ PyObject* Runtime::SetError(int code, const VnCLSID* context, const char* format
     return nullptr;
 }
 
-PyObject* Runtime::VSetError(int code, const VnCLSID* context, const char* format,
-                             va_list args) {
+PyObject* Runtime::VSetError(int code, const VnCLSID* context, const char* format, va_list args) {
     mErrors.Set(code, context, format, args);
     return nullptr;
 }

@@ -49,8 +49,8 @@ public:
     void PostToApp() override;
     long LiveBlocks() override;
     int GetErrorCode() override;
-    PyObject* VSetError(int code, const VnCLSID* context, const char* format,
-                        va_list args) override VORN_PRINTF(4, 0);
+    PyObject* VSetError(int code, const VnCLSID* context, const char* format, va_list args) override
+        VORN_PRINTF(4, 0);
     void ObjectDestroyed(IRoot* identity) override;
 
     // Inner parts, for the runtime's own classes.

@@ -10,7 +10,15 @@ namespace vorn {
 namespace {
 const VnCLSID kListClass = VnMakeCLSID("vorn", "List", 1);
 const VnMemberDescriptor kListMembers[] = {
-    {"name", kVnVornString, 0, sizeof(char*), nullptr, "Name of the list", kVnEditable, nullptr, {}},
+    {"name",
+     kVnVornString,
+     0,
+     sizeof(char*),
+     nullptr,
+     "Name of the list",
+     kVnEditable,
+     nullptr,
+     {}},
     {},
 };
 
@@ -39,8 +47,8 @@ const VnCLSID& VornList::ClassId() { return kListClass; }
 const VnTypeInfo* VornList::Type() {
     // the name member lives at the list's own offset of mName
     static VnMemberDescriptor members[2] = {kListMembers[0], kListMembers[1]};
-    static const VnTypeInfo type = {&kListClass, "An ordered list of objects", Interfaces(), members,
-                                    nullptr, nullptr, 0};
+    static const VnTypeInfo type = {
+        &kListClass, "An ordered list of objects", Interfaces(), members, nullptr, nullptr, 0};
     return &type;
 }
 
@@ -108,8 +116,8 @@ bool VornList::AddItem(int position, IRoot* item) {
     Runtime& rt = TheRuntime();
     int count = GetCount();
     if (position < -1 || position > count) {
-        rt.Fail("Cannot add an item at position " + std::to_string(position) +
-                ": the list has " + std::to_string(count) + " items");
+        rt.Fail("Cannot add an item at position " + std::to_string(position) + ": the list has " +
+                std::to_string(count) + " items");
         return false;
     }
     IRoot* added = nullptr;
@@ -166,9 +174,8 @@ IRoot* VornList::GetItem(int position) {
 void VornList::MoveItem(int from, int to) {
     int count = GetCount();
     if (from < 0 || from >= count || to < 0 || to >= count) {
-        TheRuntime().Fail("Cannot move item " + std::to_string(from) + " to " +
-                          std::to_string(to) + ": the list has " + std::to_string(count) +
-                          " items");
+        TheRuntime().Fail("Cannot move item " + std::to_string(from) + " to " + std::to_string(to) +
+                          ": the list has " + std::to_string(count) + " items");
         return;
     }
     auto first = mItems.begin();

@@ -42,7 +42,7 @@ private:
     VnElementType mElement{};
     std::vector<IRoot*> mItems;  // each holds one reference
     std::function<void()> mChanged;
-    char* mName = nullptr;       // member "name" (vornstring)
+    char* mName = nullptr;  // member "name" (vornstring)
 };
 
 }  // namespace vorn

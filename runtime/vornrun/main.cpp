@@ -77,12 +77,14 @@ int main(int argc, char** argv) {
             VnOS->Pump();
             int wait = VnOS->NextWorkIn();
             if (wait < 0 && CallCount(synchro.p, "Live") > 0) {
-                std::fprintf(stderr, "vornrun: %ld tasklet(s) wait for something that never comes\n",
+                std::fprintf(stderr,
+                             "vornrun: %ld tasklet(s) wait for something that never comes\n",
                              CallCount(synchro.p, "Live"));
                 status = 1;
                 break;
             }
-            if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait < 50 ? wait : 50));
+            if (wait > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(wait < 50 ? wait : 50));
         }
         if (synchro.p && CallCount(synchro.p, "Failures") > 0) status = 1;
         std::fflush(stdout);

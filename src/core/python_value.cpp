@@ -1,6 +1,6 @@
-#include <Python.h>
-
 #include "core/python_value.h"
+
+#include <Python.h>
 
 #include <algorithm>
 #include <cstring>
@@ -40,15 +40,16 @@ const char* PythonValueText(const MemberValue& value, char* buffer, std::size_t 
 bool PythonTextToValue(const MemberValue& value, const char* text) {
     if (!value.desc || !value.value || !Py_IsInitialized()) return false;
     if (value.desc->type == kVnPython) {
-        VnOS->SetError(-1, nullptr, "The member \"%s\" embeds its Python object; text cannot replace it",
+        VnOS->SetError(-1, nullptr,
+                       "The member \"%s\" embeds its Python object; text cannot replace it",
                        value.desc->name);
         return false;
     }
     if (value.desc->type != kVnPythonRef) return false;
     const char* t = text ? text : "";
     // bytes that are not UTF-8 are kept as escapes rather than lost
-    PyObject* made = PyUnicode_DecodeUTF8(t, static_cast<Py_ssize_t>(std::strlen(t)),
-                                          "surrogateescape");
+    PyObject* made =
+        PyUnicode_DecodeUTF8(t, static_cast<Py_ssize_t>(std::strlen(t)), "surrogateescape");
     if (!made) {
         PyErr_Clear();
         return false;

@@ -216,9 +216,11 @@ private slots:
         QVERIFY(!TextToValue({&embedded, list}, "5"));
         QVERIFY(VnOS->HasError(-1));
         VnOS->SetError(0, nullptr, nullptr);
-        PyRun_SimpleString("class Mute:\n    def __str__(self): raise ValueError('no')\n"
-                           "mute = Mute()\n");
-        PyObject* mute = PyDict_GetItemString(PyModule_GetDict(PyImport_AddModule("__main__")), "mute");
+        PyRun_SimpleString(
+            "class Mute:\n    def __str__(self): raise ValueError('no')\n"
+            "mute = Mute()\n");
+        PyObject* mute =
+            PyDict_GetItemString(PyModule_GetDict(PyImport_AddModule("__main__")), "mute");
         QCOMPARE(QByteArray(ValueToText({&embedded, mute}, buffer, sizeof buffer)),
                  QByteArray("An unrepresentable Python object"));
         QVERIFY(!PyErr_Occurred());

@@ -24,10 +24,19 @@ const VnCLSID kHolderClass = VnMakeCLSID("fuzz", "Holder", 1);
 
 VnMemberDescriptor gPieceMembers[10];
 VnMemberDescriptor gHolderMembers[4];
-const VnTypeInfo gPieceType = {&kPieceClass, "A member of every stored type",
-                               VnObject<IRoot>::Interfaces(), gPieceMembers, nullptr, nullptr, 0};
-const VnTypeInfo gHolderType = {&kHolderClass, "Embeds a piece and refers to a list",
-                                VnObject<INotify>::Interfaces(), gHolderMembers, nullptr, nullptr,
+const VnTypeInfo gPieceType = {&kPieceClass,
+                               "A member of every stored type",
+                               VnObject<IRoot>::Interfaces(),
+                               gPieceMembers,
+                               nullptr,
+                               nullptr,
+                               0};
+const VnTypeInfo gHolderType = {&kHolderClass,
+                                "Embeds a piece and refers to a list",
+                                VnObject<INotify>::Interfaces(),
+                                gHolderMembers,
+                                nullptr,
+                                nullptr,
                                 0};
 
 class Piece final : public VnObject<IRoot> {
@@ -70,8 +79,8 @@ VnMemberDescriptor Member(const char* name, uint32_t type, const void* object, c
     VnMemberDescriptor d{};
     d.name = name;
     d.type = type;
-    d.offset = static_cast<int32_t>(static_cast<const char*>(field) -
-                                    static_cast<const char*>(object));
+    d.offset =
+        static_cast<int32_t>(static_cast<const char*>(field) - static_cast<const char*>(object));
     d.size = static_cast<int32_t>(size);
     d.iid = iid;
     d.description = name;
@@ -96,8 +105,8 @@ void DescribeClasses() {
     i = 0;
     gHolderMembers[i++] = Member("part", kVnObject, &h, &h.part, sizeof h.part);
     gHolderMembers[i++] = Member("list", kVnObjectRef, &h, &h.list, sizeof h.list, &IID_IList);
-    gHolderMembers[i++] =
-        Member("name", kVnVornString, &h, &h.name, sizeof h.name, nullptr, kVnEditable | kVnEditNotify);
+    gHolderMembers[i++] = Member("name", kVnVornString, &h, &h.name, sizeof h.name, nullptr,
+                                 kVnEditable | kVnEditNotify);
 }
 
 std::string Folder(const std::string& base, const char* name) {
@@ -153,16 +162,16 @@ void Dismantle(IRoot* root) {
             for (int i = 0; i < list->GetCount(); ++i) pending.push_back(list->GetItem(i));
     }
     for (auto& object : found) {
-        VnForEachMember(object.get(), [](const VnMemberDescriptor* d, void* storage,
-                                         const VnTypeInfo*) {
-            if (d->type != kVnObjectRef) return true;
-            auto** slot = static_cast<IRoot**>(storage);
-            if (IRoot* held = *slot) {
-                *slot = nullptr;
-                held->Release();
-            }
-            return true;
-        });
+        VnForEachMember(object.get(),
+                        [](const VnMemberDescriptor* d, void* storage, const VnTypeInfo*) {
+                            if (d->type != kVnObjectRef) return true;
+                            auto** slot = static_cast<IRoot**>(storage);
+                            if (IRoot* held = *slot) {
+                                *slot = nullptr;
+                                held->Release();
+                            }
+                            return true;
+                        });
         if (VnRef<IList> list = VnQuery<IList>(object.get()))
             if (list->GetCount() > 0) list->RemoveItem(-1);
     }

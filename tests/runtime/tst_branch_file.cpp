@@ -73,16 +73,30 @@ const VnMemberDescriptor kNoMembers[] = {{}};
 VnMemberDescriptor gLeafMembers[4];
 VnMemberDescriptor gPartMembers[4];
 VnMemberDescriptor gThingMembers[13];
-const VnTypeInfo gLeafType = {&kLeafClass, "A small object",  VnObject<IRoot>::Interfaces(),
-                              gLeafMembers, nullptr,           nullptr,
+const VnTypeInfo gLeafType = {&kLeafClass,
+                              "A small object",
+                              VnObject<IRoot>::Interfaces(),
+                              gLeafMembers,
+                              nullptr,
+                              nullptr,
                               0};
 // The part every thing has, declared as the thing's base type.
-const VnTypeInfo gPartType = {nullptr, "Level and title", kNoInterfaces, gPartMembers,
-                              nullptr, nullptr,           0};
-VnTypeInfo gThingType = {&kThingClass, "An object with a member of every stored type",
-                         VnObject<INotify>::Interfaces(), gThingMembers, nullptr, &gPartType, 0};
-const VnTypeInfo gFixedType = {&kFixedClass, "Lives for the whole process",
-                               VnObject<IRoot>::Interfaces(), kNoMembers, nullptr, nullptr, 0};
+const VnTypeInfo gPartType = {
+    nullptr, "Level and title", kNoInterfaces, gPartMembers, nullptr, nullptr, 0};
+VnTypeInfo gThingType = {&kThingClass,
+                         "An object with a member of every stored type",
+                         VnObject<INotify>::Interfaces(),
+                         gThingMembers,
+                         nullptr,
+                         &gPartType,
+                         0};
+const VnTypeInfo gFixedType = {&kFixedClass,
+                               "Lives for the whole process",
+                               VnObject<IRoot>::Interfaces(),
+                               kNoMembers,
+                               nullptr,
+                               nullptr,
+                               0};
 
 // Stands alone, or is embedded in a thing.
 class Leaf final : public VnObject<IRoot> {
@@ -164,7 +178,11 @@ public:
     int IsStatic() override { return 1; }
     const VnTypeInfo* GetTypeInfo() override { return &gFixedType; }
 };
-Fixed gFixed;
+// Made once and never destroyed, like the process-long objects it stands for.
+IRoot* TheFixed() {
+    static Fixed* fixed = new Fixed;
+    return fixed->Root();
+}
 
 void DescribeClasses() {
     Leaf leaf;
@@ -242,7 +260,8 @@ void Dismantle(IRoot* root) {
     for (auto& object : Reachable(root)) {
         VnForEachMember(object.get(),
                         [](const VnMemberDescriptor* d, void* storage, const VnTypeInfo*) {
-                            if (d->type == kVnObjectRef) Point(*static_cast<IRoot**>(storage), nullptr);
+                            if (d->type == kVnObjectRef)
+                                Point(*static_cast<IRoot**>(storage), nullptr);
                             return true;
                         });
         if (VnRef<IList> list = VnQuery<IList>(object.get()))
@@ -284,7 +303,9 @@ QString Difference(IRoot* a, IRoot* b) {
                     break;
                 case kVnLong:
                 case kVnBool:
-                case kVnTime: same = std::memcmp(p, q, static_cast<size_t>(d->size)) == 0; break;
+                case kVnTime:
+                    same = std::memcmp(p, q, static_cast<size_t>(d->size)) == 0;
+                    break;
                 case kVnString:
                     same = std::strncmp(static_cast<const char*>(p), static_cast<const char*>(q),
                                         static_cast<size_t>(d->size)) == 0;
@@ -300,7 +321,8 @@ QString Difference(IRoot* a, IRoot* b) {
                     pending.emplace_back(static_cast<IRoot*>(const_cast<void*>(p)),
                                          static_cast<IRoot*>(const_cast<void*>(q)));
                     break;
-                default: break;
+                default:
+                    break;
             }
             if (!same) return d->name;
         }
@@ -358,8 +380,10 @@ void Fill(Thing* t, int filling) {
             SetText(t->inner.d.name, nullptr);
             break;
         case MultiByte:
-            std::strcpy(d.label, "\xC3\xA4\xE2\x82\xAC");           // "ä€"
-            SetText(d.note, "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9D\x84\x9E");  // with a 4-byte character
+            std::strcpy(d.label, "\xC3\xA4\xE2\x82\xAC");  // "ä€"
+            SetText(d.note,
+                    "Gr\xC3\xBC\xC3\x9F"
+                    "e \xF0\x9D\x84\x9E");  // with a 4-byte character
             SetText(t->part.title, "\xE2\x9C\x93");
             break;
     }
@@ -372,11 +396,11 @@ struct Counts {
 };
 Counts Now() { return {VnOS->LiveBlocks(), Thing::sLive, Leaf::sLive}; }
 
-#define EXPECT_BACK_TO(start)                              \
-    do {                                                   \
-        QCOMPARE(VnOS->LiveBlocks(), (start).blocks);      \
-        QCOMPARE(Thing::sLive, (start).things);            \
-        QCOMPARE(Leaf::sLive, (start).leaves);             \
+#define EXPECT_BACK_TO(start)                         \
+    do {                                              \
+        QCOMPARE(VnOS->LiveBlocks(), (start).blocks); \
+        QCOMPARE(Thing::sLive, (start).things);       \
+        QCOMPARE(Leaf::sLive, (start).leaves);        \
     } while (0)
 
 QByteArray File(const char* objects, int root = 0) {
@@ -491,7 +515,9 @@ void TestBranchFile::graphs() {
                 Point(a->d.other, c.get());
                 Point(AsThing(c.get())->d.other, a->Root());
                 break;
-            case OwnerFromEmbedded: Point(a->inner.d.peer, a->Root()); break;
+            case OwnerFromEmbedded:
+                Point(a->inner.d.peer, a->Root());
+                break;
             case EmbeddedReachedFirst: {
                 b = Create(kThingClass);
                 c = Create(kListClass);
@@ -572,7 +598,7 @@ void TestBranchFile::registeredAndStaticObjects() {
         VnRef<IRoot> root = Create(kThingClass);
         Thing* a = AsThing(root.get());
         Point(a->d.other, shared.get());
-        Point(a->inner.d.peer, gFixed.Root());
+        Point(a->inner.d.peer, TheFixed());
         QVERIFY(VnROT->Register("test:/shared", shared.get()));
         QVERIFY(VnROT->Register("test:/root", root.get()));
 
@@ -615,7 +641,8 @@ void TestBranchFile::inlineTextIsCut() {
     const Counts start = Now();
     {
         QByteArray text = File(R"([{"class": "test.Thing.1", "members": {"label": {"type": 7,
-            "value": ")" + stored + R"("}, "flag": {"type": 4, "value": 9}}}])");
+            "value": ")" + stored +
+                               R"("}, "flag": {"type": 4, "value": 9}}}])");
         std::string why;
         VnRef<IRoot> loaded = VnRef<IRoot>::Adopt(vorn::LoadBranch(text.toStdString(), &why));
         QVERIFY2(loaded, why.c_str());
@@ -645,7 +672,7 @@ void TestBranchFile::writerRefuses() {
         if (kind == 0) SetText(t->d.note, "caf\xE9");
         if (kind == 1) std::strcpy(t->d.label, "\xC3");
         std::string json, why;
-        QVERIFY(!vorn::WriteBranch(kind == 2 ? gFixed.Root() : root.get(), &json, &why));
+        QVERIFY(!vorn::WriteBranch(kind == 2 ? TheFixed() : root.get(), &json, &why));
         QVERIFY2(QString::fromStdString(why).contains(reason), why.c_str());
     }
     EXPECT_BACK_TO(start);
@@ -668,8 +695,8 @@ void TestBranchFile::badFiles_data() {
     QTest::newRow("not an object") << QByteArray("[1, 2]") << "holds a JSON object";
     QTest::newRow("other format") << QByteArray(R"({"format": "x", "version": 1})")
                                   << "Not a branch file";
-    QTest::newRow("newer version") << QByteArray(good).replace("\"version\": 1", "\"version\": 2")
-                                   << "version 2";
+    QTest::newRow("newer version")
+        << QByteArray(good).replace("\"version\": 1", "\"version\": 2") << "version 2";
     QTest::newRow("version as text")
         << QByteArray(good).replace("\"version\": 1", "\"version\": \"1\"") << "version \"1\"";
     QTest::newRow("no objects") << File("[]") << "non-empty";
@@ -680,8 +707,8 @@ void TestBranchFile::badFiles_data() {
     QTest::newRow("malformed class id") << with(R"({"class": "nodot"})") << "not a class id";
     QTest::newRow("unknown class") << with(R"({"class": "test.Nothing.1"})")
                                    << "Object 2: cannot make an object of class test.Nothing.1";
-    QTest::newRow("unknown class version") << with(R"({"class": "test.Leaf.9"})")
-                                           << "Object 2: cannot make";
+    QTest::newRow("unknown class version")
+        << with(R"({"class": "test.Leaf.9"})") << "Object 2: cannot make";
     QTest::newRow("unknown member")
         << with(R"({"class": "test.Leaf.1", "members": {"nosuch": {"type": 1, "value": 1}}})")
         << R"(Object 2 member "nosuch": class test.Leaf.1 has no such member)";
@@ -696,33 +723,36 @@ void TestBranchFile::badFiles_data() {
     QTest::newRow("integer as text")
         << with(R"({"class": "test.Leaf.1", "members": {"size": {"type": 1, "value": "5"}}})")
         << R"(Object 2 member "size": the value is not a 32-bit integer)";
-    QTest::newRow("integer too large") << with(
-        R"({"class": "test.Leaf.1", "members": {"size": {"type": 1, "value": 4294967296}}})")
-                                       << "not a 32-bit integer";
+    QTest::newRow("integer too large")
+        << with(
+               R"({"class": "test.Leaf.1", "members": {"size": {"type": 1, "value": 4294967296}}})")
+        << "not a 32-bit integer";
     QTest::newRow("integer as fraction")
         << with(R"({"class": "test.Leaf.1", "members": {"size": {"type": 1, "value": 1.5}}})")
         << "not a 32-bit integer";
     QTest::newRow("float too large")
         << with(R"({"class": "test.Thing.1", "members": {"ratio": {"type": 2, "value": 1e300}}})")
         << R"(Object 2 member "ratio": the value is not a float)";
-    QTest::newRow("unknown number word") << with(
-        R"({"class": "test.Thing.1", "members": {"weight": {"type": 3, "value": "infinity"}}})")
-                                         << "not a number";
+    QTest::newRow("unknown number word")
+        << with(
+               R"({"class": "test.Thing.1", "members": {"weight": {"type": 3, "value": "infinity"}}})")
+        << "not a number";
     QTest::newRow("byte out of range")
         << with(R"({"class": "test.Thing.1", "members": {"flag": {"type": 4, "value": 256}}})")
         << R"(Object 2 member "flag": the value is not a byte)";
     QTest::newRow("time as fraction")
         << with(R"({"class": "test.Thing.1", "members": {"stamp": {"type": 9, "value": 0.5}}})")
         << "not a 64-bit integer";
-    QTest::newRow("text with a NUL character") << with(
-        R"({"class": "test.Thing.1", "members": {"note": {"type": 8, "value": "a\u0000b"}}})")
-                                               << R"(member "note": the text holds a NUL)";
+    QTest::newRow("text with a NUL character")
+        << with(
+               R"({"class": "test.Thing.1", "members": {"note": {"type": 8, "value": "a\u0000b"}}})")
+        << R"(member "note": the text holds a NUL)";
     QTest::newRow("inline text as number")
         << with(R"({"class": "test.Thing.1", "members": {"label": {"type": 7, "value": 1}}})")
         << "not a text";
-    QTest::newRow("python member") << with(
-        R"({"class": "test.Thing.1", "members": {"script": {"type": 11, "value": null}}})")
-                                   << "Python objects are not stored";
+    QTest::newRow("python member")
+        << with(R"({"class": "test.Thing.1", "members": {"script": {"type": 11, "value": null}}})")
+        << "Python objects are not stored";
     QTest::newRow("reference out of range")
         << with(R"({"class": "test.Leaf.1", "members": {"peer": {"type": 6, "value": 3}}})")
         << R"(Object 2 member "peer": the value is neither null nor an object index (0 to 2))";
@@ -733,7 +763,8 @@ void TestBranchFile::badFiles_data() {
         << with(R"({"class": "test.Thing.1", "members": {"list": {"type": 6, "value": 1}}})")
         << R"(Object 2 member "list": object 1 of class test.Leaf.1 does not answer IList)";
     QTest::newRow("embedded before its owner")
-        << File(R"([{"class": "test.Leaf.1", "embedded": [1, "inner"]}, {"class": "test.Thing.1"}])")
+        << File(
+               R"([{"class": "test.Leaf.1", "embedded": [1, "inner"]}, {"class": "test.Thing.1"}])")
         << "Object 0: its owner, object 1, must come before it";
     QTest::newRow("embedded path that does not resolve")
         << with(R"({"class": "test.Leaf.1", "embedded": [0, "nosuch"]})")
@@ -767,13 +798,12 @@ void TestBranchFile::badFiles_data() {
     QTest::newRow("cycle apart from the root")
         << File((std::string("[") + pair + R"(, {"class": "test.Leaf.1"}])").c_str(), 2)
         << "Object 0 cannot be reached from the root, object 2";
-    QTest::newRow("moniker not registered") << with(R"({"moniker": "test:/missing"})")
-                                            << "Object 2: cannot find test:/missing";
-    QTest::newRow("malformed moniker") << with(R"({"moniker": "nothing"})")
-                                       << "Object 2: \"nothing\" is not a moniker";
-    QTest::newRow("moniker with members")
-        << with(R"({"moniker": "test:/missing", "members": {}})")
-        << "Object 2 has both a moniker and \"members\"";
+    QTest::newRow("moniker not registered")
+        << with(R"({"moniker": "test:/missing"})") << "Object 2: cannot find test:/missing";
+    QTest::newRow("malformed moniker")
+        << with(R"({"moniker": "nothing"})") << "Object 2: \"nothing\" is not a moniker";
+    QTest::newRow("moniker with members") << with(R"({"moniker": "test:/missing", "members": {}})")
+                                          << "Object 2 has both a moniker and \"members\"";
     QTest::newRow("huge nesting depth")
         << QByteArray(200000, '[') + QByteArray(200000, ']') << "nests deeper";
     QTest::newRow("deep value inside a valid file")

@@ -51,8 +51,8 @@ const VnMemberDescriptor kBaseMembers[] = {
     {"spins", kVnLong, 0, 4, nullptr, "Shadowed by the derived member", 0, nullptr, {}},
     {},
 };
-const VnTypeInfo kBaseType = {&kGadgetClass, "base part", nullptr, kBaseMembers, nullptr, nullptr,
-                              0};
+const VnTypeInfo kBaseType = {&kGadgetClass, "base part", nullptr, kBaseMembers,
+                              nullptr,       nullptr,     0};
 
 VnMemberDescriptor gGadgetMembers[] = {
     {"spins", kVnLong, 0, 4, nullptr, "How often it spun", kVnEditable, nullptr, {}},
@@ -60,14 +60,16 @@ VnMemberDescriptor gGadgetMembers[] = {
 };
 
 const VnTypeInfo* Gadget::Type() {
-    static VnTypeInfo type = {&kGadgetClass, "A test gadget", Interfaces(), gGadgetMembers,
-                              nullptr, &kBaseType, 0};
+    static VnTypeInfo type = {
+        &kGadgetClass, "A test gadget", Interfaces(), gGadgetMembers, nullptr, &kBaseType, 0};
     return &type;
 }
 
-const VnTypeInfo kOldGadgetType = {&kGadgetOld, "old", VnObject<ITestGadget, INotify>::Interfaces(),
-                                   kBaseMembers, nullptr, nullptr, 0};
-const VnTypeInfo kStaticType = {&kStaticClass, "static", nullptr, kBaseMembers, nullptr, nullptr, 0};
+const VnTypeInfo kOldGadgetType = {
+    &kGadgetOld, "old", VnObject<ITestGadget, INotify>::Interfaces(), kBaseMembers, nullptr,
+    nullptr,     0};
+const VnTypeInfo kStaticType = {&kStaticClass, "static", nullptr, kBaseMembers,
+                                nullptr,       nullptr,  0};
 
 class OldGadget final : public Gadget {
 public:

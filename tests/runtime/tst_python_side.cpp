@@ -49,8 +49,10 @@ public:
     bool refuse = false;
 };
 
-#define PROBE_MEMBER(n, type, field, flags)                                                     \
-    {n, type, 0, sizeof(Probe::field), nullptr, n " member", flags, nullptr, {}}
+#define PROBE_MEMBER(n, type, field, flags)                                        \
+    {                                                                              \
+        n, type, 0, sizeof(Probe::field), nullptr, n " member", flags, nullptr, {} \
+    }
 
 VnMemberDescriptor gProbeMembers[] = {
     PROBE_MEMBER("count", kVnLong, count, kVnEditable | kVnEditNotify),
@@ -69,14 +71,14 @@ VnMemberDescriptor gProbeMembers[] = {
 
 VnTypeInfo* Probe::Type() {
     static VnTypeInfo type = {&kProbeClass, "probe", Interfaces(), gProbeMembers, nullptr,
-                              nullptr, 0};
+                              nullptr,      0};
     return &type;
 }
 
 void FillProbeOffsets() {
     Probe p;
     char* start = reinterpret_cast<char*>(&p);
-    void* fields[] = {&p.count, &p.ratio, &p.precise, &p.flag, &p.ref, p.label,
+    void* fields[] = {&p.count, &p.ratio, &p.precise, &p.flag, &p.ref,   p.label,
                       &p.name,  &p.stamp, &p.py,      &p.link, &p.locked};
     for (size_t i = 0; i < std::size(fields); ++i)
         gProbeMembers[i].offset = static_cast<int32_t>(static_cast<char*>(fields[i]) - start);
@@ -122,8 +124,8 @@ const VnMethodDef kScriptMethods[] = {
 const VnMemberDescriptor kNoMembers[] = {{}};
 
 const VnTypeInfo* ScriptThing::Type() {
-    static const VnTypeInfo type = {&kScriptClass, nullptr, kScriptInterfaces, kNoMembers,
-                                    kScriptMethods, nullptr, 0};
+    static const VnTypeInfo type = {
+        &kScriptClass, nullptr, kScriptInterfaces, kNoMembers, kScriptMethods, nullptr, 0};
     return &type;
 }
 
@@ -133,8 +135,8 @@ public:
     const VnTypeInfo* GetTypeInfo() override {
         static const VnInterfaceEntry interfaces[] = {
             {&IID_IRoot, 0}, {&IID_IPythonEvents, 0}, {nullptr, 0}};
-        static const VnTypeInfo type = {&kSinkClass, nullptr, interfaces, kNoMembers, nullptr,
-                                        nullptr, 0};
+        static const VnTypeInfo type = {&kSinkClass, nullptr, interfaces, kNoMembers,
+                                        nullptr,     nullptr, 0};
         return &type;
     }
     void Output(int error, const char* text) override {
@@ -230,19 +232,42 @@ private slots:
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("long") << "probe.count = -42" << "probe.count" << "-42";
-        QTest::newRow("float") << "probe.ratio = 0.5" << "probe.ratio" << "0.5";
-        QTest::newRow("double") << "probe.precise = 1/3" << "probe.precise" << "0.3333333333333333";
-        QTest::newRow("bool") << "probe.flag = True" << "probe.flag" << "True";
-        QTest::newRow("inline string") << "probe.label = 'abcdefg'" << "probe.label" << "abcdefg";
-        QTest::newRow("vornstring") << "probe.name = 'Ünïcode'" << "probe.name" << "Ünïcode";
-        QTest::newRow("vornstring none") << "probe.name = None" << "probe.name" << "None";
-        QTest::newRow("time") << "probe.stamp = 2**40" << "probe.stamp" << "1099511627776";
-        QTest::newRow("python object") << "probe.py = {'a': [1]}" << "probe.py['a'][0]" << "1";
-        QTest::newRow("ROT reference") << "probe.link = 'kx:/dev'" << "probe.link" << "kx:/dev";
-        QTest::newRow("object reference")
-            << "probe.ref = vorn.os.CreateInstance('vorn.List')" << "len(probe.ref)" << "0";
-        QTest::newRow("object reference none") << "probe.ref = None" << "probe.ref" << "None";
+        QTest::newRow("long") << "probe.count = -42"
+                              << "probe.count"
+                              << "-42";
+        QTest::newRow("float") << "probe.ratio = 0.5"
+                               << "probe.ratio"
+                               << "0.5";
+        QTest::newRow("double") << "probe.precise = 1/3"
+                                << "probe.precise"
+                                << "0.3333333333333333";
+        QTest::newRow("bool") << "probe.flag = True"
+                              << "probe.flag"
+                              << "True";
+        QTest::newRow("inline string") << "probe.label = 'abcdefg'"
+                                       << "probe.label"
+                                       << "abcdefg";
+        QTest::newRow("vornstring") << "probe.name = 'Ünïcode'"
+                                    << "probe.name"
+                                    << "Ünïcode";
+        QTest::newRow("vornstring none") << "probe.name = None"
+                                         << "probe.name"
+                                         << "None";
+        QTest::newRow("time") << "probe.stamp = 2**40"
+                              << "probe.stamp"
+                              << "1099511627776";
+        QTest::newRow("python object") << "probe.py = {'a': [1]}"
+                                       << "probe.py['a'][0]"
+                                       << "1";
+        QTest::newRow("ROT reference") << "probe.link = 'kx:/dev'"
+                                       << "probe.link"
+                                       << "kx:/dev";
+        QTest::newRow("object reference") << "probe.ref = vorn.os.CreateInstance('vorn.List')"
+                                          << "len(probe.ref)"
+                                          << "0";
+        QTest::newRow("object reference none") << "probe.ref = None"
+                                               << "probe.ref"
+                                               << "None";
     }
     void membersRoundTrip() {
         QFETCH(QString, statement);
@@ -256,18 +281,29 @@ private slots:
     void badValuesAreRefused_data() {
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("error");
-        QTest::newRow("text into long") << "probe.count = 'x'" << "TypeError";
-        QTest::newRow("long overflow") << "probe.count = 2**31" << "OverflowError";
-        QTest::newRow("float overflow") << "probe.ratio = 1e300" << "OverflowError";
-        QTest::newRow("number into string") << "probe.name = 5" << "TypeError";
-        QTest::newRow("string too long") << "probe.label = 'abcdefgh'" << "ValueError";
-        QTest::newRow("NUL in text") << "probe.name = 'a\\0b'" << "ValueError";
+        QTest::newRow("text into long") << "probe.count = 'x'"
+                                        << "TypeError";
+        QTest::newRow("long overflow") << "probe.count = 2**31"
+                                       << "OverflowError";
+        QTest::newRow("float overflow") << "probe.ratio = 1e300"
+                                        << "OverflowError";
+        QTest::newRow("number into string") << "probe.name = 5"
+                                            << "TypeError";
+        QTest::newRow("string too long") << "probe.label = 'abcdefgh'"
+                                         << "ValueError";
+        QTest::newRow("NUL in text") << "probe.name = 'a\\0b'"
+                                     << "ValueError";
         QTest::newRow("object lacks interface")
-            << "probe.ref = vorn.os.GetObject('kx:/dev') if False else script" << "TypeError";
-        QTest::newRow("not an object") << "probe.ref = 5" << "TypeError";
-        QTest::newRow("read-only member") << "probe.locked = 1" << "AttributeError";
-        QTest::newRow("delete member") << "del probe.count" << "AttributeError";
-        QTest::newRow("replace method") << "script.Echo = 1" << "AttributeError";
+            << "probe.ref = vorn.os.GetObject('kx:/dev') if False else script"
+            << "TypeError";
+        QTest::newRow("not an object") << "probe.ref = 5"
+                                       << "TypeError";
+        QTest::newRow("read-only member") << "probe.locked = 1"
+                                          << "AttributeError";
+        QTest::newRow("delete member") << "del probe.count"
+                                       << "AttributeError";
+        QTest::newRow("replace method") << "script.Echo = 1"
+                                        << "AttributeError";
     }
     void badValuesAreRefused() {
         QFETCH(QString, statement);
@@ -346,12 +382,13 @@ private slots:
 
     // Catches tasklets that block their caller, lose the value handed over, or stay alive.
     void tasklets() {
-        QVERIFY(Run("import vorn.synchro as s\n"
-                    "log = []\n"
-                    "def waiter():\n"
-                    "    log.append('start')\n"
-                    "    log.append(s.Block())\n"
-                    "    log.append('end')\n"));
+        QVERIFY(
+            Run("import vorn.synchro as s\n"
+                "log = []\n"
+                "def waiter():\n"
+                "    log.append('start')\n"
+                "    log.append(s.Block())\n"
+                "    log.append('end')\n"));
         PyObject* function = PyDict_GetItemString(PyModule_GetDict(Main()), "waiter");
         PyObject* tasklet = PyTasklet_New(nullptr, function);
         QVERIFY(tasklet);
@@ -375,16 +412,17 @@ private slots:
 
     // Catches a resume from inside another tasklet that does not come back to the resumer.
     void resumeFromAnotherTasklet() {
-        QVERIFY(Run("order = []\n"
-                    "def sleeper():\n"
-                    "    order.append('b blocks')\n"
-                    "    order.append(s.Block())\n"
-                    "b = s.Start(sleeper)\n"
-                    "def waker():\n"
-                    "    order.append('a resumes')\n"
-                    "    s.Resume(b, 'from a')\n"
-                    "    order.append('a goes on')\n"
-                    "s.Start(waker)\n"));
+        QVERIFY(
+            Run("order = []\n"
+                "def sleeper():\n"
+                "    order.append('b blocks')\n"
+                "    order.append(s.Block())\n"
+                "b = s.Start(sleeper)\n"
+                "def waker():\n"
+                "    order.append('a resumes')\n"
+                "    s.Resume(b, 'from a')\n"
+                "    order.append('a goes on')\n"
+                "s.Start(waker)\n"));
         QCOMPARE(Eval("order"), QString("['b blocks', 'a resumes', 'from a', 'a goes on']"));
         QCOMPARE(Eval("s.Live()"), QString("0"));
     }
@@ -400,9 +438,10 @@ private slots:
     void runtimeTextsAreGivenBack() {
         QVERIFY(Run("probe.name = None; probe.link = None"));
         long before = VnOS->LiveBlocks();
-        QVERIFY(Run("for i in range(100):\n"
-                    "    probe.name = 'n%d' % i; probe.link = 'l'; x = probe.name\n"
-                    "probe.name = None; probe.link = None"));
+        QVERIFY(
+            Run("for i in range(100):\n"
+                "    probe.name = 'n%d' % i; probe.link = 'l'; x = probe.name\n"
+                "probe.name = None; probe.link = None"));
         QCOMPARE(VnOS->LiveBlocks(), before);
     }
 

@@ -158,8 +158,8 @@ void TestRotTable::refusals_data() {
         << 0 << QByteArray("test:/taken") << "The moniker test:/taken is already registered";
     QTest::newRow("malformed moniker") << 0 << QByteArray("taken") << "is not a moniker";
     QTest::newRow("no moniker") << 0 << QByteArray() << "no moniker given";
-    QTest::newRow("revoke unknown") << 1 << QByteArray("test:/none")
-                                    << "No object is registered as test:/none";
+    QTest::newRow("revoke unknown")
+        << 1 << QByteArray("test:/none") << "No object is registered as test:/none";
     QTest::newRow("revoke malformed") << 1 << QByteArray("none") << "is not a moniker";
 }
 
@@ -186,25 +186,21 @@ void TestRotTable::getObject_data() {
     QTest::addColumn<QByteArray>("clsid");  // module.Class.version, empty for any
     QTest::addColumn<QByteArray>("iid");
     QTest::addColumn<QString>("reason");  // empty: found
-    QTest::newRow("any class") << QByteArray("test:/shelf") << QByteArray() << QByteArray("IList")
-                               << "";
-    QTest::newRow("matching class") << QByteArray("test:/shelf") << QByteArray("vorn.List.1")
-                                    << QByteArray("IRoot") << "";
-    QTest::newRow("class of any version") << QByteArray("test:/shelf") << QByteArray("vorn.List.-1")
-                                          << QByteArray("INotify") << "";
-    QTest::newRow("other class") << QByteArray("test:/shelf") << QByteArray("vorn.Rot.1")
-                                 << QByteArray("IRoot")
-                                 << "test:/shelf is an object of class vorn.List.1, not vorn.Rot.1";
-    QTest::newRow("other version") << QByteArray("test:/shelf") << QByteArray("vorn.List.2")
-                                   << QByteArray("IRoot") << "not vorn.List.2";
-    QTest::newRow("interface not answered")
-        << QByteArray("test:/shelf") << QByteArray() << QByteArray("IVornROT")
-        << "Object of class vorn.List.1 does not support interface IVornROT";
-    QTest::newRow("not registered") << QByteArray("test:/none") << QByteArray()
-                                    << QByteArray("IRoot")
-                                    << "No object is registered as test:/none";
-    QTest::newRow("malformed moniker") << QByteArray("shelf") << QByteArray()
-                                       << QByteArray("IRoot") << "\"shelf\" is not a moniker";
+    auto row = [](const char* tag, const char* moniker, const char* clsid, const char* iid,
+                  const char* reason) {
+        QTest::newRow(tag) << QByteArray(moniker) << QByteArray(clsid) << QByteArray(iid)
+                           << QString(reason);
+    };
+    row("any class", "test:/shelf", "", "IList", "");
+    row("matching class", "test:/shelf", "vorn.List.1", "IRoot", "");
+    row("class of any version", "test:/shelf", "vorn.List.-1", "INotify", "");
+    row("other class", "test:/shelf", "vorn.Rot.1", "IRoot",
+        "test:/shelf is an object of class vorn.List.1, not vorn.Rot.1");
+    row("other version", "test:/shelf", "vorn.List.2", "IRoot", "not vorn.List.2");
+    row("interface not answered", "test:/shelf", "", "IVornROT",
+        "Object of class vorn.List.1 does not support interface IVornROT");
+    row("not registered", "test:/none", "", "IRoot", "No object is registered as test:/none");
+    row("malformed moniker", "shelf", "", "IRoot", "\"shelf\" is not a moniker");
 }
 
 void TestRotTable::getObject() {
@@ -226,8 +222,8 @@ void TestRotTable::getObject() {
                        : iid == "IRoot"   ? IID_IRoot
                                           : IID_IVornROT;
     void* out = reinterpret_cast<void*>(1);
-    bool ok = VnROT->GetObject(moniker.constData(), clsid.isEmpty() ? nullptr : &wanted, want,
-                               &out, 0);
+    bool ok =
+        VnROT->GetObject(moniker.constData(), clsid.isEmpty() ? nullptr : &wanted, want, &out, 0);
     QCOMPARE(ok, reason.isEmpty());
     if (!ok) {
         QCOMPARE(out, nullptr);
@@ -346,28 +342,25 @@ void TestRotTable::getObjectLoadsFile_data() {
     QTest::addColumn<QString>("name");     // the loaded list's name, empty when refused
     QTest::addColumn<QString>("reason");
     QTest::addColumn<int>("registered");  // entries added to the table
-    QTest::newRow("resource moniker")
-        << QStringList{"res/maps/hand.vorn"} << QList<QByteArray>{ListFile("by hand")}
-        << "res:/maps/hand.vorn" << "by hand" << "" << 1;
-    QTest::newRow("file moniker outside the resources")
-        << QStringList{"outside/x.vorn"} << QList<QByteArray>{ListFile("outside")}
-        << "file:<tmp>/outside/x.vorn" << "outside" << "" << 1;
-    QTest::newRow("file that loads another")
-        << QStringList{"res/c.vorn", "res/d.vorn"}
-        << QList<QByteArray>{ListFile("c", {"res:/d.vorn"}), ListFile("d")} << "res:/c.vorn"
-        << "c" << "" << 2;
-    QTest::newRow("missing file") << QStringList{} << QList<QByteArray>{} << "res:/none.vorn"
-                                  << "" << "Cannot read" << 0;
-    QTest::newRow("file that is no branch")
-        << QStringList{"res/bad.vorn"} << QList<QByteArray>{"{\"format\": 1}"} << "res:/bad.vorn"
-        << "" << "Cannot load res:/bad.vorn: Not a branch file" << 0;
-    QTest::newRow("file that refers to itself")
-        << QStringList{"res/self.vorn"} << QList<QByteArray>{ListFile("self", {"res:/self.vorn"})}
-        << "res:/self.vorn" << "" << "refers back to itself" << 0;
-    QTest::newRow("files that refer to each other")
-        << QStringList{"res/a.vorn", "res/b.vorn"}
-        << QList<QByteArray>{ListFile("a", {"res:/b.vorn"}), ListFile("b", {"res:/a.vorn"})}
-        << "res:/a.vorn" << "" << "refers back to itself" << 0;
+    auto row = [](const char* tag, const QStringList& names, const QList<QByteArray>& texts,
+                  const char* moniker, const char* name, const char* reason, int registered) {
+        QTest::newRow(tag) << names << texts << QString(moniker) << QString(name) << QString(reason)
+                           << registered;
+    };
+    row("resource moniker", {"res/maps/hand.vorn"}, {ListFile("by hand")}, "res:/maps/hand.vorn",
+        "by hand", "", 1);
+    row("file moniker outside the resources", {"outside/x.vorn"}, {ListFile("outside")},
+        "file:<tmp>/outside/x.vorn", "outside", "", 1);
+    row("file that loads another", {"res/c.vorn", "res/d.vorn"},
+        {ListFile("c", {"res:/d.vorn"}), ListFile("d")}, "res:/c.vorn", "c", "", 2);
+    row("missing file", {}, {}, "res:/none.vorn", "", "Cannot read", 0);
+    row("file that is no branch", {"res/bad.vorn"}, {"{\"format\": 1}"}, "res:/bad.vorn", "",
+        "Cannot load res:/bad.vorn: Not a branch file", 0);
+    row("file that refers to itself", {"res/self.vorn"}, {ListFile("self", {"res:/self.vorn"})},
+        "res:/self.vorn", "", "refers back to itself", 0);
+    row("files that refer to each other", {"res/a.vorn", "res/b.vorn"},
+        {ListFile("a", {"res:/b.vorn"}), ListFile("b", {"res:/a.vorn"})}, "res:/a.vorn", "",
+        "refers back to itself", 0);
 }
 
 void TestRotTable::getObjectLoadsFile() {
@@ -383,8 +376,8 @@ void TestRotTable::getObjectLoadsFile() {
     moniker.replace("<tmp>", mEnv.path());
 
     VnRef<IRoot> loaded;
-    bool ok = VnROT->GetObject(moniker.toUtf8().constData(), &kListClass, IID_IRoot, loaded.out(),
-                               0);
+    bool ok =
+        VnROT->GetObject(moniker.toUtf8().constData(), &kListClass, IID_IRoot, loaded.out(), 0);
     QCOMPARE(ok, !name.isEmpty());
     QCOMPARE(Table()->GetCount(), mEntries + registered);
     if (!ok) {

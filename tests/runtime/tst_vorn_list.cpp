@@ -11,11 +11,14 @@ namespace {
 const VnCLSID kItemClass = VnMakeCLSID("test", "Item", 1);
 const VnCLSID kOtherClass = VnMakeCLSID("test", "Other", 1);
 const VnMemberDescriptor kNoMembers[] = {{}};
-const VnTypeInfo gItemType = {&kItemClass, "A list item", VnObject<IRoot>::Interfaces(),
-                              kNoMembers,  nullptr,       nullptr,
-                              0};
-const VnTypeInfo gOtherType = {&kOtherClass, "Another class", VnObject<INotify>::Interfaces(),
-                               kNoMembers,   nullptr,         nullptr,
+const VnTypeInfo gItemType = {
+    &kItemClass, "A list item", VnObject<IRoot>::Interfaces(), kNoMembers, nullptr, nullptr, 0};
+const VnTypeInfo gOtherType = {&kOtherClass,
+                               "Another class",
+                               VnObject<INotify>::Interfaces(),
+                               kNoMembers,
+                               nullptr,
+                               nullptr,
                                0};
 
 class Item final : public VnObject<IRoot> {
@@ -153,8 +156,8 @@ void TestVornList::addItemWithoutObject_data() {
     QTest::addColumn<QString>("reason");
     QTest::newRow("new item of the element class") << QByteArray("test.Item") << true << "";
     QTest::newRow("no element class") << QByteArray() << false << "has no element class";
-    QTest::newRow("element class unknown") << QByteArray("test.Missing") << false
-                                           << "Unknown class test.Missing.1";
+    QTest::newRow("element class unknown")
+        << QByteArray("test.Missing") << false << "Unknown class test.Missing.1";
 }
 
 void TestVornList::addItemWithoutObject() {
@@ -164,9 +167,8 @@ void TestVornList::addItemWithoutObject() {
     QFETCH(QString, reason);
     {
         QList<QByteArray> parts = element.split('.');
-        VnRef<IList> list = element.isEmpty()
-                                ? MakeList()
-                                : MakeList(VnMakeCLSID(parts[0], parts[1], 1));
+        VnRef<IList> list =
+            element.isEmpty() ? MakeList() : MakeList(VnMakeCLSID(parts[0], parts[1], 1));
         QCOMPARE(list->AddItem(-1, nullptr), made);
         QCOMPARE(list->GetCount(), made ? 1 : 0);
         if (made) {
@@ -209,10 +211,16 @@ void TestVornList::addItemRefused() {
         VnRef<IRoot> made;
         VnRef<INotify> notify;
         switch (kind) {
-            case 0: made = Make<Other>(); break;
+            case 0:
+                made = Make<Other>();
+                break;
             case 1:
-            case 4: made = Make<Item>(); break;
-            case 2: candidate = list.get(); break;
+            case 4:
+                made = Make<Item>();
+                break;
+            case 2:
+                candidate = list.get();
+                break;
             case 3:
                 notify = VnQuery<INotify>(list.get());
                 candidate = notify.get();

@@ -12,8 +12,7 @@ inline char* VnImplementationBase(IRoot* object) {
 // Storage of a member declared by a part of `object` that lies `adjustment` bytes into it.
 // The implementation base sits at the offset of the first interface entry of the object's
 // own type, so that offset is taken back off.
-inline void* VnMemberStorage(IRoot* object, const VnMemberDescriptor* member,
-                             intptr_t adjustment) {
+inline void* VnMemberStorage(IRoot* object, const VnMemberDescriptor* member, intptr_t adjustment) {
     char* base = VnImplementationBase(object);
     if (!base || !member) return nullptr;
     const VnTypeInfo* own = object->GetTypeInfo();

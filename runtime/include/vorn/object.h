@@ -49,7 +49,8 @@ private:
         if (std::strcmp(Primary::IID().name, IRoot::IID().name) != 0)
             sTable[i++] = {&Primary::IID(), 0};
         char* self = reinterpret_cast<char*>(this);
-        ((sTable[i++] = {&Others::IID(), reinterpret_cast<char*>(static_cast<Others*>(this)) - self}),
+        ((sTable[i++] = {&Others::IID(),
+                         reinterpret_cast<char*>(static_cast<Others*>(this)) - self}),
          ...);
         sTable[i] = {nullptr, 0};
     }

@@ -9,15 +9,15 @@
 // The engine clock. Times are ticks of 100 ns; the field positions are fixed because
 // programs written against the runtime read them directly.
 struct VnClock {
-    int64_t frameCount;      // frames counted since the start
-    int64_t currentTime;     // clock time, advanced by real time x speed
-    double framesPerSecond;  // measured over the last second of real frames
-    int64_t realTime;        // real time elapsed since the start
-    int64_t frameTime;       // clock ticks the last pump advanced
-    double lastFrameSeconds; // real seconds between the last two frames
+    int64_t frameCount;       // frames counted since the start
+    int64_t currentTime;      // clock time, advanced by real time x speed
+    double framesPerSecond;   // measured over the last second of real frames
+    int64_t realTime;         // real time elapsed since the start
+    int64_t frameTime;        // clock ticks the last pump advanced
+    double lastFrameSeconds;  // real seconds between the last two frames
     int64_t reserved;
-    int64_t sliderTime;      // where the time slider points
-    double speed;            // clock seconds per real second
+    int64_t sliderTime;  // where the time slider points
+    double speed;        // clock seconds per real second
 };
 static_assert(offsetof(VnClock, currentTime) == 8, "clock layout");
 static_assert(offsetof(VnClock, framesPerSecond) == 16, "clock layout");
@@ -61,8 +61,8 @@ public:
     // write 1: stores `value` and returns an Alloc'ed copy of it. Null on failure.
     virtual char* Setting(const char* key, const char* value, int write) = 0;
     // Answers a query from a type's interface tables; `object` is the implementation start.
-    virtual bool QueryByTypeInfo(void* object, const VnIID& iid, void** out,
-                                 const VnTypeInfo* type, int flag) = 0;
+    virtual bool QueryByTypeInfo(void* object, const VnIID& iid, void** out, const VnTypeInfo* type,
+                                 int flag) = 0;
     // Finds a member by name in the type or its bases; `adjustment` receives the offset of
     // the declaring part within the object.
     virtual const VnMemberDescriptor* FindMember(const char* name, const VnTypeInfo* type,
@@ -87,8 +87,8 @@ public:
     // Number of Alloc'ed blocks not yet freed; for checks that texts were given back.
     virtual long LiveBlocks() = 0;
     virtual int GetErrorCode() = 0;
-    virtual PyObject* VSetError(int code, const VnCLSID* context, const char* format,
-                                va_list args) VORN_PRINTF(4, 0) = 0;
+    virtual PyObject* VSetError(int code, const VnCLSID* context, const char* format, va_list args)
+        VORN_PRINTF(4, 0) = 0;
     // Called by an object as it is destroyed, so what the runtime keeps per object goes too.
     virtual void ObjectDestroyed(IRoot* identity) = 0;
 

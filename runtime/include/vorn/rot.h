@@ -19,8 +19,8 @@ public:
 
     // Finds (or loads, for file monikers) the object, checks its class when `clsid` is given
     // and answers it as `iid`; the caller owns one reference.
-    virtual bool GetObject(const char* moniker, const VnCLSID* clsid, const VnIID& iid,
-                           void** out, int flag) = 0;
+    virtual bool GetObject(const char* moniker, const VnCLSID* clsid, const VnIID& iid, void** out,
+                           int flag) = 0;
     // "res:/relative" below the resource directory, else "file:/absolute". Alloc'ed.
     virtual bool PathToMoniker(const char* path, char** moniker) = 0;
     // The entry under which the object is registered, or null.

@@ -38,14 +38,14 @@ enum VnEditFlags : uint32_t {
 // One member of a type. Tables of these end with an entry whose name is null or empty.
 struct VnMemberDescriptor {
     const char* name;
-    uint32_t type;           // VnTypeCode
-    int32_t offset;          // within the declaring part of the object
-    int32_t size;            // bytes; for kVnString the capacity with the terminator
-    const VnIID* iid;        // interface required of objects placed in the member, or null
+    uint32_t type;     // VnTypeCode
+    int32_t offset;    // within the declaring part of the object
+    int32_t size;      // bytes; for kVnString the capacity with the terminator
+    const VnIID* iid;  // interface required of objects placed in the member, or null
     const char* description;
-    uint32_t editflags;      // VnEditFlags
-    const void* extra;       // VnChoice table, or for a ROT reference the file dialog entry
-    uint64_t further[3];     // values that the app's own descriptors carry; never read here
+    uint32_t editflags;   // VnEditFlags
+    const void* extra;    // VnChoice table, or for a ROT reference the file dialog entry
+    uint64_t further[3];  // values that the app's own descriptors carry; never read here
 };
 
 // One choice of a member's choice table; the table ends with an entry whose name is null.
@@ -59,7 +59,7 @@ struct VnChoice {
         int32_t i32;
         double f64;
         float f32;
-    } value;                 // stored in the member's own type
+    } value;  // stored in the member's own type
     const char* description;
 };
 static_assert(sizeof(VnChoice) == 24, "choice entries are 24 bytes");
@@ -68,7 +68,7 @@ static_assert(sizeof(VnChoice) == 24, "choice entries are 24 bytes");
 struct VnMethodDef {
     const char* name;
     VnPyFunction function;
-    int flags;               // METH_VARARGS (1) or METH_NOARGS (4)
+    int flags;  // METH_VARARGS (1) or METH_NOARGS (4)
     const char* doc;
 };
 

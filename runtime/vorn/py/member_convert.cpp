@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "../runtime.h"
-#include "python_side.h"
 #include "py_ref.h"
+#include "python_side.h"
 
 namespace vorn {
 
@@ -125,75 +125,93 @@ bool SetInlineText(const VnMemberDescriptor* m, void* storage, PyObject* value) 
 
 PyObject* MemberToPython(const VnMemberDescriptor* m, void* storage) {
     switch (m->type) {
-    case kVnLong: return PyLong_FromLong(*static_cast<int32_t*>(storage));
-    case kVnFloat: return PyFloat_FromDouble(*static_cast<float*>(storage));
-    case kVnDouble: return PyFloat_FromDouble(*static_cast<double*>(storage));
-    case kVnBool: return PyBool_FromLong(*static_cast<unsigned char*>(storage) != 0);
-    case kVnObject: return ThePythonSide().Wrap(static_cast<IRoot*>(storage));
-    case kVnObjectRef: return ThePythonSide().Wrap(*static_cast<IRoot**>(storage));
-    case kVnString: return TextOrNone(static_cast<char*>(storage));
-    case kVnVornString:
-    case kVnROTReference: return TextOrNone(*static_cast<char**>(storage));
-    case kVnTime: return PyLong_FromLongLong(*static_cast<int64_t*>(storage));
-    case kVnPython: return Py_NewRef(static_cast<PyObject*>(storage));
-    case kVnPythonRef: {
-        PyObject* o = *static_cast<PyObject**>(storage);
-        return Py_NewRef(o ? o : Py_None);
-    }
-    default: return MemberError(PyExc_TypeError, m, "has a type code Python cannot read");
+        case kVnLong:
+            return PyLong_FromLong(*static_cast<int32_t*>(storage));
+        case kVnFloat:
+            return PyFloat_FromDouble(*static_cast<float*>(storage));
+        case kVnDouble:
+            return PyFloat_FromDouble(*static_cast<double*>(storage));
+        case kVnBool:
+            return PyBool_FromLong(*static_cast<unsigned char*>(storage) != 0);
+        case kVnObject:
+            return ThePythonSide().Wrap(static_cast<IRoot*>(storage));
+        case kVnObjectRef:
+            return ThePythonSide().Wrap(*static_cast<IRoot**>(storage));
+        case kVnString:
+            return TextOrNone(static_cast<char*>(storage));
+        case kVnVornString:
+        case kVnROTReference:
+            return TextOrNone(*static_cast<char**>(storage));
+        case kVnTime:
+            return PyLong_FromLongLong(*static_cast<int64_t*>(storage));
+        case kVnPython:
+            return Py_NewRef(static_cast<PyObject*>(storage));
+        case kVnPythonRef: {
+            PyObject* o = *static_cast<PyObject**>(storage);
+            return Py_NewRef(o ? o : Py_None);
+        }
+        default:
+            return MemberError(PyExc_TypeError, m, "has a type code Python cannot read");
     }
 }
 
 bool PythonToMember(const VnMemberDescriptor* m, void* storage, PyObject* value) {
     switch (m->type) {
-    case kVnLong: return SetLong(m, storage, value);
-    case kVnFloat: {
-        double v = 0;
-        if (!ReadDouble(m, value, &v)) return false;
-        if (std::isfinite(v) && std::fabs(v) > std::numeric_limits<float>::max()) {
-            MemberError(PyExc_OverflowError, m, "holds a 32-bit float");
-            return false;
-        }
-        *static_cast<float*>(storage) = static_cast<float>(v);
-        return true;
-    }
-    case kVnDouble: return ReadDouble(m, value, static_cast<double*>(storage));
-    case kVnBool:
-        if (!PyBool_Check(value) && !PyLong_Check(value)) {
-            MemberError(PyExc_TypeError, m, "takes a bool");
-            return false;
-        } else {
-            int truth = PyObject_IsTrue(value);
-            if (truth < 0) return false;
-            *static_cast<unsigned char*>(storage) = static_cast<unsigned char>(truth);
+        case kVnLong:
+            return SetLong(m, storage, value);
+        case kVnFloat: {
+            double v = 0;
+            if (!ReadDouble(m, value, &v)) return false;
+            if (std::isfinite(v) && std::fabs(v) > std::numeric_limits<float>::max()) {
+                MemberError(PyExc_OverflowError, m, "holds a 32-bit float");
+                return false;
+            }
+            *static_cast<float*>(storage) = static_cast<float>(v);
             return true;
         }
-    case kVnObjectRef: return SetObjectRef(m, storage, value);
-    case kVnString: return SetInlineText(m, storage, value);
-    case kVnVornString:
-    case kVnROTReference: return SetRuntimeText(m, storage, value);
-    case kVnTime:
-        if (!PyLong_Check(value)) {
-            MemberError(PyExc_TypeError, m, "takes an int of 100 ns ticks");
-            return false;
-        } else {
-            long long v = PyLong_AsLongLong(value);
-            if (v == -1 && PyErr_Occurred()) return false;
-            *static_cast<int64_t*>(storage) = v;
+        case kVnDouble:
+            return ReadDouble(m, value, static_cast<double*>(storage));
+        case kVnBool:
+            if (!PyBool_Check(value) && !PyLong_Check(value)) {
+                MemberError(PyExc_TypeError, m, "takes a bool");
+                return false;
+            } else {
+                int truth = PyObject_IsTrue(value);
+                if (truth < 0) return false;
+                *static_cast<unsigned char*>(storage) = static_cast<unsigned char>(truth);
+                return true;
+            }
+        case kVnObjectRef:
+            return SetObjectRef(m, storage, value);
+        case kVnString:
+            return SetInlineText(m, storage, value);
+        case kVnVornString:
+        case kVnROTReference:
+            return SetRuntimeText(m, storage, value);
+        case kVnTime:
+            if (!PyLong_Check(value)) {
+                MemberError(PyExc_TypeError, m, "takes an int of 100 ns ticks");
+                return false;
+            } else {
+                long long v = PyLong_AsLongLong(value);
+                if (v == -1 && PyErr_Occurred()) return false;
+                *static_cast<int64_t*>(storage) = v;
+                return true;
+            }
+        case kVnPythonRef: {
+            PyObject*& slot = *static_cast<PyObject**>(storage);
+            PyObject* old = slot;
+            slot = value == Py_None ? nullptr : Py_NewRef(value);
+            Py_XDECREF(old);
             return true;
         }
-    case kVnPythonRef: {
-        PyObject*& slot = *static_cast<PyObject**>(storage);
-        PyObject* old = slot;
-        slot = value == Py_None ? nullptr : Py_NewRef(value);
-        Py_XDECREF(old);
-        return true;
-    }
-    case kVnObject:
-    case kVnPython:
-        MemberError(PyExc_TypeError, m, "is embedded in its owner and cannot be replaced");
-        return false;
-    default: MemberError(PyExc_TypeError, m, "has a type code Python cannot write"); return false;
+        case kVnObject:
+        case kVnPython:
+            MemberError(PyExc_TypeError, m, "is embedded in its owner and cannot be replaced");
+            return false;
+        default:
+            MemberError(PyExc_TypeError, m, "has a type code Python cannot write");
+            return false;
     }
 }
 

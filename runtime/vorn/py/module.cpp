@@ -237,9 +237,15 @@ PyMethodDef kSynchroMethods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyModuleDef kVornModule = {PyModuleDef_HEAD_INIT, "vorn",
-                           "The runtime: objects, the running object table and tasklets.", -1,
-                           nullptr, nullptr, nullptr, nullptr, nullptr};
+PyModuleDef kVornModule = {PyModuleDef_HEAD_INIT,
+                           "vorn",
+                           "The runtime: objects, the running object table and tasklets.",
+                           -1,
+                           nullptr,
+                           nullptr,
+                           nullptr,
+                           nullptr,
+                           nullptr};
 
 bool AddSubmodule(PyObject* parent, const char* name, PyMethodDef* methods, const char* doc) {
     std::string full = std::string("vorn.") + name;
@@ -262,16 +268,17 @@ bool ExecScriptFile(const char* path) {
     }
     PyRef globals = PyRef::Steal(PyDict_New());
     PyRef file = PyRef::Steal(PyUnicode_DecodeFSDefault(path));
-    if (!globals || !file || PyDict_SetItemString(globals.get(), "__name__",
-                                                  PyRef::Steal(PyUnicode_FromString("__main__")).get()) < 0 ||
+    if (!globals || !file ||
+        PyDict_SetItemString(globals.get(), "__name__",
+                             PyRef::Steal(PyUnicode_FromString("__main__")).get()) < 0 ||
         PyDict_SetItemString(globals.get(), "__file__", file.get()) < 0 ||
         PyDict_SetItemString(globals.get(), "__builtins__", PyEval_GetBuiltins()) < 0) {
         PrintPythonError();
         return false;
     }
     PyRef code = PyRef::Steal(Py_CompileString(text.c_str(), path, Py_file_input));
-    PyRef result = PyRef::Steal(code ? PyEval_EvalCode(code.get(), globals.get(), globals.get())
-                                     : nullptr);
+    PyRef result =
+        PyRef::Steal(code ? PyEval_EvalCode(code.get(), globals.get(), globals.get()) : nullptr);
     if (result) return true;
     bool exitedCleanly = false;
     if (PyErr_ExceptionMatches(PyExc_SystemExit)) {
@@ -283,7 +290,8 @@ bool ExecScriptFile(const char* path) {
         PyErr_Clear();
         exitedCleanly = !codeValue || codeValue.get() == Py_None ||
                         (PyLong_Check(codeValue.get()) && PyLong_AsLong(codeValue.get()) == 0);
-        if (!exitedCleanly) PyErr_Restore(type, value, tb);
+        if (!exitedCleanly)
+            PyErr_Restore(type, value, tb);
         else {
             Py_XDECREF(type);
             Py_XDECREF(value);

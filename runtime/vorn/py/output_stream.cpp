@@ -10,8 +10,7 @@ namespace vorn {
 namespace {
 
 struct StreamObject {
-    PyObject_HEAD
-    int error;
+    PyObject_HEAD int error;
     IPythonEvents* sink;  // one reference: a stream kept by a script stays usable
 };
 

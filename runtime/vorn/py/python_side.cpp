@@ -17,7 +17,8 @@ namespace {
 std::string StatusText(const PyStatus& status) {
     std::string text = status.err_msg ? status.err_msg : "unknown failure";
     if (status.func) text = std::string(status.func) + ": " + text;
-    if (PyStatus_IsExit(status)) text = "the interpreter exited with " + std::to_string(status.exitcode);
+    if (PyStatus_IsExit(status))
+        text = "the interpreter exited with " + std::to_string(status.exitcode);
     return text;
 }
 
@@ -63,8 +64,7 @@ bool PythonSide::Start(std::string* why) {
         return false;
     }
     mRunning = true;
-    if (!InitVornErrorType() || !InitWrapperType() || !mStreams.Init() ||
-        !mTasklets.Init(why)) {
+    if (!InitVornErrorType() || !InitWrapperType() || !mStreams.Init() || !mTasklets.Init(why)) {
         if (why->empty()) *why = "Cannot set up the runtime's Python types";
         Stop();
         return false;

@@ -138,7 +138,8 @@ PyObject* Tasklets::Block(VnTasklet tasklet) {
         PyErr_SetNone(PyExc_GreenletExit);
         return nullptr;
     }
-    PyRef parent = PyRef::Steal(reinterpret_cast<PyObject*>(PyGreenlet_GetParent(AsGreenlet(current))));
+    PyRef parent =
+        PyRef::Steal(reinterpret_cast<PyObject*>(PyGreenlet_GetParent(AsGreenlet(current))));
     if (!parent) {
         PyErr_SetString(PyExc_RuntimeError, "the tasklet has nowhere to return to");
         return nullptr;
@@ -183,7 +184,8 @@ void Tasklets::EndAll() {
     PyRef walk = PyRef::Steal(reinterpret_cast<PyObject*>(PyGreenlet_GetCurrent()));
     while (walk && !IsMainGreenlet(walk.get())) {
         running.insert(walk.get());
-        walk = PyRef::Steal(reinterpret_cast<PyObject*>(PyGreenlet_GetParent(AsGreenlet(walk.get()))));
+        walk =
+            PyRef::Steal(reinterpret_cast<PyObject*>(PyGreenlet_GetParent(AsGreenlet(walk.get()))));
     }
     // a tasklet's clean-up may not block again; a few rounds catch those that try
     for (int round = 0; round < 3 && !mLive.empty(); ++round) {
@@ -195,8 +197,8 @@ void Tasklets::EndAll() {
             if (PyGreenlet_ACTIVE(AsGreenlet(t))) {
                 PyRef current = PyRef::Steal(reinterpret_cast<PyObject*>(PyGreenlet_GetCurrent()));
                 PyGreenlet_SetParent(AsGreenlet(t), AsGreenlet(current.get()));
-                PyRef r = PyRef::Steal(PyGreenlet_Throw(AsGreenlet(t), PyExc_GreenletExit,
-                                                        nullptr, nullptr));
+                PyRef r = PyRef::Steal(
+                    PyGreenlet_Throw(AsGreenlet(t), PyExc_GreenletExit, nullptr, nullptr));
                 if (!r) PyErr_Clear();
             }
             if (!PyGreenlet_ACTIVE(AsGreenlet(t))) Forget(t);

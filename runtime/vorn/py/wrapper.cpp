@@ -21,8 +21,7 @@ namespace vorn {
 namespace {
 
 struct WrapperObject {
-    PyObject_HEAD
-    IRoot* object;  // the identity; one reference unless the object is static
+    PyObject_HEAD IRoot* object;  // the identity; one reference unless the object is static
     PyObject* weakrefs;
 };
 
@@ -228,8 +227,8 @@ PyObject* GetAttr(PyObject* self, PyObject* nameObject) {
         MemberHit hit = FindMemberOf(object, name);
         if (hit.member) return MemberToPython(hit.member, hit.storage);
         if (const VnMethodDef* m = FindMethod(object, name))
-            return PyCFunction_NewEx(
-                reinterpret_cast<PyMethodDef*>(const_cast<VnMethodDef*>(m)), self, nullptr);
+            return PyCFunction_NewEx(reinterpret_cast<PyMethodDef*>(const_cast<VnMethodDef*>(m)),
+                                     self, nullptr);
         if (const PyMethodDef* lm = FindListMethod(name); lm && ListOf(object))
             return PyCFunction_NewEx(const_cast<PyMethodDef*>(lm), self, nullptr);
         if (PyObject* attrs = ThePythonSide().AttributesOf(object, false)) {
@@ -344,7 +343,7 @@ PyObject* Repr(PyObject* self) {
     MemberHit name = FindMemberOf(object, "name");
     if (name.member && (name.member->type == kVnVornString || name.member->type == kVnString)) {
         const char* n = name.member->type == kVnString ? static_cast<char*>(name.storage)
-                                                      : *static_cast<char**>(name.storage);
+                                                       : *static_cast<char**>(name.storage);
         if (n && *n) text += std::string(" \"") + n + "\"";
     }
     text += ">";
