@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "kalix/kx_device.h"
 #include "query.h"
 #include "rot_table.h"
 #include "vorn_list.h"
@@ -31,7 +32,7 @@ bool Runtime::Start() {
     mClasses.Register({RotTable::Type(), [] { return TheRuntime().Rot()->Root(); }});
     VornList::RegisterClass();
 
-    if (!mPython.Start(&mStartError)) {
+    if (!mPython.Start(&mStartError) || !kalix::StartEngine(&mStartError)) {
         mErrors.SetText(-1, mStartError.c_str());
         return false;
     }
@@ -49,6 +50,7 @@ void Runtime::Shutdown() {
     if (mState != State::Started) return;
     mState = State::Down;
     mPython.Stop();
+    kalix::StopEngine();
     if (mRot) mRot->RevokeAll();
 }
 

@@ -10,6 +10,7 @@
 #include "vorn/pyos.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
+#include "vorn_list.h"
 
 namespace {
 
@@ -20,6 +21,10 @@ const VnCLSID kSinkClass = VnMakeCLSID("test", "Sink", 1);
 // An object with a member of every type Python can reach.
 class Probe final : public VnObject<INotify> {
 public:
+    Probe() {
+        items.SetOuter(Root());
+        PyObject_Init(&inner, &PyBaseObject_Type);  // the probe's own reference keeps it
+    }
     static VnTypeInfo* Type();
     const VnTypeInfo* GetTypeInfo() override { return Type(); }
     bool MemberChanged(void* member) override {
@@ -45,6 +50,8 @@ public:
     PyObject* py = nullptr;
     char* link = nullptr;
     int32_t locked = 7;
+    vorn::VornList items;  // embedded: counts through the probe
+    PyObject inner;        // an embedded Python object
     std::vector<void*> changed;
     bool refuse = false;
 };
@@ -66,6 +73,8 @@ VnMemberDescriptor gProbeMembers[] = {
     PROBE_MEMBER("py", kVnPythonRef, py, kVnEditable),
     PROBE_MEMBER("link", kVnROTReference, link, kVnEditable),
     PROBE_MEMBER("locked", kVnLong, locked, 0),
+    {"items", kVnObject, 0, 0, nullptr, "embedded list", kVnEditable, nullptr, {}},
+    {"inner", kVnPython, 0, 0, nullptr, "embedded Python object", kVnEditable, nullptr, {}},
     {},
 };
 
@@ -78,8 +87,8 @@ VnTypeInfo* Probe::Type() {
 void FillProbeOffsets() {
     Probe p;
     char* start = reinterpret_cast<char*>(&p);
-    void* fields[] = {&p.count, &p.ratio, &p.precise, &p.flag, &p.ref,   p.label,
-                      &p.name,  &p.stamp, &p.py,      &p.link, &p.locked};
+    void* fields[] = {&p.count, &p.ratio, &p.precise, &p.flag,   &p.ref,   p.label, &p.name,
+                      &p.stamp, &p.py,    &p.link,    &p.locked, &p.items, &p.inner};
     for (size_t i = 0; i < std::size(fields); ++i)
         gProbeMembers[i].offset = static_cast<int32_t>(static_cast<char*>(fields[i]) - start);
 }
@@ -314,6 +323,25 @@ private slots:
         QVERIFY2(gSink.all.contains(error), qPrintable(gSink.all));
         QCOMPARE(mProbe->count, 5);
         QCOMPARE(QString(mProbe->label), QString("keep"));
+    }
+
+    // Catches embedded members read through the wrong address, replaced, or not keeping
+    // their owner alive while a script holds them.
+    void embeddedMembers() {
+        auto* p = new Probe();
+        SetGlobal("holder", PyOS->Wrap(p->Root(), -1));
+        QVERIFY(
+            Run("items = holder.items\n"
+                "items.append(vorn.os.CreateInstance('vorn.List'))\n"
+                "inner = holder.inner\n"
+                "del holder"));
+        QCOMPARE(p->items.GetCount(), 1);
+        QCOMPARE(Eval("type(inner).__name__"), QString("object"));
+        QCOMPARE(p->Release(), 1);  // the wrapper of its embedded list still holds the probe
+        QVERIFY(!Run("probe.items = None"));
+        QVERIFY(gSink.all.contains("cannot be replaced"));
+        QVERIFY(!Run("probe.inner = 1"));
+        QVERIFY(Run("del inner; del items"));  // the embedded object goes before its owner
     }
 
     // Catches owners not told of changes, or a refusal that does not reach the script.

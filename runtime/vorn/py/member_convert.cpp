@@ -215,7 +215,8 @@ bool PythonToMember(const VnMemberDescriptor* m, void* storage, PyObject* value)
     }
 }
 
-PyObject* VornErrorType() { return gVornError; }
+// Plain RuntimeError once the type is let go, for code run by the interpreter's teardown.
+PyObject* VornErrorType() { return gVornError ? gVornError : PyExc_RuntimeError; }
 
 bool InitVornErrorType() {
     if (!gVornError) gVornError = PyErr_NewException("vorn.error", PyExc_RuntimeError, nullptr);
@@ -230,11 +231,11 @@ PyObject* RaisePendingError(const char* fallback) {
     int code = rt.Errors().Code();
     if (text.empty()) text = fallback ? fallback : "the runtime call failed";
     rt.Errors().Clear();
-    PyRef error = PyRef::Steal(PyObject_CallFunction(gVornError, "s", text.c_str()));
+    PyRef error = PyRef::Steal(PyObject_CallFunction(VornErrorType(), "s", text.c_str()));
     if (!error) return nullptr;
     PyRef number = PyRef::Steal(PyLong_FromLong(code));
     PyObject_SetAttrString(error.get(), "code", number.get());
-    PyErr_SetObject(gVornError, error.get());
+    PyErr_SetObject(VornErrorType(), error.get());
     return nullptr;
 }
 

@@ -258,6 +258,39 @@ bool AddSubmodule(PyObject* parent, const char* name, PyMethodDef* methods, cons
     return PyModule_AddObjectRef(parent, name, sub.get()) == 0;
 }
 
+// Makes a script's module the module __main__ while the script runs, as "python3 FILE" does,
+// so that unittest, pickle and the like find the script's names there.
+class MainModuleScope {
+public:
+    explicit MainModuleScope(PyObject* module) : mModule(module) {
+        PyObject* modules = PyImport_GetModuleDict();
+        mPrevious = PyRef::Borrow(PyDict_GetItemString(modules, "__main__"));
+        mSet = PyDict_SetItemString(modules, "__main__", module) == 0;
+    }
+    MainModuleScope(const MainModuleScope&) = delete;
+    MainModuleScope& operator=(const MainModuleScope&) = delete;
+    ~MainModuleScope() {
+        if (!mSet) return;
+        PyObject *type, *value, *tb;
+        PyErr_Fetch(&type, &value, &tb);
+        PyObject* modules = PyImport_GetModuleDict();
+        // a script started meanwhile in another tasklet keeps __main__ until it ends itself
+        if (PyDict_GetItemString(modules, "__main__") == mModule) {
+            if (mPrevious)
+                PyDict_SetItemString(modules, "__main__", mPrevious.get());
+            else
+                PyDict_DelItemString(modules, "__main__");
+        }
+        PyErr_Clear();
+        PyErr_Restore(type, value, tb);
+    }
+
+private:
+    PyObject* mModule;
+    PyRef mPrevious;
+    bool mSet = false;
+};
+
 }  // namespace
 
 bool ExecScriptFile(const char* path) {
@@ -266,39 +299,21 @@ bool ExecScriptFile(const char* path) {
         PySys_WriteStderr("ExecFile: %s\n", why.c_str());
         return false;
     }
-    PyRef globals = PyRef::Steal(PyDict_New());
+    PyRef module = PyRef::Steal(PyModule_New("__main__"));
+    PyObject* globals = module ? PyModule_GetDict(module.get()) : nullptr;  // borrowed
     PyRef file = PyRef::Steal(PyUnicode_DecodeFSDefault(path));
-    if (!globals || !file ||
-        PyDict_SetItemString(globals.get(), "__name__",
-                             PyRef::Steal(PyUnicode_FromString("__main__")).get()) < 0 ||
-        PyDict_SetItemString(globals.get(), "__file__", file.get()) < 0 ||
-        PyDict_SetItemString(globals.get(), "__builtins__", PyEval_GetBuiltins()) < 0) {
+    if (!globals || !file || PyDict_SetItemString(globals, "__file__", file.get()) < 0 ||
+        PyDict_SetItemString(globals, "__builtins__", PyEval_GetBuiltins()) < 0) {
         PrintPythonError();
         return false;
     }
     PyRef code = PyRef::Steal(Py_CompileString(text.c_str(), path, Py_file_input));
-    PyRef result =
-        PyRef::Steal(code ? PyEval_EvalCode(code.get(), globals.get(), globals.get()) : nullptr);
-    if (result) return true;
-    bool exitedCleanly = false;
-    if (PyErr_ExceptionMatches(PyExc_SystemExit)) {
-        // sys.exit() ends the script; exit code 0 or None is no failure
-        PyObject *type, *value, *tb;
-        PyErr_Fetch(&type, &value, &tb);
-        PyErr_NormalizeException(&type, &value, &tb);
-        PyRef codeValue = PyRef::Steal(value ? PyObject_GetAttrString(value, "code") : nullptr);
-        PyErr_Clear();
-        exitedCleanly = !codeValue || codeValue.get() == Py_None ||
-                        (PyLong_Check(codeValue.get()) && PyLong_AsLong(codeValue.get()) == 0);
-        if (!exitedCleanly)
-            PyErr_Restore(type, value, tb);
-        else {
-            Py_XDECREF(type);
-            Py_XDECREF(value);
-            Py_XDECREF(tb);
-        }
+    PyRef result;
+    if (code) {
+        MainModuleScope scope(module.get());
+        result = PyRef::Steal(PyEval_EvalCode(code.get(), globals, globals));
     }
-    if (exitedCleanly) return true;
+    if (result || TakeCleanExit()) return true;
     PrintPythonError();
     return false;
 }

@@ -55,6 +55,8 @@ bool PythonSide::Start(std::string* why) {
     PyConfig_InitPythonConfig(&config);
     config.install_signal_handlers = 0;  // the embedding program owns the signals
     config.parse_argv = 0;
+    // unbuffered, so output reaches a pipe or log in the order it was written on either stream
+    config.buffered_stdio = 0;
     // Debian's interpreter, so its own library is found, whatever python3 comes first on PATH
     PyStatus status = PyConfig_SetBytesString(&config, &config.program_name, "/usr/bin/python3");
     if (!PyStatus_Exception(status)) status = Py_InitializeFromConfig(&config);
@@ -84,6 +86,13 @@ bool PythonSide::Start(std::string* why) {
 void PythonSide::Stop() {
     if (!mRunning) return;
     mTasklets.EndAll();
+    {
+        // exit handlers run now, while wrappers, vorn.error and the output sink still work
+        PyRef atexit = PyRef::Steal(PyImport_ImportModule("atexit"));
+        PyRef ran = PyRef::Steal(
+            atexit ? PyObject_CallMethod(atexit.get(), "_run_exitfuncs", nullptr) : nullptr);
+        if (!ran) PrintPythonError();
+    }
     mStreams.Clear();
     for (auto& entry : mAttributes) Py_DECREF(entry.second);
     mAttributes.clear();

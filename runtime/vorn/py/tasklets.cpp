@@ -41,6 +41,25 @@ void PrintPythonError() {
     Py_XDECREF(tb);
 }
 
+bool TakeCleanExit() {
+    if (!PyErr_ExceptionMatches(PyExc_SystemExit)) return false;
+    PyObject *type, *value, *tb;
+    PyErr_Fetch(&type, &value, &tb);
+    PyErr_NormalizeException(&type, &value, &tb);
+    PyRef code = PyRef::Steal(value ? PyObject_GetAttrString(value, "code") : nullptr);
+    PyErr_Clear();
+    bool clean = !code || code.get() == Py_None ||
+                 (PyLong_Check(code.get()) && PyLong_AsLong(code.get()) == 0);
+    if (!clean) {
+        PyErr_Restore(type, value, tb);
+        return false;
+    }
+    Py_XDECREF(type);
+    Py_XDECREF(value);
+    Py_XDECREF(tb);
+    return true;
+}
+
 bool Tasklets::Init(std::string* why) {
     PyGreenlet_Import();
     if (!_PyGreenlet_API) {
@@ -110,7 +129,7 @@ int Tasklets::Call(PyObject* tasklet, PyObject* args, PyObject* kwds) {
     if (!tuple) return -1;
     if (mLive.insert(tasklet).second) Py_INCREF(tasklet);
     PyRef result = PyRef::Steal(SwitchInto(tasklet, tuple.get(), kwds));
-    if (!result) {
+    if (!result && !TakeCleanExit()) {
         ++mFailures;
         return -1;
     }
@@ -159,7 +178,7 @@ bool Tasklets::Resume(VnTasklet tasklet, PyObject* value) {
     mBlocked.erase(tasklet);
     PyRef args = PyRef::Steal(PyTuple_Pack(1, value ? value : Py_None));
     PyRef result = PyRef::Steal(SwitchInto(tasklet, args.get(), nullptr));
-    if (!result) {
+    if (!result && !TakeCleanExit()) {
         ++mFailures;
         PrintPythonError();
     }

@@ -50,4 +50,8 @@ private:
 // ends the process: the embedding program decides when to end.
 void PrintPythonError();
 
+// True (and the error cleared) when the pending Python error is a SystemExit with code 0 or None:
+// a script or tasklet that ended itself that way did not fail.
+bool TakeCleanExit();
+
 }  // namespace vorn

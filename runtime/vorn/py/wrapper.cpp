@@ -178,6 +178,7 @@ PyObject* ListRemove(PyObject* self, PyObject* value) {
     IRoot* item = ThePythonSide().Unwrap(value);
     int at = item ? IndexOf(list.get(), item) : -1;
     if (at < 0) return PyErr_Format(PyExc_ValueError, "the object is not in the list");
+    TheRuntime().Errors().Clear();  // only an error of this removal may be raised below
     list->RemoveItem(at);
     if (TheRuntime().Errors().Has(0)) return RaisePendingError(nullptr);
     Py_RETURN_NONE;
@@ -257,7 +258,8 @@ int SetAttr(PyObject* self, PyObject* nameObject, PyObject* value) {
         if (!PythonToMember(hit.member, hit.storage, value)) return -1;
         return NotifyOwner(object, hit.member, hit.storage) ? 0 : -1;
     }
-    if (FindMethod(object, name)) {
+    // a stored value would be hidden by the method of the same name, so it is refused
+    if (FindMethod(object, name) || (FindListMethod(name) && ListOf(object))) {
         PyErr_Format(PyExc_AttributeError, "method '%s' cannot be replaced", name);
         return -1;
     }
@@ -408,6 +410,11 @@ void ClearWrapperType() { Py_CLEAR(gWrapperType); }
 PyTypeObject* WrapperTypeObject() { return gWrapperType; }
 
 PyObject* NewWrapper(IRoot* identity) {
+    // code run by the interpreter's own teardown (finalizers) finds the type let go
+    if (!gWrapperType) {
+        PyErr_SetString(PyExc_RuntimeError, "the runtime has shut down");
+        return nullptr;
+    }
     auto* w = PyObject_New(WrapperObject, gWrapperType);
     if (!w) return nullptr;
     w->weakrefs = nullptr;
@@ -417,7 +424,8 @@ PyObject* NewWrapper(IRoot* identity) {
 }
 
 IRoot* WrappedObject(PyObject* object) {
-    if (!object || !gWrapperType || !PyObject_TypeCheck(object, gWrapperType)) return nullptr;
+    // known by their dealloc, wrappers stay known after the type is let go at shutdown
+    if (!object || Py_TYPE(object)->tp_dealloc != Dealloc) return nullptr;
     return Object(object);
 }
 

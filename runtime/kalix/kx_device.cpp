@@ -1,0 +1,310 @@
+#include "kx_device.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "../vorn/rot_table.h"
+#include "../vorn/runtime.h"
+#include "vorn/ref.h"
+
+namespace kalix {
+
+namespace {
+
+const VnChoice kFillModes[] = {
+    Choice("Solid", 0, "Filled faces"),
+    Choice("Wireframe", 1, "Edges only"),
+    {},
+};
+
+const VnMemberDescriptor kRecorderMembers[] = {
+    KX_MEMBER(KxRecorder, record, "record", kVnBool, kKxApply,
+              "While set, every frame is written to a bitmap"),
+    KX_MEMBER(KxRecorder, length, "length", kVnDouble, kKxEdit,
+              "Seconds of clock time to record; then recording stops"),
+    KX_MEMBER(KxRecorder, frameRate, "frameRate", kVnFloat, kKxEdit,
+              "Frames per second of clock time in the recording"),
+    KX_MEMBER(KxRecorder, width, "width", kVnLong, kKxEdit, "Frame width when no window is shown"),
+    KX_MEMBER(KxRecorder, height, "height", kVnLong, kKxEdit,
+              "Frame height when no window is shown"),
+    KX_MEMBER(KxRecorder, framesWritten, "framesWritten", kVnLong, 0,
+              "Frames of the current or last recording"),
+    KX_MEMBER(KxRecorder, folder, "folder", kVnVornString, 0,
+              "Folder of the current or last recording"),
+    {},
+};
+
+const VnMemberDescriptor kDeviceMembers[] = {
+    KX_MEMBER(KxDevice, name, "name", kVnVornString, kKxEdit, "Name of the device"),
+    KX_OBJECT(KxDevice, scene, "scene", kVnObjectRef, IID_IKxScene, kKxApply, "The scene it draws"),
+    KX_MEMBER(KxDevice, recorder, "recorder", kVnObject, kKxEdit, "The frame recorder"),
+    KX_MEMBER(KxDevice, background, "background", kVnObject, kKxEdit, "Colour behind everything"),
+    KX_CHOICE(KxDevice, fillMode, "fillMode", kVnLong, kFillModes, kKxEdit | kVnEditExclusive,
+              "How faces are drawn"),
+    KX_MEMBER(KxDevice, width, "width", kVnLong, 0, "Width of the attached window"),
+    KX_MEMBER(KxDevice, height, "height", kVnLong, 0, "Height of the attached window"),
+    KX_MEMBER(KxDevice, renderMs, "renderMs", kVnDouble, 0, "Milliseconds the last frame took"),
+    KX_MEMBER(KxDevice, lastFrameTime, "lastFrameTime", kVnTime, 0, "Clock time of the last frame"),
+    KX_MEMBER(KxDevice, triangles, "triangles", kVnLong, 0, "Triangles in the last frame"),
+    {},
+};
+
+KxDevice* gDevice = nullptr;
+
+bool MakeFolder(const std::string& path) {
+    return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+PyObject* DeviceRender(PyObject* self, PyObject*) {
+    return Bracket<KxDevice>(self, [](KxDevice* d) -> PyObject* {
+        if (!d->RenderFrame()) return nullptr;
+        Py_RETURN_NONE;
+    });
+}
+
+PyObject* DeviceSaveFrame(PyObject* self, PyObject* args) {
+    return Bracket<KxDevice>(self, [args](KxDevice* d) -> PyObject* {
+        const char* path = nullptr;
+        if (!PyArg_ParseTuple(args, "s:SaveFrame", &path)) return nullptr;
+        int w = 0, h = 0, stride = 0;
+        const uint32_t* pixels = d->LastFrame(&w, &h, &stride);
+        std::string why;
+        if (!pixels || w <= 0 || h <= 0)
+            return VnOS->SetError(-1, &CLSID_KxDevice, "No frame has been rendered yet");
+        if (!WriteBmp(path, pixels, w, h, stride, &why))
+            return VnOS->SetError(-1, &CLSID_KxDevice, "Cannot save the frame: %s", why.c_str());
+        Py_RETURN_NONE;
+    });
+}
+
+const VnMethodDef kDeviceMethods[] = {
+    {"Render", DeviceRender, 4, "Render(): draws one frame now"},
+    {"SaveFrame", DeviceSaveFrame, 1, "SaveFrame(path): writes the last frame as a bitmap"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+// --- recorder ---------------------------------------------------------------------------------
+
+KxRecorder::~KxRecorder() { VnOS->Free(folder); }
+
+const VnTypeInfo* KxRecorder::Type() {
+    static const VnTypeInfo type = {&CLSID_KxRecorder,
+                                    "Writes frames to numbered bitmaps",
+                                    Interfaces(),
+                                    kRecorderMembers,
+                                    nullptr,
+                                    nullptr,
+                                    0};
+    return &type;
+}
+
+bool KxRecorder::StartTake(std::string* why) {
+    std::string base = std::string(vorn::TheRuntime().Paths().Get(kVnPathBase)) + "capture/";
+    std::string take;
+    for (int n = 0; n < 100000; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof name, "take%04d", n);
+        if (!Exists(base + name)) {
+            take = base + name + "/";
+            break;
+        }
+    }
+    if (take.empty() || !MakeFolder(vorn::TheRuntime().Paths().Get(kVnPathBase)) ||
+        !MakeFolder(base) || !MakeFolder(take)) {
+        *why = "cannot make a folder below " + base;
+        return false;
+    }
+    VnOS->Free(folder);
+    folder = vorn::TheRuntime().Heap().Dup(take.c_str());
+    framesWritten = 0;
+    return true;
+}
+
+void KxRecorder::Stop(const char* why) {
+    record = 0;
+    mRecording = false;
+    if (why) VnOS->SetError(-1, &CLSID_KxRecorder, "Recording stopped: %s", why);
+}
+
+void KxRecorder::Capture(const FrameBuffer& frame, VnClock* clock) {
+    if (!record) {
+        mRecording = false;
+        return;
+    }
+    std::string why;
+    if (!mRecording) {
+        if (!StartTake(&why)) return Stop(why.c_str());
+        mRecording = true;
+        mStart = clock->currentTime;
+    }
+    char name[24];
+    std::snprintf(name, sizeof name, "frame%05d.bmp", framesWritten);
+    if (!WriteBmp(std::string(folder) + name, frame.Pixels(), frame.Width(), frame.Height(),
+                  frame.Stride(), &why))
+        return Stop(why.c_str());
+    ++framesWritten;
+    // frame n of the take shows clock time start + n / rate, without rounding drift
+    double rate = std::isfinite(frameRate) && frameRate > 0 ? frameRate : 30.0;
+    clock->currentTime = mStart + std::llround(framesWritten * kVnTicksPerSecond / rate);
+    double seconds = std::isfinite(length) && length > 0 ? length : 0.0;
+    if (static_cast<double>(clock->currentTime - mStart) >= seconds * kVnTicksPerSecond)
+        Stop(nullptr);
+}
+
+// --- device -----------------------------------------------------------------------------------
+
+KxDevice::KxDevice() {
+    recorder.SetOuter(Root());
+    background.SetOuter(Root());
+    name = vorn::TheRuntime().Heap().Dup("Software renderer");
+    vorn::TheRuntime().Sched().AddFrameClient(this);
+}
+
+KxDevice::~KxDevice() {
+    vorn::TheRuntime().Sched().RemoveFrameClient(this);
+    VnOS->Free(name);
+    if (scene) scene->Release();
+    if (gDevice == this) gDevice = nullptr;
+}
+
+const VnTypeInfo* KxDevice::Type() {
+    static const VnTypeInfo type = {&CLSID_KxDevice,
+                                    "The render device",
+                                    Interfaces(),
+                                    kDeviceMembers,
+                                    kDeviceMethods,
+                                    nullptr,
+                                    0};
+    return &type;
+}
+
+bool KxDevice::AttachWindow(IKxSurface* surface, int w, int h) {
+    if (surface && (w <= 0 || h <= 0 || w > 16384 || h > 16384)) {
+        VnOS->SetError(-1, &CLSID_KxDevice, "A window of %d x %d cannot be drawn into", w, h);
+        return false;
+    }
+    mSurface = surface;
+    width = surface ? w : 0;
+    height = surface ? h : 0;
+    VnOS->PostToApp();  // frames are due from now on
+    return true;
+}
+
+bool KxDevice::SetScene(IRoot* newScene) {
+    VnRef<IRoot> checked;
+    if (newScene && !newScene->QueryInterface(IID_IKxScene, checked.out(), 0)) return false;
+    if (newScene) newScene->AddRef();
+    if (scene) scene->Release();
+    scene = newScene;
+    return true;
+}
+
+bool KxDevice::WantsFrames() { return mSurface != nullptr || recorder.record != 0; }
+
+void KxDevice::Frame(const VnClock&) {
+    VnClock* clock = VnOS->GetClock();
+    int w = mSurface ? width : recorder.width;
+    int h = mSurface ? height : recorder.height;
+    Render(std::clamp(w, 0, 16384), std::clamp(h, 0, 16384));
+    if (mSurface)
+        mSurface->Present(mFrame.Pixels(), mFrame.Width(), mFrame.Height(), mFrame.Stride());
+    recorder.Capture(mFrame, clock);
+}
+
+bool KxDevice::RenderFrame() {
+    int w = mSurface ? width : recorder.width;
+    int h = mSurface ? height : recorder.height;
+    Render(std::clamp(w, 0, 16384), std::clamp(h, 0, 16384));
+    if (mSurface)
+        mSurface->Present(mFrame.Pixels(), mFrame.Width(), mFrame.Height(), mFrame.Stride());
+    return true;
+}
+
+const uint32_t* KxDevice::LastFrame(int* w, int* h, int* stride) {
+    if (w) *w = mFrame.Width();
+    if (h) *h = mFrame.Height();
+    if (stride) *stride = mFrame.Stride();
+    return mFrame.Width() > 0 ? mFrame.Pixels() : nullptr;
+}
+
+void KxDevice::Render(int w, int h) {
+    auto started = std::chrono::steady_clock::now();
+    mFrame.Resize(w, h);
+    mFrame.Clear(PackColor(background.Value()));
+    triangles = 0;
+    auto* s = dynamic_cast<KxScene*>(scene);
+    if (s && s->enabled && w > 0 && h > 0)
+        DrawScene(s, static_cast<float>(w) / static_cast<float>(h));
+    lastFrameTime = VnOS->GetClock()->currentTime;
+    renderMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                   .count();
+}
+
+void KxDevice::DrawScene(KxScene* s, float aspect) {
+    KxCamera fallback;
+    auto* camera = dynamic_cast<KxCamera*>(s->camera);
+    if (!camera) camera = &fallback;
+    Vec3 eye = camera->position.Value();
+    Mat4 view = LookAt(eye, camera->target.Value(), {0, 1, 0});
+    float fov = std::clamp(camera->fieldOfView, 1.0f, 179.0f) * 3.14159265f / 180.0f;
+    float nearPlane = std::max(camera->nearPlane, 1e-4f);
+    float farPlane = std::max(camera->farPlane, nearPlane * 2);
+    Mat4 projection = Perspective(fov, aspect, nearPlane, farPlane);
+
+    std::vector<Light> lights;
+    for (int i = 0, n = s->lights.GetCount(); i < n; ++i)
+        if (auto* l = dynamic_cast<KxLight*>(s->lights.GetItem(i)); l && l->node.visible)
+            lights.push_back(l->ToLight());
+    Vec4 ambient = s->ambient.Value();
+    mRaster.Begin(&mFrame, view, projection, eye, {ambient.x, ambient.y, ambient.z}, lights);
+
+    for (int i = 0, n = s->models.GetCount(); i < n; ++i) {
+        auto* m = dynamic_cast<KxModel*>(s->models.GetItem(i));
+        if (!m || !m->node.visible) continue;
+        auto* material = dynamic_cast<KxMaterial*>(m->material);
+        Surface surface = material ? material->MakeSurface() : Surface{};
+        if (m->flags & KxModel::Wireframe || fillMode == 1) surface.wireframe = true;
+        if (m->flags & KxModel::Unlit) surface.lighting = Lighting::Unlit;
+        if (m->flags & KxModel::TwoSided) surface.cull = Cull::None;
+        mRaster.DrawMesh(m->GetMesh(), m->transform.World(), surface);
+    }
+    for (int i = 0, n = s->lines.GetCount(); i < n; ++i)
+        if (auto* l = dynamic_cast<KxLine*>(s->lines.GetItem(i)); l && l->node.visible)
+            mRaster.DrawLine(l->from.Value(), l->to.Value(), PackColor(l->color.Value()));
+    triangles = mRaster.TrianglesDrawn();
+}
+
+// --- engine -----------------------------------------------------------------------------------
+
+bool StartEngine(std::string* why) {
+    RegisterValueClasses();
+    RegisterLookClasses();
+    RegisterNodeClasses();
+    auto& classes = vorn::TheRuntime().Classes();
+    classes.Register({KxRecorder::Type(), nullptr});  // lives inside the device
+    classes.Register({KxDevice::Type(), nullptr});    // one device, "kx:/dev"
+    auto* device = new KxDevice();
+    gDevice = device;
+    bool registered = VnROT->Register("kx:/dev", device->Root());
+    device->Release();  // the table keeps it
+    if (!registered) *why = "Cannot register the render device as kx:/dev";
+    return registered;
+}
+
+void StopEngine() {
+    if (!gDevice) return;
+    gDevice->AttachWindow(nullptr, 0, 0);
+    if (VnROT && VnROT->EntryOf(gDevice->Root())) VnROT->Revoke("kx:/dev");
+}
+
+}  // namespace kalix

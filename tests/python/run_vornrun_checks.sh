@@ -1,0 +1,261 @@
+#!/bin/sh
+# vornrun end to end: exit status, output order, arguments, and what a user sees when a script,
+# a tasklet or a script file raises, or when tasklets wait for something that never comes.
+# usage: run_vornrun_checks.sh PATH/TO/vornrun
+set -u
+vornrun=${1:?usage: run_vornrun_checks.sh PATH/TO/vornrun}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export VORN_SETTINGS="$work/settings.json" VORN_RESDIR="$work/res/" VORN_MACRODIR="$work/macros/"
+export VORN_BASEDIR="$work/base/"
+unset PYTHONUNBUFFERED  # the order of the output must not depend on the caller's environment
+passed=0
+failed=0
+
+fail() {
+    echo "FAIL: $check: $*"
+    echo "--- output of vornrun:"
+    cat "$work/out"
+    echo "---"
+    failed=$((failed + 1))
+}
+
+# check NAME: starts a check whose script is read from standard input.
+check() {
+    check=$1
+    cat >"$work/$check.py"
+}
+
+# run STATUS [ARG...]: runs the check's script with stdout and stderr in one stream, the sanitizer's
+# notes about stack switching left out; a wrong exit status or a run over 60 s fails the check.
+run() {
+    want=$1
+    shift
+    timeout 60 "$vornrun" "$work/$check.py" "$@" >"$work/raw" 2>&1
+    status=$?
+    grep -v -e '^==[0-9]*==WARNING: ASan' -e '^False positive error reports may follow' \
+        -e '^For details see https://github.com/google/sanitizers/issues/189' \
+        "$work/raw" >"$work/out"
+    if [ "$status" -eq 124 ]; then
+        fail "vornrun did not end within 60 s"
+        return 1
+    fi
+    if [ "$status" -ne "$want" ]; then
+        fail "exit status $status, expected $want"
+        return 1
+    fi
+}
+
+# same: the output is exactly standard input.
+same() {
+    if cmp -s - "$work/out"; then passed=$((passed + 1)); else fail "unexpected output"; fi
+}
+
+# has PATTERN WHAT: some line of the output matches the basic regular expression PATTERN.
+has() {
+    if grep -q -e "$1" "$work/out"; then passed=$((passed + 1)); else fail "$2"; fi
+}
+
+# in_order: every line of standard input appears as a whole line of the output, in this order.
+in_order() {
+    if awk 'NR == FNR { want[++n] = $0; next }
+            i < n && $0 == want[i + 1] { i++ }
+            END { exit i == n ? 0 : 1 }' - "$work/out"; then
+        passed=$((passed + 1))
+    else
+        fail "expected lines missing or out of order"
+    fi
+}
+
+check clean <<'EOF'
+import sys
+import vorn.synchro as synchro
+
+def late():
+    print("tasklet starts")
+    synchro.Sleep(20)
+    sys.stderr.write("tasklet ends on stderr\n")
+
+print("one")
+sys.stderr.write("two on stderr\n")
+print("three")
+synchro.Start(late)
+print("script ends")
+EOF
+run 0 && same <<'EOF'
+one
+two on stderr
+three
+tasklet starts
+script ends
+tasklet ends on stderr
+EOF
+
+check argv <<'EOF'
+import sys
+print(sys.argv[1:])
+print(sys.argv[0].endswith("argv.py"))
+EOF
+run 0 first "with space" --flag && same <<'EOF'
+['first', 'with space', '--flag']
+True
+EOF
+
+check clean_exit <<'EOF'
+import sys
+print("before")
+sys.exit(0)
+print("never")
+EOF
+run 0 && same <<'EOF'
+before
+EOF
+
+check failing_exit <<'EOF'
+import sys
+sys.exit(1)
+EOF
+run 1 && same <<'EOF'
+SystemExit(1) ends only the script, not the program
+EOF
+
+check script_raises <<'EOF'
+print("before the error")
+raise ValueError("script failed")
+EOF
+run 1 && in_order <<'EOF'
+before the error
+Traceback (most recent call last):
+ValueError: script failed
+EOF
+
+check script_raises_after_waiting <<'EOF'
+import vorn.synchro as synchro
+synchro.Sleep(5)
+raise ValueError("failed after waiting")
+EOF
+run 1 && in_order <<'EOF'
+Traceback (most recent call last):
+ValueError: failed after waiting
+EOF
+
+check tasklet_raises <<'EOF'
+import vorn.synchro as synchro
+
+def at_once():
+    raise KeyError("before waiting")
+
+def later():
+    synchro.Sleep(5)
+    raise KeyError("after waiting")
+
+synchro.Start(at_once)
+print("the script goes on, failures:", synchro.Failures())
+synchro.Start(later)
+print("script ends")
+EOF
+run 1 && in_order <<'EOF'
+Traceback (most recent call last):
+KeyError: 'before waiting'
+the script goes on, failures: 1
+script ends
+Traceback (most recent call last):
+KeyError: 'after waiting'
+EOF
+
+check waits_forever <<'EOF'
+import vorn.synchro as synchro
+
+def forever():
+    try:
+        print("waits")
+        synchro.Block()
+        print("never resumed")
+    finally:
+        print("clean-up runs")
+
+synchro.Start(forever)
+print("script ends")
+EOF
+run 1 && same <<'EOF'
+waits
+script ends
+vornrun: 1 tasklet(s) wait for something that never comes
+clean-up runs
+EOF
+
+check script_file_raises <<'EOF'
+import os, vorn.pyos, vorn.synchro as synchro
+inner = os.path.join(os.path.dirname(__file__), "inner.py")
+with open(inner, "w") as f:
+    f.write("print('inner runs')\nraise OSError('inner failed')\n")
+print("answer:", vorn.pyos.ExecFile(inner), "failures:", synchro.Failures())
+missing = os.path.join(os.path.dirname(__file__), "missing.py")
+print("answer:", vorn.pyos.ExecFile(missing), "failures:", synchro.Failures())
+EOF
+if run 1; then
+    in_order <<'EOF'
+inner runs
+Traceback (most recent call last):
+OSError: inner failed
+answer: False failures: 1
+answer: False failures: 2
+EOF
+    has '^ExecFile: Cannot read .*/missing.py: No such file or directory$' \
+        "no reason given for the missing file"
+fi
+
+check missing_script <<'EOF'
+EOF
+rm "$work/missing_script.py"
+run 1 && has '^ExecFile: Cannot read .*/missing_script.py' "no reason given for the missing script"
+
+# The test files of tests/python rely on this: unittest.main() finds the script's own tests (the
+# script is the module __main__), and its exit status reaches vornrun's.
+check unittest_passes <<'EOF'
+import pickle
+import unittest
+
+class Point:
+    def __init__(self, x):
+        self.x = x
+
+class Case(unittest.TestCase):
+    def test_a_class_of_the_script_pickles(self):
+        self.assertEqual(pickle.loads(pickle.dumps(Point(3))).x, 3)
+
+unittest.main()
+EOF
+run 0 && has '^Ran 1 test in' "unittest.main() did not run the script's test"
+
+check unittest_fails <<'EOF'
+import unittest
+
+class Case(unittest.TestCase):
+    def test_fails(self):
+        self.fail("on purpose")
+
+unittest.main()
+EOF
+run 1 && in_order <<'EOF'
+AssertionError: on purpose
+FAILED (failures=1)
+SystemExit(True) ends only the script, not the program
+EOF
+
+# A settings file that cannot be read leaves its reason pending after the start; no later call
+# may raise it as its own error.
+check bad_settings <<'EOF'
+import vorn.os as vos
+lst, item = vos.CreateInstance("vorn.List"), vos.CreateInstance("vorn.List")
+lst.append(item)
+lst.remove(item)
+print("removed, items left:", len(lst))
+EOF
+echo '{"broken' >"$work/settings.json"
+run 0 && same <<'EOF'
+removed, items left: 0
+EOF
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,293 @@
+// The engine's objects: every class's members written through its type information, the value
+// interfaces, rendering through the device, and the frame recorder.
+#include <Python.h>
+
+#include <QtTest>
+
+#include "kalix/kx_device.h"
+#include "test_env.h"
+#include "vorn/kalix.h"
+#include "vorn/members.h"
+#include "vorn/ref.h"
+#include "vorn/rot.h"
+
+using namespace kalix;
+
+namespace {
+
+// Keeps the last frame a device presented.
+class TestSurface final : public IKxSurface {
+public:
+    void Present(const uint32_t* pixels, int w, int h, int pitch) override {
+        width = w;
+        height = h;
+        frame.assign(pixels, pixels + static_cast<size_t>(h) * pitch);
+        stride = pitch;
+        ++presents;
+    }
+    uint32_t At(int x, int y) const { return frame[static_cast<size_t>(y) * stride + x]; }
+    int width = 0, height = 0, stride = 0, presents = 0;
+    std::vector<uint32_t> frame;
+};
+
+template <class T>
+VnRef<IRoot> Make(const VnCLSID& clsid) {
+    VnRef<IRoot> object;
+    VnOS->CreateInstance(clsid, IID_IRoot, object.out());
+    return object;
+}
+
+template <class T>
+T* As(const VnRef<IRoot>& object) {
+    return dynamic_cast<T*>(object.get());
+}
+
+int Red(uint32_t c) { return (c >> 16) & 0xFF; }
+int Green(uint32_t c) { return (c >> 8) & 0xFF; }
+int Blue(uint32_t c) { return c & 0xFF; }
+
+// A class that answers the interface a reference member requires.
+const VnCLSID* ClassFor(const VnIID& iid) {
+    static const std::pair<const VnIID*, const VnCLSID*> kinds[] = {
+        {&IID_IKxScene, &CLSID_KxScene},       {&IID_IKxCamera, &CLSID_KxCamera},
+        {&IID_IKxMaterial, &CLSID_KxMaterial}, {&IID_IKxShader, &CLSID_KxShader},
+        {&IID_IKxTexture, &CLSID_KxTexture},
+    };
+    for (auto& k : kinds)
+        if (VnIIDMatches(iid, *k.first)) return k.second;
+    return nullptr;
+}
+
+}  // namespace
+
+class TestEngine : public QObject {
+    Q_OBJECT
+
+    TestEnvironment mEnv;
+    VnRef<IKxDevice> mDevice;
+
+    // A scene with a camera at (0, 0, 5) looking at the origin, a white directional light
+    // from the camera's side and one model per colour at the given depths.
+    VnRef<IRoot> Scene(std::initializer_list<std::pair<float, Vec4>> cubes) {
+        VnRef<IRoot> scene = Make<KxScene>(CLSID_KxScene);
+        auto* s = As<KxScene>(scene);
+        VnRef<IRoot> camera = Make<KxCamera>(CLSID_KxCamera);
+        As<KxCamera>(camera)->position.Set({0, 0, 5});
+        s->camera = camera.detach();
+        VnRef<IRoot> light = Make<KxLight>(CLSID_KxLight);
+        As<KxLight>(light)->direction.Set({0, 0, -1});
+        s->lights.AddItem(-1, light.get());
+        for (auto& [z, color] : cubes) {
+            VnRef<IRoot> model = Make<KxModel>(CLSID_KxModel);
+            VnRef<IRoot> material = Make<KxMaterial>(CLSID_KxMaterial);
+            As<KxMaterial>(material)->diffuse.Set(color.x, color.y, color.z, 1);
+            As<KxMaterial>(material)->specular.Set(0, 0, 0, 1);
+            As<KxModel>(model)->material = material.detach();
+            As<KxModel>(model)->transform.translation.Set({0, 0, z});
+            s->models.AddItem(-1, model.get());
+        }
+        return scene;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(VnOS->IsStarted());
+        QVERIFY(VnROT->GetObject("kx:/dev", &CLSID_KxDevice, IID_IKxDevice, mDevice.out(), 0));
+    }
+
+    void init() { VnOS->SetError(0, nullptr, nullptr); }
+
+    // Catches members whose offsets, sizes or notifications are wrong: every editable member of
+    // every class is written through its descriptor and read back, owners accept the change.
+    void everyMemberOfEveryClass_data() {
+        QTest::addColumn<QString>("cls");
+        for (const char* c :
+             {"KxScene", "KxModel", "KxTransform", "KxCamera", "KxLight", "KxMaterial", "KxShader",
+              "KxTexture", "KxTextureStage", "KxLine", "KxColor", "KxVector", "KxQuaternion"})
+            QTest::newRow(c) << QString(c);
+    }
+    void everyMemberOfEveryClass() {
+        QFETCH(QString, cls);
+        VnCLSID clsid = VnMakeCLSID("kalix", cls.toUtf8(), -1);
+        VnRef<IRoot> object;
+        QVERIFY(VnOS->CreateInstance(clsid, IID_IRoot, object.out()));
+        long blocks = VnOS->LiveBlocks();
+        int written = 0;
+        QString failed;
+        VnForEachMember(object.get(), [&](const VnMemberDescriptor* d, void* s, const VnTypeInfo*) {
+            if (!d->description || !*d->description)
+                failed += QString(d->name) + " (no description) ";
+            if (!(d->editflags & kVnEditable)) return true;
+            switch (d->type) {
+                case kVnLong: {
+                    auto* choices = static_cast<const VnChoice*>(d->extra);
+                    *static_cast<int32_t*>(s) = choices ? choices[0].value.i32 : 3;
+                    break;
+                }
+                case kVnFloat:
+                    *static_cast<float*>(s) = 0.5f;
+                    break;
+                case kVnDouble:
+                    *static_cast<double*>(s) = 0.25;
+                    break;
+                case kVnBool:
+                    *static_cast<unsigned char*>(s) = 1;
+                    break;
+                case kVnString:
+                    std::strcpy(static_cast<char*>(s), "abc");
+                    break;
+                case kVnVornString:
+                    VnOS->Free(*static_cast<char**>(s));
+                    *static_cast<char**>(s) = static_cast<char*>(VnOS->Alloc(4));
+                    std::strcpy(*static_cast<char**>(s), "abc");
+                    break;
+                case kVnTime:
+                    *static_cast<int64_t*>(s) = 123456789;
+                    break;
+                case kVnObjectRef: {
+                    const VnCLSID* kind = d->iid ? ClassFor(*d->iid) : nullptr;
+                    if (!kind) return true;
+                    VnRef<IRoot> value;
+                    VnOS->CreateInstance(*kind, IID_IRoot, value.out());
+                    IRoot*& slot = *static_cast<IRoot**>(s);
+                    if (slot) slot->Release();
+                    slot = value.detach();
+                    break;
+                }
+                case kVnObject: {
+                    // an embedded object counts through its owner
+                    auto* embedded = static_cast<IRoot*>(s);
+                    int before = object->AddRef() - 1;
+                    object->Release();
+                    embedded->AddRef();
+                    int owner = object->AddRef() - 1;
+                    object->Release();
+                    embedded->Release();
+                    if (owner != before + 1) failed += QString(d->name) + " (counts apart) ";
+                    break;
+                }
+                default:
+                    return true;  // Python and ROT references are written elsewhere
+            }
+            ++written;
+            if (d->editflags & kVnEditNotify) {
+                VnRef<INotify> notify = VnQuery<INotify>(object.get());
+                if (!notify || !notify->MemberChanged(s))
+                    failed += QString(d->name) + " (refused) ";
+            }
+            return true;
+        });
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QVERIFY(written > 0);
+        QVERIFY(!VnOS->HasError(0));
+        object.reset();
+        QVERIFY(VnOS->LiveBlocks() <= blocks);
+    }
+
+    // Catches HSV or angle conversions that drift from the exact values.
+    void valueInterfaces() {
+        VnRef<IRoot> color = Make<KxColor>(CLSID_KxColor);
+        VnRef<IKxColor> c = VnQuery<IKxColor>(color.get());
+        c->EditValue()[3] = 0.3f;
+        c->SetHSV(240, 1, 1, -9);
+        QCOMPARE(std::vector<float>(c->GetValue(), c->GetValue() + 4),
+                 std::vector<float>({0, 0, 1, 0.3f}));
+        c->SetHSV(60, 1, 0.5f, 1);
+        QCOMPARE(std::vector<float>(c->GetValue(), c->GetValue() + 4),
+                 std::vector<float>({0.5f, 0.5f, 0, 1}));
+
+        VnRef<IRoot> quat = Make<KxQuaternion>(CLSID_KxQuaternion);
+        VnRef<IKxQuaternion> q = VnQuery<IKxQuaternion>(quat.get());
+        q->SetYawPitchRoll(0.7f, -0.4f, 1.1f);
+        float yaw = 0, pitch = 0, roll = 0;
+        q->GetYawPitchRoll(&yaw, &pitch, &roll);
+        QVERIFY(std::fabs(yaw - 0.7f) < 1e-5f && std::fabs(pitch + 0.4f) < 1e-5f &&
+                std::fabs(roll - 1.1f) < 1e-5f);
+        q->SetYawPitchRoll(3.14159265f / 2, 0, 0);
+        const float* v = q->GetValue();
+        QVERIFY(std::fabs(v[1] - std::sqrt(0.5f)) < 1e-6f &&
+                std::fabs(v[3] - std::sqrt(0.5f)) < 1e-6f);
+    }
+
+    // Catches a device that draws nothing, draws over the background everywhere, or lets a
+    // farther object cover a nearer one.
+    void renderingThroughTheDevice() {
+        TestSurface surface;
+        QVERIFY(!mDevice->AttachWindow(&surface, 0, 0));
+        QVERIFY(mDevice->AttachWindow(&surface, 64, 48));
+        VnRef<IRoot> scene = Scene({{0, {1, 1, 1, 1}}});
+        QVERIFY(mDevice->SetScene(scene.get()));
+        QVERIFY(mDevice->RenderFrame());
+        QCOMPARE(surface.width, 64);
+        uint32_t background = surface.At(0, 0);
+        QVERIFY(surface.At(32, 24) != background);
+        QCOMPARE(surface.At(63, 47), background);
+        QCOMPARE(surface.At(63, 0), background);
+
+        // the light's colour shows in the next frame
+        auto* light = dynamic_cast<KxLight*>(As<KxScene>(scene)->lights.GetItem(0));
+        light->color.Set(1, 0, 0, 1);
+        mDevice->RenderFrame();
+        QVERIFY(Red(surface.At(32, 24)) > 100 && Green(surface.At(32, 24)) < 80);
+
+        // nearer hides farther, whatever the order of drawing
+        VnRef<IRoot> two = Scene({{2, {0, 0, 1, 1}}, {-2, {0, 1, 0, 1}}});
+        mDevice->SetScene(two.get());
+        mDevice->RenderFrame();
+        QVERIFY(Blue(surface.At(32, 24)) > Green(surface.At(32, 24)));
+
+        // detached, frames still render (at the recorder's size) and re-attaching works
+        QVERIFY(mDevice->AttachWindow(nullptr, 0, 0));
+        int presents = surface.presents;
+        QVERIFY(mDevice->RenderFrame());
+        QCOMPARE(surface.presents, presents);
+        QVERIFY(mDevice->AttachWindow(&surface, 16, 16));
+        mDevice->RenderFrame();
+        QCOMPARE(surface.width, 16);
+        mDevice->AttachWindow(nullptr, 0, 0);
+        mDevice->SetScene(nullptr);
+    }
+
+    // Catches a recorder that writes no frames, steps the clock wrongly, or never stops.
+    void recorderWritesFramesAndStops() {
+        auto* device = dynamic_cast<KxDevice*>(mDevice.get());
+        VnRef<IRoot> scene = Scene({{0, {1, 1, 1, 1}}});
+        mDevice->SetScene(scene.get());
+        KxRecorder& r = device->recorder;
+        r.width = 32;
+        r.height = 24;
+        r.length = 0.1;
+        r.frameRate = 30;
+        QVERIFY(!device->WantsFrames());
+        r.record = 1;  // as the time bar does: a plain write, no notification
+        QVERIFY(device->WantsFrames());
+        VnClock* clock = VnOS->GetClock();
+        clock->speed = 0;
+        int64_t start = clock->currentTime;
+        for (int i = 0; i < 10 && r.record; ++i) device->Frame(*clock);
+        QCOMPARE(int(r.record), 0);
+        QCOMPARE(r.framesWritten, 3);
+        QCOMPARE(clock->currentTime - start, kVnTicksPerSecond / 10);
+        QString take = QString::fromUtf8(r.folder);
+        QVERIFY(take.startsWith(mEnv.folder("base") + "capture/take0000"));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(QFile::exists(take + QString("frame%1.bmp").arg(i, 5, 10, QChar('0'))));
+        QVERIFY(!QFile::exists(take + "frame00003.bmp"));
+        // the next recording goes to a folder of its own
+        r.record = 1;
+        device->Frame(*clock);
+        QVERIFY(QString::fromUtf8(r.folder).contains("take0001"));
+        r.record = 0;
+        device->Frame(*clock);
+        clock->speed = 1;
+        mDevice->SetScene(nullptr);
+    }
+
+    void cleanupTestCase() {
+        mDevice.reset();
+        VnOS->Shutdown();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "tst_engine.moc"

@@ -1,0 +1,287 @@
+// Shutdown while tasklets are suspended: it returns, runs every suspended tasklet's clean-up,
+// and leaves nothing behind that could call into the ended interpreter.
+#include <Python.h>
+
+#include <QtTest>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "test_env.h"
+#include "vorn/object.h"
+#include "vorn/pyos.h"
+#include "vorn/ref.h"
+
+namespace {
+
+const VnCLSID kSinkClass = VnMakeCLSID("test", "Sink", 1);
+const VnCLSID kNotesClass = VnMakeCLSID("test", "Notes", 1);
+const VnMemberDescriptor kNoMembers[] = {{}};
+
+// Collects what Python prints, as a reader sees it.
+class Sink final : public VnStaticObject<IPythonEvents> {
+public:
+    const VnTypeInfo* GetTypeInfo() override {
+        static const VnInterfaceEntry interfaces[] = {
+            {&IID_IRoot, 0}, {&IID_IPythonEvents, 0}, {nullptr, 0}};
+        static const VnTypeInfo type = {&kSinkClass, nullptr, interfaces, kNoMembers,
+                                        nullptr,     nullptr, 0};
+        return &type;
+    }
+    void Output(int, const char* text) override { all += QString::fromUtf8(text); }
+    QStringList Lines() const { return all.split('\n', Qt::SkipEmptyParts); }
+    QString all;
+};
+
+Sink gSink;
+
+// Keeps texts a script hands over: what exit handlers saw after the sink was taken away.
+class Notes final : public VnStaticObject<IRoot> {
+public:
+    const VnTypeInfo* GetTypeInfo() override;
+    QStringList texts;
+};
+
+Notes gNotes;
+
+PyObject* Note(PyObject* self, PyObject* args) {
+    PyThunkEnter();
+    const char* text = nullptr;
+    if (!PyArg_ParseTuple(args, "s:Note", &text)) return PyThunkLeave(nullptr);
+    VnSelf<Notes>(self)->texts.append(QString::fromUtf8(text));
+    Py_INCREF(Py_None);
+    return PyThunkLeave(Py_None);
+}
+
+const VnInterfaceEntry kNotesInterfaces[] = {{&IID_IRoot, 0}, {nullptr, 0}};
+const VnMethodDef kNotesMethods[] = {
+    {"Note", Note, 1, "Keeps a text"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+const VnTypeInfo* Notes::GetTypeInfo() {
+    static const VnTypeInfo type = {
+        &kNotesClass, nullptr, kNotesInterfaces, kNoMembers, kNotesMethods, nullptr, 0};
+    return &type;
+}
+
+PyObject* MainDict() { return PyModule_GetDict(PyImport_AddModule("__main__")); }
+
+bool Run(const char* code) {
+    PyObject* r = PyRun_String(code, Py_file_input, MainDict(), MainDict());
+    if (!r) {
+        PyOS->ReportError(0);
+        return false;
+    }
+    Py_DECREF(r);
+    return true;
+}
+
+long EvalLong(const char* expression) {
+    PyObject* r = PyRun_String(expression, Py_eval_input, MainDict(), MainDict());
+    long value = r ? PyLong_AsLong(r) : -1;
+    Py_XDECREF(r);
+    if (PyErr_Occurred()) PyOS->ReportError(0);
+    return value;
+}
+
+// Ends the process when a call does not return in time, since a hang would show no reason.
+class Watchdog {
+public:
+    Watchdog(const char* what, std::chrono::seconds limit)
+        : mThread([this, what, limit] {
+              std::unique_lock<std::mutex> lock(mMutex);
+              if (!mDone.wait_for(lock, limit, [this] { return mFinished; }))
+                  qFatal("%s did not return within %lld s", what,
+                         static_cast<long long>(limit.count()));
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            mFinished = true;
+        }
+        mDone.notify_one();
+        mThread.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    std::mutex mMutex;
+    std::condition_variable mDone;
+    bool mFinished = false;
+    std::thread mThread;
+};
+
+const char kTasklets[] = R"(
+import atexit, vorn, vorn.os, vorn.synchro as s
+from greenlet import GreenletExit
+
+def blocked():
+    try:
+        print("blocked waits")
+        s.Block()
+        print("blocked resumed")
+    finally:
+        print("blocked finally")
+
+def long_sleeper():
+    try:
+        s.Sleep(3600 * 1000)
+        print("long sleeper woke")
+    finally:
+        print("long sleeper finally")
+
+def short_sleeper():
+    try:
+        s.Sleep(40)
+        print("short sleeper woke")
+    finally:
+        print("short sleeper finally")
+
+def stubborn():
+    try:
+        s.Block()
+    finally:
+        print("stubborn finally")
+        for again in (s.Block, lambda: s.Sleep(10)):
+            try:
+                again()
+                print("stubborn waited again")
+            except GreenletExit:
+                print("stubborn refused")
+
+def child():
+    try:
+        s.Block()
+    finally:
+        print("child finally")
+
+def parent():
+    try:
+        s.Start(child)
+        s.Block()
+    finally:
+        print("parent finally")
+
+def finished():
+    print("finished ran")
+
+for function in (blocked, long_sleeper, short_sleeper, stubborn, parent, finished):
+    s.Start(function)
+
+def try_calls(prefix, note):
+    calls = (("create", lambda: vorn.os.CreateInstance("vorn.List")),
+             ("sleep", lambda: s.Sleep(1)),
+             ("block", s.Block),
+             ("start", lambda: s.Start(print)))
+    for name, call in calls:
+        try:
+            call()
+            note("%s %s worked" % (prefix, name))
+        except Exception as error:
+            note("%s %s %s: %s" % (prefix, name, type(error).__name__, error))
+
+def at_exit():
+    print("exit handler runs")
+    try_calls("exit handler", notes.Note)
+
+atexit.register(at_exit)
+
+# lives until the interpreter clears the module __main__ as it ends
+class Finalized:
+    def __init__(self, note, calls):
+        self.note, self.calls = note, calls
+    def __del__(self):
+        self.calls("finalizer", self.note)
+
+late = Finalized(notes.Note, try_calls)
+)";
+
+}  // namespace
+
+class TestPythonShutdown : public QObject {
+    Q_OBJECT
+
+    TestEnvironment mEnv;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(VnOS->IsStarted());
+        QVERIFY(PyOS->SetEventSink(&gSink));
+        PyObject* notes = PyOS->Wrap(&gNotes, -1);
+        QVERIFY(notes);
+        PyDict_SetItemString(MainDict(), "notes", notes);
+        Py_DECREF(notes);
+    }
+
+    // Catches a shutdown that hangs, skips a suspended tasklet's clean-up, lets a clean-up
+    // wait again, or leaves a timer that would call into the ended interpreter.
+    void shutdownEndsSuspendedTasklets() {
+        QVERIFY2(Run(kTasklets), qPrintable(gSink.all));
+        QCOMPARE(EvalLong("s.Live()"), 6L);  // all but "finished", the child included
+        QVERIFY(VnOS->NextWorkIn() >= 0);    // the sleepers' timers
+        QVERIFY(gSink.Lines().contains("finished ran"));
+        gSink.all.clear();
+
+        {
+            Watchdog watchdog("Shutdown", std::chrono::seconds(60));
+            VnOS->Shutdown();
+        }
+        QStringList lines = gSink.Lines();
+        for (const char* line : {"blocked finally", "long sleeper finally", "short sleeper finally",
+                                 "stubborn finally", "child finally", "parent finally"})
+            QVERIFY2(lines.contains(line), qPrintable(lines.join(" | ")));
+        QCOMPARE(lines.count("stubborn refused"), 2);
+        for (const char* line : {"blocked resumed", "long sleeper woke", "short sleeper woke",
+                                 "stubborn waited again", "finished ran"})
+            QVERIFY2(!lines.contains(line), qPrintable(lines.join(" | ")));
+        QCOMPARE(VnOS->NextWorkIn(), -1);  // no timer of an ended tasklet is left
+    }
+
+    // Catches exit handlers that run without a working runtime or that may wait, and Python
+    // run by the interpreter's own end that crashes on runtime calls instead of raising.
+    void codeRunAtTheEndGetsErrorsNotACrash() {
+        QVERIFY(gSink.Lines().contains("exit handler runs"));  // while the sink was still set
+        QCOMPARE(gNotes.texts,
+                 QStringList({
+                     "exit handler create worked",
+                     "exit handler sleep error: Sleep() must run in a tasklet, not the main "
+                     "tasklet",
+                     "exit handler block error: The main tasklet cannot block",
+                     "exit handler start RuntimeError: tasklets cannot be made now",
+                     "finalizer create RuntimeError: the runtime has shut down",
+                     "finalizer sleep RuntimeError: Sleep() must run in a tasklet, not the main "
+                     "tasklet",
+                     "finalizer block RuntimeError: The main tasklet cannot block",
+                     "finalizer start RuntimeError: tasklets cannot be made now",
+                 }));
+    }
+
+    // Catches a pump that still runs a sleeper's timer, or a runtime that starts again.
+    void nothingTouchesPythonAfterwards() {
+        QString before = gSink.all;
+        std::this_thread::sleep_for(std::chrono::milliseconds(80));  // past the short sleeper
+        for (int i = 0; i < 3; ++i) VnOS->Pump();
+        QCOMPARE(gSink.all, before);
+        QVERIFY(!Py_IsInitialized());
+
+        VnOS->Shutdown();  // a second time: nothing to do
+        QVERIFY(!Py_IsInitialized());
+        QVERIFY(!VnOS->IsStarted());
+
+        void* made = nullptr;
+        QVERIFY(VnOS->CreateInstance(VnMakeCLSID("vorn", "List", -1), IID_IRoot, &made));
+        VnRef<IRoot> list = VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
+        QVERIFY(!PyOS->Wrap(list.get(), -1));
+        QVERIFY(!PyOS->Wrap(&gNotes, -1));
+        QVERIFY(!PyOS->WrapperType());
+        QVERIFY(!PyOS->CurrentTasklet());
+        QVERIFY(!PyOS->SetEventSink(&gSink));
+        QVERIFY(!PyOS->Split(list.get(), -1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPythonShutdown)
+#include "tst_python_shutdown.moc"
