@@ -39,17 +39,20 @@ std::vector<Light> LightRig() {
         const float side = static_cast<float>(i - 1) * 3;
         Light& sun = lights[i];
         sun.direction = {side, -2, -1};
-        sun.intensity = 0.4f;
+        sun.intensity = 0.25f;
         Light& point = lights[3 + i];
         point.kind = Light::Point;
         point.position = {side, 2, 2};
         point.color = {1, 0.8f, 0.6f};
+        point.intensity = 0.4f;
         Light& spot = lights[6 + i];
         spot.kind = Light::Spot;
         spot.position = {side, 4, 1};
         spot.direction = {-side * 0.2f, -1, -0.3f};
         spot.range = 12;
         spot.spotAngle = 0.6f;
+        spot.color = {0.5f, 0.6f, 1};
+        spot.intensity = 0.6f;
     }
     return lights;
 }

@@ -61,14 +61,14 @@ DIRECTIONAL, POINT, SPOT = 0, 1, 2
 def build():
     scene = make("KxScene", name="Default world")
     camera = make("KxCamera", name="Camera", fieldOfView=55.0)
-    camera.position.Set(5.0, 3.5, 7.0)
+    camera.position.Set(3.8, 2.6, 5.2)
     camera.target.Set(0.0, 0.5, 0.0)
     scene.camera = camera
     scene.ambient.Set(0.18, 0.18, 0.22)
 
     flat = make("KxShader", name="Faceted", lighting=1)
     ground = material("Ground", (0.35, 0.38, 0.33), specular=0.05)
-    model(scene, "Ground", PLANE, ground, (0.0, 0.0, 0.0), scale=(12.0, 1.0, 12.0))
+    model(scene, "Ground", PLANE, ground, (0.0, 0.0, 0.0), scale=(12.0, 1.0, 12.0), segments=24)
     model(scene, "Crate", CUBE, material("Painted wood", (0.75, 0.22, 0.16)),
           (-1.6, 0.5, 0.0), yaw=math.radians(25))
     model(scene, "Ball", SPHERE, material("Glossy blue", (0.15, 0.3, 0.85), specular=0.8,

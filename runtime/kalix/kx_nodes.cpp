@@ -223,7 +223,7 @@ const Mesh& KxModel::GetMesh() {
             mMesh = MakeSphere(segments);
             break;
         case Plane:
-            mMesh = MakePlane();
+            mMesh = MakePlane(segments);
             break;
         case Cylinder:
             mMesh = MakeCylinder(segments);

@@ -21,6 +21,11 @@ public:
     void assign(const char* text);
     // Frees the text.
     void reset();
+    // Takes over a block the runtime handed out (GetErrorText, Setting, ...).
+    void adopt(char* block) {
+        reset();
+        mText = block;
+    }
     // Hands the block over to the caller, who must Free it; leaves this empty.
     char* release();
 

@@ -10,25 +10,35 @@
 
 using namespace kalix;
 Q_DECLARE_METATYPE(kalix::Vec3)
+Q_DECLARE_METATYPE(kalix::Light)
+Q_DECLARE_METATYPE(kalix::Surface)
 
 namespace {
 
-constexpr uint32_t kClear = 0xFF102030;
+constexpr uint32_t kClear = 0xFF102030, kGreen = 0xFF00FF00;
 
+// Clears `fb` and starts a frame from `eye` with a one-radian lens and an ambient of 0.1.
 void Start(Rasterizer& r, FrameBuffer& fb, Vec3 eye, Vec3 target, std::vector<Light> lights = {}) {
     fb.Clear(kClear);
-    const float aspect = fb.Height() > 0 ? float(fb.Width()) / float(fb.Height()) : 1;
-    r.Begin(&fb, LookAt(eye, target, {0, 1, 0}), Perspective(1.0f, aspect, 0.1f, 100), eye,
+    const float aspect = float(fb.Width()) / float(fb.Height());
+    r.Begin(&fb, LookAt(eye, target, {0, 1, 0}), Perspective(1, aspect, 0.1f, 100), eye,
             {0.1f, 0.1f, 0.1f}, lights);
 }
 
-Mat4 Place(Vec3 at, float scale) { return Compose(at, {}, {scale, scale, scale}); }
-
-Surface Unlit(Vec3 color) {
+Surface Plain(Vec3 color, Lighting lighting = Lighting::Unlit, float specular = 0) {
     Surface s;
-    s.lighting = Lighting::Unlit;
+    s.lighting = lighting;
     s.diffuse = {color.x, color.y, color.z, 1};
+    s.specular = {specular, specular, specular, 1};
     return s;
+}
+
+// A light 2.5 in front of the origin, 2.12 from the corners of a unit cube's front face.
+Light Lamp(Light::Kind kind, Vec3 color, Vec3 direction, float range = 5, float angle = 0.5f) {
+    Light l;
+    l.kind = kind, l.color = color, l.direction = direction, l.range = range, l.spotAngle = angle;
+    l.position = {0, 0, 2.5f};
+    return l;
 }
 
 bool Near(uint32_t a, uint32_t b, int tolerance) {
@@ -40,7 +50,7 @@ bool Near(uint32_t a, uint32_t b, int tolerance) {
 
 QByteArray Hex(uint32_t c) { return QByteArray::number(c, 16); }
 
-// A bitmap file of w x h pixels whose pixel (x, y) is Expected(x, y).
+// Pixel (x, y) of every bitmap below.
 uint32_t Expected(int x, int y) {
     return 0xFF000000u | uint32_t(x * 70) << 16 | uint32_t(y * 50) << 8 | 0x33;
 }
@@ -66,110 +76,86 @@ class TestRasterizer : public QObject {
     Q_OBJECT
 
 private slots:
-    void litCube_data() {
-        QTest::addColumn<int>("lighting");
-        QTest::addColumn<Vec3>("light");
-        QTest::addColumn<float>("specular");
+    void shading_data() {
+        QTest::addColumn<Surface>("surface");
+        QTest::addColumn<Light>("light");
         QTest::addColumn<uint>("texel");  // 0: no texture
-        QTest::addColumn<int>("blend");
         QTest::addColumn<uint>("centre");
-        const Vec3 white{1, 1, 1}, red{1, 0, 0}, green{0, 1, 0}, grey{0.5f, 0.5f, 0.5f};
-        const int vertex = int(Lighting::PerVertex);
-        QTest::newRow("white light") << vertex << white << 0.f << 0u << 0 << 0xFFE0E0E0u;
-        QTest::newRow("red light tints") << vertex << red << 0.f << 0u << 0 << 0xFFE01414u;
-        QTest::newRow("flat, green light")
-            << int(Lighting::Flat) << green << 0.f << 0u << 0 << 0xFF14E014u;
-        QTest::newRow("unlit ignores lights")
-            << int(Lighting::Unlit) << red << 0.f << 0u << 0 << 0xFFCCCCCCu;
-        QTest::newRow("specular highlight") << vertex << grey << 0.2f << 0u << 0 << 0xFF909090u;
-        QTest::newRow("texture modulates")
-            << vertex << white << 0.f << 0xFF00FF80u << int(TextureBlend::Modulate) << 0xFF00E070u;
-        QTest::newRow("texture adds")
-            << vertex << white << 0.f << 0xFF100000u << int(TextureBlend::Add) << 0xFFF0E0E0u;
-        QTest::newRow("texture replaces")
-            << vertex << red << 0.f << 0xFF123456u << int(TextureBlend::Replace) << 0xFF123456u;
+        QTest::addColumn<int>("tolerance");
+        const Vec3 grey{0.8f, 0.8f, 0.8f}, white{1, 1, 1}, red{1, 0, 0}, ahead{0, 0, -1};
+        const Surface lit = Plain(grey, Lighting::PerVertex);
+        const Light sun = Lamp(Light::Directional, white, ahead);
+        auto spot = [&](Vec3 direction, float angle) {
+            return Lamp(Light::Spot, white, direction, 5, angle);
+        };
+        Surface add = lit, replace = lit;
+        add.blend = TextureBlend::Add;
+        replace.blend = TextureBlend::Replace;
+        QTest::newRow("white sun") << lit << sun << 0u << 0xFFE0E0E0u << 2;
+        QTest::newRow("red sun tints")
+            << lit << Lamp(Light::Directional, red, ahead) << 0u << 0xFFE01414u << 2;
+        QTest::newRow("flat, green sun")
+            << Plain(grey, Lighting::Flat) << Lamp(Light::Directional, {0, 1, 0}, ahead) << 0u
+            << 0xFF14E014u << 2;
+        QTest::newRow("unlit ignores lights") << Plain(grey) << sun << 0u << 0xFFCCCCCCu << 2;
+        QTest::newRow("specular highlight")
+            << Plain(grey, Lighting::PerVertex, 0.2f)
+            << Lamp(Light::Directional, {0.5f, 0.5f, 0.5f}, ahead) << 0u << 0xFF909090u << 2;
+        QTest::newRow("texture modulates") << lit << sun << 0xFF00FF80u << 0xFF00E070u << 2;
+        QTest::newRow("texture adds") << add << sun << 0xFF100000u << 0xFFF0E0E0u << 2;
+        QTest::newRow("texture replaces") << replace << sun << 0xFF123456u << 0xFF123456u << 0;
+        QTest::newRow("point, fading with distance")
+            << lit << Lamp(Light::Point, white, ahead) << 0u << 0xFF838383u << 2;
+        QTest::newRow("point, out of range")
+            << lit << Lamp(Light::Point, white, ahead, 2) << 0u << 0xFF141414u << 1;
+        QTest::newRow("spot, inside the cone")
+            << lit << spot(ahead, 0.5f) << 0u << 0xFF838383u << 2;
+        QTest::newRow("spot, in its soft edge")
+            << lit << spot(ahead, 0.36f) << 0u << 0xFF4B4B4Bu << 53;
+        QTest::newRow("spot, outside the cone")
+            << lit << spot(ahead, 0.3f) << 0u << 0xFF141414u << 1;
+        QTest::newRow("spot, aimed away") << lit << spot({0, 0, 1}, 0.5f) << 0u << 0xFF141414u << 1;
     }
-    void litCube() {
-        // Catches light shining along +direction, lights not tinting, wrong ambient, specular
-        // or texture blend, channels packed in the wrong order, and a cube that spills
-        // into the corners or draws its back faces.
-        QFETCH(int, lighting);
-        QFETCH(Vec3, light);
-        QFETCH(float, specular);
+    void shading() {
+        // Catches lights shining along +direction or ignoring range, falloff or cone, spots
+        // with a hard edge, a wrong ambient, specular or texture blend, channels packed out of
+        // order, and a cube that spills into the corners or draws back faces.
+        QFETCH(Surface, surface);
+        QFETCH(Light, light);
         QFETCH(uint, texel);
-        QFETCH(int, blend);
         QFETCH(uint, centre);
+        QFETCH(int, tolerance);
         FrameBuffer fb;
         fb.Resize(64, 48);
         Rasterizer r;
-        Light sun;
-        sun.direction = {0, 0, -1};
-        sun.color = light;
-        Start(r, fb, {0, 0, 3}, {}, {sun});
+        Start(r, fb, {0, 0, 3}, {}, {light});
         const Image texture{1, 1, {texel}};
-        Surface s;
-        s.lighting = Lighting(lighting);
-        s.specular = {specular, specular, specular, 1};
-        s.texture = texel ? &texture : nullptr;
-        s.blend = TextureBlend(blend);
-        r.DrawMesh(MakeCube(), Mat4{}, s);
+        if (texel) surface.texture = &texture;
+        r.DrawMesh(MakeCube(), Mat4{}, surface);
         QCOMPARE(r.TrianglesDrawn(), 2);
-        QVERIFY2(Near(fb.At(32, 24), centre, 2), Hex(fb.At(32, 24)));
+        QVERIFY2(Near(fb.At(32, 24), centre, tolerance), Hex(fb.At(32, 24)));
         for (int corner = 0; corner < 4; ++corner)
             QCOMPARE(fb.At(corner % 2 * 63, corner / 2 * 47), kClear);
     }
 
-    void lightKinds_data() {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<Vec3>("direction");
-        QTest::addColumn<float>("range");
-        QTest::addColumn<float>("angle");
-        QTest::addColumn<int>("low");  // accepted red channel at the centre
-        QTest::addColumn<int>("high");
-        const Vec3 ahead{0, 0, -1}, back{0, 0, 1};
-        QTest::newRow("point, fading with distance") << 1 << ahead << 5.f << 0.f << 129 << 133;
-        QTest::newRow("point, out of range") << 1 << ahead << 2.f << 0.f << 20 << 21;
-        QTest::newRow("spot, inside the cone") << 2 << ahead << 5.f << 0.5f << 129 << 133;
-        QTest::newRow("spot, in its soft edge") << 2 << ahead << 5.f << 0.36f << 22 << 128;
-        QTest::newRow("spot, outside the cone") << 2 << ahead << 5.f << 0.3f << 20 << 21;
-        QTest::newRow("spot, aimed away") << 2 << back << 5.f << 0.5f << 20 << 21;
-    }
-    void lightKinds() {
-        // Catches point and spot lights that ignore range, do not fade linearly, or light
-        // outside the cone, and spots with a hard edge. The face corners are 2.12 from the light.
-        QFETCH(int, kind);
-        QFETCH(Vec3, direction);
-        QFETCH(float, range);
-        QFETCH(float, angle);
-        QFETCH(int, low);
-        QFETCH(int, high);
-        FrameBuffer fb;
-        fb.Resize(32, 32);
-        Rasterizer r;
-        Light lamp;
-        lamp.kind = Light::Kind(kind);
-        lamp.position = {0, 0, 2.5f};
-        lamp.direction = direction;
-        lamp.range = range;
-        lamp.spotAngle = angle;
-        Start(r, fb, {0, 0, 3}, {}, {lamp});
-        r.DrawMesh(MakeCube(), Mat4{}, Surface{});
-        const int red = int(fb.At(16, 16) >> 16 & 0xFF);
-        QVERIFY2(red >= low && red <= high, QByteArray::number(red));
-    }
-
     void depthOrder_data() {
+        QTest::addColumn<float>("size");  // the near cube's; 1 is filled narrow, 3 wide
         QTest::addColumn<bool>("nearFirst");
         QTest::addColumn<bool>("depthTest");
         QTest::addColumn<bool>("depthWrite");
         QTest::addColumn<bool>("nearWins");
-        QTest::newRow("near drawn first") << true << true << true << true;
-        QTest::newRow("near drawn last") << false << true << true << true;
-        QTest::newRow("no depth test: last wins") << true << false << true << false;
-        QTest::newRow("no depth write: far gets through") << true << true << false << false;
+        QTest::newRow("near drawn first") << 1.f << true << true << true << true;
+        QTest::newRow("near drawn last") << 1.f << false << true << true << true;
+        QTest::newRow("wide, near drawn first") << 3.f << true << true << true << true;
+        QTest::newRow("wide, near drawn last") << 3.f << false << true << true << true;
+        QTest::newRow("no depth test: last wins") << 1.f << true << false << true << false;
+        QTest::newRow("no depth write: far gets through") << 1.f << true << true << false << false;
+        QTest::newRow("wide, no depth write") << 3.f << true << true << false << false;
     }
     void depthOrder() {
-        // Catches a reversed or missing depth test, depth not written, and the flags ignored.
+        // Catches a reversed or missing depth test, depth not written, and the flags ignored,
+        // in both the narrow and the wide triangle fill.
+        QFETCH(float, size);
         QFETCH(bool, nearFirst);
         QFETCH(bool, depthTest);
         QFETCH(bool, depthWrite);
@@ -178,16 +164,48 @@ private slots:
         fb.Resize(40, 30);
         Rasterizer r;
         Start(r, fb, {0, 0, 5}, {});
-        Surface nearSurface = Unlit({1, 0, 0}), farSurface = Unlit({0, 0, 1});
+        Surface nearSurface = Plain({1, 0, 0}), farSurface = Plain({0, 0, 1});
         nearSurface.depthTest = farSurface.depthTest = depthTest;
         nearSurface.depthWrite = farSurface.depthWrite = depthWrite;
         for (int pass = 0; pass < 2; ++pass) {
             if ((pass == 0) == nearFirst)
-                r.DrawMesh(MakeSphere(16), Place({0, 0, 0}, 1), nearSurface);
+                r.DrawMesh(MakeCube(), Compose({}, {}, {size, size, size}), nearSurface);
             else
-                r.DrawMesh(MakeCube(), Place({0, 0, -3}, 3), farSurface);
+                r.DrawMesh(MakeCube(),
+                           Compose({0, 0, -3 * size}, {}, {2 * size, 2 * size, 2 * size}),
+                           farSurface);
         }
         QCOMPARE(Hex(fb.At(20, 15)), Hex(nearWins ? 0xFFFF0000u : 0xFF0000FFu));
+    }
+
+    void perspective_data() {
+        QTest::addColumn<bool>("textured");  // far half red, near half green
+        QTest::addColumn<int>("row");        // the plane's middle projects to y = 22.15
+        QTest::addColumn<uint>("expected");
+        QTest::addColumn<int>("tolerance");
+        QTest::newRow("uv, above the middle") << true << 21 << 0xFFFF0000u << 0;
+        QTest::newRow("uv, below the middle") << true << 23 << 0xFF00FF00u << 0;
+        QTest::newRow("colour, half-way at the middle") << false << 22 << 0xFF383838u << 3;
+    }
+    void perspective() {
+        // Catches uv and colour interpolated linearly on the screen: that would move the
+        // plane's middle 3.5 rows down. The lamp lights the far edge to 81, the near one to 31.
+        QFETCH(bool, textured);
+        QFETCH(int, row);
+        QFETCH(uint, expected);
+        QFETCH(int, tolerance);
+        FrameBuffer fb;
+        fb.Resize(40, 40);
+        Rasterizer r;
+        Light lamp = Lamp(Light::Point, {1, 1, 1}, {}, 1.3f);
+        lamp.position = {0, 0.2f, -0.5f};
+        Start(r, fb, {0, 0.4f, 1}, {0, 0, -0.2f}, {lamp});
+        const Image texture{1, 2, {0xFFFF0000u, 0xFF00FF00u}};
+        Surface s = Plain({1, 1, 1}, Lighting::PerVertex);
+        s.texture = textured ? &texture : nullptr;
+        s.blend = TextureBlend::Replace;
+        r.DrawMesh(MakePlane(), Mat4{}, s);
+        QVERIFY2(Near(fb.At(20, row), expected, tolerance), Hex(fb.At(20, row)));
     }
 
     void lines_data() {
@@ -214,67 +232,56 @@ private slots:
         fb.Resize(48, 32);
         Rasterizer r;
         Start(r, fb, {0, 0, 3}, {});
-        r.DrawMesh(MakeCube(), Mat4{}, Unlit({1, 0, 0}));
-        r.DrawLine(from, to, 0xFF00FF00u);
-        const uint32_t* p = fb.Pixels();
-        QCOMPARE(std::count(p, p + 48 * 32, 0xFF00FF00u) > 0, anyShown);
-        QCOMPARE(fb.At(24, 15) == 0xFF00FF00u, centreShown);
+        r.DrawMesh(MakeCube(), Mat4{}, Plain({1, 0, 0}));
+        r.DrawLine(from, to, kGreen);
+        QCOMPARE(std::count(fb.Pixels(), fb.Pixels() + 48 * 32, kGreen) > 0, anyShown);
+        QCOMPARE(fb.At(24, 15) == kGreen, centreShown);
     }
 
-    void culling_data() {
-        QTest::addColumn<int>("cull");
-        QTest::addColumn<bool>("fromAbove");  // the plane faces up
-        QTest::addColumn<bool>("drawn");
-        QTest::newRow("back, seen from the front") << int(Cull::Back) << true << true;
-        QTest::newRow("back, seen from behind") << int(Cull::Back) << false << false;
-        QTest::newRow("front, seen from the front") << int(Cull::Front) << true << false;
-        QTest::newRow("front, seen from behind") << int(Cull::Front) << false << true;
-        QTest::newRow("none, seen from behind") << int(Cull::None) << false << true;
-    }
-    void culling() {
-        // Catches culling on the wrong side (the screen's y runs down) and Cull values ignored.
-        QFETCH(int, cull);
-        QFETCH(bool, fromAbove);
-        QFETCH(bool, drawn);
-        FrameBuffer fb;
-        fb.Resize(16, 16);
-        Rasterizer r;
-        Start(r, fb, {0, fromAbove ? 3.f : -3.f, 0.01f}, {});
-        Surface s = Unlit({1, 1, 0});
-        s.cull = Cull(cull);
-        r.DrawMesh(MakePlane(), Mat4{}, s);
-        QCOMPARE(fb.At(8, 8) != kClear, drawn);
-        QCOMPARE(r.TrianglesDrawn(), drawn ? 2 : 0);
-    }
-
-    void nearPlane_data() {
-        QTest::addColumn<bool>("cube");
+    void visibility_data() {
+        QTest::addColumn<bool>("cube");  // else a plane facing up
         QTest::addColumn<float>("scale");
+        QTest::addColumn<int>("cull");
         QTest::addColumn<Vec3>("eye");
         QTest::addColumn<Vec3>("target");
-        QTest::addColumn<bool>("topRow");  // whether the top pixel row is covered too
+        QTest::addColumn<QString>("drawn");  // centre pixel, bottom row, top row
+        const Vec3 above{0, 3, 0.01f}, below{0, -3, 0.01f}, origin{};
+        const int back = int(Cull::Back), front = int(Cull::Front), none = int(Cull::None);
+        QTest::newRow("back culled, seen from the front")
+            << false << 1.f << back << above << origin << "c";
+        QTest::newRow("back culled, seen from behind")
+            << false << 1.f << back << below << origin << "";
+        QTest::newRow("front culled, seen from the front")
+            << false << 1.f << front << above << origin << "";
+        QTest::newRow("front culled, seen from behind")
+            << false << 1.f << front << below << origin << "c";
+        QTest::newRow("no culling, seen from behind")
+            << false << 1.f << none << below << origin << "c";
         QTest::newRow("ground reaching behind the eye")
-            << false << 100.f << Vec3{0, 1, 0} << Vec3{0, 1, -1} << false;
+            << false << 100.f << back << Vec3{0, 1, 0} << Vec3{0, 0.5f, -1} << "cb";
         QTest::newRow("eye inside a cube")
-            << true << 2.f << Vec3{0.1f, 0.2f, 0} << Vec3{1, 0.3f, -1} << true;
+            << true << 2.f << none << Vec3{0.1f, 0.2f, 0} << Vec3{1, 0.3f, -1} << "cbt";
     }
-    void nearPlane() {
-        // Catches triangles crossing the near plane dropped, or projected through the eye.
+    void visibility() {
+        // Catches culling on the wrong side (the screen's y runs down), Cull ignored, and
+        // triangles crossing the near plane dropped or projected through the eye.
         QFETCH(bool, cube);
         QFETCH(float, scale);
+        QFETCH(int, cull);
         QFETCH(Vec3, eye);
         QFETCH(Vec3, target);
-        QFETCH(bool, topRow);
+        QFETCH(QString, drawn);
         FrameBuffer fb;
         fb.Resize(40, 30);
         Rasterizer r;
         Start(r, fb, eye, target);
-        Surface s = Unlit({0, 1, 0});
-        s.cull = cube ? Cull::None : Cull::Back;
-        r.DrawMesh(cube ? MakeCube() : MakePlane(), Place({}, scale), s);
+        Surface s = Plain({0, 1, 0});
+        s.cull = Cull(cull);
+        r.DrawMesh(cube ? MakeCube() : MakePlane(), Compose({}, {}, {scale, scale, scale}), s);
+        QCOMPARE(fb.At(20, 15) == kGreen, drawn.contains('c'));
         for (int x = 0; x < 40; ++x) {
-            QVERIFY2(fb.At(x, 29) == 0xFF00FF00u, QByteArray::number(x));
-            QCOMPARE(fb.At(x, 0) == 0xFF00FF00u, topRow);
+            QCOMPARE(fb.At(x, 29) == kGreen, drawn.contains('b'));
+            QCOMPARE(fb.At(x, 0) == kGreen, drawn.contains('t'));
         }
     }
 
@@ -294,7 +301,7 @@ private slots:
     }
     void fillRule() {
         // Catches shared edges drawn twice or by neither triangle, span ends off by one, and a
-        // fill rule other than top-left.
+        // fill rule other than top-left. Clip space is the world here: both matrices are 1.
         QFETCH(int, slices);
         QFETCH(float, turn);
         QFETCH(Vec3, centre);
@@ -302,7 +309,7 @@ private slots:
         const int size = 61;
         FrameBuffer fb;
         fb.Resize(size, size);
-        Surface s = Unlit({1, 1, 1});
+        Surface s = Plain({1, 1, 1});
         s.depthTest = false;
         std::vector<int> hits(size * size);
         for (int i = 0; i < slices; ++i) {
@@ -324,12 +331,11 @@ private slots:
         for (int y = 0; y < size; ++y) {
             for (int x = 0; x < size; ++x) {
                 const float cx = (x + 0.5f) / size * 2 - 1, cy = 1 - (y + 0.5f) / size * 2;
-                const bool interior = std::hypot(cx - centre.x, cy - centre.y) < inner;
+                const int n = hits[y * size + x];
                 const QByteArray at = QByteArray::number(x) + "," + QByteArray::number(y);
-                QVERIFY2(hits[y * size + x] <= 1, at);
-                if (interior) QVERIFY2(hits[y * size + x] == 1, at);
-                if (square)
-                    QVERIFY2(hits[y * size + x] == (x >= 20 && x < 40 && y >= 20 && y < 40), at);
+                QVERIFY2(n <= 1, at);
+                if (std::hypot(cx - centre.x, cy - centre.y) < inner) QVERIFY2(n == 1, at);
+                if (square) QVERIFY2(n == (x >= 20 && x < 40 && y >= 20 && y < 40), at);
             }
         }
     }
@@ -342,21 +348,20 @@ private slots:
     }
     void neverOutOfBounds() {
         // Catches reads or writes outside the buffers (the sanitizer build reports them) for
-        // odd targets, cameras, matrices and meshes.
+        // odd targets, cameras, matrices and meshes, and drawing into an empty target.
         QFETCH(int, kind);
         std::mt19937 rng(1234 + kind);
         auto uniform = [&](float lo, float hi) {
             return std::uniform_real_distribution<float>(lo, hi)(rng);
         };
-        const float odd[] = {std::numeric_limits<float>::quiet_NaN(),
-                             std::numeric_limits<float>::infinity(),
-                             -1e30f,
-                             1e30f,
-                             0,
-                             1e-30f};
+        const float inf = std::numeric_limits<float>::infinity();
+        const float odd[] = {std::nanf(""), inf, -inf, 1e30f, 0, 1e-30f};
         auto value = [&] { return rng() % 3 ? uniform(-3, 3) : odd[rng() % 6]; };
+        auto point = [&](float size) {
+            return Vec3{uniform(-size, size), uniform(-size, size), uniform(-size, size)};
+        };
         Mesh broken = MakeCube();
-        broken.indices.push_back(9999);
+        broken.indices.insert(broken.indices.end(), {0, 1, 9999});
         broken.positions[3] = {odd[0], 0, 0};
         broken.normals.resize(5);
         const Mesh meshes[] = {MakeCube(), MakeSphere(7), MakePlane(), MakeCylinder(5), broken};
@@ -366,90 +371,58 @@ private slots:
             auto fb = std::make_unique<FrameBuffer>();  // fresh, so its vectors are exact fits
             const int* size = sizes[rng() % 6];
             fb->Resize(size[0], size[1]);
-            Rasterizer r;
-            const Vec3 eye = kind == 1
-                                 ? Vec3{uniform(-.4f, .4f), uniform(-.4f, .4f), uniform(-.4f, .4f)}
-                                 : Vec3{uniform(-6, 6), uniform(-6, 6), uniform(-6, 6)};
-            Mat4 view = LookAt(eye, {uniform(-1, 1), uniform(-1, 1), uniform(-1, 1)}, {0, 1, 0});
+            fb->Clear(kClear);
+            const Vec3 eye = point(kind == 1 ? 0.4f : 6);
+            Mat4 view = LookAt(eye, point(1), {0, 1, 0});
             Mat4 projection =
-                Perspective(uniform(0.1f, 3), uniform(0.2f, 4), uniform(0.001f, 1), 50);
+                Perspective(uniform(0.1f, 3), uniform(0.2f, 4), uniform(1e-3f, 1), 50);
             if (kind == 2) {
                 for (float& m : (rng() % 2 ? view : projection).m) m = value();
             }
-            std::vector<Light> lights(3);
-            for (int k = 0; k < 3; ++k) {
-                lights[k].kind = Light::Kind(k);
-                lights[k].position = {value(), value(), value()};
-                lights[k].spotAngle = value();
-            }
-            fb->Clear(kClear);
-            r.Begin(rng() % 50 ? fb.get() : nullptr, view, projection, eye, {0.2f, 0.2f, 0.2f},
-                    lights);
+            const Vec3 shine{value(), value(), value()};
+            const std::vector<Light> lights = {Lamp(Light::Point, shine, shine, value()),
+                                               Lamp(Light::Spot, shine, shine, value(), value())};
+            Rasterizer r;
+            r.Begin(rng() % 50 ? fb.get() : nullptr, view, projection, eye, {}, lights);
             for (int draw = 0; draw < 6; ++draw) {
-                Surface s;
-                s.lighting = Lighting(rng() % 3);
+                Surface s = Plain({1, 1, 1}, Lighting(rng() % 3), 1);
                 s.cull = Cull(rng() % 3);
                 s.wireframe = rng() % 4 == 0;
                 s.depthTest = rng() % 2;
                 s.texture = rng() % 2 ? &texture : nullptr;
                 s.blend = TextureBlend(rng() % 3);
                 s.uvScale = value();
-                s.specular = {1, 1, 1, 1};
-                Mat4 world = Compose({value(), value(), value()},
-                                     QuatFromYawPitchRoll(value(), value(), value()),
-                                     {uniform(0.1f, 9), uniform(0.1f, 9), uniform(0.1f, 9)});
-                if (kind != 2)
-                    world =
-                        Place({uniform(-1, 1), uniform(-1, 1), uniform(-1, 1)}, uniform(0.5f, 9));
-                r.DrawMesh(meshes[rng() % 5], world, s);
-                r.DrawLine({value(), value(), value()}, {value(), value(), value()}, 0xFFFFFFFFu);
+                const Vec3 move = kind == 2 ? Vec3{value(), value(), value()} : point(1);
+                const Quat turn = QuatFromYawPitchRoll(value(), value(), value());
+                r.DrawMesh(meshes[rng() % 5], Compose(move, turn, point(9)), s);
+                r.DrawLine({value(), value(), value()}, {value(), value(), value()}, kGreen);
             }
             if (fb->Width() == 0 || fb->Height() == 0) QCOMPARE(r.TrianglesDrawn(), 0);
         }
     }
 
-    void bmpRoundTrip_data() {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("stride");
-        QTest::newRow("1 x 1") << 1 << 1 << 1;
-        QTest::newRow("odd width") << 3 << 2 << 3;
-        QTest::newRow("stride wider than a row") << 5 << 4 << 9;
-    }
-    void bmpRoundTrip() {
-        // Catches flipped rows, wrong channel order, stride ignored and a wrong file size.
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(int, stride);
-        std::vector<uint32_t> pixels(size_t(stride * height));
-        for (size_t i = 0; i < pixels.size(); ++i)
-            pixels[i] = 0x80000000u | uint32_t(i * 2654435761u >> 8);
-        QTemporaryDir dir;
-        const std::string path = dir.filePath("frame.bmp").toStdString();
-        std::string why;
-        QVERIFY2(WriteBmp(path, pixels.data(), width, height, stride, &why), why.c_str());
-        QCOMPARE(QFileInfo(QString::fromStdString(path)).size(), qint64(54 + 4 * width * height));
-        Image image;
-        QVERIFY2(ReadBmp(path, &image, &why), why.c_str());
-        QCOMPARE(image.width, width);
-        QCOMPARE(image.height, height);
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x)
-                QCOMPARE(Hex(image.At(x, y)), Hex(pixels[y * stride + x]));
-        }
-        QVERIFY(!WriteBmp(dir.filePath("no/such/folder.bmp").toStdString(), pixels.data(), width,
-                          height, stride, &why));
-        QVERIFY(!why.empty());
-    }
-
-    void bmpDecode_data() {
+    void bitmaps_data() {
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<bool>("ok");
         auto patched = [](QByteArray d, int at, uint32_t v) {
             for (int i = 0; i < 4; ++i) d[at + i] = char(v >> (8 * i));
             return d;
         };
+        auto written = [](int w, int h, int stride) {
+            std::vector<uint32_t> pixels(size_t(stride * h), 0x12345678u);
+            for (int i = 0; i < w * h; ++i)
+                pixels[size_t(i / w * stride + i % w)] = Expected(i % w, i / w);
+            QTemporaryDir dir;
+            QFile file(dir.filePath("frame.bmp"));
+            std::string why;
+            if (!WriteBmp(file.fileName().toStdString(), pixels.data(), w, h, stride, &why) ||
+                !file.open(QIODevice::ReadOnly))
+                return QByteArray();
+            return file.readAll();
+        };
         const QByteArray b24 = Bitmap(3, 2, 24, false), b32 = Bitmap(2, 3, 32, false);
+        QTest::newRow("written, 1 x 1") << written(1, 1, 1) << true;
+        QTest::newRow("written, stride wider than a row") << written(3, 4, 7) << true;
         QTest::newRow("24-bit bottom-up") << b24 << true;
         QTest::newRow("24-bit top-down") << Bitmap(3, 2, 24, true) << true;
         QTest::newRow("32-bit") << b32 << true;
@@ -466,21 +439,27 @@ private slots:
         QTest::newRow("run-length compressed") << patched(b32, 30, 1) << false;
         QTest::newRow("not a bitmap") << QByteArray(b24).replace(0, 2, "PM") << false;
     }
-    void bmpDecode() {
-        // Catches header fields trusted beyond the data (sanitizer), rows read in the wrong
-        // order, 24-bit row padding, and unsupported formats accepted.
+    void bitmaps() {
+        // Catches written files with flipped rows, swapped channels or the stride ignored,
+        // header fields trusted beyond the data (sanitizer), 24-bit row padding, unsupported
+        // formats accepted, and write errors not reported.
         QFETCH(QByteArray, data);
         QFETCH(bool, ok);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("read.bmp"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+        file.close();
         Image image;
         std::string why;
-        QCOMPARE(DecodeBmp(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size()),
-                           &image, &why),
-                 ok);
+        QCOMPARE(ReadBmp(file.fileName().toStdString(), &image, &why), ok);
         QCOMPARE(why.empty(), ok);
+        if (ok && data[28] == 32) QCOMPARE(data.size(), 54 + 4 * image.width * image.height);
         for (int y = 0; y < image.height; ++y) {
             for (int x = 0; x < image.width; ++x)
                 QCOMPARE(Hex(image.At(x, y)), Hex(Expected(x, y)));
         }
+        const uint32_t pixel = 0;
+        QVERIFY(!WriteBmp(dir.filePath("missing/frame.bmp").toStdString(), &pixel, 1, 1, 1, &why));
     }
 };
 

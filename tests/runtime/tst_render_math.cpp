@@ -1,4 +1,5 @@
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 
 #include "kalix/render/kx_math.h"
@@ -46,8 +47,7 @@ private slots:
                     kalix::QuatFromYawPitchRoll(yaw * kDegree, pitch * kDegree, roll * kDegree);
                 float y = 0, p = 0, r = 0;
                 kalix::QuatToYawPitchRoll(q, &y, &p, &r);
-                const QByteArray where =
-                    "yaw " + QByteArray::number(yaw) + " roll " + QByteArray::number(roll);
+                const QByteArray where = Text({yaw, pitch, roll});
                 if (!locked) {
                     QVERIFY2(Near({y, p, r}, Vec3{yaw, pitch, roll} * kDegree, 1e-5f), where);
                     continue;
@@ -99,12 +99,10 @@ private slots:
         QTest::newRow("cyan") << Vec3{180, 1, 1} << Vec3{0, 1, 1};
         QTest::newRow("blue") << Vec3{240, 1, 1} << Vec3{0, 0, 1};
         QTest::newRow("magenta") << Vec3{300, 1, 1} << Vec3{1, 0, 1};
-        QTest::newRow("orange between sectors") << Vec3{30, 1, 1} << Vec3{1, 0.5f, 0};
         QTest::newRow("360 wraps to red") << Vec3{360, 1, 1} << Vec3{1, 0, 0};
         QTest::newRow("negative hue wraps") << Vec3{-120, 1, 0.5f} << Vec3{0, 0, 0.5f};
         QTest::newRow("grey") << Vec3{200, 0, 0.5f} << Vec3{0.5f, 0.5f, 0.5f};
-        QTest::newRow("out of range clamped") << Vec3{120, 3, -1} << Vec3{0, 0, 0};
-        QTest::newRow("pale green") << Vec3{120, 0.5f, 2} << Vec3{0.5f, 1, 0.5f};
+        QTest::newRow("saturation and value clamped") << Vec3{120, 3, 2} << Vec3{0, 1, 0};
     }
     void hsv() {
         // Catches swapped sectors, hue not wrapped into 0..360, and unclamped saturation/value.
@@ -168,15 +166,13 @@ private slots:
                               : kind == 1 ? kalix::MakeSphere(segments)
                               : kind == 2 ? kalix::MakePlane()
                                           : kalix::MakeCylinder(segments);
-        QCOMPARE(int(m.TriangleCount()), triangles);
-        QCOMPARE(m.indices.size() % 3, size_t(0));
+        QCOMPARE(int(m.indices.size()), 3 * triangles);
         QVERIFY(m.normals.size() == m.positions.size() && m.uvs.size() == m.positions.size());
         if (kind == 0) QCOMPARE(m.positions.size(), size_t(24));
         for (const Vec3& n : m.normals) QVERIFY(std::fabs(kalix::Length(n) - 1) < 1e-5f);
         for (size_t t = 0; t < m.TriangleCount(); ++t) {
             const uint32_t* i = &m.indices[3 * t];
-            QVERIFY(i[0] < m.positions.size() && i[1] < m.positions.size() &&
-                    i[2] < m.positions.size());
+            QVERIFY(std::max({i[0], i[1], i[2]}) < m.positions.size());
             const Vec3 a = m.positions[i[0]], b = m.positions[i[1]], c = m.positions[i[2]];
             const Vec3 face = kalix::Cross(b - a, c - a);
             const Vec3 normals = m.normals[i[0]] + m.normals[i[1]] + m.normals[i[2]];

@@ -88,15 +88,25 @@ Mesh MakeSphere(int segments) {
     return mesh;
 }
 
-Mesh MakePlane() {
+Mesh MakePlane(int segments) {
+    // a grid, so point and spot lights lit per vertex show on it
+    const int cells = std::max(1, std::min(segments, 256));
     Mesh mesh;
     const Vec3 up{0, 1, 0};
-    Add(mesh, {-0.5f, 0, -0.5f}, up, {0, 0});
-    Add(mesh, {-0.5f, 0, 0.5f}, up, {0, 1});
-    Add(mesh, {0.5f, 0, 0.5f}, up, {1, 1});
-    Add(mesh, {0.5f, 0, -0.5f}, up, {1, 0});
-    Triangle(mesh, 0, 1, 2);
-    Triangle(mesh, 0, 2, 3);
+    for (int row = 0; row <= cells; ++row) {
+        for (int col = 0; col <= cells; ++col) {
+            const float u = static_cast<float>(col) / cells, v = static_cast<float>(row) / cells;
+            Add(mesh, {u - 0.5f, 0, v - 0.5f}, up, {u, v});
+        }
+    }
+    for (int row = 0; row < cells; ++row) {
+        for (int col = 0; col < cells; ++col) {
+            const auto a = static_cast<uint32_t>(row * (cells + 1) + col);
+            const auto b = a + static_cast<uint32_t>(cells + 1);
+            Triangle(mesh, a, b, b + 1);
+            Triangle(mesh, a, b + 1, a + 1);
+        }
+    }
     return mesh;
 }
 

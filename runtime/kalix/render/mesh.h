@@ -18,11 +18,11 @@ struct Mesh {
 };
 
 // Unit-sized primitives centred on the origin: a cube of side 1, a sphere of radius 0.5, a
-// plane of side 1 in XZ facing +Y, a cylinder of radius 0.5 and height 1 along Y.
-// `segments` is clamped to a sane range (3 to 256).
+// plane of side 1 in XZ facing +Y (a grid of segments x segments squares), a cylinder of radius 0.5
+// and height 1 along Y. `segments` is clamped to a sane range (3 to 256).
 Mesh MakeCube();
 Mesh MakeSphere(int segments);
-Mesh MakePlane();
+Mesh MakePlane(int segments = 1);
 Mesh MakeCylinder(int segments);
 
 }  // namespace kalix

@@ -177,10 +177,10 @@ uint32_t Shade(const Paint& paint, float r, float g, float b, float u, float v) 
 }
 
 struct Edges {
-    int64_t e[3];  // edge functions at the centre of pixel (0, y), fill rule bias included
-    int64_t s[3];  // change per pixel to the right
-    int64_t t[3];  // change per row down
-    double inv[3];
+    int64_t e[3];   // edge functions at the centre of pixel (0, y), fill rule bias included
+    int64_t s[3];   // change per pixel to the right
+    int64_t t[3];   // change per row down
+    double inv[3];  // 1 / s, for triangles wider than kNarrow
 };
 
 // A row's interpolants from pixel `x` on: depth, 1/w and the attributes over w, with steps.
@@ -340,7 +340,7 @@ void FillTriangle(const Target& target, const RasterVertex* const v[3], const in
         edges.e[k] = a * (half - X[k]) + b * (half - Y[k]) - (topLeft ? 0 : 1);
         edges.s[k] = a * kSub;
         edges.t[k] = b * kSub;
-        edges.inv[k] = a != 0 ? 1.0 / static_cast<double>(edges.s[k]) : 0.0;
+        edges.inv[k] = a != 0 && x1 - x0 > kNarrow ? 1.0 / static_cast<double>(edges.s[k]) : 0.0;
     }
 
     // Attribute planes from the snapped positions, so they agree with the covered pixels.
@@ -615,10 +615,12 @@ void Rasterizer::DrawMesh(const Mesh& mesh, const Mat4& world, const Surface& su
             vertices = ClipPolygon(poly, scratch, 3, any, guard);
             bool finite = vertices >= 3;
             for (int k = 0; k < vertices && finite; ++k) {
-                const double q = 1.0 / poly[k].p[3];
+                // Clipping between huge and tiny values can round w to 0: such a piece is skipped.
+                finite = poly[k].p[3] > 0;
+                const double q = finite ? 1.0 / poly[k].p[3] : 0.0;
                 const double x = (poly[k].p[0] * q * 0.5 + 0.5) * width;
                 const double y = (0.5 - poly[k].p[1] * q * 0.5) * height;
-                finite = std::isfinite(x) && std::isfinite(y) && std::fabs(x) < 1e6 &&
+                finite = finite && std::isfinite(x) && std::isfinite(y) && std::fabs(x) < 1e6 &&
                          std::fabs(y) < 1e6;
                 rv[k].x = static_cast<float>(x);
                 rv[k].y = static_cast<float>(y);
@@ -716,10 +718,14 @@ void Rasterizer::DrawClippedLine(Vec4 a, Vec4 b, uint32_t colorA, uint32_t color
         const double t = end == 0 ? t0 : t1;
         double p[4];
         for (int i = 0; i < 4; ++i) p[i] = pa[i] + (pb[i] - pa[i]) * t;
+        if (!(p[3] > 0)) return;  // rounded to the eye by clipping huge against tiny values
         const double q = 1.0 / p[3];
         screen[end][0] = (p[0] * q * 0.5 + 0.5) * width;
         screen[end][1] = (0.5 - p[1] * q * 0.5) * height;
         screen[end][2] = p[2] * q * 0.5 + 0.5;
+        if (!(std::fabs(screen[end][0]) < 1e7 && std::fabs(screen[end][1]) < 1e7 &&
+              std::isfinite(screen[end][2])))
+            return;
     }
 
     // Then against the screen rectangle, in screen space.

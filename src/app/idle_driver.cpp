@@ -1,0 +1,67 @@
+#include "app/idle_driver.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "app/forms.h"
+#include "app/tm_main.h"
+#include "vorn/os.h"
+
+namespace {
+TIdleDriver* gDriver = nullptr;
+
+// Milliseconds since this process started, from the kernel's start time (hundredths of a second).
+double MsSinceProcessStart() {
+    std::ifstream file("/proc/self/stat");
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));  // the name may hold spaces
+    std::string field;
+    for (int i = 3; i <= 22; ++i) fields >> field;  // the fields after the name start at 3
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6 -
+           std::strtod(field.c_str(), nullptr) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+}  // namespace
+
+TIdleDriver* IdleDriver() { return gDriver; }
+
+TIdleDriver::TIdleDriver(QObject* parent) : QObject(parent) {
+    setObjectName("ApplicationEvents1");
+    gDriver = this;
+    mTimer.setSingleShot(true);
+    mTimer.setTimerType(Qt::PreciseTimer);
+    connect(&mTimer, &QTimer::timeout, this, [this] { Pass(); });
+    // the runtime wakes the loop from any thread when new work arrives
+    VnOS->SetPostToApp(
+        [](void*) {
+            if (mMain) QCoreApplication::postEvent(mMain, new QEvent(kPumpEvent));
+        },
+        nullptr);
+    Kick();
+}
+
+void TIdleDriver::Kick() {
+    if (!mTimer.isActive() || mTimer.remainingTime() > 0) mTimer.start(0);
+}
+
+void TIdleDriver::Pass() {
+    ++mPasses;
+    if (mMain) mMain->ApplicationEvents1Idle();
+    if (mPasses == 1 && qgetenv("MOSSWICK_EXIT_AFTER_IDLE") == "1") {  // for bench_startup
+        std::printf("mosswick: first idle pass %.0f ms after the process started\n",
+                    MsSinceProcessStart());
+        std::fflush(stdout);
+        QCoreApplication::quit();
+    }
+    int next = VnOS->NextWorkIn();
+    if (next >= 0 && !mTimer.isActive()) mTimer.start(next);
+}

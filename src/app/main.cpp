@@ -1,0 +1,3 @@
+#include "app/run_main.h"
+
+int main(int argc, char** argv) { return MosswickMain(argc, argv); }

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/rtf_reader.h"
+
+class QObject;
+class QTextCursor;
+class QTextDocument;
+
+namespace mw {
+
+// Inserts the text at the cursor: the first paragraph continues the cursor's block and each
+// further one starts a new block. Line breaks inside a paragraph stay inside the block.
+void AppendRichText(QTextCursor& cursor, const RichText& text);
+
+// A new document, owned by `parent`, with one block per paragraph; loading it is not undoable.
+QTextDocument* ToDocument(const RichText& text, QObject* parent);
+
+}  // namespace mw

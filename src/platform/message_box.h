@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QList>
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+namespace mw {
+
+// Answers of a message box, numbered as the scripts compare them.
+enum MessageBoxId : int {
+    kIdOk = 1,
+    kIdCancel = 2,
+    kIdAbort = 3,
+    kIdRetry = 4,
+    kIdIgnore = 5,
+    kIdYes = 6,
+    kIdNo = 7
+};
+
+// What a set of message-box flags asks for.
+struct MessageBoxLayout {
+    QList<QMessageBox::StandardButton> buttons;  // in the order the flags number them
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    // Pressed by Escape or the close button; NoButton when the box cannot be dismissed.
+    QMessageBox::StandardButton escapeButton = QMessageBox::NoButton;
+};
+
+// Button set (low 4 bits, unknown sets give OK), icon (0xF0) and default button (0xF00).
+MessageBoxLayout MessageBoxLayoutFromFlags(unsigned flags);
+
+// The id a button answers with; 0 for buttons the flags never make.
+int MessageBoxIdFromButton(QMessageBox::StandardButton button);
+
+// Shows a modal box laid out by `flags` and answers the id of the button chosen. `text` is
+// shown as plain text; `owner` may be null.
+int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags);
+
+}  // namespace mw

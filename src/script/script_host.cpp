@@ -1,0 +1,113 @@
+#include "script/script_host.h"
+
+// Qt's "slots" keyword is a member name in Python's headers; hidden here, any include order works
+#pragma push_macro("slots")
+#undef slots
+#include <Python.h>
+#pragma pop_macro("slots")
+
+#include <QAction>
+
+#include "app/settings.h"
+#include "app/tm_main.h"
+#include "core/vorn_string.h"
+#include "vorn/os.h"
+#include "vorn/pyos.h"
+
+namespace {
+
+// The body of a started line: runs the text as statements in __main__; errors are printed.
+PyObject* RunString(PyObject*, PyObject* args) {
+    const char* text = nullptr;
+    if (!PyArg_ParseTuple(args, "s", &text)) return nullptr;
+    PyObject* main = PyImport_AddModule("__main__");
+    PyObject* globals = main ? PyModule_GetDict(main) : nullptr;
+    PyObject* result = globals ? PyRun_String(text, Py_file_input, globals, globals) : nullptr;
+    if (!result) PyOS->ReportError(0);
+    Py_XDECREF(result);
+    Py_RETURN_NONE;
+}
+
+PyMethodDef kRunString = {"runstring", RunString, METH_VARARGS, "run stuff"};
+
+// Starts `function(argument)` in a new tasklet; false when it could not start.
+bool StartTasklet(PyObject* function, const QByteArray& argument) {
+    PyObject* tasklet = function ? PyTasklet_New(nullptr, function) : nullptr;
+    PyObject* args = Py_BuildValue("(s)", argument.constData());
+    int started = tasklet && args ? PyTasklet_Call(tasklet, args, nullptr) : -1;
+    Py_XDECREF(args);
+    Py_XDECREF(tasklet);
+    return started == 0;
+}
+
+}  // namespace
+
+TScriptHost::TScriptHost(TmMain* main) : mMain(main) {}
+
+TScriptHost::~TScriptHost() = default;
+
+bool TScriptHost::Start() {
+    // the module "app" scripts drive the tool through; its objects are added as they exist
+    if (PyObject* app = PyImport_AddModule("app"))
+        PyModule_AddStringConstant(app, "__doc__", "The tool, as scripts see it.");
+    if (!mw::SettingFlag("use_app_path", "0")) {
+        QString resdir = mw::ReadSetting("resdir", "");
+        if (!resdir.isEmpty()) VnOS->SetPath(kVnPathResource, resdir.toUtf8().constData());
+    }
+    for (const char* line : {"import autoexec", "import vorn", "import app",
+                             "rot = vorn.os.CreateInstance(\"vorn.Rot\")"})
+        RunLine(line);
+    RefreshErrors();
+    return true;
+}
+
+void TScriptHost::RunLine(const QString& text) {
+    Write("> " + text + "\r\n");
+    PyObject* function = PyCFunction_New(&kRunString, nullptr);
+    StartTasklet(function, text.toUtf8());
+    Py_XDECREF(function);
+}
+
+void TScriptHost::RunScriptFile(const QString& path) {
+    PyObject* pyos = PyImport_ImportModule("vorn.pyos");
+    PyObject* exec = pyos ? PyObject_GetAttrString(pyos, "ExecFile") : nullptr;
+    QString forward = path;
+    forward.replace('\\', '/');
+    if (!StartTasklet(exec, forward.toUtf8())) {
+        PyOS->ReportError(0);
+        RefreshErrors();
+    }
+    Py_XDECREF(exec);
+    Py_XDECREF(pyos);
+}
+
+void TScriptHost::Write(const QString& text) {
+    // until the console exists the text waits here and is echoed to the terminal
+    mPending += text;
+    fputs(text.toUtf8().constData(), stdout);
+    fflush(stdout);
+}
+
+QString TScriptHost::TakePendingOutput() {
+    QString text = mPending;
+    mPending.clear();
+    return text;
+}
+
+void TScriptHost::RefreshErrors() {
+    if (!VnOS->HasError(0)) return;
+    mw::VornString text;
+    char* block = nullptr;
+    VnOS->GetErrorText(&block);
+    text.adopt(block);
+    Write(QString::fromUtf8(text.c_str()) + "\r\n");
+    VnOS->SetError(0, nullptr, nullptr);
+}
+
+void TScriptHost::DropFiles(const QStringList& files) { mMain->DropFiles(files); }
+
+void TScriptHost::ShowConsole() {
+    QAction* output = mMain->Action("mViewOutputPanel");
+    if (output && !output->isChecked()) mMain->mViewOutputPanelExecute();
+    if (auto* pages = mMain->findChild<QWidget*>("mPageBottom")) pages->setProperty("page", 0);
+}
