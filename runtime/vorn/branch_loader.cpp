@@ -9,6 +9,7 @@
 
 #include "branch_file.h"
 #include "class_registry.h"
+#include "object_util.h"
 #include "moniker.h"
 #include "vorn/members.h"
 #include "vorn/ref.h"
@@ -73,10 +74,6 @@ bool ParseClassText(const std::string& text, VnCLSID* out) {
     return true;
 }
 
-std::string ClassOf(IRoot* object) {
-    const VnTypeInfo* t = object->GetTypeInfo();
-    return (t && t->clsid) ? ClassIdText(*t->clsid) : std::string("(unknown)");
-}
 
 std::string IidText(const VnIID& iid) {
     return std::string(iid.name, strnlen(iid.name, sizeof iid.name)) + " version " +

@@ -9,6 +9,7 @@
 
 #include "branch_file.h"
 #include "class_registry.h"
+#include "object_util.h"
 #include "vorn/members.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
@@ -19,14 +20,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// The object behind any of its interfaces, so that two pointers to one object compare equal.
-IRoot* Identity(IRoot* object) {
-    void* identity = nullptr;
-    if (!object || !object->QueryInterface(IID_IRoot, &identity, 1)) return object;
-    auto* root = static_cast<IRoot*>(identity);
-    root->Release();  // only compared, never kept
-    return root;
-}
 
 std::string MonikerText(const VnROTEntry& entry) {
     std::string text =
@@ -35,10 +28,6 @@ std::string MonikerText(const VnROTEntry& entry) {
     return text;
 }
 
-std::string ClassOf(IRoot* object) {
-    const VnTypeInfo* t = object->GetTypeInfo();
-    return (t && t->clsid) ? ClassIdText(*t->clsid) : std::string("(unknown)");
-}
 
 bool IsUtf8(std::string_view text) {
     size_t i = 0;

@@ -7,29 +7,18 @@
 #include <vector>
 
 #include "vorn/os.h"
+#include "object_util.h"
 
 namespace vorn {
 
 namespace {
 
-std::string EnvText(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
 
 std::string WithSlash(std::string path) {
     if (path.empty() || path.back() != '/') path += '/';
     return path;
 }
 
-std::string HomeDir() {
-    std::string home = EnvText("HOME");
-    if (home.empty()) {
-        const passwd* user = getpwuid(getuid());
-        if (user && user->pw_dir) home = user->pw_dir;
-    }
-    return home;
-}
 
 bool IsKnownKind(int kind) {
     return kind == kVnPathBase || kind == kVnPathResource || kind == kVnPathMacro;

@@ -3,6 +3,7 @@
 #include "atomic_file.h"
 #include "branch_file.h"
 #include "class_registry.h"
+#include "object_util.h"
 #include "moniker.h"
 #include "runtime.h"
 #include "vorn/ref.h"
@@ -20,18 +21,8 @@ namespace {
 const VnCLSID kRotClass = VnMakeCLSID("vorn", "Rot", 1);
 const VnMemberDescriptor kNoMembers[] = {{}};
 
-IRoot* Identity(IRoot* object) {
-    void* identity = nullptr;
-    if (!object || !object->QueryInterface(IID_IRoot, &identity, 1)) return object;
-    auto* root = static_cast<IRoot*>(identity);
-    root->Release();  // only compared, never kept
-    return root;
-}
 
-std::string ClassOf(IRoot* object) {
-    const VnTypeInfo* t = object->GetTypeInfo();
-    return (t && t->clsid) ? ClassIdText(*t->clsid) : std::string("(unknown)");
-}
+
 }  // namespace
 
 const VnCLSID& RotTable::ClassId() { return kRotClass; }

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "atomic_file.h"
+#include "object_util.h"
 
 namespace vorn {
 
@@ -23,19 +24,7 @@ bool Fail(std::string* why, const std::string& text) {
     return false;
 }
 
-std::string EnvText(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
 
-std::string HomeDir() {
-    std::string home = EnvText("HOME");
-    if (home.empty()) {
-        const passwd* user = getpwuid(getuid());
-        if (user && user->pw_dir) home = user->pw_dir;
-    }
-    return home;
-}
 
 std::string Join(const std::string& dir, const char* name) {
     return (!dir.empty() && dir.back() == '/' ? dir : dir + "/") + name;

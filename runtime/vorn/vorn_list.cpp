@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "class_registry.h"
+#include "object_util.h"
 #include "runtime.h"
 
 namespace vorn {
@@ -22,10 +23,6 @@ const VnMemberDescriptor kListMembers[] = {
     {},
 };
 
-std::string ClassOf(IRoot* object) {
-    const VnTypeInfo* t = object->GetTypeInfo();
-    return (t && t->clsid) ? ClassIdText(*t->clsid) : std::string("(unknown)");
-}
 
 std::string Range(int count) { return "0 to " + std::to_string(count - 1); }
 

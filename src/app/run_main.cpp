@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/batch_run.h"
 #include "app/forms.h"
 #include "app/idle_driver.h"
 #include "app/tm_about_box.h"
@@ -13,6 +14,8 @@
 #include "app/tm_main.h"
 #include "core/vorn_string.h"
 #include "platform/message_box.h"
+#include "script/console_window.h"
+#include "script/error_log.h"
 #include "vorn/os.h"
 #include "vorn/pyos.h"
 
@@ -59,19 +62,26 @@ PyObject* RunMain(PyObject*, PyObject*) {
         keep(new TgData);  // hands its images to the bars made before it
         for (auto [name, ref] : {std::pair{"mUI", &mUI},
                                  {"mVornListSorter", &mVornListSorter},
-                                 {"mObjPropertyDlg", &mObjPropertyDlg},
-                                 {"mErrorLog", &mErrorLog},
-                                 {"mConsoleWindow", &mConsoleWindow},
-                                 {"mQuatPick", &mQuatPick}}) {
+                                 {"mObjPropertyDlg", &mObjPropertyDlg}}) {
             keep(new TPendingForm(name));
             *ref = static_cast<QWidget*>(forms.back().get());
         }
+        keep(new TmErrorLog);
+        mErrorLog = static_cast<QWidget*>(forms.back().get());
+        keep(new TmConsoleWindow);
+        mConsoleWindow = static_cast<QWidget*>(forms.back().get());
+        keep(new TPendingForm("mQuatPick"));
+        mQuatPick = static_cast<QWidget*>(forms.back().get());
         keep(new TmConfigDialog);
         keep(new TPendingForm("mTextureBrowser"));
         mTextureBrowser = static_cast<QWidget*>(forms.back().get());
         TIdleDriver idle;
         mMain->show();
-        QTimer::singleShot(0, &app, OpenCommandLineFiles);
+        QStringList batch = TBatchRun::FilesFrom(gArgc, gArgv);
+        if (TBatchRun::Active())
+            QTimer::singleShot(0, &app, [batch] { TBatchRun::Start(batch); });
+        else
+            QTimer::singleShot(0, &app, OpenCommandLineFiles);
         app.exec();
         // the main window goes first: it stores the settings while the others still exist
         forms.front().reset();
@@ -102,5 +112,5 @@ int MosswickMain(int argc, char** argv) {
     Py_XDECREF(function);
     // the runtime (and its interpreter) end only once no Python frame is running any more
     VnOS->Shutdown();
-    return 0;
+    return TBatchRun::Active() ? TBatchRun::ExitStatus() : 0;
 }

@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -24,6 +25,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/batch_run.h"
 #include "app/forms.h"
 #include "app/idle_driver.h"
 #include "app/mdi_child.h"
@@ -32,6 +34,8 @@
 #include "app/tm_config_dialog.h"
 #include "app/version.h"
 #include "platform/message_box.h"
+#include "platform/virtual_keys.h"
+#include "script/macro.h"
 #include "script/script_host.h"
 
 namespace {
@@ -44,6 +48,47 @@ QWidget* NamedPanel(const char* name, QWidget* parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     return panel;
 }
+
+// Hands hovered macro buttons, or every key before any shortcut sees it, to the macro handlers.
+class MacroEvents : public QObject {
+public:
+    MacroEvents(TmMain* main, bool keys) : QObject(main), mWindow(main), mKeys(keys) {}
+
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        const QEvent::Type type = e->type();
+        if (!mKeys) {
+            if (type == QEvent::Enter || type == QEvent::MouseMove)
+                if (auto* button = qobject_cast<QToolButton*>(watched))
+                    mWindow->ToolButton17MouseMove(button);
+            return false;
+        }
+        if (type == QEvent::KeyRelease) mAnswered = false;
+        if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress) return false;
+        auto* key = static_cast<QKeyEvent*>(e);
+        // one answer per press: its override, the press itself and their propagation share it
+        if (!mAnswered || key->key() != mKey || key->modifiers() != mMods) {
+            if (!TheMacro().HasKeyPreview()) return false;
+            const Qt::KeyboardModifiers mods = key->modifiers();
+            const int vk = mw::VirtualKeyFromQt(key->key(), mods, key->nativeVirtualKey());
+            mAnswer = vk && mWindow->ApplicationEvents1ShortCut(vk, mods & Qt::ShiftModifier,
+                                                                mods & Qt::ControlModifier,
+                                                                mods & Qt::AltModifier);
+            mAnswered = true;
+            mKey = key->key();
+            mMods = mods;
+        }
+        if (mAnswer) e->accept();  // an accepted override keeps the shortcut from firing
+        return mAnswer;
+    }
+
+private:
+    TmMain* mWindow;
+    bool mKeys;
+    bool mAnswered = false;
+    bool mAnswer = false;
+    int mKey = 0;
+    Qt::KeyboardModifiers mMods;
+};
 
 }  // namespace
 
@@ -328,6 +373,13 @@ void TmMain::FormCreate() {
     timer->setInterval(1000);
     connect(timer, &QTimer::timeout, this, [this] { Timer1Timer(); });
     timer->start();
+    // the macro folders become menus; hovered macro buttons and every key reach the macros
+    TheMacro().BuildTopMenus(menuBar(), 3);
+    TheMacro().BuildMenu(mMacroMain, "");
+    auto* buttons = new MacroEvents(this, false);
+    for (QToolButton* b : mMainToolbar->findChildren<QToolButton*>())
+        if (b->property("tag").isValid()) b->installEventFilter(buttons);
+    qApp->installEventFilter(new MacroEvents(this, true));
 }
 
 void TmMain::ReadPanelSizes() {
@@ -387,6 +439,7 @@ void TmMain::WriteSettings() {
 void TmMain::FormDestroy() {
     if (!mHost) return;
     WriteSettings();
+    TheMacro().Clear();
     mHost.reset();
 }
 
@@ -409,7 +462,7 @@ void TmMain::moveEvent(QMoveEvent* e) {
 }
 
 void TmMain::closeEvent(QCloseEvent* e) {
-    if (mw::SettingFlag("confirm_exit", "0") &&
+    if (!TBatchRun::Active() && mw::SettingFlag("confirm_exit", "0") &&
         mw::ShowMessageBox(this, "Do you want to close Mosswick?", "Close Mosswick", 36) == 7) {
         e->ignore();
         return;
@@ -436,7 +489,7 @@ TMDIChild* TmMain::OpenTextWindow(const QString& caption, const QString& file) {
 void TmMain::OpenFile(const QString& name) {
     int dot = name.lastIndexOf('.');
     if (dot >= 0 && name.mid(dot) == ".py") {
-        mHost->RunScriptFile(name);
+        TheMacro().RunScriptFile(name);
         return;
     }
     OpenTextWindow(name, QFileInfo::exists(name) ? name : QString());
@@ -511,9 +564,23 @@ void TmMain::PasteItemClick() {
     for (const QString& line : lines) mHost->RunLine(line);
 }
 
-bool TmMain::ApplicationEvents1ShortCut(int, bool, bool, bool) { return false; }
+bool TmMain::ApplicationEvents1ShortCut(int virtualKey, bool shift, bool ctrl, bool alt) {
+    return TheMacro().PreviewKey(virtualKey, shift, ctrl, alt);
+}
 
-void TmMain::ToolButton17MouseMove(QToolButton* button) { button->setEnabled(false); }
+void TmMain::ToolButton17MouseMove(QToolButton* button) {
+    const int n = button->property("tag").toInt();
+    if (n >= TheMacro().ScriptList.size()) {
+        button->setEnabled(false);
+        return;
+    }
+    button->setEnabled(true);
+    button->setToolTip(TheMacro().ScriptList[n].section('/', -1));
+    if (button->property("macroConnected").toBool()) return;
+    button->setProperty("macroConnected", true);
+    connect(button, &QToolButton::clicked, this,
+            [button] { TheMacro().RunScriptIndex(button->property("tag").toInt()); });
+}
 
 void TmMain::DropFiles(const QStringList& files) {
     for (const QString& file : files) OpenFile(file.left(260));

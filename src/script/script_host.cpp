@@ -7,10 +7,16 @@
 #pragma pop_macro("slots")
 
 #include <QAction>
+#include <QLineEdit>
+#include <QTabWidget>
 
+#include "app/forms.h"
 #include "app/settings.h"
 #include "app/tm_main.h"
-#include "core/vorn_string.h"
+#include "script/macro.h"
+#include "script/console_window.h"
+#include "script/error_log.h"
+#include "vorn/object.h"
 #include "vorn/os.h"
 #include "vorn/pyos.h"
 
@@ -40,20 +46,50 @@ bool StartTasklet(PyObject* function, const QByteArray& argument) {
     return started == 0;
 }
 
+const VnCLSID kOutputSinkClass = VnMakeCLSID("mosswick", "OutputSink", 1);
+
+// Hands everything Python prints to the host that installed it.
+class OutputSink final : public VnStaticObject<IPythonEvents> {
+public:
+    const VnTypeInfo* GetTypeInfo() override {
+        static const VnInterfaceEntry interfaces[] = {
+            {&IID_IRoot, 0}, {&IID_IPythonEvents, 0}, {nullptr, 0}};
+        static const VnMemberDescriptor members[] = {{}};
+        static const VnTypeInfo type = {&kOutputSinkClass, nullptr, interfaces, members,
+                                        nullptr,           nullptr, 0};
+        return &type;
+    }
+    void Output(int, const char* text) override {
+        if (host) host->Write(QString::fromUtf8(text));
+    }
+    TScriptHost* host = nullptr;
+};
+
+OutputSink gOutputSink;
+
 }  // namespace
 
 TScriptHost::TScriptHost(TmMain* main) : mMain(main) {}
 
-TScriptHost::~TScriptHost() = default;
+TScriptHost::~TScriptHost() {
+    mShuttingDown = true;
+    if (gOutputSink.host != this) return;
+    gOutputSink.host = nullptr;
+    PyOS->SetEventSink(nullptr);
+}
 
 bool TScriptHost::Start() {
     // the module "app" scripts drive the tool through; its objects are added as they exist
-    if (PyObject* app = PyImport_AddModule("app"))
+    if (PyObject* app = PyImport_AddModule("app")) {
         PyModule_AddStringConstant(app, "__doc__", "The tool, as scripts see it.");
+        RegisterMacroObject(app);
+    }
     if (!mw::SettingFlag("use_app_path", "0")) {
         QString resdir = mw::ReadSetting("resdir", "");
         if (!resdir.isEmpty()) VnOS->SetPath(kVnPathResource, resdir.toUtf8().constData());
     }
+    gOutputSink.host = this;
+    PyOS->SetEventSink(&gOutputSink);
     for (const char* line : {"import autoexec", "import vorn", "import app",
                              "rot = vorn.os.CreateInstance(\"vorn.Rot\")"})
         RunLine(line);
@@ -82,26 +118,38 @@ void TScriptHost::RunScriptFile(const QString& path) {
 }
 
 void TScriptHost::Write(const QString& text) {
-    // until the console exists the text waits here and is echoed to the terminal
-    mPending += text;
-    fputs(text.toUtf8().constData(), stdout);
-    fflush(stdout);
+    auto* console = qobject_cast<TmConsoleWindow*>(mConsoleWindow.data());
+    if (!console || mShuttingDown) {
+        // until the console exists the text waits here and is echoed to the terminal
+        mPending += text;
+        if (!text.isEmpty()) mPendingWrites << text;
+        fputs(text.toUtf8().constData(), stdout);
+        fflush(stdout);
+        return;
+    }
+    const QStringList held = mPendingWrites;
+    TakePendingOutput();
+    for (const QString& write : held) console->Queue(write);
+    if (!text.isEmpty()) {
+        console->Queue(text);
+        return;
+    }
+    // an empty write shows everything now and brings the view to the end
+    console->Flush();
+    console->Append("");
 }
 
 QString TScriptHost::TakePendingOutput() {
     QString text = mPending;
     mPending.clear();
+    mPendingWrites.clear();
     return text;
 }
 
 void TScriptHost::RefreshErrors() {
+    // without the error log the error stays pending until it exists
     if (!VnOS->HasError(0)) return;
-    mw::VornString text;
-    char* block = nullptr;
-    VnOS->GetErrorText(&block);
-    text.adopt(block);
-    Write(QString::fromUtf8(text.c_str()) + "\r\n");
-    VnOS->SetError(0, nullptr, nullptr);
+    if (auto* log = qobject_cast<TmErrorLog*>(mErrorLog.data())) log->Record();
 }
 
 void TScriptHost::DropFiles(const QStringList& files) { mMain->DropFiles(files); }
@@ -109,5 +157,7 @@ void TScriptHost::DropFiles(const QStringList& files) { mMain->DropFiles(files);
 void TScriptHost::ShowConsole() {
     QAction* output = mMain->Action("mViewOutputPanel");
     if (output && !output->isChecked()) mMain->mViewOutputPanelExecute();
-    if (auto* pages = mMain->findChild<QWidget*>("mPageBottom")) pages->setProperty("page", 0);
+    if (auto* pages = mMain->findChild<QTabWidget*>("mPageBottom")) pages->setCurrentIndex(0);
+    if (auto* console = qobject_cast<TmConsoleWindow*>(mConsoleWindow.data()))
+        console->Input()->setFocus();
 }

@@ -33,4 +33,6 @@ public:
 private:
     TmMain* mMain;
     QString mPending;
+    QStringList mPendingWrites;  // the same output, write by write, so each keeps its kind
+    bool mShuttingDown = false;
 };

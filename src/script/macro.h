@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include "vorn/object.h"
+
+class QAction;
+class QMenu;
+class QMenuBar;
+
+// The macro menus: scripts found below the macro directory become menu entries, tool buttons
+// and context-menu entries; scripts reach the object as app.macro.
+class Macro final : public VnStaticObject<IRoot> {
+public:
+    static const VnTypeInfo* Type();
+    const VnTypeInfo* GetTypeInfo() override { return Type(); }
+
+    // Makes one top-level menu per folder of the macro directory, inserted at `index`.
+    void BuildTopMenus(QMenuBar* root, int index);
+    // Fills `menu` from `folder` (empty: the macro directory).
+    void BuildMenu(QMenu* menu, QString folder);
+    // Fills `menu` with the entries registered under `key` by "#ctx" lines.
+    void BuildContextMenu(QMenu* menu, const QString& key);
+    void RunScriptIndex(int tag);
+    void RunScriptFile(const QString& path);
+    // Hands a key to the keypreview callable; true when it took the key.
+    bool PreviewKey(int virtualKey, bool shift, bool ctrl, bool alt);
+    bool HasKeyPreview() const { return keypreview != nullptr; }
+    void Clear();
+
+    // Script members: their offsets are in the member table.
+    char currentScript[260] = {};
+    PyObject* keypreview = nullptr;
+
+    QStringList ScriptList;  // full paths; the index is the tag of every entry that runs it
+    QHash<QString, QList<QPointer<QAction>>> ContextTable;  // lower-case key -> entries
+    QString PopupFolder = "none";
+
+private:
+    int IndexOf(const QString& path);
+    void FillMenu(QMenu* menu, const QString& dir, int depth, QStringList& visiting);
+    void AddScript(QMenu* menu, const QString& path, const QString& name);
+    void Register(const QString& key, QAction* entry, int tag);
+
+    QList<QPointer<QMenu>> mTopMenus;  // made by BuildTopMenus; replaced when it runs again
+};
+
+Macro& TheMacro();
+
+// Registers the class and puts the object into the module "app" as app.macro.
+void RegisterMacroObject(PyObject* appModule);

@@ -1,0 +1,244 @@
+// The macro menus: folders and scripts of the macro directory as menus, hints, context entries,
+// odd and hostile folders, the running script's name and the key previewer.
+#include <Python.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QtTest>
+
+#include "app/tm_main.h"
+#include "script/macro.h"
+#include "test_env.h"
+
+namespace {
+
+void Write(const QString& path, const QByteArray& text) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+QStringList Captions(const QWidget* owner) {
+    QStringList list;
+    for (QAction* a : owner->actions()) list << a->text();
+    return list;
+}
+
+QMenu* Submenu(QWidget* owner, const QString& caption) {
+    for (QAction* a : owner->actions())
+        if (a->text() == caption) return a->menu();
+    return nullptr;
+}
+
+bool Run(const QString& code) {
+    PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));
+    PyObject* r = PyRun_String(code.toUtf8().constData(), Py_file_input, globals, globals);
+    if (!r) PyErr_Print();
+    Py_XDECREF(r);
+    return r != nullptr;
+}
+
+}  // namespace
+
+class TestMacros : public QObject {
+    Q_OBJECT
+
+    TestEnvironment mEnv;
+    QPointer<TmMain> mWindow;
+    QMenuBar mBar;
+    QMenu* mMacroMenu = nullptr;
+
+    // Points the macro directory at `dir` and builds the top menus and the &Macro menu.
+    void build(const QString& dir) {
+        QVERIFY(VnOS->SetPath(kVnPathMacro, dir.toUtf8().constData()));
+        TheMacro().Clear();
+        TheMacro().BuildTopMenus(&mBar, 3);
+        TheMacro().BuildMenu(mMacroMenu, "");
+    }
+
+private slots:
+    void initTestCase() {
+        Write(mEnv.folder("res/scripts") + "autoexec.py", "");  // no default world here
+        QVERIFY(VnOS->IsStarted());
+        for (const char* caption : {"&File", "&Edit", "&View", "&Macro", "&Window"})
+            mBar.addMenu(caption);
+        mMacroMenu = Submenu(&mBar, "&Macro");
+        mWindow = new TmMain;
+        mWindow->show();
+        QVERIFY(QTest::qWaitForWindowActive(mWindow));
+    }
+
+    // Catches wrong menu order or placement, duplicated scripts, the PopupMenu folder shown as a
+    // menu, upper-case extensions taken as scripts, and context entries registered twice.
+    void foldersBecomeMenus() {
+        QTemporaryDir dir;
+        const QString root = dir.path() + "/";
+        Write(root + "Tools/Align.py", "\"\"\"Line up\"\"\"\n#ctx Transform\n#ctx Transform\n");
+        Write(root + "Tools/X.PY", "#ctx Transform\n");
+        Write(root + "Tools/PopupMenu/Hidden.py", "");
+        Write(root + "Debug/Dump.py", "print(1)\n");
+        Write(root + "PopupMenu/Pop.py", "");
+        build(root);
+
+        QCOMPARE(Captions(&mBar),
+                 QStringList({"&File", "&Edit", "&View", "&Tools", "&Debug", "&Macro", "&Window"}));
+        QCOMPARE(Captions(mMacroMenu), QStringList({"&Debug", "&Tools"}));
+        QMenu* top = Submenu(&mBar, "&Tools");
+        QMenu* sub = Submenu(mMacroMenu, "&Tools");
+        QVERIFY(top && sub);
+        QCOMPARE(Captions(top), QStringList({"&Align"}));
+        QCOMPARE(Captions(sub), QStringList({"&Align"}));
+        QCOMPARE(top->actions()[0]->property("tag"), sub->actions()[0]->property("tag"));
+        QCOMPARE(TheMacro().ScriptList.size(), 2);
+        QCOMPARE(TheMacro().ScriptList[top->actions()[0]->property("tag").toInt()],
+                 root + "Tools/Align.py");
+        QCOMPARE(TheMacro().PopupFolder, root + "PopupMenu/");
+
+        QMenu context;
+        TheMacro().BuildContextMenu(&context, "TRANSFORM");  // keys ignore case
+        QCOMPARE(Captions(&context), QStringList({" &Tools &Align"}));
+        QCOMPARE(context.actions()[0]->property("tag"), top->actions()[0]->property("tag"));
+        QCOMPARE(context.actions()[0]->statusTip(), QString("Line up"));
+
+        build(root + "Debug/");  // a second pass replaces the menus instead of adding to them
+        QCOMPARE(Captions(&mBar).size(), 5);
+        QCOMPARE(Captions(mMacroMenu), QStringList({"&Dump"}));
+        QCOMPARE(TheMacro().PopupFolder, QString("none"));
+    }
+
+    void hints_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("quoted") << QByteArray("\"\"\"Line up\"\"\"\n") << "Line up";
+        QTest::newRow("CRLF") << QByteArray("\"\"\"Line up\"\"\"\r\nx = 1\r\n") << "Line up";
+        QTest::newRow("only quotes") << QByteArray("\"\"\"\nText\n\"\"\"\n") << "";
+        QTest::newRow("not closed") << QByteArray("\"\"\"Line up\n") << "";
+        QTest::newRow("second line") << QByteArray("x = 1\n\"\"\"Line up\"\"\"\n") << "";
+        QTest::newRow("UTF-8") << QByteArray("\"\"\"Größe\"\"\"") << "Größe";
+    }
+    // Catches hints read from the wrong line, with the quotes or line ends left in.
+    void hints() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, hint);
+        QTemporaryDir dir;
+        Write(dir.filePath("Script.py"), text);
+        build(dir.path());
+        QCOMPARE(mMacroMenu->actions().size(), 1);
+        QCOMPARE(mMacroMenu->actions()[0]->statusTip(), hint);
+        QCOMPARE(mMacroMenu->actions()[0]->toolTip(), hint.isEmpty() ? "Script" : hint);
+    }
+
+    void badFolders_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("empty") << "empty";
+        QTest::newRow("unreadable") << "unreadable";
+    }
+    // Catches a crash, or menus left over from an earlier folder, when the folder cannot be read.
+    void badFolders() {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString root = dir.path() + "/macros";
+        if (kind != "missing") QVERIFY(QDir().mkpath(root));
+        if (kind == "unreadable") {
+            if (geteuid() == 0) QSKIP("root reads every folder");
+            Write(root + "/Tools/A.py", "");
+            QVERIFY(QFile::setPermissions(root, QFileDevice::WriteOwner));
+        }
+        Write(dir.path() + "/old/Tools/Old.py", "");
+        build(dir.path() + "/old");
+        build(root);
+        QFile::setPermissions(
+            root, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QCOMPARE(Captions(&mBar).size(), 5);
+        QVERIFY(mMacroMenu->actions().isEmpty());
+    }
+
+    // Catches a stall or crash on odd names, symlink loops, deep nesting and huge files, and a
+    // "#ctx" line read beyond the part of the file that is looked at.
+    void hostileFolders() {
+        QTemporaryDir dir;
+        const QString root = dir.path() + "/";
+        for (const char* name : {"a&b.py", " spaced .py", "ünï.py", "new\nline.py", ".hidden.py"})
+            Write(root + "Odd/" + QString::fromUtf8(name), "");
+        QVERIFY(QFile::link(root + "Odd", root + "Odd/loop"));
+        QString deep = root + "Deep";
+        for (int i = 0; i < 40; ++i) deep += "/d";
+        Write(deep + "/Bottom.py", "");
+        Write(root + "Big.py", "\"\"\"Big\"\"\"\n#ctx Near\n");
+        {
+            QFile big(root + "Big.py");
+            QVERIFY(big.open(QIODevice::Append));
+            big.write(QByteArray(200 * 1024, 'x') + "\n#ctx Far\n");
+            QVERIFY(big.resize(50 * 1024 * 1024));
+        }
+        QElapsedTimer timer;
+        timer.start();
+        build(root);
+        QVERIFY2(timer.elapsed() < 3000, "building the menus stalls");
+        QCOMPARE(Captions(Submenu(mMacroMenu, "&Odd")),
+                 QStringList({"& spaced ", "&a&b", "&loop", "&new\nline", "&ünï"}));
+        QVERIFY(Submenu(Submenu(mMacroMenu, "&Odd"), "&loop")->actions().isEmpty());
+        int depth = 0;
+        for (QMenu* m = Submenu(mMacroMenu, "&Deep"); m; m = Submenu(m, "&d")) ++depth;
+        QVERIFY2(depth > 30 && depth <= 34, qPrintable(QString::number(depth)));
+        QMenu context;
+        TheMacro().BuildContextMenu(&context, "Near");
+        QCOMPARE(Captions(&context), QStringList({" &Macro &Big"}));
+        TheMacro().BuildContextMenu(&context, "Far");
+        QVERIFY(context.actions().isEmpty());
+    }
+
+    void currentScript_data() {
+        QTest::addColumn<int>("nameLength");
+        QTest::newRow("short") << 8;
+        QTest::newRow("longer than the member") << 250;
+    }
+    // Catches the name not stored before the script runs, or an overrun of its 260 bytes.
+    void currentScript() {
+        QFETCH(int, nameLength);
+        QTemporaryDir dir;
+        const QString marker = dir.filePath("seen");
+        const QString path =
+            dir.filePath(QString(nameLength, 'n') + "/" + QString(200, 's') + ".py");
+        Write(path, QString("import app\nopen(r'%1', 'w').write(app.macro.currentScript)\n")
+                        .arg(marker)
+                        .toUtf8());
+        TheMacro().RunScriptFile(path);
+        QFile seen(marker);
+        QVERIFY(seen.open(QIODevice::ReadOnly));
+        QCOMPARE(seen.readAll(), path.toUtf8().left(259));
+        QVERIFY(!Run("import app\napp.macro.currentScript = 'x'"));  // read-only for scripts
+    }
+
+    void keyPreview_data() {
+        QTest::addColumn<QString>("hook");
+        QTest::addColumn<int>("opened");
+        QTest::newRow("answers True")
+            << "lambda vk, s, c, a: seen.append((vk, s, c, a)) or True" << 0;
+        QTest::newRow("answers False")
+            << "lambda vk, s, c, a: seen.append((vk, s, c, a)) and 0" << 1;
+        QTest::newRow("raises") << "lambda vk, s, c, a: seen.append((vk, s, c, a)) or 1 / 0" << 1;
+        QTest::newRow("not callable") << "5" << 1;
+    }
+    // Catches a key previewer that does not see Ctrl+N first, cannot swallow it, or whose
+    // failure swallows keys or escapes.
+    void keyPreview() {
+        QFETCH(QString, hook);
+        QFETCH(int, opened);
+        QVERIFY(Run("import app\nseen = []\napp.macro.keypreview = " + hook));
+        const int before = mWindow->MdiArea()->subWindowList().size();
+        QTest::keyClick(mWindow, Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(Run("app.macro.keypreview = None"));
+        QCOMPARE(mWindow->MdiArea()->subWindowList().size(), before + opened);
+        if (hook != "5") QVERIFY(Run("assert seen.count((78, 0, 1, 0)) == 1, seen"));
+    }
+};
+
+QTEST_MAIN(TestMacros)
+#include "tst_macros.moc"

@@ -1,0 +1,491 @@
+// The main window as a user drives it: panels and their keys, dropped and opened files, window
+// placement and exit, text windows, the time bar, the configuration dialog and pasted lines.
+#include <Python.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/forms.h"
+#include "app/mdi_child.h"
+#include "app/settings.h"
+#include "app/tm_about_box.h"
+#include "app/tm_config_dialog.h"
+#include "app/tm_main.h"
+#include "modal.h"
+#include "script/script_host.h"
+#include "test_env.h"
+#include "vorn/members.h"
+#include "vorn/ref.h"
+#include "vorn/rot.h"
+
+namespace {
+
+// Answers every message box that opens while it lives with `button`, keeping caption and text.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton button) {
+        QObject::connect(&mTimer, &QTimer::timeout, [this, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            asked << box->windowTitle() + ": " + box->text();
+            if (QAbstractButton* b = box->button(button))
+                b->click();
+            else
+                box->done(0);
+        });
+        mTimer.start(10);
+    }
+    QStringList asked;
+
+private:
+    QTimer mTimer;
+};
+
+// The recorder's "record" byte inside the device kx:/dev.
+unsigned char* RecordByte() {
+    VnRef<IRoot> device;
+    if (!VnROT->GetObject("kx:/dev", nullptr, IID_IRoot, device.out(), 0)) return nullptr;
+    intptr_t adjust = 0;
+    auto* member = VnOS->FindMember("recorder", device->GetTypeInfo(), &adjust);
+    auto* recorder = static_cast<IRoot*>(VnMemberStorage(device.get(), member, adjust));
+    member = VnOS->FindMember("record", recorder->GetTypeInfo(), &adjust);
+    return static_cast<unsigned char*>(VnMemberStorage(recorder, member, adjust));
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    TestEnvironment mEnv;
+    QPointer<TmMain> mWindow;
+    VnClock* mClock = nullptr;
+
+    QWidget* panel(const char* name) { return mWindow->Panel(name); }
+    QLineEdit* field(const char* name) { return mWindow->findChild<QLineEdit*>(name); }
+    QToolButton* button(const char* name) { return mWindow->findChild<QToolButton*>(name); }
+    QStringList captions() {
+        QStringList list;
+        for (QMdiSubWindow* w : mWindow->MdiArea()->subWindowList()) list << w->windowTitle();
+        return list;
+    }
+
+    // A new window as after a restart: the old one stores its settings as it goes, then
+    // `settings` are written over them before the new one reads them.
+    bool restart(const QList<QPair<const char*, QString>>& settings = {}) {
+        delete mWindow;
+        for (const auto& [key, value] : settings) mw::WriteSetting(key, value);
+        mWindow = new TmMain;
+        mWindow->show();
+        if (!QTest::qWaitForWindowActive(mWindow)) return false;
+        QCoreApplication::processEvents();  // FormActivate runs once the window shows
+        return mMain == mWindow;
+    }
+
+    // Sets the time bar and the clock so that pumping does not move it.
+    void stillClock(const QString& start, const QString& length, int64_t now) {
+        field("mTimeStart")->setText(start);
+        field("mTimeSpeed")->setText("0");
+        field("mTimeLength")->setText(length);
+        mClock->speed = 0;
+        mClock->currentTime = now;
+    }
+
+private slots:
+    void initTestCase() {
+        QFile autoexec(mEnv.folder("res/scripts") + "autoexec.py");  // no default world here
+        QVERIFY(autoexec.open(QIODevice::WriteOnly));
+        autoexec.close();
+        QVERIFY(VnOS->IsStarted());
+        QApplication::setQuitOnLastWindowClosed(false);
+        new TmAboutBox;
+        new TmConfigDialog;
+        mWindow = new TmMain;
+        mWindow->show();
+        QVERIFY(QTest::qWaitForWindowActive(mWindow));
+        mClock = VnOS->GetClock();
+    }
+
+    void panelKeys_data() {
+        QTest::addColumn<QKeySequence>("key");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("Ctrl+1") << QKeySequence("Ctrl+1")
+                                << QStringList{"mPanelLeft", "mPanelRight", "Splitter1",
+                                               "Splitter3"};
+        QTest::newRow("Ctrl+2") << QKeySequence("Ctrl+2")
+                                << QStringList{"mPanelBottom", "Splitter2"};
+    }
+    // Catches a panel key whose checkable action toggles twice (once by Qt, once by the handler).
+    void panelKeys() {
+        QFETCH(QKeySequence, key);
+        QFETCH(QStringList, names);
+        QVERIFY(restart({{"view_browsers", "1"}, {"view_console", "1"}}));
+        for (bool shown : {false, true}) {
+            QTest::keySequence(QApplication::activeWindow(), key);
+            for (const QString& name : names)
+                QVERIFY2(panel(name.toUtf8()) && panel(name.toUtf8())->isVisible() == shown,
+                         qPrintable(name));
+        }
+    }
+
+    // Catches Alt+1 that leaves hidden browsers hidden or selects the wrong page.
+    void rotBrowserKeyShowsBrowsers() {
+        QVERIFY(restart({{"view_browsers", "0"}}));
+        QVERIFY(panel("mPanelLeft")->isHidden());
+        QTest::keyClick(QApplication::activeWindow(), Qt::Key_1, Qt::AltModifier);
+        auto* pages = mWindow->findChild<QTabWidget*>("mPageLeft");
+        QVERIFY(panel("mPanelLeft")->isVisible() && panel("mPanelRight")->isVisible());
+        QCOMPARE(pages->tabText(pages->currentIndex()), QString("Web Surfer"));
+    }
+
+    // Catches the panel state lost at exit, or stored but not applied by the next window.
+    void hiddenBrowsersSurviveRestart() {
+        QVERIFY(restart({{"view_browsers", "1"}}));
+        mWindow->mViewBrowsePanelExecute();
+        QVERIFY(restart());
+        QCOMPARE(mw::ReadSetting("view_browsers", "?"), QString("0"));
+        QVERIFY(panel("mPanelLeft")->isHidden() && panel("mPanelRight")->isHidden());
+        QVERIFY(!mWindow->Action("mViewBrowsePanel")->isChecked());
+    }
+
+    // Catches the time bar entry missing from the View menu, or its state lost over restarts.
+    void timeBarEntryIsRemembered() {
+        QVERIFY(restart({{"view_timebar", "0"}}));
+        QAction* entry = mWindow->Action("mViewTimeBar");
+        QVERIFY(mWindow->findChild<QMenu*>("View1")->actions().contains(entry));
+        auto* bar = mWindow->findChild<QToolBar*>("mTimeWarp");
+        QVERIFY(!bar->isVisible());
+        entry->trigger();
+        QVERIFY(bar->isVisible());
+        for (int run = 0; run < 2; ++run) {  // shown and checked after each of two restarts
+            QVERIFY(restart());
+            QVERIFY(mWindow->findChild<QToolBar*>("mTimeWarp")->isVisible());
+            QVERIFY(mWindow->Action("mViewTimeBar")->isChecked());
+        }
+        mWindow->Action("mViewTimeBar")->trigger();
+        QVERIFY(!mWindow->findChild<QToolBar*>("mTimeWarp")->isVisible());
+        QVERIFY(restart());
+        QCOMPARE(mw::ReadSetting("view_timebar", "?"), QString("0"));
+        QVERIFY(!mWindow->findChild<QToolBar*>("mTimeWarp")->isVisible());
+    }
+
+    // Catches a script that does not run when dropped, or an extension test that ignores case.
+    void dropFiles() {
+        QTemporaryDir dir;
+        const QString marker = dir.filePath("ran");
+        for (const char* name : {"x.py", "y.PY"}) {
+            QFile script(dir.filePath(name));
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write(QString("open(r'%1', 'a').write('%2 ')\n").arg(marker, name).toUtf8());
+        }
+        QVERIFY(restart());
+        mWindow->DropFiles({dir.filePath("x.py"), dir.filePath("y.PY")});
+        QFile ran(marker);
+        QVERIFY(ran.open(QIODevice::ReadOnly));
+        QCOMPARE(ran.readAll(), QByteArray("x.py "));
+        QVERIFY(captions().contains(dir.filePath("y.PY")));
+        QVERIFY(!captions().contains(dir.filePath("x.py")));
+    }
+
+    void placement_data() {
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("maximized");
+        QTest::addColumn<int>("expectedLeft");  // -1: the screen width - 20
+        QTest::addColumn<bool>("expectMaximized");
+        QTest::newRow("off the right edge") << 5000 << 400 << "0" << -1 << false;
+        QTest::newRow("on screen") << 30 << 400 << "0" << 30 << false;
+        QTest::newRow("no stored width") << 30 << 0 << "1" << 92 << false;
+        QTest::newRow("maximized") << 30 << 400 << "1" << 0 << true;
+    }
+    // Catches a window placed off screen, or placed and maximised from an incomplete record.
+    void placement() {
+        QFETCH(int, left);
+        QFETCH(int, width);
+        QFETCH(QString, maximized);
+        QFETCH(int, expectedLeft);
+        QFETCH(bool, expectMaximized);
+        const int screenWidth = QGuiApplication::primaryScreen()->geometry().width();
+        QVERIFY(restart({{"main_left", QString::number(left)},
+                         {"main_top", "10"},
+                         {"main_width", QString::number(width)},
+                         {"main_height", "300"},
+                         {"main_maximized", maximized}}));
+        QCOMPARE(mWindow->isMaximized(), expectMaximized);
+        if (!expectMaximized)
+            QCOMPARE(mWindow->geometry().left(),
+                     expectedLeft < 0 ? screenWidth - 20 : expectedLeft);
+        mWindow->showNormal();
+        QVERIFY(restart({{"main_width", "0"}, {"main_maximized", "0"}}));
+    }
+
+    void confirmExit_data() {
+        QTest::addColumn<QString>("confirm");
+        QTest::addColumn<QStringList>("asked");
+        QTest::newRow("confirm") << "1"
+                                 << QStringList{"Close Mosswick: Do you want to close Mosswick?"};
+        QTest::newRow("no confirm") << "0" << QStringList{};
+    }
+    // Catches a window that closes although the user answered No, or asks when told not to.
+    void confirmExit() {
+        QFETCH(QString, confirm);
+        QFETCH(QStringList, asked);
+        mw::WriteSetting("confirm_exit", confirm);
+        BoxAnswerer no(QMessageBox::No);
+        QCOMPARE(mWindow->close(), asked.isEmpty());
+        QCOMPARE(no.asked, asked);
+        QCOMPARE(mWindow->isVisible(), !asked.isEmpty());
+        mw::WriteSetting("confirm_exit", "0");
+        mWindow->show();
+        mWindow->activateWindow();  // the box had it
+        QVERIFY(QTest::qWaitForWindowActive(mWindow));
+    }
+
+    // Catches new text windows numbered from anything but the open windows.
+    void newWindowsAreNumbered() {
+        mWindow->MdiArea()->closeAllSubWindows();
+        QTRY_VERIFY(mWindow->MdiArea()->subWindowList().isEmpty());
+        mWindow->Action("FileNew1")->trigger();
+        mWindow->Action("FileNew1")->trigger();
+        QCOMPARE(captions(), (QStringList{"NONAME1", "NONAME2"}));
+    }
+
+    void unreadableFiles_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("folder") << "folder"
+                                << "Cannot open";
+        QTest::newRow("no permission") << "mode 000"
+                                       << "Cannot open";
+        QTest::newRow("fifo") << "fifo"
+                              << "not a regular file";
+        QTest::newRow("larger than the limit") << "sparse"
+                                               << "too large";
+    }
+    // Catches a text window that hangs, reads without bound or shows nothing for a bad file.
+    void unreadableFiles() {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        if (kind == "mode 000" && geteuid() == 0) QSKIP("root reads any file");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("file.txt");
+        if (kind == "folder") {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind == "fifo") {
+            QCOMPARE(mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (kind == "sparse") QVERIFY(file.resize(TMDIChild::kLargestFile + 1));
+            file.close();
+            if (kind == "mode 000") QVERIFY(file.setPermissions({}));
+        }
+        mWindow->OpenFile(path);
+        QMdiSubWindow* sub = mWindow->MdiArea()->subWindowList().last();
+        QCOMPARE(sub->windowTitle(), path);
+        auto* child = qobject_cast<TMDIChild*>(sub->widget());
+        QVERIFY2(child->Editor()->toPlainText().contains(message),
+                 qPrintable(child->Editor()->toPlainText()));
+    }
+
+    void pastedLines_data() {
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("empty") << QString() << 0;
+        QTest::newRow("mixed line ends") << "hits += 1\r\nhits += 1\rhits += 1\nhits += 1" << 4;
+        QStringList many(5000, "hits += 1");
+        QTest::newRow("thousands") << many.join('\n') << 5000;
+    }
+    // Catches pasted lines that are dropped, merged, not run, or that crash on an empty clipboard.
+    void pastedLines() {
+        QFETCH(QString, clipboard);
+        QFETCH(int, lines);
+        TScriptHost* host = mWindow->ScriptHost();
+        host->RunLine("hits = 0");
+        host->TakePendingOutput();
+        if (clipboard.isEmpty())
+            QApplication::clipboard()->clear();
+        else
+            QApplication::clipboard()->setText(clipboard);
+        mWindow->PasteItemClick();
+        QCOMPARE(int(host->PendingOutput().count("> hits += 1\r\n")), lines);
+        PyObject* hits = PyObject_GetAttrString(PyImport_AddModule("__main__"), "hits");
+        QVERIFY(hits);
+        QCOMPARE(PyLong_AsLong(hits), long(lines));
+        Py_DECREF(hits);
+    }
+
+    void timeButtons_data() {
+        QTest::addColumn<QString>("speed");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QStringList>("texts");  // the speed field after each button
+        QTest::newRow("stop, play")
+            << "2.5" << QStringList{"mTimeStop", "mTimePlay"} << QStringList{"0.0", "2.5"};
+        QTest::newRow("play without stop") << "3" << QStringList{"mTimePlay"} << QStringList{"1.0"};
+        QTest::newRow("backward, forward")
+            << "2" << QStringList{"mTimeBackward", "mTimeBackward", "mTimeForward", "mTimeForward"}
+            << QStringList{"-2.00", "-2.00", "2.00", "2.00"};
+    }
+    // Catches Play that loses the speed Stop kept, and direction buttons that flip twice.
+    void timeButtons() {
+        QFETCH(QString, speed);
+        QFETCH(QStringList, buttons);
+        QFETCH(QStringList, texts);
+        QVERIFY(restart());
+        field("mTimeSpeed")->setText(speed);
+        for (int i = 0; i < buttons.size(); ++i) {
+            button(buttons[i].toUtf8())->click();
+            QCOMPARE(field("mTimeSpeed")->text(), texts[i]);
+        }
+    }
+
+    void loopRange_data() {
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<qint64>("now");
+        QTest::addColumn<qint64>("after");
+        QTest::newRow("past the end") << "50" << qint64(151) << qint64(100);
+        QTest::newRow("at the end") << "50" << qint64(150) << qint64(150);
+        QTest::newRow("before the start") << "50" << qint64(99) << qint64(150);
+        QTest::newRow("no length, past") << "0.0" << qint64(151) << qint64(151);
+        QTest::newRow("no length, before") << "0.0" << qint64(99) << qint64(99);
+    }
+    // Catches an idle pass that loops the clock at the wrong edge, or loops with no length.
+    void loopRange() {
+        QFETCH(QString, length);
+        QFETCH(qint64, now);
+        QFETCH(qint64, after);
+        stillClock("100", length, now);
+        mWindow->ApplicationEvents1Idle();
+        QCOMPARE(mClock->currentTime, after);
+    }
+
+    // Catches a speed field the idle pass ignores, or one that overrides a recording.
+    void idleSetsSpeedUnlessRecording() {
+        stillClock("0", "1000", 0);
+        field("mTimeSpeed")->setText("0.5");
+        mClock->speed = 3;  // as other code may set it
+        mWindow->ApplicationEvents1Idle();
+        QCOMPARE(mClock->speed, 0.5);
+        button("mRecordMovie")->click();  // down: records, the clock stands still
+        QCOMPARE(mClock->speed, 0.0);
+        mClock->speed = 3;
+        mWindow->ApplicationEvents1Idle();
+        QCOMPARE(mClock->speed, 3.0);
+        button("mRecordMovie")->click();
+        QVERIFY(RecordByte() && *RecordByte() == 0);
+    }
+
+    // Catches a record button that stays down after the recorder stops, or that pops up by
+    // running its click handler (which would reset the clock to the start).
+    void recorderStopPopsButton() {
+        stillClock("0", "0.1", 0);  // a tenth of a second: three frames at 30 per second
+        button("mRecordMovie")->click();
+        QVERIFY(RecordByte() && *RecordByte() == 1);
+        for (int i = 0; i < 500 && button("mRecordMovie")->isChecked(); ++i) {
+            mWindow->ApplicationEvents1Idle();
+            QTest::qWait(5);
+        }
+        QVERIFY(!button("mRecordMovie")->isChecked());
+        QCOMPARE(int(*RecordByte()), 0);
+        QCOMPARE(mClock->currentTime, kVnTicksPerSecond / 10);
+    }
+
+    void statusText_data() {
+        QTest::addColumn<double>("fps");
+        QTest::addColumn<qint64>("ticks");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("running") << 59.94 << qint64(125000000) << "FPS 59.94 - Time 12.5";
+        QTest::newRow("before zero") << 0.0 << qint64(-125000000) << "FPS 0.00 - Time -12.5";
+    }
+    // Catches a status panel showing ticks instead of seconds, or a misformatted frame rate.
+    void statusText() {
+        QFETCH(double, fps);
+        QFETCH(qint64, ticks);
+        QFETCH(QString, text);
+        // a frame has just run with frames a second apart, so Timer1Timer's pump runs none and
+        // keeps the frame rate set below
+        VnOS->SetFrameInterval(1.0);
+        const int64_t frames = mClock->frameCount;
+        while (mClock->frameCount == frames) VnOS->Pump();
+        mClock->speed = 0;
+        mClock->framesPerSecond = fps;
+        mClock->currentTime = ticks;
+        mWindow->Timer1Timer();
+        VnOS->SetFrameInterval(1.0 / 60);
+        QCOMPARE(mWindow->findChild<QLabel*>("mStatusPanel1")->text(), text);
+    }
+
+    // Catches a dialog showing the stored folder instead of the one the runtime uses.
+    void configShowsRuntimeFolder() {
+        const QString runtimeDir = QString::fromUtf8(VnOS->GetPath(kVnPathResource));
+        mw::WriteSetting("resdir", mEnv.folder("elsewhere"));
+        mConfigDialog->show();
+        QCOMPARE(mConfigDialog->findChild<QLineEdit*>("mResdir")->text(), runtimeDir);
+        mConfigDialog->reject();
+        mw::WriteSetting("resdir", runtimeDir);
+    }
+
+    // Catches OK that closes on a refused folder or changes the runtime's folder anyway.
+    void configRefusedFolderKeepsDialog() {
+        const QByteArray runtimeDir = VnOS->GetPath(kVnPathResource);
+        mw::WriteSetting("confirm_exit", "1");
+        mConfigDialog->show();
+        mConfigDialog->findChild<QCheckBox*>("mConfirmOnExit")->setChecked(false);
+        mConfigDialog->findChild<QCheckBox*>("mUseAppPath")->setChecked(false);
+        mConfigDialog->findChild<QLineEdit*>("mResdir")->setText(mEnv.file("missing/"));
+        BoxAnswerer no(QMessageBox::No);
+        mConfigDialog->findChild<QAbstractButton*>("mOK")->click();
+        QCOMPARE(no.asked.size(), 1);
+        QVERIFY(no.asked[0].startsWith("Hmmm!?!: "));
+        QVERIFY(mConfigDialog->isVisible());
+        QCOMPARE(mw::ReadSetting("confirm_exit", "?"), QString("0"));
+        QCOMPARE(QByteArray(VnOS->GetPath(kVnPathResource)), runtimeDir);
+        mConfigDialog->findChild<QAbstractButton*>("mCancel")->click();
+        QVERIFY(!mConfigDialog->isVisible());
+    }
+
+    // Catches Cancel that stores any of the dialog's changes.
+    void configCancelStoresNothing() {
+        QFile settings(mEnv.file("settings.json"));
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        const QByteArray before = settings.readAll();
+        settings.close();
+        const QByteArray runtimeDir = VnOS->GetPath(kVnPathResource);
+        AnswerNextModal([this](QWidget* dialog) {
+            for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) box->toggle();
+            dialog->findChild<QLineEdit*>("mResdir")->setText(mEnv.folder("other"));
+            dialog->findChild<QAbstractButton*>("mCancel")->click();
+        });
+        mWindow->Action("mViewConfig")->trigger();
+        QCOMPARE(mConfigDialog->result(), 2);
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QCOMPARE(settings.readAll(), before);
+        QCOMPARE(QByteArray(VnOS->GetPath(kVnPathResource)), runtimeDir);
+    }
+
+    void cleanupTestCase() {
+        delete mWindow;
+        delete mConfigDialog;
+        delete mAboutBox;
+        VnOS->Shutdown();
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"
