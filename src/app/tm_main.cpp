@@ -221,7 +221,8 @@ void TmMain::BuildActions() {
     AddAction("mViewConsole", "Console", QKeySequence("Alt+3"), &TmMain::mViewConsoleExecute);
     AddAction("mViewErrors", "Errors", QKeySequence("Alt+4"), &TmMain::mViewErrorsExecute)
         ->setVisible(false);
-    AddAction("mViewFillscreen", "FillScreen", {}, &TmMain::mViewFillscreenExecute);
+    AddAction("mViewFillscreen", "FillScreen", {}, &TmMain::mViewFillscreenExecute)
+        ->setCheckable(true);
     AddAction("mView3D", "Create 3D Window", {}, &TmMain::mView3DExecute);
     AddAction("mViewConfig", "Configure stuff", {}, &TmMain::mViewConfigExecute);
     QAction* timeBar = AddAction("mViewTimeBar", "Time Bar", {}, &TmMain::mViewTimeBarExecute);
@@ -542,8 +543,8 @@ void TmMain::mViewErrorsExecute() {
 void TmMain::mViewConsoleExecute() { mHost->ShowConsole(); }
 
 void TmMain::mViewFillscreenExecute() {
-    QAction* a = Action("mViewFillscreen");
-    a->setChecked(!a->isChecked());
+    // the tool button's down state is what the 3D window obeys; the action mirrors it
+    Action("mViewFillscreen")->setChecked(mFillScreen->isChecked());
 }
 
 void TmMain::mView3DExecute() {
@@ -583,7 +584,8 @@ void TmMain::ToolButton17MouseMove(QToolButton* button) {
 }
 
 void TmMain::DropFiles(const QStringList& files) {
-    for (const QString& file : files) OpenFile(file.left(260));
+    // whole paths: a Linux path longer than 260 characters names another file when cut
+    for (const QString& file : files) OpenFile(file);
 }
 
 void TmMain::dragEnterEvent(QDragEnterEvent* e) {
