@@ -9,8 +9,8 @@
 
 #include "branch_file.h"
 #include "class_registry.h"
-#include "object_util.h"
 #include "moniker.h"
+#include "object_util.h"
 #include "vorn/members.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
@@ -73,7 +73,6 @@ bool ParseClassText(const std::string& text, VnCLSID* out) {
     *out = VnMakeCLSID(text.substr(0, dot).c_str(), name.c_str(), static_cast<int16_t>(version));
     return true;
 }
-
 
 std::string IidText(const VnIID& iid) {
     return std::string(iid.name, strnlen(iid.name, sizeof iid.name)) + " version " +

@@ -20,14 +20,12 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-
 std::string MonikerText(const VnROTEntry& entry) {
     std::string text =
         std::string(entry.scheme ? entry.scheme : "") + "/" + (entry.name ? entry.name : "");
     if (entry.ext && entry.ext[0]) text += std::string(".") + entry.ext;
     return text;
 }
-
 
 bool IsUtf8(std::string_view text) {
     size_t i = 0;

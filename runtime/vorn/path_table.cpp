@@ -6,19 +6,17 @@
 #include <cstdlib>
 #include <vector>
 
-#include "vorn/os.h"
 #include "object_util.h"
+#include "vorn/os.h"
 
 namespace vorn {
 
 namespace {
 
-
 std::string WithSlash(std::string path) {
     if (path.empty() || path.back() != '/') path += '/';
     return path;
 }
-
 
 bool IsKnownKind(int kind) {
     return kind == kVnPathBase || kind == kVnPathResource || kind == kVnPathMacro;

@@ -3,8 +3,8 @@
 #include "atomic_file.h"
 #include "branch_file.h"
 #include "class_registry.h"
-#include "object_util.h"
 #include "moniker.h"
+#include "object_util.h"
 #include "runtime.h"
 #include "vorn/ref.h"
 
@@ -20,8 +20,6 @@ struct RotTable::Entry {
 namespace {
 const VnCLSID kRotClass = VnMakeCLSID("vorn", "Rot", 1);
 const VnMemberDescriptor kNoMembers[] = {{}};
-
-
 
 }  // namespace
 

@@ -24,8 +24,6 @@ bool Fail(std::string* why, const std::string& text) {
     return false;
 }
 
-
-
 std::string Join(const std::string& dir, const char* name) {
     return (!dir.empty() && dir.back() == '/' ? dir : dir + "/") + name;
 }

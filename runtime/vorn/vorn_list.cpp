@@ -23,7 +23,6 @@ const VnMemberDescriptor kListMembers[] = {
     {},
 };
 
-
 std::string Range(int count) { return "0 to " + std::to_string(count - 1); }
 
 // Keeps the list alive while an item's release runs code that may drop the last reference.

@@ -1,5 +1,3 @@
-#include <Python.h>
-
 #include "app/batch_run.h"
 
 #include <QFileInfo>
@@ -7,6 +5,7 @@
 
 #include "app/forms.h"
 #include "app/tm_main.h"
+#include "core/python_api.h"
 
 namespace {
 

@@ -1,10 +1,9 @@
 #include "core/python_value.h"
 
-#include <Python.h>
-
 #include <algorithm>
 #include <cstring>
 
+#include "core/python_api.h"
 #include "vorn/os.h"
 
 namespace mw {

@@ -3,9 +3,10 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QStringList>
-#include <QWidget>
-class QTextCursor;
 #include <QTextEdit>
+#include <QWidget>
+
+class QTextCursor;
 
 // The Python console: an output view above a one-line input. The form itself never shows; its
 // panel lives in the main window's bottom panel.

@@ -1,11 +1,5 @@
 #include "script/macro.h"
 
-// Qt's "slots" keyword is a member name in Python's headers; hidden here, any include order works
-#pragma push_macro("slots")
-#undef slots
-#include <Python.h>
-#pragma pop_macro("slots")
-
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -15,6 +9,7 @@
 
 #include "app/forms.h"
 #include "app/tm_main.h"
+#include "core/python_api.h"
 #include "script/script_host.h"
 #include "vorn/pyos.h"
 

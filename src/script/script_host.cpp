@@ -1,11 +1,5 @@
 #include "script/script_host.h"
 
-// Qt's "slots" keyword is a member name in Python's headers; hidden here, any include order works
-#pragma push_macro("slots")
-#undef slots
-#include <Python.h>
-#pragma pop_macro("slots")
-
 #include <QAction>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -13,6 +7,7 @@
 #include "app/forms.h"
 #include "app/settings.h"
 #include "app/tm_main.h"
+#include "core/python_api.h"
 #include "script/console_window.h"
 #include "script/error_log.h"
 #include "script/macro.h"

@@ -1,0 +1,216 @@
+// The console and error log as a user meets them: statements run from the input, history keys,
+// lines taken back from the output, output written before the console existed, rich and queued
+// writes, and runtime errors moved into the log.
+#include <Python.h>
+
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QtTest>
+
+#include "app/forms.h"
+#include "app/tm_main.h"
+#include "script/console_window.h"
+#include "script/error_log.h"
+#include "script/script_host.h"
+#include "test_env.h"
+#include "vorn/ids.h"
+#include "vorn/os.h"
+
+class TestConsole : public QObject {
+    Q_OBJECT
+
+    TestEnvironment mEnv;
+    QPointer<TmMain> mWindow;
+    QPointer<TmErrorLog> mLog;
+    QPointer<TmConsoleWindow> mConsole;
+
+    QLineEdit* input() { return mConsole->Input(); }
+    TScriptHost* host() { return mWindow->ScriptHost(); }
+    // What the console shows once the queued writes had their event-loop turn.
+    QString shown() {
+        QCoreApplication::processEvents();
+        return mConsole->Console()->toPlainText();
+    }
+    void enter(const QString& text) {
+        input()->setText(text);
+        QTest::keyClick(input(), Qt::Key_Return);
+    }
+    // The character format at the first occurrence of `text` in the console.
+    QTextCharFormat formatAt(const QString& text) {
+        QTextCursor found = mConsole->Console()->document()->find(text);
+        return found.charFormat();
+    }
+
+private slots:
+    void initTestCase() {
+        QFile autoexec(mEnv.folder("res/scripts") + "autoexec.py");
+        QVERIFY(autoexec.open(QIODevice::WriteOnly));
+        autoexec.close();
+        QVERIFY(VnOS->IsStarted());
+        mWindow = new TmMain;
+        mLog = new TmErrorLog;
+        host()->Write("early one\r\n");
+        host()->Write("early two\r\n");
+        mConsole = new TmConsoleWindow;
+        mWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(mWindow));
+    }
+
+    // Catches output written before the console existed being lost, reordered or kept pending.
+    void earlyOutputComesFirst() {
+        const QString text = shown();
+        QVERIFY2(text.startsWith("> import autoexec\n> import vorn\n"), qPrintable(text));
+        QVERIFY(text.indexOf("> rot = ") < text.indexOf("early one\nearly two\n"));
+        QVERIFY(host()->PendingOutput().isEmpty());
+        QCOMPARE(mConsole->ConsolePanel()->parentWidget(), mWindow->Panel("mPanelBottom"));
+        QCOMPARE(mLog->ErrorPanel()->parentWidget()->objectName(), QString("mErrorsSheet"));
+    }
+
+    void init() {
+        if (QByteArray(QTest::currentTestFunction()) == "earlyOutputComesFirst") return;
+        shown();
+        mConsole->Console()->clear();
+        mConsole->History.clear();
+        mConsole->HistoryIndex = 0;
+        input()->clear();
+    }
+
+    void runLine_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("print") << "print(1)"
+                               << "> print(1)\n1\n";
+        QTest::newRow("expression") << "1+1"
+                                    << "> 1+1\n";
+    }
+    // Catches a lost echo or output, an input left filled and a statement missing from history.
+    void runLine() {
+        QFETCH(QString, statement);
+        QFETCH(QString, output);
+        enter(statement);
+        QCOMPARE(shown(), output);
+        QVERIFY(input()->text().isEmpty());
+        QTest::keyClick(input(), Qt::Key_Up);
+        QCOMPARE(input()->text(), statement);
+        QCOMPARE(input()->cursorPosition(), statement.size());
+    }
+
+    void history_data() {
+        QTest::addColumn<QStringList>("entered");
+        QTest::addColumn<QStringList>("history");
+        QTest::newRow("repeat") << QStringList{"a=1", "b=2", "a=1"} << QStringList{"b=2", "a=1"};
+        QTest::newRow("case") << QStringList{"x=1", "y=1", "X=1"} << QStringList{"y=1", "X=1"};
+    }
+    // Catches duplicates kept, a repeat left at its old place and the index not at the end.
+    void history() {
+        QFETCH(QStringList, entered);
+        QFETCH(QStringList, history);
+        for (const QString& text : entered) enter(text);
+        QCOMPARE(mConsole->History, history);
+        QCOMPARE(mConsole->HistoryIndex, history.size());
+    }
+
+    // Catches walking past either end of the history, keys reaching the input, Enter on an empty
+    // input running something, and F11 replacing the input or leaving the caret behind.
+    void inputKeys() {
+        enter("a=1");
+        enter("b=2");
+        QTest::keyClick(input(), Qt::Key_Up);
+        QTest::keyClick(input(), Qt::Key_Up);
+        QTest::keyClick(input(), Qt::Key_Up);
+        QCOMPARE(input()->text(), QString("a=1"));
+        QCOMPARE(mConsole->HistoryIndex, 0);
+        QTest::keyClick(input(), Qt::Key_Down);
+        QTest::keyClick(input(), Qt::Key_Down);
+        QCOMPARE(input()->text(), QString("b=2"));
+        QCOMPARE(mConsole->HistoryIndex, 1);
+        const QString before = shown();
+        input()->clear();
+        QTest::keyClick(input(), Qt::Key_Return);
+        QCOMPARE(shown(), before);
+        QCOMPARE(mConsole->History.size(), 2);
+        input()->setText("x = ");
+        input()->setCursorPosition(0);
+        QTest::keyClick(input(), Qt::Key_F11);
+        QCOMPARE(input()->text(), QString("x = app.browser.GetSelected()"));
+        QCOMPARE(input()->cursorPosition(), input()->text().size());
+    }
+
+    void consoleEnter_data() {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("taken");
+        QTest::newRow("echo") << "> print(2)\r\n"
+                              << "print(2)";
+        QTest::newRow("output") << " \t42\x01  \r\n"
+                                << "42";
+    }
+    // Catches the wrong line taken, the prompt or blanks kept, and the console page not selected.
+    void consoleEnter() {
+        QFETCH(QString, written);
+        QFETCH(QString, taken);
+        host()->Write("first\r\n" + written + "last\r\n");
+        shown();
+        auto* pages = mWindow->findChild<QTabWidget*>("mPageBottom");
+        pages->setCurrentIndex(1);
+        QTextCursor caret(mConsole->Console()->document()->findBlockByNumber(1));
+        caret.movePosition(QTextCursor::EndOfBlock);
+        mConsole->Console()->setTextCursor(caret);
+        QTest::keyClick(mConsole->Console(), Qt::Key_Return);
+        QCOMPARE(input()->text(), taken);
+        QCOMPARE(input()->cursorPosition(), taken.size());
+        QCOMPARE(pages->currentIndex(), 0);
+    }
+
+    // Catches a rich write shown as source, its format leaking into the next plain write, and
+    // queued writes reordered, dropped or read by the kind of the write before them.
+    void richAndQueued() {
+        host()->Write("@{\\b bold}");
+        host()->Write("plain after\r\n");
+        QCOMPARE(shown(), QString("@bold\nplain after\n"));
+        QTextCharFormat bold = formatAt("bold");
+        QCOMPARE(bold.fontWeight(), int(QFont::Bold));
+        QCOMPARE(bold.fontFamilies().toStringList(), QStringList{"Arial"});
+        QCOMPARE(bold.fontPointSize(), 10.0);
+        QVERIFY(formatAt("plain after").fontWeight() != QFont::Bold);
+        QVERIFY(formatAt("plain after").fontFamilies().toStringList().isEmpty());
+
+        mConsole->Console()->clear();
+        for (const char* write : {"one ", "@{\\i two}", "@three", "four\r\n", "five"})
+            mConsole->Queue(write);
+        QVERIFY(mConsole->Console()->toPlainText().isEmpty());  // nothing before the flush
+        QCOMPARE(shown(), QString("one @two\n@three\nfour\nfive"));
+        QVERIFY(formatAt("two").fontItalic());
+        QVERIFY(!formatAt("three").fontItalic());
+        QVERIFY(formatAt("four").fontFamilies().toStringList().isEmpty());
+    }
+
+    // Catches a runtime error lost, logged twice or left pending, and one logged with no console.
+    void runtimeError() {
+        const int rows = mLog->ErrGrid()->rowCount();
+        void* object = nullptr;
+        QVERIFY(!VnOS->CreateInstance(VnMakeCLSID("nosuch", "Thing", 1), IID_IRoot, &object));
+        QVERIFY(VnOS->HasError(0));
+        host()->RefreshErrors();
+        host()->RefreshErrors();
+        QVERIFY(!VnOS->HasError(0));
+        QCOMPARE(mLog->Errors.size(), 1);
+        const QString error = mLog->Errors.last();
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(shown(), error + "\n");
+        QCOMPARE(mLog->ErrGrid()->rowCount(), rows + 1);
+        QCOMPARE(mLog->ErrGrid()->item(rows, 2)->text(), error);
+        QVERIFY(QTime::fromString(mLog->ErrGrid()->item(rows, 1)->text(), "hh:mm:ss").isValid());
+        QVERIFY(!mLog->ErrGrid()->item(rows, 0)->icon().isNull());
+    }
+
+    void cleanupTestCase() {
+        delete mConsole;
+        delete mLog;
+        delete mWindow;
+        VnOS->Shutdown();
+    }
+};
+
+QTEST_MAIN(TestConsole)
+#include "tst_console.moc"
