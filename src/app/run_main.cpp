@@ -16,6 +16,7 @@
 #include "platform/message_box.h"
 #include "script/console_window.h"
 #include "script/error_log.h"
+#include "script/script_host.h"
 #include "vorn/os.h"
 #include "vorn/pyos.h"
 
@@ -33,6 +34,15 @@ void OpenCommandLineFiles() {
         if (file.startsWith("-")) continue;
         if (mMain) mMain->OpenFile(QFileInfo(file).absoluteFilePath());
     }
+}
+
+// Output produced during the shut-down is never lost: a batch run has printed it already,
+// an interactive one shows it in a box.
+void ShowShutdownOutput(int argc, char** argv) {
+    QString text = TakeShutdownOutput();
+    if (text.trimmed().isEmpty() || TBatchRun::Active()) return;
+    TApplication app(argc, argv);
+    mw::ShowMessageBox(nullptr, text, "OOPS!", 0x30);
 }
 
 }  // namespace
@@ -112,5 +122,6 @@ int MosswickMain(int argc, char** argv) {
     Py_XDECREF(function);
     // the runtime (and its interpreter) end only once no Python frame is running any more
     VnOS->Shutdown();
+    ShowShutdownOutput(argc, argv);
     return TBatchRun::Active() ? TBatchRun::ExitStatus() : 0;
 }

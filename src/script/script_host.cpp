@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
+#include "app/batch_run.h"
 #include "app/forms.h"
 #include "app/settings.h"
 #include "app/tm_main.h"
@@ -55,9 +56,16 @@ public:
         return &type;
     }
     void Output(int, const char* text) override {
-        if (host) host->Write(QString::fromUtf8(text));
+        if (host) {
+            host->Write(QString::fromUtf8(text));
+            return;
+        }
+        // the host has gone: what the shut-down prints is kept for the "OOPS!" box
+        gShutdownOutput += QString::fromUtf8(text);
+        fputs(text, stderr);
     }
     TScriptHost* host = nullptr;
+    QString gShutdownOutput;
 };
 
 OutputSink gOutputSink;
@@ -68,9 +76,15 @@ TScriptHost::TScriptHost(TmMain* main) : mMain(main) {}
 
 TScriptHost::~TScriptHost() {
     mShuttingDown = true;
-    if (gOutputSink.host != this) return;
-    gOutputSink.host = nullptr;
-    PyOS->SetEventSink(nullptr);
+    // output no console has shown waits with what the runtime's shut-down prints
+    gOutputSink.gShutdownOutput += TakePendingOutput();
+    if (gOutputSink.host == this) gOutputSink.host = nullptr;
+}
+
+QString TakeShutdownOutput() {
+    QString text = gOutputSink.gShutdownOutput;
+    gOutputSink.gShutdownOutput.clear();
+    return text;
 }
 
 bool TScriptHost::Start() {
@@ -121,6 +135,11 @@ void TScriptHost::Write(const QString& text) {
         fputs(text.toUtf8().constData(), stdout);
         fflush(stdout);
         return;
+    }
+    if (TBatchRun::Active()) {
+        // a batch run shows its output on the terminal as well, for the pipeline that ran it
+        fputs(text.toUtf8().constData(), stdout);
+        fflush(stdout);
     }
     const QStringList held = mPendingWrites;
     TakePendingOutput();

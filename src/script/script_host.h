@@ -36,3 +36,7 @@ private:
     QStringList mPendingWrites;  // the same output, write by write, so each keeps its kind
     bool mShuttingDown = false;
 };
+
+// What was printed after the host went (while the runtime shut down), and output that never
+// reached a console; shown in the "OOPS!" box. Empties it.
+QString TakeShutdownOutput();

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Batch mode of the real binary without a display: scripts run, the tool waits for their
+# tasklets, exits 0 or 1, and what the shut-down prints is never lost.
+set -u
+app=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen VORN_SETTINGS=$work/settings.json VORN_RESDIR=$work/res/ \
+       VORN_MACRODIR=$work/macros/ VORN_BASEDIR=$work/base/
+fail() { echo "FAIL: $*"; exit 1; }
+
+cat > "$work/waits.py" <<'PY'
+import atexit, vorn
+atexit.register(print, "said while shutting down")
+vorn.synchro.Sleep(100)
+open(__file__ + ".done", "w").write("ok")
+PY
+printf 'raise ValueError("on purpose")\n' > "$work/raises.py"
+
+timeout 120 "$app" --batch "$work/waits.py" > "$work/out" 2> "$work/err"
+status=$?
+[ $status -eq 0 ] || fail "a clean batch exited $status"
+[ -f "$work/waits.py.done" ] || fail "the tool closed before the script's tasklet ended"
+grep -q "said while shutting down" "$work/err" || fail "output of the shut-down was lost"
+
+timeout 120 "$app" --batch "$work/raises.py" > "$work/out" 2> "$work/err"
+status=$?
+[ $status -eq 1 ] || fail "a raising batch exited $status, not 1"
+grep -q "ValueError: on purpose" "$work/out" "$work/err" || fail "the script's error was not shown"
+echo "batch checks passed"
