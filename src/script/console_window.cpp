@@ -99,15 +99,29 @@ void TmConsoleWindow::Append(const QString& text) {
 void TmConsoleWindow::Queue(const QString& text) {
     if (text.isEmpty()) return;
     mQueued << text;
-    if (mFlushPosted) return;
-    mFlushPosted = true;
-    QTimer::singleShot(0, this, [this] { Flush(); });
+    PostFlush();
 }
 
-void TmConsoleWindow::Flush() {
-    mFlushPosted = false;
+void TmConsoleWindow::PostFlush() {
+    if (mFlushPosted) return;
+    mFlushPosted = true;
+    QTimer::singleShot(0, this, [this] {
+        mFlushPosted = false;
+        FlushSome(kSliceChars);
+        if (!mQueued.isEmpty()) PostFlush();  // the rest follows on the next turn
+    });
+}
+
+void TmConsoleWindow::Flush() { FlushSome(-1); }
+
+void TmConsoleWindow::FlushSome(qsizetype budget) {
     if (mQueued.isEmpty() || !mConsole) return;
-    const QStringList writes = std::exchange(mQueued, {});
+    // whole writes from the front, in order, until the budget is spent
+    qsizetype taken = 0, chars = 0;
+    while (taken < mQueued.size() && (budget < 0 || chars < budget))
+        chars += mQueued[taken++].size();
+    const QStringList writes = mQueued.mid(0, taken);
+    mQueued.remove(0, taken);
     QScrollBar* bar = mConsole->verticalScrollBar();
     const bool atBottom = bar->value() >= bar->maximum();
     QTextCursor cursor(mConsole->document());

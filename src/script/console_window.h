@@ -23,6 +23,8 @@ public:
     void Queue(const QString& text);
     // Shows the collected writes now, in one edit.
     void Flush();
+    // Characters inserted per turn of the event loop, so long output never freezes the tool.
+    static constexpr qsizetype kSliceChars = 128 * 1024;
 
     QWidget* ConsolePanel() const { return mConsolePanel; }
     QLineEdit* Input() const { return mInput; }
@@ -45,4 +47,6 @@ private:
     QPointer<QTextEdit> mConsole;
     QStringList mQueued;
     bool mFlushPosted = false;
+    void FlushSome(qsizetype budget);
+    void PostFlush();
 };
