@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "branch_file.h"
+#include "runtime_checks.h"
 #include "test_env.h"
 #include "vorn/members.h"
 #include "vorn/object.h"
@@ -34,11 +35,6 @@ void Point(IRoot*& slot, IRoot* target) {
     if (target) target->AddRef();
     if (slot) slot->Release();
     slot = target;
-}
-
-int Refs(IRoot* object) {
-    object->AddRef();
-    return object->Release();
 }
 
 IRoot* Identity(IRoot* object) {

@@ -2,6 +2,7 @@
 // reference counting, member look-up, the pending error and the allocator.
 #include <QtTest>
 
+#include "runtime_checks.h"
 #include "test_env.h"
 #include "vorn/members.h"
 #include "vorn/object.h"
@@ -91,14 +92,6 @@ void RegisterGadget() {
     QVERIFY(VnOS->RegisterClass({&kStaticType, nullptr}));
 }
 
-QString ErrorText() {
-    char* text = nullptr;
-    VnOS->GetErrorText(&text);
-    QString s = QString::fromUtf8(text);
-    VnOS->Free(text);
-    return s;
-}
-
 VnRef<Gadget> NewGadget() {
     VnRef<IRoot> root;
     if (!VnOS->CreateInstance(kGadgetClass, IID_IRoot, root.out())) return {};
@@ -151,7 +144,7 @@ private slots:
         QCOMPARE(VnOS->CreateInstance(id, IID_IRoot, object.out()), made);
         if (!made) {
             QVERIFY(!object);
-            QCOMPARE(ErrorText(), error);
+            QCOMPARE(PendingError(), error);
             return;
         }
         QCOMPARE(gLiveGadgets, 1);
@@ -165,9 +158,9 @@ private slots:
     void createInstanceFailures() {
         VnRef<IRoot> object;
         QVERIFY(!VnOS->CreateInstance(kStaticClass, IID_IRoot, object.out()));
-        QCOMPARE(ErrorText(), QString("Class test.Static.1 cannot be created"));
+        QCOMPARE(PendingError(), QString("Class test.Static.1 cannot be created"));
         QVERIFY(!VnOS->CreateInstance(kGadgetClass, IID_IList, object.out()));
-        QVERIFY(ErrorText().contains("does not support interface IList"));
+        QVERIFY(PendingError().contains("does not support interface IList"));
         QCOMPARE(gLiveGadgets, 0);
     }
 
@@ -258,10 +251,10 @@ private slots:
         QVERIFY(VnOS->HasError(-2));
         QVERIFY(!VnOS->HasError(-1));
         QCOMPARE(VnOS->GetErrorCode(), -2);
-        QCOMPARE(ErrorText(), QString("Couldn't start tool (5)"));
+        QCOMPARE(PendingError(), QString("Couldn't start tool (5)"));
         VnOS->SetError(0, nullptr, nullptr);
         QVERIFY(!VnOS->HasError(0));
-        QCOMPARE(ErrorText(), QString());
+        QCOMPARE(PendingError(), QString());
         QCOMPARE(VnOS->LiveBlocks(), before);
     }
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "python_checks.h"
 #include "test_env.h"
 #include "vorn/object.h"
 #include "vorn/pyos.h"
@@ -67,16 +68,6 @@ const VnTypeInfo* Notes::GetTypeInfo() {
 }
 
 PyObject* MainDict() { return PyModule_GetDict(PyImport_AddModule("__main__")); }
-
-bool Run(const char* code) {
-    PyObject* r = PyRun_String(code, Py_file_input, MainDict(), MainDict());
-    if (!r) {
-        PyOS->ReportError(0);
-        return false;
-    }
-    Py_DECREF(r);
-    return true;
-}
 
 long EvalLong(const char* expression) {
     PyObject* r = PyRun_String(expression, Py_eval_input, MainDict(), MainDict());
@@ -219,7 +210,7 @@ private slots:
     // Catches a shutdown that hangs, skips a suspended tasklet's clean-up, lets a clean-up
     // wait again, or leaves a timer that would call into the ended interpreter.
     void shutdownEndsSuspendedTasklets() {
-        QVERIFY2(Run(kTasklets), qPrintable(gSink.all));
+        QVERIFY2(RunPython(kTasklets), qPrintable(gSink.all));
         QCOMPARE(EvalLong("s.Live()"), 6L);  // all but "finished", the child included
         QVERIFY(VnOS->NextWorkIn() >= 0);    // the sleepers' timers
         QVERIFY(gSink.Lines().contains("finished ran"));

@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include "python_checks.h"
 #include "test_env.h"
 #include "vorn/members.h"
 #include "vorn/object.h"
@@ -161,17 +162,6 @@ Sink gSink;
 PyObject* Main() { return PyImport_AddModule("__main__"); }
 
 // Runs statements in __main__; false when they raised (the error is printed to the sink).
-bool Run(const char* code) {
-    PyObject* globals = PyModule_GetDict(Main());
-    PyObject* r = PyRun_String(code, Py_file_input, globals, globals);
-    if (!r) {
-        PyOS->ReportError(0);
-        return false;
-    }
-    Py_DECREF(r);
-    return true;
-}
-
 QString Eval(const char* expression) {
     PyObject* globals = PyModule_GetDict(Main());
     PyObject* r = PyRun_String(expression, Py_eval_input, globals, globals);
@@ -208,7 +198,7 @@ private slots:
         mProbe = new Probe();
         SetGlobal("probe", PyOS->Wrap(mProbe->Root(), -1));
         SetGlobal("script", PyOS->Wrap(&gScript, -1));
-        QVERIFY(Run("import vorn"));
+        QVERIFY(RunPython("import vorn"));
     }
 
     void init() {
@@ -282,7 +272,7 @@ private slots:
         QFETCH(QString, statement);
         QFETCH(QString, expression);
         QFETCH(QString, expected);
-        QVERIFY2(Run(statement.toUtf8()), qPrintable(gSink.all));
+        QVERIFY2(RunPython(statement.toUtf8()), qPrintable(gSink.all));
         QCOMPARE(Eval(expression.toUtf8()), expected);
     }
 
@@ -317,9 +307,9 @@ private slots:
     void badValuesAreRefused() {
         QFETCH(QString, statement);
         QFETCH(QString, error);
-        Run("probe.count = 5; probe.label = 'keep'");
+        RunPython("probe.count = 5; probe.label = 'keep'");
         gSink.all.clear();
-        QVERIFY(!Run(statement.toUtf8()));
+        QVERIFY(!RunPython(statement.toUtf8()));
         QVERIFY2(gSink.all.contains(error), qPrintable(gSink.all));
         QCOMPARE(mProbe->count, 5);
         QCOMPARE(QString(mProbe->label), QString("keep"));
@@ -331,27 +321,27 @@ private slots:
         auto* p = new Probe();
         SetGlobal("holder", PyOS->Wrap(p->Root(), -1));
         QVERIFY(
-            Run("items = holder.items\n"
-                "items.append(vorn.os.CreateInstance('vorn.List'))\n"
-                "inner = holder.inner\n"
-                "del holder"));
+            RunPython("items = holder.items\n"
+                      "items.append(vorn.os.CreateInstance('vorn.List'))\n"
+                      "inner = holder.inner\n"
+                      "del holder"));
         QCOMPARE(p->items.GetCount(), 1);
         QCOMPARE(Eval("type(inner).__name__"), QString("object"));
         QCOMPARE(p->Release(), 1);  // the wrapper of its embedded list still holds the probe
-        QVERIFY(!Run("probe.items = None"));
+        QVERIFY(!RunPython("probe.items = None"));
         QVERIFY(gSink.all.contains("cannot be replaced"));
-        QVERIFY(!Run("probe.inner = 1"));
-        QVERIFY(Run("del inner; del items"));  // the embedded object goes before its owner
+        QVERIFY(!RunPython("probe.inner = 1"));
+        QVERIFY(RunPython("del inner; del items"));  // the embedded object goes before its owner
     }
 
     // Catches owners not told of changes, or a refusal that does not reach the script.
     void ownerIsNotified() {
         mProbe->changed.clear();
-        QVERIFY(Run("probe.count = 9; probe.ratio = 2.0"));
+        QVERIFY(RunPython("probe.count = 9; probe.ratio = 2.0"));
         QCOMPARE(mProbe->changed.size(), size_t(1));  // only count asks for notification
         QCOMPARE(mProbe->changed[0], static_cast<void*>(&mProbe->count));
         mProbe->refuse = true;
-        QVERIFY(!Run("probe.name = 'x'"));
+        QVERIFY(!RunPython("probe.name = 'x'"));
         mProbe->refuse = false;
         QVERIFY2(gSink.all.contains("vorn.error: the probe refuses changes"),
                  qPrintable(gSink.all));
@@ -364,7 +354,7 @@ private slots:
         auto* p = new Probe();
         PyObject* w = PyOS->Wrap(p->Root(), -1);
         SetGlobal("other", w);
-        QVERIFY(Run("other.note = 'kept'; del other"));
+        QVERIFY(RunPython("other.note = 'kept'; del other"));
         PyObject* again = PyOS->Wrap(p->Root(), -1);
         SetGlobal("other", again);
         QCOMPARE(Eval("other.note"), QString("kept"));
@@ -372,13 +362,13 @@ private slots:
         QVERIFY(split && PyTuple_Check(split) && PyTuple_Size(split) == 2);
         QCOMPARE(PyList_Size(PyTuple_GetItem(split, 1)), Py_ssize_t(1));
         Py_DECREF(split);
-        QVERIFY(Run("del other"));
+        QVERIFY(RunPython("del other"));
         QCOMPARE(p->Release(), 0);
         // a new object at the same address starts without attributes
         auto* fresh = new Probe();
         SetGlobal("other", PyOS->Wrap(fresh->Root(), -1));
         QCOMPARE(Eval("hasattr(other, 'note')"), QString("False"));
-        QVERIFY(Run("del other"));
+        QVERIFY(RunPython("del other"));
         fresh->Release();
     }
 
@@ -387,11 +377,11 @@ private slots:
     void scriptMethodsUseTheCallBracket() {
         QCOMPARE(Eval("script.Echo(1, 'a')"), QString("(1, 'a')"));
         QCOMPARE(gScript.calls, 1);
-        QVERIFY(!Run("script.Fail()"));
+        QVERIFY(!RunPython("script.Fail()"));
         QVERIFY(gSink.all.contains("vorn.error: Failed after 3 tries"));
         QVERIFY(!VnOS->HasError(0));
         gSink.all.clear();
-        QVERIFY(!Run("script.Nothing()"));
+        QVERIFY(!RunPython("script.Nothing()"));
         QVERIFY(gSink.all.contains("SystemError"));
         QCOMPARE(Eval("sorted(vorn.os.CreateInstance('vorn.List').__dir__())[-1]"),
                  QString("remove"));
@@ -399,24 +389,24 @@ private slots:
 
     // Catches output that is reordered, split badly or answered with the wrong length.
     void sinkIsATextStream() {
-        QVERIFY(Run("import sys\nprint('one')\nsys.stderr.write('two\\n')\nprint('three')"));
+        QVERIFY(RunPython("import sys\nprint('one')\nsys.stderr.write('two\\n')\nprint('three')"));
         QCOMPARE(gSink.lines, QStringList({"O:one", "O:\n", "E:two\n", "O:three", "O:\n"}));
         QCOMPARE(Eval("sys.stdout.write('héllo')"), QString("5"));
         QCOMPARE(Eval("(sys.stdout.encoding, sys.stdout.isatty(), sys.stderr.writable())"),
                  QString("('utf-8', False, True)"));
-        QVERIFY(Run("sys.stdout.flush()"));
-        QVERIFY(!Run("sys.stdout.write(b'x')"));
+        QVERIFY(RunPython("sys.stdout.flush()"));
+        QVERIFY(!RunPython("sys.stdout.write(b'x')"));
     }
 
     // Catches tasklets that block their caller, lose the value handed over, or stay alive.
     void tasklets() {
         QVERIFY(
-            Run("import vorn.synchro as s\n"
-                "log = []\n"
-                "def waiter():\n"
-                "    log.append('start')\n"
-                "    log.append(s.Block())\n"
-                "    log.append('end')\n"));
+            RunPython("import vorn.synchro as s\n"
+                      "log = []\n"
+                      "def waiter():\n"
+                      "    log.append('start')\n"
+                      "    log.append(s.Block())\n"
+                      "    log.append('end')\n"));
         PyObject* function = PyDict_GetItemString(PyModule_GetDict(Main()), "waiter");
         PyObject* tasklet = PyTasklet_New(nullptr, function);
         QVERIFY(tasklet);
@@ -441,40 +431,40 @@ private slots:
     // Catches a resume from inside another tasklet that does not come back to the resumer.
     void resumeFromAnotherTasklet() {
         QVERIFY(
-            Run("order = []\n"
-                "def sleeper():\n"
-                "    order.append('b blocks')\n"
-                "    order.append(s.Block())\n"
-                "b = s.Start(sleeper)\n"
-                "def waker():\n"
-                "    order.append('a resumes')\n"
-                "    s.Resume(b, 'from a')\n"
-                "    order.append('a goes on')\n"
-                "s.Start(waker)\n"));
+            RunPython("order = []\n"
+                      "def sleeper():\n"
+                      "    order.append('b blocks')\n"
+                      "    order.append(s.Block())\n"
+                      "b = s.Start(sleeper)\n"
+                      "def waker():\n"
+                      "    order.append('a resumes')\n"
+                      "    s.Resume(b, 'from a')\n"
+                      "    order.append('a goes on')\n"
+                      "s.Start(waker)\n"));
         QCOMPARE(Eval("order"), QString("['b blocks', 'a resumes', 'from a', 'a goes on']"));
         QCOMPARE(Eval("s.Live()"), QString("0"));
     }
 
     // Catches a tasklet error that escapes into the starter instead of being printed.
     void taskletErrorsArePrinted() {
-        QVERIFY(Run("def bad():\n    raise KeyError('inside')\ns.Start(bad)\nafter = 1"));
+        QVERIFY(RunPython("def bad():\n    raise KeyError('inside')\ns.Start(bad)\nafter = 1"));
         QVERIFY(gSink.all.contains("KeyError: 'inside'"));
         QCOMPARE(Eval("after"), QString("1"));
     }
 
     // Catches runtime texts handed out by wrappers and never given back.
     void runtimeTextsAreGivenBack() {
-        QVERIFY(Run("probe.name = None; probe.link = None"));
+        QVERIFY(RunPython("probe.name = None; probe.link = None"));
         long before = VnOS->LiveBlocks();
         QVERIFY(
-            Run("for i in range(100):\n"
-                "    probe.name = 'n%d' % i; probe.link = 'l'; x = probe.name\n"
-                "probe.name = None; probe.link = None"));
+            RunPython("for i in range(100):\n"
+                      "    probe.name = 'n%d' % i; probe.link = 'l'; x = probe.name\n"
+                      "probe.name = None; probe.link = None"));
         QCOMPARE(VnOS->LiveBlocks(), before);
     }
 
     void cleanupTestCase() {
-        Run("globals().clear()");
+        RunPython("globals().clear()");
         mProbe->Release();
         QVERIFY(PyOS->SetEventSink(nullptr));
         VnOS->Shutdown();

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "runtime_checks.h"
 #include "test_env.h"
 #include "vorn/members.h"
 #include "vorn/object.h"
@@ -11,19 +12,6 @@
 namespace {
 
 const VnCLSID kListClass = VnMakeCLSID("vorn", "List", 1);
-
-int Refs(IRoot* object) {
-    object->AddRef();
-    return object->Release();
-}
-
-QString PendingError() {
-    char* text = nullptr;
-    VnOS->GetErrorText(&text);
-    QString copy = QString::fromUtf8(text ? text : "");
-    VnOS->Free(text);
-    return copy;
-}
 
 VnRef<IList> MakeList(const char* name = nullptr) {
     VnRef<IList> list;

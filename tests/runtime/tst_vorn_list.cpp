@@ -1,6 +1,7 @@
 #include <QtTest>
 #include <vector>
 
+#include "runtime_checks.h"
 #include "test_env.h"
 #include "vorn/object.h"
 #include "vorn/ref.h"
@@ -46,19 +47,6 @@ VnRef<IRoot> Make() {
 
 VnRef<IList> MakeList(const VnCLSID& element = VORNCLSID_NONE, const VnIID* iid = nullptr) {
     return VnRef<IList>::Adopt(new vorn::VornList(element, iid));
-}
-
-int Refs(IRoot* object) {
-    object->AddRef();
-    return object->Release();
-}
-
-QString PendingError() {
-    char* text = nullptr;
-    VnOS->GetErrorText(&text);
-    QString copy = QString::fromUtf8(text ? text : "");
-    VnOS->Free(text);
-    return copy;
 }
 
 // Fills a list with `count` new items and keeps them, in order, for comparisons.
