@@ -1,5 +1,6 @@
 #include "script/console_window.h"
 
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLayout>
@@ -10,7 +11,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <utility>
+#include <algorithm>
 
 #include "app/forms.h"
 #include "app/rich_text_document.h"
@@ -74,8 +75,8 @@ void TmConsoleWindow::FormCreate() {
     if (TScriptHost* host = Host()) host->Write("");
 }
 
-void TmConsoleWindow::Insert(QTextCursor& cursor, const QString& text) {
-    if (!IsRich(text)) {
+void TmConsoleWindow::Insert(QTextCursor& cursor, const QString& text, bool rich) {
+    if (!rich) {
         cursor.insertText(PlainLines(text), QTextCharFormat());
         return;
     }
@@ -91,14 +92,18 @@ void TmConsoleWindow::Append(const QString& text) {
     mConsole->setTextCursor(cursor);
     mConsole->ensureCursorVisible();
     if (text.isEmpty()) return;
-    Insert(cursor, text);
+    Insert(cursor, text, IsRich(text));
     mConsole->setTextCursor(cursor);
     mConsole->ensureCursorVisible();
 }
 
 void TmConsoleWindow::Queue(const QString& text) {
     if (text.isEmpty()) return;
-    mQueued << text;
+    const bool rich = IsRich(text);
+    if (!rich && !mQueued.isEmpty() && !mQueued.last().rich)
+        mQueued.last().text += text;
+    else
+        mQueued.append({text, rich});
     PostFlush();
 }
 
@@ -107,40 +112,53 @@ void TmConsoleWindow::PostFlush() {
     mFlushPosted = true;
     QTimer::singleShot(0, this, [this] {
         mFlushPosted = false;
-        FlushSome(kSliceChars);
+        QElapsedTimer clock;
+        clock.start();
+        const qsizetype inserted = FlushSome(mTurnChars);
+        const qint64 spent = std::max<qint64>(clock.nsecsElapsed(), 1);
+        if (inserted > 0) {
+            // aim the next turn at the time budget, from what this one cost per character
+            const double perChar = double(spent) / double(inserted);
+            mTurnChars =
+                std::clamp<qsizetype>(qsizetype(kTurnNanoseconds / perChar), 1024, 4 * 1024 * 1024);
+        }
         if (!mQueued.isEmpty()) PostFlush();  // the rest follows on the next turn
     });
 }
 
 void TmConsoleWindow::Flush() { FlushSome(-1); }
 
-void TmConsoleWindow::FlushSome(qsizetype budget) {
-    if (mQueued.isEmpty() || !mConsole) return;
-    // whole writes from the front, in order, until the budget is spent
-    qsizetype taken = 0, chars = 0;
-    while (taken < mQueued.size() && (budget < 0 || chars < budget))
-        chars += mQueued[taken++].size();
-    const QStringList writes = mQueued.mid(0, taken);
-    mQueued.remove(0, taken);
+qsizetype TmConsoleWindow::FlushSome(qsizetype budget) {
+    if (mQueued.isEmpty() || !mConsole) return 0;
     QScrollBar* bar = mConsole->verticalScrollBar();
     const bool atBottom = bar->value() >= bar->maximum();
     QTextCursor cursor(mConsole->document());
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
-    QString plain;  // neighbouring plain writes go in as one insertion
-    for (const QString& text : writes) {
-        if (!IsRich(text)) {
-            plain += text;
-            continue;
+    qsizetype inserted = 0;
+    while (!mQueued.isEmpty() && (budget < 0 || inserted < budget)) {
+        QueuedWrite& front = mQueued.first();
+        qsizetype take = front.text.size();
+        if (!front.rich && budget >= 0 && take > budget - inserted) {
+            // a long plain write is cut after a line end, never inside "\r\n"
+            const qsizetype end = front.text.indexOf(QLatin1Char('\n'), budget - inserted - 1);
+            if (end >= 0) take = end + 1;
         }
-        if (!plain.isEmpty()) Insert(cursor, std::exchange(plain, {}));
-        Insert(cursor, text);
+        if (take < front.text.size()) {
+            Insert(cursor, front.text.left(take), false);
+            front.text.remove(0, take);
+        } else {
+            Insert(cursor, front.text, front.rich);
+            mQueued.removeFirst();
+        }
+        inserted += take;
     }
-    if (!plain.isEmpty()) Insert(cursor, plain);
     cursor.endEditBlock();
-    if (!atBottom) return;
-    mConsole->setTextCursor(cursor);
-    mConsole->ensureCursorVisible();
+    if (atBottom) {
+        mConsole->setTextCursor(cursor);
+        mConsole->ensureCursorVisible();
+    }
+    return inserted;
 }
 
 bool TmConsoleWindow::eventFilter(QObject* watched, QEvent* event) {

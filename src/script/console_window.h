@@ -23,8 +23,9 @@ public:
     void Queue(const QString& text);
     // Shows the collected writes now, in one edit.
     void Flush();
-    // Characters inserted per turn of the event loop, so long output never freezes the tool.
-    static constexpr qsizetype kSliceChars = 128 * 1024;
+    // How long one turn of the event loop may spend inserting queued output, so that long output
+    // never freezes the tool; the characters per turn follow from the cost of the last turn.
+    static constexpr qint64 kTurnNanoseconds = 16'000'000;
 
     QWidget* ConsolePanel() const { return mConsolePanel; }
     QLineEdit* Input() const { return mInput; }
@@ -39,14 +40,24 @@ protected:
 private:
     bool mInputKeyDown(int key);
     void mConsoleKeyDown(int key);
-    // Inserts one write at the cursor, keeping its kind.
-    static void Insert(QTextCursor& cursor, const QString& text);
+    // Inserts one write at the cursor as rich text or plain text.
+    static void Insert(QTextCursor& cursor, const QString& text, bool rich);
+
+    // Neighbouring plain writes are joined; a rich write stays one entry. Its kind is kept with
+    // it, so the rest of a plain write cut at a line end is never taken for rich text.
+    struct QueuedWrite {
+        QString text;
+        bool rich = false;
+    };
 
     QPointer<QWidget> mConsolePanel;
     QPointer<QLineEdit> mInput;
     QPointer<QTextEdit> mConsole;
-    QStringList mQueued;
+    QList<QueuedWrite> mQueued;
+    qsizetype mTurnChars = 4 * 1024;
     bool mFlushPosted = false;
-    void FlushSome(qsizetype budget);
+    // Inserts queued output from the front, about `budget` characters (all when negative);
+    // answers how many it inserted.
+    qsizetype FlushSome(qsizetype budget);
     void PostFlush();
 };

@@ -141,9 +141,11 @@ void TScriptHost::Write(const QString& text) {
         fputs(text.toUtf8().constData(), stdout);
         fflush(stdout);
     }
-    const QStringList held = mPendingWrites;
-    TakePendingOutput();
-    for (const QString& write : held) console->Queue(write);
+    if (!mPendingWrites.isEmpty()) {
+        const QStringList held = mPendingWrites;
+        TakePendingOutput();
+        for (const QString& write : held) console->Queue(write);
+    }
     if (!text.isEmpty()) {
         console->Queue(text);
         return;

@@ -162,8 +162,9 @@ private slots:
         QCOMPARE(pages->currentIndex(), 0);
     }
 
-    // Catches a rich write shown as source, its format leaking into the next plain write, and
-    // queued writes reordered, dropped or read by the kind of the write before them.
+    // Catches a rich write shown as source, its format leaking into the next plain write, queued
+    // writes reordered, dropped or read by the kind of the write before them, and the rest of a
+    // long plain write taken for rich text.
     void richAndQueued() {
         host()->Write("@{\\b bold}");
         host()->Write("plain after\r\n");
@@ -183,6 +184,18 @@ private slots:
         QVERIFY(formatAt("two").fontItalic());
         QVERIFY(!formatAt("three").fontItalic());
         QVERIFY(formatAt("four").fontFamilies().toStringList().isEmpty());
+
+        // a plain write longer than one turn's share is cut at line ends; its rest stays plain
+        // even where it begins with "@", and "\r\n" is never split into two breaks
+        mConsole->Console()->clear();
+        QString longWrite = "first\r\n";
+        for (int i = 0; i < 2000; ++i) longWrite += "@{\\b " + QString::number(i) + "}\r\n";
+        mConsole->Queue(longWrite);
+        QCoreApplication::processEvents();
+        QVERIFY(mConsole->Console()->document()->blockCount() < 2001);  // shown over many turns
+        QTRY_COMPARE(mConsole->Console()->document()->blockCount(), 2002);
+        QCOMPARE(mConsole->Console()->toPlainText(), QString(longWrite).replace("\r\n", "\n"));
+        QVERIFY(formatAt("1999").fontWeight() != QFont::Bold);
     }
 
     // Catches a runtime error lost, logged twice or left pending, and one logged with no console.
