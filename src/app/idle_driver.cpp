@@ -49,6 +49,10 @@ TIdleDriver::TIdleDriver(QObject* parent) : QObject(parent) {
     Kick();
 }
 
+TIdleDriver::~TIdleDriver() {
+    if (gDriver == this) gDriver = nullptr;
+}
+
 void TIdleDriver::Kick() {
     if (!mTimer.isActive() || mTimer.remainingTime() > 0) mTimer.start(0);
 }

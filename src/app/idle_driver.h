@@ -10,6 +10,7 @@ class TIdleDriver : public QObject {
     Q_OBJECT
 public:
     explicit TIdleDriver(QObject* parent = nullptr);
+    ~TIdleDriver() override;
     // Asks for an idle pass as soon as the event queue has been handled.
     void Kick();
     int Passes() const { return mPasses; }
@@ -20,4 +21,5 @@ private:
     int mPasses = 0;
 };
 
+// The driver of the running loop; none once it has gone (the "OOPS!" box runs without one).
 TIdleDriver* IdleDriver();

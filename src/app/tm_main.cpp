@@ -290,6 +290,8 @@ void TmMain::BuildToolBar() {
         b->setObjectName(name);
         if (action) b->setDefaultAction(action);
         b->setText(caption);
+        // the bar shows pictures only: a caption's "&" must not take Alt+V or Alt+H from a menu
+        b->setShortcut(QKeySequence());
         b->setToolTip(hint.section('|', 0, 0));
         b->setStatusTip(hint.section('|', -1));
         b->setProperty("image", image);  // the picture comes from the shared image list

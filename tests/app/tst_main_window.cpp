@@ -13,6 +13,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTabWidget>
@@ -152,6 +153,19 @@ private slots:
         auto* pages = mWindow->findChild<QTabWidget*>("mPageLeft");
         QVERIFY(panel("mPanelLeft")->isVisible() && panel("mPanelRight")->isVisible());
         QCOMPARE(pages->tabText(pages->currentIndex()), QString("Web Surfer"));
+    }
+
+    // Catches a menu whose Alt+letter some other control has taken, so the keyboard cannot
+    // open it.
+    void menuMnemonics() {
+        QVERIFY(restart({}));
+        for (QAction* entry : mWindow->menuBar()->actions()) {
+            const QKeySequence key = QKeySequence::mnemonic(entry->text());
+            QVERIFY2(!key.isEmpty(), qPrintable(entry->text()));
+            QTest::keySequence(mWindow, key);
+            QTRY_VERIFY2(entry->menu()->isVisible(), qPrintable(entry->text()));
+            entry->menu()->hide();
+        }
     }
 
     // Catches the panel state lost at exit, or stored but not applied by the next window.

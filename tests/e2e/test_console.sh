@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The console and the macro menus of the real program under Xvfb, driven by the keyboard:
+# statements typed and entered, Up bringing one back, a statement that waits while a later one
+# runs, a script run from its macro menu, and output printed while the program ends shown in the
+# "OOPS!" box. Effects are read from the files the statements write.
+# Usage: test_console.sh MOSSWICK SHOT_DIR; exits 77 (skipped) without the tools.
+set -uo pipefail
+
+source "$(dirname "$0")/lib.sh"
+
+out=$work/console/out.txt
+
+# enter TEXT: types a statement into the console's input line and presses Enter.
+enter() {
+    xdotool windowfocus --sync "$main"
+    xdotool type --delay 15 "$1"
+    xdotool key Return
+}
+
+# expect TEXT: waits up to 10 s for the statements' file to hold exactly TEXT.
+expect() {
+    local i
+    for ((i = 0; i < 100; i++)); do [[ $(cat "$out" 2>/dev/null) == "$1" ]] && return; sleep 0.1; done
+    fail "the statements wrote '$(cat "$out" 2>/dev/null)', expected '$1'"
+}
+
+mkdir -p "$work/console/macros/Tools"
+printf '"""Marks the file"""\nopen(%s, "a").write("macro;")\n' "'$out'" \
+    >"$work/console/macros/Tools/Mark.py"
+start console
+main=$(window "^Mosswick")
+sleep 1
+keys alt+3  # the Console command: the bottom panel's console page, input focused
+
+enter "open('$out', 'a').write('one;')"
+expect "one;"
+keys Up Return
+expect "one;one;"
+
+# the first statement waits two seconds; the second runs meanwhile
+enter "import vorn; vorn.synchro.Sleep(2000); open('$out', 'a').write('late;')"
+enter "open('$out', 'a').write('early;')"
+expect "one;one;early;"
+expect "one;one;early;late;"
+
+keys alt+t m  # Tools > Mark, the menu built from the macro folder
+expect "one;one;early;late;macro;"
+
+enter "import atexit; atexit.register(print, 'bye from atexit')"
+sleep 0.5
+keys alt+f x
+box=$(window "^OOPS!$")
+xdotool windowfocus --sync "$box"
+xdotool key Return
+finish 0
+grep -q "bye from atexit" "$work/console/app.log" || fail "the output of the shut-down was lost"
+
+echo "e2e console: all checks passed"
