@@ -29,6 +29,7 @@
 #include "app/tm_config_dialog.h"
 #include "app/tm_main.h"
 #include "modal.h"
+#include "script/macro.h"
 #include "script/script_host.h"
 #include "test_env.h"
 #include "vorn/members.h"
@@ -215,6 +216,30 @@ private slots:
         QCOMPARE(ran.readAll(), QByteArray("x.py "));
         QVERIFY(captions().contains(dir.filePath("y.PY")));
         QVERIFY(!captions().contains(dir.filePath("x.py")));
+        QCOMPARE(QString::fromUtf8(TheMacro().currentScript), dir.filePath("x.py"));
+    }
+
+    void resourceFolder_data() {
+        QTest::addColumn<QString>("useAppPath");
+        QTest::addColumn<bool>("given");
+        QTest::addColumn<bool>("applied");
+        QTest::newRow("own folder applied") << "0" << true << true;
+        QTest::newRow("none given") << "0" << false << false;
+        QTest::newRow("application path wins") << "1" << true << false;
+    }
+    // Catches the configured resource folder ignored, or applied where the runtime's own stays.
+    void resourceFolder() {
+        QFETCH(QString, useAppPath);
+        QFETCH(bool, given);
+        QFETCH(bool, applied);
+        QTemporaryDir own;
+        const QString before = QString::fromUtf8(VnOS->GetPath(kVnPathResource));
+        QVERIFY(restart({{"use_app_path", useAppPath}, {"resdir", given ? own.path() : ""}}));
+        const QString now = QString::fromUtf8(VnOS->GetPath(kVnPathResource));
+        VnOS->SetPath(kVnPathResource, before.toUtf8().constData());
+        mw::WriteSetting("use_app_path", "0");
+        mw::WriteSetting("resdir", "");
+        QCOMPARE(now, applied ? own.path() + "/" : before);
     }
 
     void placement_data() {
