@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QToolButton>
 #include <QtTest>
 
 #include "app/tm_main.h"
@@ -214,6 +215,35 @@ private slots:
         QVERIFY(seen.open(QIODevice::ReadOnly));
         QCOMPARE(seen.readAll(), path.toUtf8().left(259));
         QVERIFY(!Run("import app\napp.macro.currentScript = 'x'"));  // read-only for scripts
+    }
+
+    // Catches a macro button that runs another script than its tag names, shows the whole path
+    // as its hint, or stays enabled with no script behind it.
+    void macroButtons() {
+        QTemporaryDir dir;
+        const QString marker = dir.filePath("ran");
+        Write(dir.filePath("Tools/First.py"), "");
+        Write(dir.filePath("Tools/Second.py"),
+              QString("open(r'%1', 'a').write('second')\n").arg(marker).toUtf8());
+        build(dir.path());
+        const int second = TheMacro().ScriptList.indexOf(dir.filePath("Tools/Second.py"));
+        QVERIFY(second >= 0);
+        auto hover = [this](int tag) {
+            const QString name = tag == 0 ? "ToolButton17" : QString("ToolButton%1").arg(18 + tag);
+            auto* button = mWindow->findChild<QToolButton*>(name);
+            QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+            QCoreApplication::sendEvent(button, &enter);
+            return button;
+        };
+        QToolButton* button = hover(second);
+        QVERIFY(button->isEnabled());
+        QCOMPARE(button->toolTip(), QString("Second.py"));
+        hover(second);  // hovering again must not run it twice per click
+        button->click();
+        QFile ran(marker);
+        QVERIFY(ran.open(QIODevice::ReadOnly));
+        QCOMPARE(ran.readAll(), QByteArray("second"));
+        QVERIFY(!hover(15)->isEnabled());
     }
 
     void keyPreview_data() {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Batch mode of the real binary without a display: scripts run, the tool waits for their
-# tasklets, exits 0 or 1, and what the shut-down prints is never lost.
+# tasklets, exits 0 or 1, and what the shut-down prints is never lost. The shipped macros run
+# against the default world.
 set -u
 app=$1
 work=$(mktemp -d)
@@ -27,4 +28,15 @@ timeout 120 "$app" --batch "$work/raises.py" > "$work/out" 2> "$work/err"
 status=$?
 [ $status -eq 1 ] || fail "a raising batch exited $status, not 1"
 grep -q "ValueError: on purpose" "$work/out" "$work/err" || fail "the script's error was not shown"
+macros=$(dirname "$app")/macros
+timeout 120 "$app" --batch "$macros/World/List ROT.py" "$macros/World/Frame Camera.py" \
+    "$macros/World/Spin Model.py" "$macros/World/Screenshot.py" \
+    "$macros/PopupMenu/Reload Navigation.py" > "$work/out" 2> "$work/err"
+status=$?
+[ $status -eq 0 ] || { cat "$work/out" "$work/err"; fail "the shipped macros exited $status"; }
+for said in "kx:/world" "Frame Camera: " "Spin Model: " "Screenshot saved to" \
+            "Navigation reloaded"; do
+    grep -q "$said" "$work/out" || { cat "$work/out"; fail "no '$said' from the shipped macros"; }
+done
+ls "$work"/base/capture/shot-*.bmp > /dev/null 2>&1 || fail "the screenshot was not saved"
 echo "batch checks passed"
