@@ -37,8 +37,8 @@ expect "one;"
 keys Up Return
 expect "one;one;"
 
-# the first statement waits two seconds; the second runs meanwhile
-enter "import vorn; vorn.synchro.Sleep(2000); open('$out', 'a').write('late;')"
+# the first statement waits four seconds; the second runs meanwhile
+enter "import vorn; vorn.synchro.Sleep(4000); open('$out', 'a').write('late;')"
 enter "open('$out', 'a').write('early;')"
 expect "one;one;early;"
 expect "one;one;early;late;"
