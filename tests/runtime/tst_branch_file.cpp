@@ -37,34 +37,21 @@ void Point(IRoot*& slot, IRoot* target) {
     slot = target;
 }
 
-IRoot* Identity(IRoot* object) {
-    VnRef<IRoot> root = VnQuery<IRoot>(object);
-    return root.get();
-}
-
 int32_t Distance(const void* from, const void* to) {
     return static_cast<int32_t>(static_cast<const char*>(to) - static_cast<const char*>(from));
 }
 
-VnMemberDescriptor Member(const char* name, uint32_t type, int32_t offset, size_t size,
+// A member stored in `field` of `object`.
+template <class T>
+VnMemberDescriptor Member(const char* name, uint32_t type, const void* object, const T* field,
                           const VnIID* iid = nullptr, uint32_t flags = kVnEditable) {
-    VnMemberDescriptor d{};
-    d.name = name;
-    d.type = type;
-    d.offset = offset;
-    d.size = static_cast<int32_t>(size);
-    d.iid = iid;
-    d.description = name;
-    d.editflags = flags;
-    return d;
+    return {name, type, Distance(object, field), sizeof(T), iid, name, flags, nullptr, {}};
 }
 
 const VnCLSID kLeafClass = VnMakeCLSID("test", "Leaf", 1);
 const VnCLSID kThingClass = VnMakeCLSID("test", "Thing", 1);
-const VnCLSID kFixedClass = VnMakeCLSID("test", "Fixed", 1);
 const VnCLSID kListClass = VnMakeCLSID("vorn", "List", 1);
 const VnInterfaceEntry kNoInterfaces[] = {{nullptr, 0}};
-const VnMemberDescriptor kNoMembers[] = {{}};
 
 VnMemberDescriptor gLeafMembers[4];
 VnMemberDescriptor gPartMembers[4];
@@ -86,13 +73,6 @@ VnTypeInfo gThingType = {&kThingClass,
                          nullptr,
                          &gPartType,
                          0};
-const VnTypeInfo gFixedType = {&kFixedClass,
-                               "Lives for the whole process",
-                               VnObject<IRoot>::Interfaces(),
-                               kNoMembers,
-                               nullptr,
-                               nullptr,
-                               0};
 
 // Stands alone, or is embedded in a thing.
 class Leaf final : public VnObject<IRoot> {
@@ -167,49 +147,35 @@ public:
     std::vector<void*> changed;
 };
 
-class Fixed final : public VnObject<IRoot> {
-public:
-    int AddRef() override { return 1; }
-    int Release() override { return 1; }
-    int IsStatic() override { return 1; }
-    const VnTypeInfo* GetTypeInfo() override { return &gFixedType; }
-};
-// Made once and never destroyed, like the process-long objects it stands for.
-IRoot* TheFixed() {
-    static Fixed* fixed = new Fixed;
-    return fixed->Root();
-}
-
 void DescribeClasses() {
     Leaf leaf;
     const Leaf::Data& l = leaf.d;
-    gLeafMembers[0] = Member("size", kVnLong, Distance(&leaf, &l.size), sizeof l.size);
-    gLeafMembers[1] = Member("name", kVnVornString, Distance(&leaf, &l.name), sizeof l.name);
-    gLeafMembers[2] = Member("peer", kVnObjectRef, Distance(&leaf, &l.peer), sizeof l.peer);
+    gLeafMembers[0] = Member("size", kVnLong, &leaf, &l.size);
+    gLeafMembers[1] = Member("name", kVnVornString, &leaf, &l.name);
+    gLeafMembers[2] = Member("peer", kVnObjectRef, &leaf, &l.peer);
 
     Part part;
-    gPartMembers[0] = Member("level", kVnLong, Distance(&part, &part.level), sizeof part.level);
-    gPartMembers[1] = Member("title", kVnVornString, Distance(&part, &part.title), sizeof(char*));
-    gPartMembers[2] = Member("scale", kVnDouble, Distance(&part, &part.scale), sizeof part.scale);
+    gPartMembers[0] = Member("level", kVnLong, &part, &part.level);
+    gPartMembers[1] = Member("title", kVnVornString, &part, &part.title);
+    gPartMembers[2] = Member("scale", kVnDouble, &part, &part.scale);
 
     Thing thing;
     const Thing::Data& t = thing.d;
-    auto at = [&](const void* field) { return Distance(&thing, field); };
+    const uint32_t notify = kVnEditable | kVnEditNotify;
     int i = 0;
-    gThingMembers[i++] = Member("count", kVnLong, at(&t.count), sizeof t.count);
-    gThingMembers[i++] = Member("ratio", kVnFloat, at(&t.ratio), sizeof t.ratio);
-    gThingMembers[i++] = Member("weight", kVnDouble, at(&t.weight), sizeof t.weight, nullptr,
-                                kVnEditable | kVnEditNotify);
-    gThingMembers[i++] = Member("flag", kVnBool, at(&t.flag), sizeof t.flag);
-    gThingMembers[i++] = Member("inner", kVnObject, at(&thing.inner), sizeof thing.inner);
-    gThingMembers[i++] = Member("other", kVnObjectRef, at(&t.other), sizeof t.other);
-    gThingMembers[i++] = Member("list", kVnObjectRef, at(&t.list), sizeof t.list, &IID_IList);
-    gThingMembers[i++] = Member("label", kVnString, at(t.label), sizeof t.label);
-    gThingMembers[i++] = Member("note", kVnVornString, at(&t.note), sizeof t.note);
-    gThingMembers[i++] = Member("stamp", kVnTime, at(&t.stamp), sizeof t.stamp);
-    gThingMembers[i++] = Member("source", kVnROTReference, at(&t.source), sizeof t.source);
-    gThingMembers[i++] = Member("script", kVnPythonRef, at(&t.script), sizeof t.script);
-    gThingType.baseOffset = at(&thing.part);
+    gThingMembers[i++] = Member("count", kVnLong, &thing, &t.count);
+    gThingMembers[i++] = Member("ratio", kVnFloat, &thing, &t.ratio);
+    gThingMembers[i++] = Member("weight", kVnDouble, &thing, &t.weight, nullptr, notify);
+    gThingMembers[i++] = Member("flag", kVnBool, &thing, &t.flag);
+    gThingMembers[i++] = Member("inner", kVnObject, &thing, &thing.inner);
+    gThingMembers[i++] = Member("other", kVnObjectRef, &thing, &t.other);
+    gThingMembers[i++] = Member("list", kVnObjectRef, &thing, &t.list, &IID_IList);
+    gThingMembers[i++] = Member("label", kVnString, &thing, &t.label);
+    gThingMembers[i++] = Member("note", kVnVornString, &thing, &t.note);
+    gThingMembers[i++] = Member("stamp", kVnTime, &thing, &t.stamp);
+    gThingMembers[i++] = Member("source", kVnROTReference, &thing, &t.source);
+    gThingMembers[i++] = Member("script", kVnPythonRef, &thing, &t.script);
+    gThingType.baseOffset = Distance(&thing, &thing.part);
 }
 
 VnRef<IRoot> Create(const VnCLSID& clsid) {
@@ -225,127 +191,83 @@ Leaf* AsLeaf(IRoot* object) {
     return object && object->GetTypeInfo() == &gLeafType ? static_cast<Leaf*>(object) : nullptr;
 }
 
-// Every object reachable through references, embedding and list items, with references
-// held so that taking the links apart destroys nothing early.
-std::vector<VnRef<IRoot>> Reachable(IRoot* root) {
-    std::vector<VnRef<IRoot>> found;
-    std::vector<IRoot*> pending{root};
-    auto known = [&](IRoot* o) {
-        for (auto& f : found)
-            if (f.get() == o) return true;
-        return false;
-    };
-    while (!pending.empty()) {
-        IRoot* object = Identity(pending.back());
-        pending.pop_back();
-        if (!object || object->IsStatic() || known(object)) continue;
-        found.emplace_back(object);
-        VnForEachMember(object, [&](const VnMemberDescriptor* d, void* storage, const VnTypeInfo*) {
-            if (d->type == kVnObject) pending.push_back(static_cast<IRoot*>(storage));
-            if (d->type == kVnObjectRef) pending.push_back(*static_cast<IRoot**>(storage));
-            return true;
-        });
-        if (VnRef<IList> list = VnQuery<IList>(object))
-            for (int i = 0; i < list->GetCount(); ++i) pending.push_back(list->GetItem(i));
+// Drops every reference and list item in the graph below `object`, so that cycles cannot keep
+// it alive; what is dropped is held until its own links are dropped too.
+void Dismantle(IRoot* object) {
+    if (!object || object->IsStatic()) return;
+    std::vector<VnRef<IRoot>> next;
+    VnForEachMember(object, [&](const VnMemberDescriptor* d, void* storage, const VnTypeInfo*) {
+        auto* slot = static_cast<IRoot**>(storage);
+        if (d->type == kVnObject) next.emplace_back(static_cast<IRoot*>(storage));
+        if (d->type == kVnObjectRef) next.push_back(VnRef<IRoot>::Adopt(std::exchange(*slot, {})));
+        return true;
+    });
+    if (VnRef<IList> list = VnQuery<IList>(object)) {
+        for (int i = 0; i < list->GetCount(); ++i) next.emplace_back(list->GetItem(i));
+        if (list->GetCount()) list->RemoveItem(-1);
     }
-    return found;
+    for (auto& o : next) Dismantle(o.get());
 }
 
-// Drops every reference and list item inside the graph, so cycles cannot keep it alive.
-void Dismantle(IRoot* root) {
-    for (auto& object : Reachable(root)) {
-        VnForEachMember(object.get(),
-                        [](const VnMemberDescriptor* d, void* storage, const VnTypeInfo*) {
-                            if (d->type == kVnObjectRef)
-                                Point(*static_cast<IRoot**>(storage), nullptr);
-                            return true;
-                        });
-        if (VnRef<IList> list = VnQuery<IList>(object.get()))
-            if (list->GetCount()) list->RemoveItem(-1);
-    }
+template <class T>
+bool SameReal(const void* p, const void* q) {
+    T a, b;
+    std::memcpy(&a, p, sizeof a);
+    std::memcpy(&b, q, sizeof b);
+    return (std::isnan(a) && std::isnan(b)) || std::memcmp(p, q, sizeof a) == 0;
 }
 
 // The first member whose value differs between two objects, followed into embedded objects.
 QString Difference(IRoot* a, IRoot* b) {
-    std::vector<std::pair<IRoot*, IRoot*>> pending{{a, b}};
-    while (!pending.empty()) {
-        auto [x, y] = pending.back();
-        pending.pop_back();
-        if (x->GetTypeInfo() != y->GetTypeInfo()) return "class";
-        std::vector<std::pair<const VnMemberDescriptor*, void*>> xs, ys;
-        VnForEachMember(x, [&](const VnMemberDescriptor* d, void* s, const VnTypeInfo*) {
-            xs.emplace_back(d, s);
-            return true;
-        });
-        VnForEachMember(y, [&](const VnMemberDescriptor* d, void* s, const VnTypeInfo*) {
-            ys.emplace_back(d, s);
-            return true;
-        });
-        for (size_t i = 0; i < xs.size(); ++i) {
-            const VnMemberDescriptor* d = xs[i].first;
-            const void* p = xs[i].second;
-            const void* q = ys[i].second;
-            bool same = true;
-            switch (d->type) {
-                case kVnFloat:
-                    same = (std::isnan(*static_cast<const float*>(p)) &&
-                            std::isnan(*static_cast<const float*>(q))) ||
-                           std::memcmp(p, q, sizeof(float)) == 0;
-                    break;
-                case kVnDouble:
-                    same = (std::isnan(*static_cast<const double*>(p)) &&
-                            std::isnan(*static_cast<const double*>(q))) ||
-                           std::memcmp(p, q, sizeof(double)) == 0;
-                    break;
-                case kVnLong:
-                case kVnBool:
-                case kVnTime:
-                    same = std::memcmp(p, q, static_cast<size_t>(d->size)) == 0;
-                    break;
-                case kVnString:
-                    same = std::strncmp(static_cast<const char*>(p), static_cast<const char*>(q),
-                                        static_cast<size_t>(d->size)) == 0;
-                    break;
-                case kVnVornString:
-                case kVnROTReference: {
-                    const char* s = *static_cast<char* const*>(p);
-                    const char* t = *static_cast<char* const*>(q);
-                    same = (!s && !t) || (s && t && std::strcmp(s, t) == 0);
-                    break;
-                }
-                case kVnObject:
-                    pending.emplace_back(static_cast<IRoot*>(const_cast<void*>(p)),
-                                         static_cast<IRoot*>(const_cast<void*>(q)));
-                    break;
-                default:
-                    break;
+    if (a->GetTypeInfo() != b->GetTypeInfo()) return "class";
+    std::vector<void*> theirs;
+    VnForEachMember(b, [&](const VnMemberDescriptor*, void* q, const VnTypeInfo*) {
+        theirs.push_back(q);
+        return true;
+    });
+    QString found;
+    size_t i = 0;
+    VnForEachMember(a, [&](const VnMemberDescriptor* d, void* p, const VnTypeInfo*) {
+        void* q = theirs[i++];
+        bool same = true;
+        switch (d->type) {
+            case kVnFloat:
+                same = SameReal<float>(p, q);
+                break;
+            case kVnDouble:
+                same = SameReal<double>(p, q);
+                break;
+            case kVnLong:
+            case kVnBool:
+            case kVnTime:
+                same = std::memcmp(p, q, static_cast<size_t>(d->size)) == 0;
+                break;
+            case kVnString:
+                same = std::strncmp(static_cast<const char*>(p), static_cast<const char*>(q),
+                                    static_cast<size_t>(d->size)) == 0;
+                break;
+            case kVnVornString:
+            case kVnROTReference: {
+                const char* s = *static_cast<char* const*>(p);
+                const char* t = *static_cast<char* const*>(q);
+                same = (!s && !t) || (s && t && std::strcmp(s, t) == 0);
+                break;
             }
-            if (!same) return d->name;
+            case kVnObject:
+                found = Difference(static_cast<IRoot*>(p), static_cast<IRoot*>(q));
+                return found.isEmpty();
         }
-    }
-    return {};
+        if (!same) found = d->name;
+        return same;
+    });
+    return found;
 }
 
-enum Filling { Ordinary, Limits, Fractions, NonFinite, EmptyTexts, MultiByte };
+enum Filling { Limits, Fractions, NonFinite, EmptyTexts, MultiByte };
 
 void Fill(Thing* t, int filling) {
     Thing::Data& d = t->d;
     switch (filling) {
-        case Ordinary:
-            d.count = 42;
-            d.ratio = 0.25f;
-            d.weight = 3.5;
-            d.flag = 1;
-            std::strcpy(d.label, "lamp");
-            SetText(d.note, "a note");
-            d.stamp = 132000000000000000;
-            SetText(d.source, "res:/maps/a.vorn");
-            t->part.level = 7;
-            SetText(t->part.title, "top");
-            t->part.scale = 0.125;
-            t->inner.d.size = 3;
-            SetText(t->inner.d.name, "inner");
-            break;
         case Limits:
             d.count = std::numeric_limits<int32_t>::min();
             d.ratio = FLT_MAX;
@@ -381,6 +303,8 @@ void Fill(Thing* t, int filling) {
                     "Gr\xC3\xBC\xC3\x9F"
                     "e \xF0\x9D\x84\x9E");  // with a 4-byte character
             SetText(t->part.title, "\xE2\x9C\x93");
+            SetText(t->inner.d.name, "\xC3\xA9t\xC3\xA9");
+            SetText(d.source, "res:/maps/a.vorn");
             break;
     }
 }
@@ -440,7 +364,6 @@ void TestBranchFile::cleanup() { VnOS->SetError(0, nullptr, nullptr); }
 
 void TestBranchFile::roundTrip_data() {
     QTest::addColumn<int>("filling");
-    QTest::newRow("ordinary values") << int(Ordinary);
     QTest::newRow("limits of each type") << int(Limits);
     QTest::newRow("inexact fractions and negative zero") << int(Fractions);
     QTest::newRow("nan and infinities") << int(NonFinite);
@@ -450,7 +373,8 @@ void TestBranchFile::roundTrip_data() {
 
 void TestBranchFile::roundTrip() {
     // Catches values changed on the way through a file, members of the base part read or written
-    // at the wrong place, and texts or references leaked when the loader replaces defaults.
+    // at the wrong place, edits not announced to the owner, and texts, references or objects
+    // leaked when the loader replaces defaults.
     QFETCH(int, filling);
     const Counts start = Now();
     {
@@ -461,11 +385,9 @@ void TestBranchFile::roundTrip() {
 
         std::string json, why;
         QVERIFY2(vorn::WriteBranch(original.get(), &json, &why), why.c_str());
-        Json doc = Json::parse(json);
-        const Json& members = doc["objects"][0]["members"];
-        QCOMPARE(members["level"]["value"].get<int32_t>(), thing->part.level);
-        QCOMPARE(members["level"]["type"].get<int>(), int(kVnLong));
-        QVERIFY(!members.contains("script"));
+        // read from the base part's own field, not through the member walk both sides share
+        QCOMPARE(Json::parse(json)["objects"][0]["members"]["level"]["value"].get<int32_t>(),
+                 thing->part.level);
 
         VnRef<IRoot> loaded = VnRef<IRoot>::Adopt(vorn::LoadBranch(json, &why));
         QVERIFY2(loaded, why.c_str());
@@ -473,7 +395,6 @@ void TestBranchFile::roundTrip() {
         Thing* copy = AsThing(loaded.get());
         QVERIFY(copy && copy != thing);
         QCOMPARE(copy->changed, std::vector<void*>{&copy->d.weight});
-        QCOMPARE(Refs(loaded.get()), 1);
     }
     EXPECT_BACK_TO(start);
 }
@@ -548,7 +469,6 @@ void TestBranchFile::graphs() {
                 QVERIFY(AsLeaf(a2->d.other));
                 QCOMPARE(a2->inner.d.peer, a2->d.other);
                 QCOMPARE(Refs(a2->d.other), 2);
-                QCOMPARE(Refs(loaded.get()), 1);
                 break;
             case ReferenceCycle: {
                 Thing* c2 = AsThing(a2->d.other);
@@ -594,7 +514,7 @@ void TestBranchFile::registeredAndStaticObjects() {
         VnRef<IRoot> root = Create(kThingClass);
         Thing* a = AsThing(root.get());
         Point(a->d.other, shared.get());
-        Point(a->inner.d.peer, TheFixed());
+        Point(a->inner.d.peer, VnROT);  // lives for the whole process
         QVERIFY(VnROT->Register("test:/shared", shared.get()));
         QVERIFY(VnROT->Register("test:/root", root.get()));
 
@@ -613,7 +533,6 @@ void TestBranchFile::registeredAndStaticObjects() {
         QCOMPARE(a2->inner.d.peer, nullptr);
         QVERIFY(VnROT->Revoke("test:/shared"));
         QVERIFY(VnROT->Revoke("test:/root"));
-        Point(a->inner.d.peer, nullptr);
         QCOMPARE(Refs(shared.get()), 3);
     }
     EXPECT_BACK_TO(start);
@@ -622,8 +541,6 @@ void TestBranchFile::registeredAndStaticObjects() {
 void TestBranchFile::inlineTextIsCut_data() {
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("fits") << QByteArray("lamp") << QByteArray("lamp");
-    QTest::newRow("exactly the capacity") << QByteArray("1234567") << QByteArray("1234567");
     QTest::newRow("longer than the capacity") << QByteArray("123456789") << QByteArray("1234567");
     QTest::newRow("character split by the cut")
         << QByteArray("12345\\u20ac") << QByteArray("12345");
@@ -668,7 +585,7 @@ void TestBranchFile::writerRefuses() {
         if (kind == 0) SetText(t->d.note, "caf\xE9");
         if (kind == 1) std::strcpy(t->d.label, "\xC3");
         std::string json, why;
-        QVERIFY(!vorn::WriteBranch(kind == 2 ? TheFixed() : root.get(), &json, &why));
+        QVERIFY(!vorn::WriteBranch(kind == 2 ? VnROT : root.get(), &json, &why));
         QVERIFY2(QString::fromStdString(why).contains(reason), why.c_str());
     }
     EXPECT_BACK_TO(start);
@@ -685,8 +602,15 @@ void TestBranchFile::badFiles_data() {
         return File((std::string("[") + pair + (*more ? ", " : "") + more + "]").c_str());
     };
     QByteArray good = with("");
+    // the pair and a third object whose one member is stored as given
+    auto member = [&](const char* cls, const char* name, int type, const char* value) {
+        return with(
+            QString(R"({"class": "test.%1.1", "members": {"%2": {"type": %3, "value": %4}}})")
+                .arg(cls, name, QString::number(type), value)
+                .toUtf8()
+                .constData());
+    };
 
-    QTest::newRow("empty text") << QByteArray() << "not JSON";
     QTest::newRow("truncated") << good.left(good.size() / 2) << "not JSON";
     QTest::newRow("not an object") << QByteArray("[1, 2]") << "holds a JSON object";
     QTest::newRow("other format") << QByteArray(R"({"format": "x", "version": 1})")
@@ -706,10 +630,10 @@ void TestBranchFile::badFiles_data() {
     QTest::newRow("unknown class version")
         << with(R"({"class": "test.Leaf.9"})") << "Object 2: cannot make";
     QTest::newRow("unknown member")
-        << with(R"({"class": "test.Leaf.1", "members": {"nosuch": {"type": 1, "value": 1}}})")
+        << member("Leaf", "nosuch", 1, "1")
         << R"(Object 2 member "nosuch": class test.Leaf.1 has no such member)";
     QTest::newRow("wrong member type")
-        << with(R"({"class": "test.Thing.1", "members": {"level": {"type": 3, "value": 1}}})")
+        << member("Thing", "level", 3, "1")
         << R"(Object 2 member "level": stored as type 3, but class test.Thing.1 has it as type 1)";
     QTest::newRow("member without type")
         << with(R"({"class": "test.Leaf.1", "members": {"size": 5}})")
@@ -717,46 +641,32 @@ void TestBranchFile::badFiles_data() {
     QTest::newRow("members not an object")
         << with(R"({"class": "test.Leaf.1", "members": []})") << "Object 2: \"members\"";
     QTest::newRow("integer as text")
-        << with(R"({"class": "test.Leaf.1", "members": {"size": {"type": 1, "value": "5"}}})")
+        << member("Leaf", "size", 1, R"("5")")
         << R"(Object 2 member "size": the value is not a 32-bit integer)";
     QTest::newRow("integer too large")
-        << with(
-               R"({"class": "test.Leaf.1", "members": {"size": {"type": 1, "value": 4294967296}}})")
-        << "not a 32-bit integer";
+        << member("Leaf", "size", 1, "4294967296") << "not a 32-bit integer";
     QTest::newRow("integer as fraction")
-        << with(R"({"class": "test.Leaf.1", "members": {"size": {"type": 1, "value": 1.5}}})")
-        << "not a 32-bit integer";
-    QTest::newRow("float too large")
-        << with(R"({"class": "test.Thing.1", "members": {"ratio": {"type": 2, "value": 1e300}}})")
-        << R"(Object 2 member "ratio": the value is not a float)";
+        << member("Leaf", "size", 1, "1.5") << "not a 32-bit integer";
+    QTest::newRow("float too large") << member("Thing", "ratio", 2, "1e300")
+                                     << R"(Object 2 member "ratio": the value is not a float)";
     QTest::newRow("unknown number word")
-        << with(
-               R"({"class": "test.Thing.1", "members": {"weight": {"type": 3, "value": "infinity"}}})")
-        << "not a number";
-    QTest::newRow("byte out of range")
-        << with(R"({"class": "test.Thing.1", "members": {"flag": {"type": 4, "value": 256}}})")
-        << R"(Object 2 member "flag": the value is not a byte)";
+        << member("Thing", "weight", 3, R"("infinity")") << "not a number";
+    QTest::newRow("byte out of range") << member("Thing", "flag", 4, "256")
+                                       << R"(Object 2 member "flag": the value is not a byte)";
     QTest::newRow("time as fraction")
-        << with(R"({"class": "test.Thing.1", "members": {"stamp": {"type": 9, "value": 0.5}}})")
-        << "not a 64-bit integer";
+        << member("Thing", "stamp", 9, "0.5") << "not a 64-bit integer";
     QTest::newRow("text with a NUL character")
-        << with(
-               R"({"class": "test.Thing.1", "members": {"note": {"type": 8, "value": "a\u0000b"}}})")
-        << R"(member "note": the text holds a NUL)";
-    QTest::newRow("inline text as number")
-        << with(R"({"class": "test.Thing.1", "members": {"label": {"type": 7, "value": 1}}})")
-        << "not a text";
+        << member("Thing", "note", 8, R"("a\u0000b")") << R"(member "note": the text holds a NUL)";
+    QTest::newRow("inline text as number") << member("Thing", "label", 7, "1") << "not a text";
     QTest::newRow("python member")
-        << with(R"({"class": "test.Thing.1", "members": {"script": {"type": 11, "value": null}}})")
-        << "Python objects are not stored";
+        << member("Thing", "script", 11, "null") << "Python objects are not stored";
     QTest::newRow("reference out of range")
-        << with(R"({"class": "test.Leaf.1", "members": {"peer": {"type": 6, "value": 3}}})")
+        << member("Leaf", "peer", 6, "3")
         << R"(Object 2 member "peer": the value is neither null nor an object index (0 to 2))";
     QTest::newRow("negative reference")
-        << with(R"({"class": "test.Leaf.1", "members": {"peer": {"type": 6, "value": -1}}})")
-        << "neither null nor an object index";
+        << member("Leaf", "peer", 6, "-1") << "neither null nor an object index";
     QTest::newRow("reference without the required interface")
-        << with(R"({"class": "test.Thing.1", "members": {"list": {"type": 6, "value": 1}}})")
+        << member("Thing", "list", 6, "1")
         << R"(Object 2 member "list": object 1 of class test.Leaf.1 does not answer IList)";
     QTest::newRow("embedded before its owner")
         << File(
@@ -778,7 +688,7 @@ void TestBranchFile::badFiles_data() {
                    {"class": "test.Leaf.1", "embedded": [0, "inner"]})")
         << "Object 3: object 2 is the same embedded object";
     QTest::newRow("embedded member naming another object")
-        << with(R"({"class": "test.Thing.1", "members": {"inner": {"type": 5, "value": 1}}})")
+        << member("Thing", "inner", 5, "1")
         << R"(Object 2 member "inner": the value must be the index of the object embedded there)";
     QTest::newRow("items on an object that is no list")
         << with(R"({"class": "test.Leaf.1", "items": []})")
