@@ -59,6 +59,8 @@ TmConsoleWindow::TmConsoleWindow(QWidget* parent) : QWidget(parent) {
     mInput->setFixedHeight(21);
     layout->addWidget(mConsole, 1);
     layout->addWidget(mInput);
+    mFlushTimer.setSingleShot(true);
+    connect(&mFlushTimer, &QTimer::timeout, this, &TmConsoleWindow::FlushTurn);
     mInput->installEventFilter(this);
     mConsole->installEventFilter(this);
     mConsoleWindow = this;
@@ -108,22 +110,22 @@ void TmConsoleWindow::Queue(const QString& text) {
 }
 
 void TmConsoleWindow::PostFlush() {
-    if (mFlushPosted) return;
-    mFlushPosted = true;
-    QTimer::singleShot(0, this, [this] {
-        mFlushPosted = false;
-        QElapsedTimer clock;
-        clock.start();
-        const qsizetype inserted = FlushSome(mTurnChars);
-        const qint64 spent = std::max<qint64>(clock.nsecsElapsed(), 1);
-        if (inserted > 0) {
-            // aim the next turn at the time budget, from what this one cost per character
-            const double perChar = double(spent) / double(inserted);
-            mTurnChars =
-                std::clamp<qsizetype>(qsizetype(kTurnNanoseconds / perChar), 1024, 4 * 1024 * 1024);
-        }
-        if (!mQueued.isEmpty()) PostFlush();  // the rest follows on the next turn
-    });
+    // a timer rather than a posted call: input and other timers get their turn between turns
+    if (!mFlushTimer.isActive()) mFlushTimer.start(0);
+}
+
+void TmConsoleWindow::FlushTurn() {
+    QElapsedTimer clock;
+    clock.start();
+    const qsizetype inserted = FlushSome(mTurnChars);
+    const qint64 spent = std::max<qint64>(clock.nsecsElapsed(), 1);
+    if (inserted > 0) {
+        // aim the next turn at the time budget, from what this one cost per character
+        const double perChar = double(spent) / double(inserted);
+        mTurnChars =
+            std::clamp<qsizetype>(qsizetype(kTurnNanoseconds / perChar), 1024, 4 * 1024 * 1024);
+    }
+    if (!mQueued.isEmpty()) PostFlush();  // the rest follows on the next turn
 }
 
 void TmConsoleWindow::Flush() { FlushSome(-1); }

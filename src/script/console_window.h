@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTextEdit>
+#include <QTimer>
 #include <QWidget>
 
 class QTextCursor;
@@ -55,9 +56,10 @@ private:
     QPointer<QTextEdit> mConsole;
     QList<QueuedWrite> mQueued;
     qsizetype mTurnChars = 4 * 1024;
-    bool mFlushPosted = false;
+    QTimer mFlushTimer;
     // Inserts queued output from the front, about `budget` characters (all when negative);
     // answers how many it inserted.
     qsizetype FlushSome(qsizetype budget);
     void PostFlush();
+    void FlushTurn();
 };
