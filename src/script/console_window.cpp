@@ -128,7 +128,7 @@ void TmConsoleWindow::FlushTurn() {
     if (!mQueued.isEmpty()) PostFlush();  // the rest follows on the next turn
 }
 
-void TmConsoleWindow::Flush() { FlushSome(-1); }
+void TmConsoleWindow::Flush() { FlushTurn(); }
 
 qsizetype TmConsoleWindow::FlushSome(qsizetype budget) {
     if (mQueued.isEmpty() || !mConsole) return 0;
@@ -138,10 +138,10 @@ qsizetype TmConsoleWindow::FlushSome(qsizetype budget) {
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
     qsizetype inserted = 0;
-    while (!mQueued.isEmpty() && (budget < 0 || inserted < budget)) {
+    while (!mQueued.isEmpty() && inserted < budget) {
         QueuedWrite& front = mQueued.first();
         qsizetype take = front.text.size();
-        if (!front.rich && budget >= 0 && take > budget - inserted) {
+        if (!front.rich && take > budget - inserted) {
             // a long plain write is cut after a line end, never inside "\r\n"
             const qsizetype end = front.text.indexOf(QLatin1Char('\n'), budget - inserted - 1);
             if (end >= 0) take = end + 1;

@@ -20,9 +20,9 @@ public:
     void FormCreate();
     // Shows one write now: "@..." is rich text, anything else plain; the view follows the end.
     void Append(const QString& text);
-    // Collects a write; all collected writes are shown together on the next event-loop turn.
+    // Collects a write; collected writes are shown, in order, on the next turns of the event loop.
     void Queue(const QString& text);
-    // Shows the collected writes now, in one edit.
+    // Shows one turn's share of the collected writes now; the rest follows on the next turns.
     void Flush();
     // How long one turn of the event loop may spend inserting queued output, so that long output
     // never freezes the tool; the characters per turn follow from the cost of the last turn.
@@ -57,8 +57,8 @@ private:
     QList<QueuedWrite> mQueued;
     qsizetype mTurnChars = 4 * 1024;
     QTimer mFlushTimer;
-    // Inserts queued output from the front, about `budget` characters (all when negative);
-    // answers how many it inserted.
+    // Inserts queued output from the front, about `budget` characters, in one edit; answers how
+    // many it inserted.
     qsizetype FlushSome(qsizetype budget);
     void PostFlush();
     void FlushTurn();

@@ -150,7 +150,8 @@ void TScriptHost::Write(const QString& text) {
         console->Queue(text);
         return;
     }
-    // an empty write shows everything now and brings the view to the end
+    // an empty write shows what it can now and brings the view to the end; a long backlog
+    // follows over the next turns instead of freezing the tool
     console->Flush();
     console->Append("");
 }
