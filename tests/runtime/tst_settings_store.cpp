@@ -79,9 +79,7 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("folder");
         QTest::newRow("empty") << QByteArray("") << false;
-        QTest::newRow("blank") << QByteArray(" \n") << false;
         QTest::newRow("truncated") << QByteArray("{\"a\": \"b") << false;
-        QTest::newRow("not JSON") << QByteArray("a=b\n") << false;
         QTest::newRow("list at the top") << QByteArray("[\"a\"]") << false;
         QTest::newRow("null value") << QByteArray("{\"a\": null}") << false;
         QTest::newRow("nested object") << QByteArray("{\"a\": {\"b\": \"c\"}}") << false;
@@ -135,7 +133,6 @@ private slots:
     void handEditedValuesBecomeText_data() {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("integer") << QByteArray("42") << "42";
         QTest::newRow("negative") << QByteArray("-7") << "-7";
         QTest::newRow("largest unsigned")
             << QByteArray("18446744073709551615") << "18446744073709551615";
@@ -159,15 +156,15 @@ private slots:
     void oddTextsRoundTrip_data() {
         QTest::addColumn<QByteArray>("key");
         QTest::addColumn<QByteArray>("value");
-        QTest::newRow("quotes") << QByteArray("say \"hi\"") << QByteArray("\"quoted\"");
-        QTest::newRow("backslashes") << QByteArray("C:\\dir") << QByteArray("\\n is no newline");
-        QTest::newRow("newlines and tabs") << QByteArray("a\nb") << QByteArray("a\tb\r\nc");
-        QTest::newRow("unicode") << QByteArray("schlüssel") << QByteArray("日本語 🙂");
-        QTest::newRow("highest code point") << QByteArray("k") << QByteArray("\xF4\x8F\xBF\xBF");
+        // Every character that needs escaping shares one row; NUL, multi-byte and empty texts
+        // each have their own.
+        QTest::newRow("quotes, backslashes, controls, JSON")
+            << QByteArray("say \"hi\" C:\\dir a\nb \x01 {\"a\":1}")
+            << QByteArray("\"quoted\" \\n is no newline a\tb\r\nc \x1f\x7f [1, 2]");
         QTest::newRow("NUL inside") << QByteArray("k") << QByteArray("a\0b", 3);
-        QTest::newRow("control characters") << QByteArray("\x01") << QByteArray("\x1f\x7f");
+        QTest::newRow("unicode up to U+10FFFF")
+            << QByteArray("schlüssel") << QByteArray("日本語 🙂 \xF4\x8F\xBF\xBF");
         QTest::newRow("empty key and value") << QByteArray("") << QByteArray("");
-        QTest::newRow("JSON-looking") << QByteArray("{\"a\":1}") << QByteArray("[1, 2]");
     }
     void oddTextsRoundTrip() {
         // Catches texts that are escaped wrongly on the way to the file or back, or lost keys.
