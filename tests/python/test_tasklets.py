@@ -25,12 +25,15 @@ class Tasklets(unittest.TestCase):
         self.assertTrue(done(), "gave up waiting")
 
     def test_the_script_runs_in_a_tasklet(self):
+        # Catches a script run on the main tasklet (it could not wait) or not counted as live.
         current = synchro.Current()
         self.assertIsNotNone(current)
         self.assertIs(current, greenlet.getcurrent())
         self.assertGreaterEqual(self.live, 1)
 
     def test_sleepers_wake_in_order_of_their_time(self):
+        # Catches Start that waits for its tasklet, and sleepers woken early, late or out of order
+        # (equal times in the order they went to sleep).
         def sleeper(name, ms):
             synchro.Sleep(ms)
             self.log.append(name)
@@ -43,6 +46,7 @@ class Tasklets(unittest.TestCase):
         self.assertEqual(self.log, ["0", "20", "40 first", "40 second", "60"])
 
     def test_sleep_waits_at_least_its_time(self):
+        # Catches milliseconds converted to too few ticks, and negative or NaN times accepted.
         for ms in (0, 30, 80):
             with self.subTest(ms=ms):
                 start = time.monotonic()
@@ -54,6 +58,7 @@ class Tasklets(unittest.TestCase):
             synchro.Sleep(float("nan"))
 
     def test_yield_lets_others_run(self):
+        # Catches a Yield that goes on at once instead of after the other waiting tasklets.
         def worker(name):
             for i in range(3):
                 self.log.append(name + str(i))
@@ -68,6 +73,7 @@ class Tasklets(unittest.TestCase):
         self.assertEqual(self.log, ["p0", "q0", "p1", "q1", "p2", "q2"])
 
     def test_block_and_resume_hand_values_over(self):
+        # Catches a value copied or lost on the way, or a resumed tasklet not run at once.
         handed = {"payload": [1, 2]}
 
         def receiver():
@@ -85,6 +91,7 @@ class Tasklets(unittest.TestCase):
         self.assertTrue(tasklet.dead)
 
     def test_start_passes_arguments_and_returns_the_tasklet(self):
+        # Catches arguments lost by Start, and Start without a callable accepted.
         def record(*args):
             self.log.append(args)
 
@@ -97,6 +104,7 @@ class Tasklets(unittest.TestCase):
             synchro.Start(5)
 
     def test_resume_from_a_tasklet_comes_back_to_it(self):
+        # Catches a resume from inside a tasklet that does not come back to the resumer.
         def sleeper():
             self.log.append(("b got", synchro.Block()))
 
@@ -114,6 +122,8 @@ class Tasklets(unittest.TestCase):
         self.assertEqual(self.log[-1], ("a got", "from the script"))
 
     def test_resume_of_a_tasklet_that_is_not_blocked_raises(self):
+        # Catches a resume of a finished, running or waiting-for-a-child tasklet that switches into
+        # it, and a resume of something that is no tasklet.
         finished = synchro.Start(lambda: None)
         cases = {"finished": finished, "running": synchro.Current()}
         for name, tasklet in cases.items():
@@ -137,6 +147,7 @@ class Tasklets(unittest.TestCase):
             synchro.Resume("not a tasklet")
 
     def test_a_sleeper_woken_early_is_not_woken_again_by_its_timer(self):
+        # Catches a timer left behind by a sleeper woken early, which would wake it again later.
         def sleeper():
             synchro.Sleep(30)
             self.log.append("woke")
@@ -151,6 +162,7 @@ class Tasklets(unittest.TestCase):
         self.assertEqual(self.log, ["woke", "by hand"])
 
     def test_a_tasklet_outlives_the_tasklet_that_started_it(self):
+        # Catches a tasklet that ends, or never wakes, when the tasklet that started it has ended.
         def child():
             synchro.Sleep(10)
             self.log.append("child done")
@@ -164,6 +176,7 @@ class Tasklets(unittest.TestCase):
         self.wait_until(lambda: "child done" in self.log)
 
     def test_a_waiting_tasklet_is_kept_alive_by_the_runtime(self):
+        # Catches a waiting tasklet collected once its starter drops it.
         def waiter():
             self.log.append(synchro.Block())
 
