@@ -19,8 +19,6 @@ const VnCLSID kMacroClass = VnMakeCLSID("app", "Macro", 1);
 constexpr qint64 kHeadBytes = 64 * 1024;  // hint and "#ctx" lines are looked for only here
 constexpr int kMaxDepth = 32;
 
-const VnInterfaceEntry kMacroInterfaces[] = {{&IID_IRoot, 0}, {nullptr, 0}};
-
 VnMemberDescriptor gMacroMembers[] = {
     {"currentScript",
      kVnString,
@@ -67,8 +65,13 @@ const VnTypeInfo* Macro::Type() {
         gMacroMembers[0].offset = static_cast<int32_t>(gMacro.currentScript - start);
         gMacroMembers[1].offset =
             static_cast<int32_t>(reinterpret_cast<char*>(&gMacro.keypreview) - start);
-        static const VnTypeInfo info = {
-            &kMacroClass, "The macro menus", kMacroInterfaces, gMacroMembers, nullptr, nullptr, 0};
+        static const VnTypeInfo info = {&kMacroClass,
+                                        "The macro menus",
+                                        Macro::Interfaces(),
+                                        gMacroMembers,
+                                        nullptr,
+                                        nullptr,
+                                        0};
         return &info;
     }();
     return type;

@@ -48,11 +48,9 @@ const VnCLSID kOutputSinkClass = VnMakeCLSID("mosswick", "OutputSink", 1);
 class OutputSink final : public VnStaticObject<IPythonEvents> {
 public:
     const VnTypeInfo* GetTypeInfo() override {
-        static const VnInterfaceEntry interfaces[] = {
-            {&IID_IRoot, 0}, {&IID_IPythonEvents, 0}, {nullptr, 0}};
         static const VnMemberDescriptor members[] = {{}};
-        static const VnTypeInfo type = {&kOutputSinkClass, nullptr, interfaces, members,
-                                        nullptr,           nullptr, 0};
+        static const VnTypeInfo type = {&kOutputSinkClass, nullptr, Interfaces(), members, nullptr,
+                                        nullptr,           0};
         return &type;
     }
     void Output(int, const char* text) override {

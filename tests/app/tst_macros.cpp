@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "app/tm_main.h"
+#include "python_checks.h"
 #include "script/macro.h"
 #include "test_env.h"
 
@@ -36,13 +37,7 @@ QMenu* Submenu(QWidget* owner, const QString& caption) {
     return nullptr;
 }
 
-bool Run(const QString& code) {
-    PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));
-    PyObject* r = PyRun_String(code.toUtf8().constData(), Py_file_input, globals, globals);
-    if (!r) PyErr_Print();
-    Py_XDECREF(r);
-    return r != nullptr;
-}
+bool Run(const QString& code) { return RunPython(code.toUtf8().constData()); }
 
 }  // namespace
 

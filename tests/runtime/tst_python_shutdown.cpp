@@ -14,26 +14,10 @@
 
 namespace {
 
-const VnCLSID kSinkClass = VnMakeCLSID("test", "Sink", 1);
 const VnCLSID kNotesClass = VnMakeCLSID("test", "Notes", 1);
 const VnMemberDescriptor kNoMembers[] = {{}};
 
-// Collects what Python prints, as a reader sees it.
-class Sink final : public VnStaticObject<IPythonEvents> {
-public:
-    const VnTypeInfo* GetTypeInfo() override {
-        static const VnInterfaceEntry interfaces[] = {
-            {&IID_IRoot, 0}, {&IID_IPythonEvents, 0}, {nullptr, 0}};
-        static const VnTypeInfo type = {&kSinkClass, nullptr, interfaces, kNoMembers,
-                                        nullptr,     nullptr, 0};
-        return &type;
-    }
-    void Output(int, const char* text) override { all += QString::fromUtf8(text); }
-    QStringList Lines() const { return all.split('\n', Qt::SkipEmptyParts); }
-    QString all;
-};
-
-Sink gSink;
+PrintCollector gSink;
 
 // Keeps texts a script hands over: what exit handlers saw after the sink was taken away.
 class Notes final : public VnStaticObject<IRoot> {
@@ -53,7 +37,6 @@ PyObject* Note(PyObject* self, PyObject* args) {
     return PyThunkLeave(Py_None);
 }
 
-const VnInterfaceEntry kNotesInterfaces[] = {{&IID_IRoot, 0}, {nullptr, 0}};
 const VnMethodDef kNotesMethods[] = {
     {"Note", Note, 1, "Keeps a text"},
     {nullptr, nullptr, 0, nullptr},
@@ -61,19 +44,11 @@ const VnMethodDef kNotesMethods[] = {
 
 const VnTypeInfo* Notes::GetTypeInfo() {
     static const VnTypeInfo type = {
-        &kNotesClass, nullptr, kNotesInterfaces, kNoMembers, kNotesMethods, nullptr, 0};
+        &kNotesClass, nullptr, Notes::Interfaces(), kNoMembers, kNotesMethods, nullptr, 0};
     return &type;
 }
 
 PyObject* MainDict() { return PyModule_GetDict(PyImport_AddModule("__main__")); }
-
-long EvalLong(const char* expression) {
-    PyObject* r = PyRun_String(expression, Py_eval_input, MainDict(), MainDict());
-    long value = r ? PyLong_AsLong(r) : -1;
-    Py_XDECREF(r);
-    if (PyErr_Occurred()) PyOS->ReportError(0);
-    return value;
-}
 
 // A shutdown that hangs shows no reason, so QtTest's watchdog ends a test function after a
 // minute instead of five.
@@ -185,8 +160,8 @@ private slots:
     // wait again, or leaves a timer that would call into the ended interpreter.
     void shutdownEndsSuspendedTasklets() {
         QVERIFY2(RunPython(kTasklets), qPrintable(gSink.all));
-        QCOMPARE(EvalLong("s.Live()"), 6L);  // all but "finished", the child included
-        QVERIFY(VnOS->NextWorkIn() >= 0);    // the sleepers' timers
+        QCOMPARE(EvalPython("s.Live()"), QString("6"));  // all but "finished", the child included
+        QVERIFY(VnOS->NextWorkIn() >= 0);                // the sleepers' timers
         QVERIFY(gSink.Lines().contains("finished ran"));
         gSink.all.clear();
 

@@ -18,7 +18,6 @@ namespace {
 
 const VnCLSID kProbeClass = VnMakeCLSID("test", "Probe", 1);
 const VnCLSID kScriptClass = VnMakeCLSID("test", "Script", 1);
-const VnCLSID kSinkClass = VnMakeCLSID("test", "Sink", 1);
 
 // An object with a member of every type Python can reach.
 class Probe final : public VnObject<INotify> {
@@ -125,7 +124,6 @@ PyObject* Nothing(PyObject*, PyObject*) {
     return PyThunkLeave(nullptr);
 }
 
-const VnInterfaceEntry kScriptInterfaces[] = {{&IID_IRoot, 0}, {nullptr, 0}};
 const VnMethodDef kScriptMethods[] = {
     {"Echo", Echo, 1, "Answers its arguments"},
     {"Fail", Fail, 1, "Always fails"},
@@ -136,46 +134,13 @@ const VnMemberDescriptor kNoMembers[] = {{}};
 
 const VnTypeInfo* ScriptThing::Type() {
     static const VnTypeInfo type = {
-        &kScriptClass, nullptr, kScriptInterfaces, kNoMembers, kScriptMethods, nullptr, 0};
+        &kScriptClass, nullptr, ScriptThing::Interfaces(), kNoMembers, kScriptMethods, nullptr, 0};
     return &type;
 }
 
-// Collects what Python prints, in order, with the stream it came from.
-class Sink final : public VnStaticObject<IPythonEvents> {
-public:
-    const VnTypeInfo* GetTypeInfo() override {
-        static const VnInterfaceEntry interfaces[] = {
-            {&IID_IRoot, 0}, {&IID_IPythonEvents, 0}, {nullptr, 0}};
-        static const VnTypeInfo type = {&kSinkClass, nullptr, interfaces, kNoMembers,
-                                        nullptr,     nullptr, 0};
-        return &type;
-    }
-    void Output(int error, const char* text) override {
-        lines.append(QString(error ? "E:" : "O:") + QString::fromUtf8(text));
-        all += QString::fromUtf8(text);
-    }
-    QStringList lines;
-    QString all;  // the texts alone, as a reader sees them
-};
-
-Sink gSink;
+PrintCollector gSink;
 
 PyObject* Main() { return PyImport_AddModule("__main__"); }
-
-// The text of an expression evaluated in __main__, or "<raised>" (the error goes to the sink).
-QString Eval(const char* expression) {
-    PyObject* globals = PyModule_GetDict(Main());
-    PyObject* r = PyRun_String(expression, Py_eval_input, globals, globals);
-    if (!r) {
-        PyOS->ReportError(0);
-        return "<raised>";
-    }
-    PyObject* s = PyObject_Str(r);
-    QString text = QString::fromUtf8(PyUnicode_AsUTF8(s));
-    Py_DECREF(s);
-    Py_DECREF(r);
-    return text;
-}
 
 void SetGlobal(const char* name, PyObject* value) {
     PyDict_SetItemString(PyModule_GetDict(Main()), name, value);
@@ -251,7 +216,7 @@ private slots:
         QFETCH(QByteArray, expression);
         QFETCH(QByteArray, expected);
         QVERIFY2(RunPython(statement.constData()), qPrintable(gSink.all));
-        QCOMPARE(Eval(expression.constData()), QString::fromUtf8(expected));
+        QCOMPARE(EvalPython(expression.constData()), QString::fromUtf8(expected));
     }
 
     // Catches bad values that are stored anyway, or errors that are not the right kind.
@@ -293,7 +258,7 @@ private slots:
                       "inner = holder.inner\n"
                       "del holder"));
         QCOMPARE(p->items.GetCount(), 1);
-        QCOMPARE(Eval("type(inner).__name__"), QString("object"));
+        QCOMPARE(EvalPython("type(inner).__name__"), QString("object"));
         QCOMPARE(p->Release(), 1);  // the wrapper of its embedded list still holds the probe
         QVERIFY(!RunPython("probe.items = None"));
         QVERIFY(gSink.all.contains("cannot be replaced"));
@@ -324,7 +289,7 @@ private slots:
         QVERIFY(RunPython("other.note = 'kept'; del other"));
         PyObject* again = PyOS->Wrap(p->Root(), -1);
         SetGlobal("other", again);
-        QCOMPARE(Eval("other.note"), QString("kept"));
+        QCOMPARE(EvalPython("other.note"), QString("kept"));
         PyObject* split = PyOS->Split(p->Root(), -1);
         QVERIFY(split && PyTuple_Check(split) && PyTuple_Size(split) == 2);
         QCOMPARE(PyList_Size(PyTuple_GetItem(split, 1)), Py_ssize_t(1));
@@ -334,7 +299,7 @@ private slots:
         // a new object at the same address starts without attributes
         auto* fresh = new Probe();
         SetGlobal("other", PyOS->Wrap(fresh->Root(), -1));
-        QCOMPARE(Eval("hasattr(other, 'note')"), QString("False"));
+        QCOMPARE(EvalPython("hasattr(other, 'note')"), QString("False"));
         QVERIFY(RunPython("del other"));
         fresh->Release();
     }
@@ -342,7 +307,7 @@ private slots:
     // Catches methods that lose their object, errors that do not become vorn.error, or a
     // method answering nothing that passes silently.
     void scriptMethodsUseTheCallBracket() {
-        QCOMPARE(Eval("script.Echo(1, 'a')"), QString("(1, 'a')"));
+        QCOMPARE(EvalPython("script.Echo(1, 'a')"), QString("(1, 'a')"));
         QCOMPARE(gScript.calls, 1);
         QVERIFY(!RunPython("script.Fail()"));
         QVERIFY(gSink.all.contains("vorn.error: Failed after 3 tries"));
@@ -356,8 +321,8 @@ private slots:
     void sinkIsATextStream() {
         QVERIFY(RunPython("import sys\nprint('one')\nsys.stderr.write('two\\n')\nprint('three')"));
         QCOMPARE(gSink.lines, QStringList({"O:one", "O:\n", "E:two\n", "O:three", "O:\n"}));
-        QCOMPARE(Eval("sys.stdout.write('héllo')"), QString("5"));
-        QCOMPARE(Eval("(sys.stdout.encoding, sys.stdout.isatty(), sys.stderr.writable())"),
+        QCOMPARE(EvalPython("sys.stdout.write('héllo')"), QString("5"));
+        QCOMPARE(EvalPython("(sys.stdout.encoding, sys.stdout.isatty(), sys.stderr.writable())"),
                  QString("('utf-8', False, True)"));
         QVERIFY(RunPython("sys.stdout.flush()"));
         QVERIFY(!RunPython("sys.stdout.write(b'x')"));
@@ -377,17 +342,17 @@ private slots:
         QVERIFY(tasklet);
         PyObject* args = PyTuple_New(0);
         QCOMPARE(PyTasklet_Call(tasklet, args, nullptr), 0);
-        QCOMPARE(Eval("log"), QString("['start']"));
+        QCOMPARE(EvalPython("log"), QString("['start']"));
         QVERIFY(!PyOS->CurrentTasklet());
         PyObject* value = PyUnicode_FromString("handed");
         QVERIFY(PyOS->ResumeTasklet(tasklet, value));
-        QCOMPARE(Eval("log"), QString("['start', 'handed', 'end']"));
+        QCOMPARE(EvalPython("log"), QString("['start', 'handed', 'end']"));
         QVERIFY(!PyOS->ResumeTasklet(tasklet, value));  // it has ended
         QVERIFY(VnOS->HasError(-1));
         Py_DECREF(value);
         Py_DECREF(args);
         Py_DECREF(tasklet);
-        QCOMPARE(Eval("s.Live()"), QString("0"));
+        QCOMPARE(EvalPython("s.Live()"), QString("0"));
     }
 
     // Catches runtime texts handed out by wrappers and never given back.

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <type_traits>
 
 #include "vorn/os.h"
 
@@ -63,10 +64,17 @@ private:
 
 // Base of static objects: one instance for the whole process, reached by scripts through its
 // method table. Counting does nothing; queries go through the type record's interface table,
-// so the class lists its interfaces (all on one inheritance chain, at offset 0).
+// for which Interfaces() serves (IRoot and the primary interface, both at offset 0).
 template <class Primary>
 class VnStaticObject : public Primary {
 public:
+    static const VnInterfaceEntry* Interfaces() {
+        static const VnInterfaceEntry table[] = {
+            {&IRoot::IID(), 0},
+            {std::is_same_v<Primary, IRoot> ? nullptr : &Primary::IID(), 0},
+            {nullptr, 0}};
+        return table;
+    }
     bool QueryInterface(const VnIID& iid, void** out, int flag) override {
         return VnOS->QueryByTypeInfo(this, iid, out, this->GetTypeInfo(), flag);
     }
