@@ -38,9 +38,8 @@ void TMDIChild::LoadFile(const QString& path) {
         return;
     }
     QByteArray bytes = file.readAll();
-    if (mw::LooksLikeRtf(std::string_view(bytes.constData(), bytes.size()))) {
-        mw::RichText text = mw::ParseRtf(std::string_view(bytes.constData(), bytes.size()));
-        mEdit->setDocument(mw::ToDocument(text, mEdit));
+    if (mw::LooksLikeRtf(mw::Bytes(bytes))) {
+        mEdit->setDocument(mw::ToDocument(mw::ParseRtf(mw::Bytes(bytes)), mEdit));
     } else {
         mEdit->setPlainText(QString::fromUtf8(bytes));
     }

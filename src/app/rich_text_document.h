@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include "core/rtf_reader.h"
 
 class QObject;
@@ -7,6 +9,11 @@ class QTextCursor;
 class QTextDocument;
 
 namespace mw {
+
+// The bytes of a Qt byte array as the reader takes them.
+inline std::string_view Bytes(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<size_t>(bytes.size())};
+}
 
 // Inserts the text at the cursor: the first paragraph continues the cursor's block and each
 // further one starts a new block. Line breaks inside a paragraph stay inside the block.

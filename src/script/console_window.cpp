@@ -83,7 +83,7 @@ void TmConsoleWindow::Insert(QTextCursor& cursor, const QString& text, bool rich
         return;
     }
     const QByteArray rtf = kRichHead + text.toUtf8() + "\\par}";
-    mw::AppendRichText(cursor, mw::ParseRtf(std::string_view(rtf.constData(), rtf.size())));
+    mw::AppendRichText(cursor, mw::ParseRtf(mw::Bytes(rtf)));
     cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());  // the closing \par
 }
 

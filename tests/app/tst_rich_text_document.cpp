@@ -10,9 +10,7 @@ using namespace mw;
 
 namespace {
 
-RichText Parse(const QByteArray& bytes) {
-    return ParseRtf(std::string_view(bytes.constData(), bytes.size()));
-}
+RichText Parse(const QByteArray& bytes) { return ParseRtf(Bytes(bytes)); }
 
 // The document on one line: blocks joined by " | ", each fragment as [attributes]text.
 QString Describe(const QTextDocument& document) {
