@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <utility>
 
 #include "app/batch_run.h"
 #include "app/forms.h"
@@ -59,11 +60,11 @@ public:
             return;
         }
         // the host has gone: what the shut-down prints is kept for the "OOPS!" box
-        gShutdownOutput += QString::fromUtf8(text);
+        shutdownOutput += QString::fromUtf8(text);
         fputs(text, stderr);
     }
     TScriptHost* host = nullptr;
-    QString gShutdownOutput;
+    QString shutdownOutput;
 };
 
 OutputSink gOutputSink;
@@ -75,13 +76,13 @@ TScriptHost::TScriptHost(TmMain* main) : mMain(main) {}
 TScriptHost::~TScriptHost() {
     mShuttingDown = true;
     // output no console has shown waits with what the runtime's shut-down prints
-    gOutputSink.gShutdownOutput += TakePendingOutput();
+    gOutputSink.shutdownOutput += TakePendingOutput();
     if (gOutputSink.host == this) gOutputSink.host = nullptr;
 }
 
 QString TakeShutdownOutput() {
-    QString text = gOutputSink.gShutdownOutput;
-    gOutputSink.gShutdownOutput.clear();
+    QString text = gOutputSink.shutdownOutput;
+    gOutputSink.shutdownOutput.clear();
     return text;
 }
 
@@ -126,24 +127,18 @@ void TScriptHost::RunScriptFile(const QString& path) {
 
 void TScriptHost::Write(const QString& text) {
     auto* console = qobject_cast<TmConsoleWindow*>(mConsoleWindow.data());
-    if (!console || mShuttingDown) {
-        // until the console exists the text waits here and is echoed to the terminal
-        mPending += text;
-        if (!text.isEmpty()) mPendingWrites << text;
+    const bool held = !console || mShuttingDown;
+    // held output is echoed to the terminal, and so is a batch run's, for the pipeline that
+    // ran it
+    if (held || TBatchRun::Active()) {
         fputs(text.toUtf8().constData(), stdout);
         fflush(stdout);
+    }
+    if (held) {
+        if (!text.isEmpty()) mPendingWrites << text;  // write by write, so each keeps its kind
         return;
     }
-    if (TBatchRun::Active()) {
-        // a batch run shows its output on the terminal as well, for the pipeline that ran it
-        fputs(text.toUtf8().constData(), stdout);
-        fflush(stdout);
-    }
-    if (!mPendingWrites.isEmpty()) {
-        const QStringList held = mPendingWrites;
-        TakePendingOutput();
-        for (const QString& write : held) console->Queue(write);
-    }
+    for (const QString& write : std::exchange(mPendingWrites, {})) console->Queue(write);
     if (!text.isEmpty()) {
         console->Queue(text);
         return;
@@ -154,11 +149,10 @@ void TScriptHost::Write(const QString& text) {
     console->Append("");
 }
 
+QString TScriptHost::PendingOutput() const { return mPendingWrites.join(QString()); }
+
 QString TScriptHost::TakePendingOutput() {
-    QString text = mPending;
-    mPending.clear();
-    mPendingWrites.clear();
-    return text;
+    return std::exchange(mPendingWrites, {}).join(QString());
 }
 
 void TScriptHost::RefreshErrors() {

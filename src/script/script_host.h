@@ -27,13 +27,12 @@ public:
     void ShowConsole();
 
     // Output held while nothing can show it.
-    const QString& PendingOutput() const { return mPending; }
+    QString PendingOutput() const;
     QString TakePendingOutput();
 
 private:
     TmMain* mMain;
-    QString mPending;
-    QStringList mPendingWrites;  // the same output, write by write, so each keeps its kind
+    QStringList mPendingWrites;
     bool mShuttingDown = false;
 };
 
