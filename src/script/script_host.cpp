@@ -138,7 +138,8 @@ void TScriptHost::Write(const QString& text) {
         if (!text.isEmpty()) mPendingWrites << text;  // write by write, so each keeps its kind
         return;
     }
-    for (const QString& write : std::exchange(mPendingWrites, {})) console->Queue(write);
+    if (!mPendingWrites.isEmpty())
+        for (const QString& write : std::exchange(mPendingWrites, {})) console->Queue(write);
     if (!text.isEmpty()) {
         console->Queue(text);
         return;
