@@ -2,10 +2,12 @@
 
 #include <QFileInfo>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/forms.h"
 #include "app/tm_main.h"
 #include "core/python_api.h"
+#include "vorn/os.h"
 
 namespace {
 
@@ -23,13 +25,19 @@ long SynchroCount(const char* name) {
     return n;
 }
 
-// Closes the main window once no tasklet is left.
+// Closes the main window once no tasklet is left, or once those left wait for something the
+// runtime will never bring (no timer, no posted work, no frame).
 void WatchTasklets() {
-    if (SynchroCount("Live") > 0) {
+    long live = SynchroCount("Live");
+    bool stuck = live > 0 && VnOS->NextWorkIn() < 0;
+    if (live > 0 && !stuck) {
         QTimer::singleShot(20, WatchTasklets);
         return;
     }
-    gStatus = SynchroCount("Failures") > gFailuresBefore ? 1 : 0;
+    if (stuck)
+        std::fprintf(stderr, "mosswick: %ld tasklet(s) wait for something that never comes\n",
+                     live);
+    gStatus = stuck || SynchroCount("Failures") > gFailuresBefore ? 1 : 0;
     if (mMain) mMain->close();
 }
 

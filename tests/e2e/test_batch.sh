@@ -28,6 +28,20 @@ timeout 120 "$app" --batch "$work/raises.py" > "$work/out" 2> "$work/err"
 status=$?
 [ $status -eq 1 ] || fail "a raising batch exited $status, not 1"
 grep -q "ValueError: on purpose" "$work/out" "$work/err" || fail "the script's error was not shown"
+# A tasklet nobody wakes ends the run as vornrun ends it; one thrown out no longer counts, and an
+# object whose attribute refers back to it no longer crashes the shut-down.
+cat > "$work/stuck.py" <<'PY'
+import vorn, vorn.synchro as s
+o = vorn.os.CreateInstance("vorn.List")
+o.me = o
+s.Start(s.Block)
+s.Start(s.Block).throw()
+PY
+timeout 120 "$app" --batch "$work/stuck.py" > "$work/out" 2> "$work/err"
+status=$?
+[ $status -eq 1 ] || fail "a batch with a stuck tasklet exited $status, not 1"
+grep -q "^mosswick: 1 tasklet(s) wait for something that never comes" "$work/err" ||
+    { cat "$work/err"; fail "the stuck tasklet was not reported as the only one"; }
 macros=$(dirname "$app")/macros
 timeout 120 "$app" --batch "$macros/World/List ROT.py" "$macros/World/Frame Camera.py" \
     "$macros/World/Spin Model.py" "$macros/World/Screenshot.py" \

@@ -184,6 +184,34 @@ vornrun: 1 tasklet(s) wait for something that never comes
 clean-up runs
 EOF
 
+# Catches a shut-down that spins for ever on a tasklet that swallows its exit and blocks again,
+# or gives up on it without saying where it waits.
+check refuses_to_end <<'EOF'
+import vorn.synchro as synchro
+
+def stubborn():
+    while True:
+        try:
+            synchro.Block()
+        except BaseException:
+            pass
+
+synchro.Start(stubborn)
+EOF
+run 1 && has '^A tasklet would not end and was abandoned at shutdown: File ".*refuses_to_end.py", line 6, in stubborn$' \
+    "the abandoned tasklet was not reported"
+
+# Catches a crash at shut-down while script attributes still refer back to their objects.
+check attribute_cycles <<'EOF'
+import vorn.os as vos
+a, b = vos.CreateInstance("vorn.List"), vos.CreateInstance("vorn.List")
+a.me, a.owner, b.parts = a, b, [a]
+print("cycles made")
+EOF
+run 0 && same <<'EOF'
+cycles made
+EOF
+
 # Catches a script file's error raised in the script that ran it, or not counted as a failure.
 check script_file_raises <<'EOF'
 import os, vorn.pyos, vorn.synchro as synchro

@@ -9,6 +9,7 @@ import sys
 import tempfile
 import types
 import unittest
+import weakref
 
 import vorn
 import vorn.os as vos
@@ -197,6 +198,35 @@ class ObjectAttributes(unittest.TestCase):
             del obj.zeta
         with self.assertRaises(AttributeError):
             obj.missing
+
+    def test_cycles_through_script_objects_are_collected(self):
+        # Catches wrappers and attribute tables hidden from the cycle collector (such cycles
+        # leaked forever), and a collection that drops the attributes of an object still held.
+        def self_attribute():
+            o = new_list()
+            o.me = o
+            return o
+
+        def pair():
+            a, b = new_list(), new_list()
+            a.owner = b
+            b.parts = [a]
+            return a
+
+        def user_data():
+            model = vos.CreateInstance("kalix.KxModel")
+            model.userData = model
+            return model
+
+        for build in (self_attribute, pair, user_data):
+            with self.subTest(build.__name__):
+                gone = weakref.ref(build())
+                gc.collect()
+                self.assertIsNone(gone())
+        holder = new_list()
+        holder.append(self_attribute())
+        gc.collect()
+        self.assertIs(holder[0].me, holder[0])
 
     def test_repr(self):
         # Catches a repr that shows an empty name, or mangles one that is not ASCII.

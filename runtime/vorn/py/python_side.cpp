@@ -94,8 +94,8 @@ void PythonSide::Stop() {
         if (!ran) PrintPythonError();
     }
     mStreams.Clear();
-    for (auto& entry : mAttributes) Py_DECREF(entry.second);
-    mAttributes.clear();
+    // letting go of one table may destroy objects whose own tables are erased meanwhile
+    while (!mAttributes.empty()) DropAttributes(mAttributes.begin()->first);
     ClearVornErrorType();
     ClearWrapperType();
     Py_FinalizeEx();
@@ -147,7 +147,9 @@ PyObject* PythonSide::AttributesOf(IRoot* identity, bool create) {
     return attrs;
 }
 
-void PythonSide::ObjectDestroyed(IRoot* identity) {
+void PythonSide::ObjectDestroyed(IRoot* identity) { DropAttributes(identity); }
+
+void PythonSide::DropAttributes(IRoot* identity) {
     if (!mRunning) return;
     auto known = mAttributes.find(identity);
     if (known == mAttributes.end()) return;

@@ -40,6 +40,8 @@ public:
     void Forget(PyObject* wrapper, IRoot* identity);
     PyObject* AttributesOf(IRoot* identity, bool create);
     void ObjectDestroyed(IRoot* identity);
+    // Lets go of the object's script attributes (the cycle collector breaks cycles this way).
+    void DropAttributes(IRoot* identity);
     size_t WrapperCount() const { return mWrappers.size(); }
 
 private:

@@ -2,6 +2,7 @@
 
 #include <greenlet/greenlet.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "py_ref.h"
@@ -153,10 +154,7 @@ PyObject* Tasklets::Block(VnTasklet tasklet) {
         PyErr_SetString(PyExc_RuntimeError, "only the running tasklet can block itself");
         return nullptr;
     }
-    if (mEnding) {
-        PyErr_SetNone(PyExc_GreenletExit);
-        return nullptr;
-    }
+    if (mEnding) return RefuseWhileEnding(current);
     PyRef parent =
         PyRef::Steal(reinterpret_cast<PyObject*>(PyGreenlet_GetParent(AsGreenlet(current))));
     if (!parent) {
@@ -185,6 +183,47 @@ bool Tasklets::Resume(VnTasklet tasklet, PyObject* value) {
     return true;
 }
 
+int Tasklets::LiveCount() {
+    for (auto it = mLive.begin(); it != mLive.end();) {
+        PyObject* tasklet = *it++;
+        ForgetIfFinished(tasklet);
+    }
+    return static_cast<int>(mLive.size());
+}
+
+PyObject* Tasklets::RefuseWhileEnding(PyObject* tasklet) {
+    // a tasklet that catches the exit and blocks again would otherwise spin for ever
+    constexpr int kRefusalsAllowed = 2;
+    if (++mRefusals[tasklet] <= kRefusalsAllowed) {
+        PyErr_SetNone(PyExc_GreenletExit);
+        return nullptr;
+    }
+    mAbandoned.push_back(Py_NewRef(tasklet));
+    PyRef parent =
+        PyRef::Steal(reinterpret_cast<PyObject*>(PyGreenlet_GetParent(AsGreenlet(tasklet))));
+    if (parent) Py_XDECREF(PyGreenlet_Switch(AsGreenlet(parent.get()), nullptr, nullptr));
+    PyErr_SetNone(PyExc_GreenletExit);  // only if someone switches back into it
+    return nullptr;
+}
+
+void Tasklets::ReportAbandoned(PyObject* tasklet) {
+    PyRef frame = PyRef::Steal(PyObject_GetAttrString(tasklet, "gr_frame"));
+    PyErr_Clear();
+    std::string where = "somewhere unknown";
+    if (frame && PyFrame_Check(frame.get())) {
+        auto* f = reinterpret_cast<PyFrameObject*>(frame.get());
+        PyRef code = PyRef::Steal(reinterpret_cast<PyObject*>(PyFrame_GetCode(f)));
+        auto* c = reinterpret_cast<PyCodeObject*>(code.get());
+        const char* file = PyUnicode_AsUTF8(c->co_filename);
+        const char* name = PyUnicode_AsUTF8(c->co_name);
+        PyErr_Clear();
+        where = std::string("File \"") + (file ? file : "?") + "\", line " +
+                std::to_string(PyFrame_GetLineNumber(f)) + ", in " + (name ? name : "?");
+    }
+    PySys_FormatStderr("A tasklet would not end and was abandoned at shutdown: %s\n",
+                       where.c_str());
+}
+
 void Tasklets::ForgetIfFinished(PyObject* tasklet) {
     if (PyGreenlet_STARTED(AsGreenlet(tasklet)) && !PyGreenlet_ACTIVE(AsGreenlet(tasklet)))
         Forget(tasklet);
@@ -192,6 +231,7 @@ void Tasklets::ForgetIfFinished(PyObject* tasklet) {
 
 void Tasklets::Forget(PyObject* tasklet) {
     mBlocked.erase(tasklet);
+    mRefusals.erase(tasklet);
     if (mLive.erase(tasklet)) Py_DECREF(tasklet);
 }
 
@@ -210,7 +250,7 @@ void Tasklets::EndAll() {
     for (int round = 0; round < 3 && !mLive.empty(); ++round) {
         std::vector<PyObject*> live(mLive.begin(), mLive.end());
         for (PyObject* t : live) {
-            if (mLive.find(t) == mLive.end() || running.count(t)) continue;
+            if (mLive.find(t) == mLive.end() || running.count(t) || IsAbandoned(t)) continue;
             PyRef keep = PyRef::Borrow(t);
             mBlocked.erase(t);
             if (PyGreenlet_ACTIVE(AsGreenlet(t))) {
@@ -220,12 +260,19 @@ void Tasklets::EndAll() {
                     PyGreenlet_Throw(AsGreenlet(t), PyExc_GreenletExit, nullptr, nullptr));
                 if (!r) PyErr_Clear();
             }
-            if (!PyGreenlet_ACTIVE(AsGreenlet(t))) Forget(t);
+            if (!PyGreenlet_ACTIVE(AsGreenlet(t)))
+                Forget(t);
+            else if (IsAbandoned(t))
+                ReportAbandoned(t);
         }
     }
     // whatever still clings on is dropped without running again
     for (PyObject* t : std::vector<PyObject*>(mLive.begin(), mLive.end()))
         if (!running.count(t)) Forget(t);
+}
+
+bool Tasklets::IsAbandoned(PyObject* tasklet) const {
+    return std::find(mAbandoned.begin(), mAbandoned.end(), tasklet) != mAbandoned.end();
 }
 
 }  // namespace vorn

@@ -2,8 +2,10 @@
 
 #include <Python.h>
 
+#include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "vorn/pyos.h"
 
@@ -24,7 +26,9 @@ public:
     bool Resume(VnTasklet tasklet, PyObject* value);
     bool IsTasklet(PyObject* object) const;
 
-    int LiveCount() const { return static_cast<int>(mLive.size()); }
+    // Tasklets that have started and not ended. One ended by a script's own throw() is no
+    // longer counted, although it never came back through the runtime.
+    int LiveCount();
     int BlockedCount() const { return static_cast<int>(mBlocked.size()); }
     // Uncaught errors of tasklets and scripts since the start.
     int Failures() const { return mFailures; }
@@ -38,12 +42,19 @@ private:
     PyObject* SwitchInto(PyObject* tasklet, PyObject* args, PyObject* kwds);
     void Forget(PyObject* tasklet);
     void ForgetIfFinished(PyObject* tasklet);
+    // A tasklet that blocks while everything ends: refused a few times, then given up on.
+    PyObject* RefuseWhileEnding(PyObject* tasklet);
+    void ReportAbandoned(PyObject* tasklet);
+    bool IsAbandoned(PyObject* tasklet) const;
 
     bool mReady = false;
     bool mEnding = false;
     int mFailures = 0;
-    std::set<PyObject*> mLive;     // one reference each
-    std::set<PyObject*> mBlocked;  // a subset of mLive
+    std::set<PyObject*> mLive;           // one reference each
+    std::set<PyObject*> mBlocked;        // a subset of mLive
+    std::map<PyObject*, int> mRefusals;  // blocks tried while ending, by tasklet
+    // tasklets that would not end; kept for ever, since dropping one would try to end it again
+    std::vector<PyObject*> mAbandoned;
 };
 
 // Prints the pending Python error through sys.stderr. Unlike PyErr_Print, a SystemExit never

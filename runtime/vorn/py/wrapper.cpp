@@ -357,9 +357,48 @@ int Bool(PyObject* self) {
     return list ? list->GetCount() > 0 : 1;
 }
 
+// The wrapper owns what its object holds for Python (script attributes, Python object members)
+// only while it holds the object's last reference; only then may the cycle collector see those
+// as the wrapper's and break a cycle through them.
+bool SoleOwner(IRoot* object) {
+    if (!object || object->IsStatic()) return false;
+    int count = object->AddRef();
+    object->Release();
+    return count == 2;
+}
+
+template <typename Fn>
+void ForEachPythonRef(IRoot* object, Fn&& fn) {
+    VnForEachMember(object, [&](const VnMemberDescriptor* d, void* storage, const VnTypeInfo*) {
+        if (d->type == kVnPythonRef) fn(*static_cast<PyObject**>(storage));
+        return true;
+    });
+}
+
+int Traverse(PyObject* self, visitproc visit, void* arg) {
+    Py_VISIT(Py_TYPE(self));
+    IRoot* object = Object(self);
+    if (!SoleOwner(object)) return 0;
+    Py_VISIT(ThePythonSide().AttributesOf(object, false));
+    int failed = 0;
+    ForEachPythonRef(object, [&](PyObject*& slot) {
+        if (!failed && slot) failed = visit(slot, arg);
+    });
+    return failed;
+}
+
+int Clear(PyObject* self) {
+    IRoot* object = Object(self);
+    if (!SoleOwner(object)) return 0;
+    ThePythonSide().DropAttributes(object);
+    ForEachPythonRef(object, [](PyObject*& slot) { Py_CLEAR(slot); });
+    return 0;
+}
+
 void Dealloc(PyObject* self) {
     auto* w = reinterpret_cast<WrapperObject*>(self);
     PyTypeObject* type = Py_TYPE(self);
+    PyObject_GC_UnTrack(self);
     if (w->weakrefs) PyObject_ClearWeakRefs(self);
     IRoot* object = w->object;
     w->object = nullptr;
@@ -380,6 +419,8 @@ char kWrapperDoc[] =
 
 PyType_Slot kWrapperSlots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(Dealloc)},
+    {Py_tp_traverse, reinterpret_cast<void*>(Traverse)},
+    {Py_tp_clear, reinterpret_cast<void*>(Clear)},
     {Py_tp_repr, reinterpret_cast<void*>(Repr)},
     {Py_tp_getattro, reinterpret_cast<void*>(GetAttr)},
     {Py_tp_setattro, reinterpret_cast<void*>(SetAttr)},
@@ -394,8 +435,9 @@ PyType_Slot kWrapperSlots[] = {
     {0, nullptr},
 };
 
-PyType_Spec kWrapperSpec = {"vorn.Object", sizeof(WrapperObject), 0,
-                            Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, kWrapperSlots};
+PyType_Spec kWrapperSpec = {
+    "vorn.Object", sizeof(WrapperObject), 0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_HAVE_GC, kWrapperSlots};
 
 }  // namespace
 
@@ -415,11 +457,12 @@ PyObject* NewWrapper(IRoot* identity) {
         PyErr_SetString(PyExc_RuntimeError, "the runtime has shut down");
         return nullptr;
     }
-    auto* w = PyObject_New(WrapperObject, gWrapperType);
+    auto* w = PyObject_GC_New(WrapperObject, gWrapperType);
     if (!w) return nullptr;
     w->weakrefs = nullptr;
     w->object = identity;
     if (!identity->IsStatic()) identity->AddRef();
+    PyObject_GC_Track(w);
     return reinterpret_cast<PyObject*>(w);
 }
 
