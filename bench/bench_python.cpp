@@ -1,12 +1,15 @@
 // What scripts pay for the runtime's Python side: member reads and writes through vorn.Object
 // and a whole tasklet cycle, each beside the same operation on plain Python measured in the same
-// run. The loops run inside the interpreter, so the figures are what a script sees.
+// run. The loops run inside the interpreter, so the figures are what a script sees. Crowds of
+// tasklets are pumped as vornrun pumps them.
 #include <Python.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "vorn/object.h"
 #include "vorn/pyos.h"
@@ -86,6 +89,96 @@ if vorn.synchro.Live() != 0:
     raise RuntimeError("tasklets were left alive")
 )py";
 
+// Many tasklets at once: the scheduler's wake-ups, beside bare greenlets that switch out and
+// back as often, driven by a plain loop instead of the pump.
+const char kCrowd[] = R"py(
+import greenlet, time, vorn.synchro
+
+def sleeper():
+    vorn.synchro.Sleep(1)
+
+def yielder():
+    for _ in range(5):
+        vorn.synchro.Yield()
+
+def start_all(function, count):
+    for _ in range(count):
+        vorn.synchro.Start(function)
+
+def bare(count, switches):
+    main = greenlet.getcurrent()
+    def body():
+        for _ in range(switches):
+            main.switch()
+    started = time.perf_counter()
+    waiting = []
+    for _ in range(count):
+        g = greenlet.greenlet(body)
+        g.switch()
+        waiting.append(g)
+    for _ in range(switches):
+        for g in waiting:
+            g.switch()
+    return time.perf_counter() - started
+)py";
+
+double Seconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+long Live(PyObject* globals) {
+    PyObject* live = PyRun_String("vorn.synchro.Live()", Py_eval_input, globals, globals);
+    long n = live ? PyLong_AsLong(live) : -1;
+    Py_XDECREF(live);
+    return n;
+}
+
+// Starts `count` tasklets running `function` and pumps the runtime until all have ended.
+double RunCrowd(PyObject* globals, const char* function, int count) {
+    auto started = std::chrono::steady_clock::now();
+    PyObject* done = PyObject_CallFunction(PyDict_GetItemString(globals, "start_all"), "Oi",
+                                           PyDict_GetItemString(globals, function), count);
+    if (!done) return -1;
+    Py_DECREF(done);
+    while (Live(globals) > 0) {
+        VnOS->Pump();
+        if (VnOS->NextWorkIn() < 0 && Live(globals) > 0) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(VnOS->NextWorkIn() > 0 ? 1 : 0));
+    }
+    return Seconds(std::chrono::steady_clock::now() - started);
+}
+
+int MeasureCrowds() {
+    PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));
+    PyObject* done = PyRun_String(kCrowd, Py_file_input, globals, globals);
+    if (!done) {
+        PyOS->ReportError(0);
+        return 1;
+    }
+    Py_DECREF(done);
+    struct Crowd {
+        const char* figure;
+        const char* function;
+        int count;
+        int switches;
+    };
+    for (const Crowd& c : {Crowd{"100000 tasklets sleep once and end", "sleeper", 100000, 1},
+                           Crowd{"30000 tasklets yield five times", "yielder", 30000, 5}}) {
+        double seconds = RunCrowd(globals, c.function, c.count);
+        PyObject* base =
+            PyObject_CallFunction(PyDict_GetItemString(globals, "bare"), "ii", c.count, c.switches);
+        double baseSeconds = base ? PyFloat_AsDouble(base) : -1;
+        Py_XDECREF(base);
+        if (seconds < 0 || baseSeconds < 0) {
+            PyOS->ReportError(0);
+            return 1;
+        }
+        std::printf("%s: vorn.synchro %.2f s, bare greenlets %.2f s (ratio %.3g)\n", c.figure,
+                    seconds, baseSeconds, seconds / baseSeconds);
+    }
+    return 0;
+}
+
 std::string Rate(double perSecond) {
     char text[32];
     if (perSecond >= 1e6)
@@ -137,7 +230,7 @@ int main() {
     } else {
         FillThingOffsets();
         if (VnOS->RegisterClass({Thing::Type(), [] { return (new Thing())->Root(); }}))
-            status = Measure();
+            status = Measure() || MeasureCrowds();
         else
             std::fprintf(stderr, "bench_python: cannot register bench.Thing\n");
         std::fflush(stdout);

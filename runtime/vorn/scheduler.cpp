@@ -82,11 +82,15 @@ void Scheduler::RunFrame(int64_t now) {
 void Scheduler::RunDueWork(int64_t now) {
     // timers added while this runs wait for the next pump, so one that re-adds itself cannot spin
     const uint64_t firstNew = mNextTimerId;
+    TimerKey next{INT64_MIN, 0};  // every timer before this key has run or was skipped
     for (;;) {
-        auto due = mTimers.begin();
-        while (due != mTimers.end() && due->first <= now && due->second.first >= firstNew) ++due;
-        if (due == mTimers.end() || due->first > now) break;
-        std::function<void()> fn = std::move(due->second.second);
+        auto due = mTimers.lower_bound(next);
+        while (due != mTimers.end() && due->first.first <= now && due->first.second >= firstNew)
+            ++due;
+        if (due == mTimers.end() || due->first.first > now) break;
+        next = {due->first.first, due->first.second + 1};
+        std::function<void()> fn = std::move(due->second);
+        mTimerDue.erase(due->first.second);
         mTimers.erase(due);
         if (fn) fn();
     }
@@ -105,7 +109,7 @@ int Scheduler::NextWorkInAt(int64_t now) const {
         if (!mPosted.empty()) return 0;
     }
     int64_t wait = INT64_MAX;
-    if (!mTimers.empty()) wait = mTimers.begin()->first - now;
+    if (!mTimers.empty()) wait = mTimers.begin()->first.first - now;
     if (AnyClientWantsFrames()) wait = std::min(wait, mLastFrame + mFrameInterval - now);
     if (wait == INT64_MAX) return -1;
     if (wait <= 0) return 0;
@@ -139,17 +143,16 @@ bool Scheduler::AnyClientWantsFrames() const {
 
 uint64_t Scheduler::AddTimer(int64_t due, std::function<void()> fn) {
     uint64_t id = mNextTimerId++;
-    mTimers.emplace(due, std::make_pair(id, std::move(fn)));
+    mTimers.emplace(TimerKey{due, id}, std::move(fn));
+    mTimerDue.emplace(id, due);
     return id;
 }
 
 void Scheduler::CancelTimer(uint64_t id) {
-    for (auto it = mTimers.begin(); it != mTimers.end(); ++it) {
-        if (it->second.first == id) {
-            mTimers.erase(it);
-            return;
-        }
-    }
+    auto known = mTimerDue.find(id);
+    if (known == mTimerDue.end()) return;
+    mTimers.erase(TimerKey{known->second, id});
+    mTimerDue.erase(known);
 }
 
 void Scheduler::Post(std::function<void()> fn) {

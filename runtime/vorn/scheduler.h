@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "vorn/os.h"
@@ -66,7 +67,11 @@ private:
     double mTickRemainder = 0.0;
     int64_t mFrameInterval = kVnTicksPerSecond / 60;
     std::vector<FrameClient*> mClients;
-    std::multimap<int64_t, std::pair<uint64_t, std::function<void()>>> mTimers;
+    // timers in the order they are due (equal times in the order they were added), and the
+    // due time of each by id, so adding, cancelling and running one are logarithmic
+    using TimerKey = std::pair<int64_t, uint64_t>;
+    std::map<TimerKey, std::function<void()>> mTimers;
+    std::unordered_map<uint64_t, int64_t> mTimerDue;
     std::vector<std::function<void()>> mPosted;
     uint64_t mNextTimerId = 1;
     mutable std::mutex mPostMutex;

@@ -132,10 +132,13 @@ private slots:
     }
 
     void timersRunInDueOrder() {
-        // Catches timers run early, out of order, after cancelling, or looping when re-added.
+        // Catches timers run early, out of order, after cancelling (also by a timer that ran
+        // before them in the same pump), or looping when re-added.
         Scheduler scheduler;
         QStringList ran;
         const int64_t now = Scheduler::Now();
+        uint64_t dueButCancelled = scheduler.AddTimer(now + 18, [&] { ran << "cancelled"; });
+        scheduler.AddTimer(now + 12, [&] { scheduler.CancelTimer(dueButCancelled); });
         scheduler.AddTimer(now + 30, [&] { ran << "30"; });
         scheduler.AddTimer(now + 10, [&] {
             ran << "10a";

@@ -184,10 +184,10 @@ bool Tasklets::Resume(VnTasklet tasklet, PyObject* value) {
 }
 
 int Tasklets::LiveCount() {
-    for (auto it = mLive.begin(); it != mLive.end();) {
-        PyObject* tasklet = *it++;
-        ForgetIfFinished(tasklet);
-    }
+    std::vector<PyObject*> ended;  // forgetting one may run code that starts others
+    for (PyObject* tasklet : mLive)
+        if (!PyGreenlet_ACTIVE(AsGreenlet(tasklet))) ended.push_back(tasklet);
+    for (PyObject* tasklet : ended) Forget(tasklet);
     return static_cast<int>(mLive.size());
 }
 
@@ -239,7 +239,7 @@ void Tasklets::EndAll() {
     if (!mReady) return;
     mEnding = true;
     // the tasklets on the way from the main tasklet to here cannot be ended from inside
-    std::set<PyObject*> running;
+    std::unordered_set<PyObject*> running;
     PyRef walk = PyRef::Steal(reinterpret_cast<PyObject*>(PyGreenlet_GetCurrent()));
     while (walk && !IsMainGreenlet(walk.get())) {
         running.insert(walk.get());

@@ -3,8 +3,8 @@
 #include <Python.h>
 
 #include <map>
-#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "vorn/pyos.h"
@@ -50,9 +50,9 @@ private:
     bool mReady = false;
     bool mEnding = false;
     int mFailures = 0;
-    std::set<PyObject*> mLive;           // one reference each
-    std::set<PyObject*> mBlocked;        // a subset of mLive
-    std::map<PyObject*, int> mRefusals;  // blocks tried while ending, by tasklet
+    std::unordered_set<PyObject*> mLive;     // one reference each
+    std::unordered_set<PyObject*> mBlocked;  // a subset of mLive
+    std::map<PyObject*, int> mRefusals;      // blocks tried while ending, by tasklet
     // tasklets that would not end; kept for ever, since dropping one would try to end it again
     std::vector<PyObject*> mAbandoned;
 };
