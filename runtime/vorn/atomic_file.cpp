@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
@@ -102,6 +103,20 @@ bool SyncDirectory(const std::string& dir, std::string* why) {
     return true;
 }
 
+// What a file that is not a regular file is, in words.
+const char* KindName(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a file";
+}
+
+std::string SizeText(std::size_t bytes) {
+    if (bytes % (1u << 20) == 0) return std::to_string(bytes >> 20) + " MB";
+    return std::to_string(bytes) + " bytes";
+}
+
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, const std::string& data, std::string* why) {
@@ -143,6 +158,50 @@ bool ReadWholeFile(const std::string& path, std::string* data, std::string* why)
     }
     close(fd);
     if (data) *data = std::move(text);
+    return true;
+}
+
+bool ReadRegularFile(const std::string& path, std::size_t limit, std::string* out,
+                     std::string* why) {
+    auto refuse = [&](const std::string& reason) {
+        return Fail(why, "Cannot read " + path + ": " + reason);
+    };
+    auto notRegular = [&](mode_t mode) {
+        return refuse(std::string("it is ") + KindName(mode) + ", not a regular file");
+    };
+    // stat first, so that a device is never opened; the opened file is checked again below
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return refuse(ErrnoText(errno));
+    if (!S_ISREG(st.st_mode)) return notRegular(st.st_mode);
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return refuse(ErrnoText(errno));
+    std::string text;
+    std::string reason;
+    if (fstat(fd, &st) != 0) {
+        reason = ErrnoText(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        close(fd);
+        return notRegular(st.st_mode);
+    } else if (static_cast<std::uint64_t>(st.st_size) > limit) {
+        reason = "it is larger than " + SizeText(limit);
+    } else {
+        text.reserve(static_cast<std::size_t>(st.st_size));
+        char buffer[65536];
+        // one byte past the limit tells a file that grew while it was read
+        while (reason.empty()) {
+            std::size_t room = limit - text.size();
+            room = room < sizeof buffer ? room + 1 : sizeof buffer;
+            ssize_t n = read(fd, buffer, room);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) reason = ErrnoText(errno);
+            if (n <= 0) break;
+            text.append(buffer, static_cast<std::size_t>(n));
+            if (text.size() > limit) reason = "it is larger than " + SizeText(limit);
+        }
+    }
+    close(fd);
+    if (!reason.empty()) return refuse(reason);
+    if (out) *out = std::move(text);
     return true;
 }
 

@@ -125,7 +125,7 @@ IRoot* RotTable::LoadFromFile(const std::string& moniker) {
     std::string why, path, text;
     if (!ParseMoniker(moniker, &m, &why) ||
         !MonikerToPath(m, rt.Paths().Get(kVnPathResource), &path, &why) ||
-        !ReadWholeFile(path, &text, &why)) {
+        !ReadRegularFile(path, kBranchFileLimit, &text, &why)) {
         rt.Fail(why);
         return nullptr;
     }

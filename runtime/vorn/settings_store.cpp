@@ -169,7 +169,7 @@ std::string SettingsStore::Load() {
     std::string text;
     std::string problem;
     std::string why;
-    if (!ReadWholeFile(mPath, &text, &why))
+    if (!ReadRegularFile(mPath, kFileLimit, &text, &why))
         problem = why;
     else if (!Parse(text, &mValues, &why))
         problem = "Settings file " + mPath + " " + why;

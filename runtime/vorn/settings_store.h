@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <string_view>
@@ -10,6 +11,9 @@ namespace vorn {
 // Every write replaces the file atomically.
 class SettingsStore {
 public:
+    // The largest settings file that is read; a real one holds a few kilobytes.
+    static constexpr std::size_t kFileLimit = std::size_t{4} << 20;
+
     // $VORN_SETTINGS, else $XDG_CONFIG_HOME/mosswick/settings.json, else
     // $HOME/.config/mosswick/settings.json.
     static std::string DefaultPath();
