@@ -1,6 +1,8 @@
 #include "atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+#include <vector>
 
 namespace vorn {
 
@@ -117,9 +120,37 @@ std::string SizeText(std::size_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
 
+// Renaming over a folder, a pipe or a device would take it away, and over a read-only file
+// would undo the lock its owner put on it.
+bool Replaceable(const std::string& target, std::string* why) {
+    struct stat st {};
+    if (stat(target.c_str(), &st) != 0) return errno == ENOENT || Fail(why, ErrnoText(errno));
+    if (!S_ISREG(st.st_mode))
+        return Fail(why, std::string("it is ") + KindName(st.st_mode) + ", not a regular file");
+    // root may write any file, so the mode bits tell what the owner meant too
+    if ((st.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0)
+        return Fail(why, "the file is read-only");
+    return true;
+}
+
+// "PID-N" as CreateTemporary spells it; false for anything else.
+bool TemporaryOwner(const std::string& suffix, pid_t* pid) {
+    std::string::size_type dash = suffix.find('-');
+    auto digits = [](const std::string& text) {
+        return !text.empty() && text.size() <= 9 &&
+               text.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (dash == std::string::npos || !digits(suffix.substr(0, dash)) ||
+        !digits(suffix.substr(dash + 1)))
+        return false;
+    *pid = static_cast<pid_t>(std::stol(suffix.substr(0, dash)));
+    return *pid > 0;
+}
+
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, const std::string& data, std::string* why) {
+bool WriteFileAtomically(const std::string& path, const std::string& data, std::string* why,
+                         const TemporaryCheck& check) {
     std::string reason;
     if (path.empty() || path.back() == '/') {
         reason = "the path names no file";
@@ -128,9 +159,11 @@ bool WriteFileAtomically(const std::string& path, const std::string& data, std::
         std::string dir = DirectoryOf(target);
         std::string temp;
         int fd = -1;
-        if (MakeDirectories(dir, &reason)) fd = CreateTemporary(target, &temp, &reason);
+        if (Replaceable(target, &reason) && MakeDirectories(dir, &reason))
+            fd = CreateTemporary(target, &temp, &reason);
         if (fd >= 0) {
             bool ok = FillTemporary(fd, target, data, &reason);
+            if (ok && check) ok = check(temp, &reason);
             if (ok && rename(temp.c_str(), target.c_str()) != 0)
                 ok = Fail(&reason, "replacing it failed (" + ErrnoText(errno) + ")");
             if (!ok) unlink(temp.c_str());
@@ -203,6 +236,25 @@ bool ReadRegularFile(const std::string& path, std::size_t limit, std::string* ou
     if (!reason.empty()) return refuse(reason);
     if (out) *out = std::move(text);
     return true;
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+    if (path.empty() || path.back() == '/') return;
+    std::string target = ResolveLink(path);
+    std::string prefix = target.substr(target.rfind('/') + 1) + ".tmp-";
+    DIR* dir = opendir(DirectoryOf(target).c_str());
+    if (!dir) return;
+    std::vector<std::string> stale;
+    while (const dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        pid_t owner = 0;
+        if (name.compare(0, prefix.size(), prefix) != 0 ||
+            !TemporaryOwner(name.substr(prefix.size()), &owner))
+            continue;
+        if (kill(owner, 0) != 0 && errno == ESRCH) stale.push_back(name);
+    }
+    for (const std::string& name : stale) unlinkat(dirfd(dir), name.c_str(), 0);
+    closedir(dir);
 }
 
 }  // namespace vorn

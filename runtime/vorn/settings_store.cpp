@@ -1,5 +1,6 @@
 #include "settings_store.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,6 +128,24 @@ bool IsMissing(const std::string& path) {
     return stat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
+// Moves a bad file to the first free name of PATH.bad, PATH.bad.1, ...; an earlier bad file
+// is never replaced.
+bool MoveAside(const std::string& path, std::string* aside, std::string* why) {
+    for (int n = 0; n < 1000; ++n) {
+        *aside = path + ".bad" + (n ? "." + std::to_string(n) : std::string());
+        if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside->c_str(), RENAME_NOREPLACE) == 0)
+            return true;
+        if (errno == EEXIST) continue;
+        if (errno != EINVAL && errno != ENOSYS) return Fail(why, std::strerror(errno));
+        // a file system that cannot refuse to replace: look first
+        struct stat st {};
+        if (lstat(aside->c_str(), &st) == 0) continue;
+        if (std::rename(path.c_str(), aside->c_str()) == 0) return true;
+        return Fail(why, std::strerror(errno));
+    }
+    return Fail(why, "every name up to " + *aside + " is taken");
+}
+
 }  // namespace
 
 std::string SettingsStore::DefaultPath() {
@@ -165,21 +184,27 @@ bool SettingsStore::Parse(std::string_view text, std::map<std::string, std::stri
 
 std::string SettingsStore::Load() {
     mValues.clear();
-    if (mPath.empty() || IsMissing(mPath)) return {};
+    mUnusable.clear();
+    mUnusableTold = false;
+    if (mPath.empty()) return {};
+    RemoveStaleTemporaries(mPath);
+    if (IsMissing(mPath)) return {};
+    const std::string leftAlone =
+        " is left as it is, the defaults apply and settings are not saved this session";
     std::string text;
-    std::string problem;
     std::string why;
-    if (!ReadRegularFile(mPath, kFileLimit, &text, &why))
-        problem = why;
-    else if (!Parse(text, &mValues, &why))
-        problem = "Settings file " + mPath + " " + why;
-    if (problem.empty()) return {};
+    if (!ReadRegularFile(mPath, kFileLimit, &text, &why)) {
+        mUnusable = why;
+        return why + "; it" + leftAlone;
+    }
+    if (Parse(text, &mValues, &why)) return {};
 
     mValues.clear();
-    std::string aside = mPath + ".bad";
-    if (std::rename(mPath.c_str(), aside.c_str()) != 0) {
-        return problem + "; moving it to " + aside + " failed (" + std::strerror(errno) +
-               ") and defaults apply";
+    std::string problem = "Settings file " + mPath + " " + why;
+    std::string aside;
+    if (!MoveAside(mPath, &aside, &why)) {
+        mUnusable = problem;
+        return problem + "; it cannot be moved aside (" + why + "), so it" + leftAlone;
     }
     return problem + "; it was moved to " + aside + " and defaults apply";
 }
@@ -197,6 +222,11 @@ std::string SettingsStore::Set(const std::string& key, const std::string& value)
         return "Setting " + Quoted(key) + " not stored: its value is not valid UTF-8";
     mValues[key] = value;
     if (mPath.empty()) return "Settings cannot be saved: no settings file is known";
+    if (!mUnusable.empty()) {
+        if (mUnusableTold) return {};
+        mUnusableTold = true;
+        return "Settings are not saved this session: " + mUnusable;
+    }
     std::string why;
     if (WriteFileAtomically(mPath, Serialize(), &why)) return {};
     return why + "; the setting is kept for this session";
