@@ -95,6 +95,7 @@ private slots:
     void tableAsList();
     void branch();
     void branchRefused();
+    void failedBranchKeepsOldFile();
     void getObjectLoadsFile_data();
     void getObjectLoadsFile();
 
@@ -327,6 +328,33 @@ void TestRotTable::branchRefused() {
     QVERIFY(!QFileInfo::exists(mEnv.path() + "/outside.vorn"));
     QVERIFY(!VnROT->Branch(nullptr, &out, "res:/x.vorn", 0));
     QCOMPARE(Table()->GetCount(), mEntries);
+}
+
+void TestRotTable::failedBranchKeepsOldFile() {
+    // Catches a branch that replaces the old file before it knows that the new one loads back.
+    VnRef<IRoot> model;
+    QVERIFY(VnOS->CreateInstance(VnMakeCLSID("kalix", "KxModel", -1), IID_IRoot, model.out()));
+    IRoot* made = nullptr;
+    QVERIFY2(VnROT->Branch(model.get(), &made, "res:/model.vorn", 0), qPrintable(PendingError()));
+    VnRef<IRoot> first = VnRef<IRoot>::Adopt(made);
+    QFile file(Res() + "model.vorn");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    intptr_t adjustment = 0;
+    const VnMemberDescriptor* shape = VnOS->FindMember("shape", model->GetTypeInfo(), &adjustment);
+    *static_cast<int32_t*>(VnMemberStorage(model.get(), shape, adjustment)) = 99;  // refused
+
+    IRoot* out = reinterpret_cast<IRoot*>(1);
+    QVERIFY(!VnROT->Branch(model.get(), &out, "res:/model.vorn", 0));
+    QCOMPARE(out, nullptr);
+    QVERIFY2(PendingError().contains("Shape 99") && PendingError().contains("left as it was"),
+             qPrintable(PendingError()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    QCOMPARE(QDir(Res()).entryList({"model.vorn*"}, QDir::Files | QDir::Hidden),
+             QStringList{"model.vorn"});
+    QCOMPARE(MonikerOf(first.get()), "res:/model.vorn");
 }
 
 void TestRotTable::getObjectLoadsFile_data() {
