@@ -13,6 +13,7 @@
 
 #include "atomic_file.h"
 #include "object_util.h"
+#include "plain_text.h"
 
 namespace vorn {
 
@@ -27,55 +28,6 @@ bool Fail(std::string* why, const std::string& text) {
 
 std::string Join(const std::string& dir, const char* name) {
     return (!dir.empty() && dir.back() == '/' ? dir : dir + "/") + name;
-}
-
-// Unicode's table of well-formed byte sequences: no overlong forms, surrogates or values
-// beyond U+10FFFF, the same rule the JSON reader applies when the file is loaded again.
-bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 1;
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        if (lead >= 0xC2 && lead <= 0xDF)
-            length = 2;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            length = 3;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            length = 4;
-        else
-            return false;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-        if (text.size() - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-// The reader's message without its code prefix or the raw bytes it quotes, which may be
-// anything the file held; the reason must stay one line of plain text.
-std::string PlainReaderMessage(const char* what) {
-    std::string text = what;
-    if (text.rfind("[json.exception.", 0) == 0) {
-        std::string::size_type end = text.find("] ");
-        if (end != std::string::npos) text.erase(0, end + 2);
-    }
-    std::string::size_type quoted = text.find("; last read:");
-    if (quoted != std::string::npos) text.erase(quoted);
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
-    return text;
 }
 
 const char* KindName(const Json& value) {
@@ -168,7 +120,7 @@ bool SettingsStore::Parse(std::string_view text, std::map<std::string, std::stri
     try {
         doc = Json::parse(text.data(), text.data() + text.size());
     } catch (const Json::exception& e) {
-        return Fail(why, "is not valid JSON (" + PlainReaderMessage(e.what()) + ")");
+        return Fail(why, "is not valid JSON (" + PlainJsonMessage(e.what()) + ")");
     }
     if (!doc.is_object())
         return Fail(why, std::string("holds ") + KindName(doc) + ", not a JSON object of settings");
