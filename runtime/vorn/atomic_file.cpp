@@ -1,15 +1,19 @@
 #include "atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+#include <vector>
 
 namespace vorn {
 
@@ -102,9 +106,51 @@ bool SyncDirectory(const std::string& dir, std::string* why) {
     return true;
 }
 
+// What a file that is not a regular file is, in words.
+const char* KindName(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a file";
+}
+
+std::string SizeText(std::size_t bytes) {
+    if (bytes % (1u << 20) == 0) return std::to_string(bytes >> 20) + " MB";
+    return std::to_string(bytes) + " bytes";
+}
+
+// Renaming over a folder, a pipe or a device would take it away, and over a read-only file
+// would undo the lock its owner put on it.
+bool Replaceable(const std::string& target, std::string* why) {
+    struct stat st {};
+    if (stat(target.c_str(), &st) != 0) return errno == ENOENT || Fail(why, ErrnoText(errno));
+    if (!S_ISREG(st.st_mode))
+        return Fail(why, std::string("it is ") + KindName(st.st_mode) + ", not a regular file");
+    // root may write any file, so the mode bits tell what the owner meant too
+    if ((st.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0)
+        return Fail(why, "the file is read-only");
+    return true;
+}
+
+// "PID-N" as CreateTemporary spells it; false for anything else.
+bool TemporaryOwner(const std::string& suffix, pid_t* pid) {
+    std::string::size_type dash = suffix.find('-');
+    auto digits = [](const std::string& text) {
+        return !text.empty() && text.size() <= 9 &&
+               text.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (dash == std::string::npos || !digits(suffix.substr(0, dash)) ||
+        !digits(suffix.substr(dash + 1)))
+        return false;
+    *pid = static_cast<pid_t>(std::stol(suffix.substr(0, dash)));
+    return *pid > 0;
+}
+
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, const std::string& data, std::string* why) {
+bool WriteFileAtomically(const std::string& path, const std::string& data, std::string* why,
+                         const TemporaryCheck& check) {
     std::string reason;
     if (path.empty() || path.back() == '/') {
         reason = "the path names no file";
@@ -113,9 +159,11 @@ bool WriteFileAtomically(const std::string& path, const std::string& data, std::
         std::string dir = DirectoryOf(target);
         std::string temp;
         int fd = -1;
-        if (MakeDirectories(dir, &reason)) fd = CreateTemporary(target, &temp, &reason);
+        if (Replaceable(target, &reason) && MakeDirectories(dir, &reason))
+            fd = CreateTemporary(target, &temp, &reason);
         if (fd >= 0) {
             bool ok = FillTemporary(fd, target, data, &reason);
+            if (ok && check) ok = check(temp, &reason);
             if (ok && rename(temp.c_str(), target.c_str()) != 0)
                 ok = Fail(&reason, "replacing it failed (" + ErrnoText(errno) + ")");
             if (!ok) unlink(temp.c_str());
@@ -144,6 +192,69 @@ bool ReadWholeFile(const std::string& path, std::string* data, std::string* why)
     close(fd);
     if (data) *data = std::move(text);
     return true;
+}
+
+bool ReadRegularFile(const std::string& path, std::size_t limit, std::string* out,
+                     std::string* why) {
+    auto refuse = [&](const std::string& reason) {
+        return Fail(why, "Cannot read " + path + ": " + reason);
+    };
+    auto notRegular = [&](mode_t mode) {
+        return refuse(std::string("it is ") + KindName(mode) + ", not a regular file");
+    };
+    // stat first, so that a device is never opened; the opened file is checked again below
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return refuse(ErrnoText(errno));
+    if (!S_ISREG(st.st_mode)) return notRegular(st.st_mode);
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return refuse(ErrnoText(errno));
+    std::string text;
+    std::string reason;
+    if (fstat(fd, &st) != 0) {
+        reason = ErrnoText(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        close(fd);
+        return notRegular(st.st_mode);
+    } else if (static_cast<std::uint64_t>(st.st_size) > limit) {
+        reason = "it is larger than " + SizeText(limit);
+    } else {
+        text.reserve(static_cast<std::size_t>(st.st_size));
+        char buffer[65536];
+        // one byte past the limit tells a file that grew while it was read
+        while (reason.empty()) {
+            std::size_t room = limit - text.size();
+            room = room < sizeof buffer ? room + 1 : sizeof buffer;
+            ssize_t n = read(fd, buffer, room);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) reason = ErrnoText(errno);
+            if (n <= 0) break;
+            text.append(buffer, static_cast<std::size_t>(n));
+            if (text.size() > limit) reason = "it is larger than " + SizeText(limit);
+        }
+    }
+    close(fd);
+    if (!reason.empty()) return refuse(reason);
+    if (out) *out = std::move(text);
+    return true;
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+    if (path.empty() || path.back() == '/') return;
+    std::string target = ResolveLink(path);
+    std::string prefix = target.substr(target.rfind('/') + 1) + ".tmp-";
+    DIR* dir = opendir(DirectoryOf(target).c_str());
+    if (!dir) return;
+    std::vector<std::string> stale;
+    while (const dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        pid_t owner = 0;
+        if (name.compare(0, prefix.size(), prefix) != 0 ||
+            !TemporaryOwner(name.substr(prefix.size()), &owner))
+            continue;
+        if (kill(owner, 0) != 0 && errno == ESRCH) stale.push_back(name);
+    }
+    for (const std::string& name : stale) unlinkat(dirfd(dir), name.c_str(), 0);
+    closedir(dir);
 }
 
 }  // namespace vorn

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,10 @@ namespace vorn {
 //   {"format": "vorn-branch", "version": 1, "root": 0, "objects": [ ... ]}
 // Each object appears once, by index, so shared objects and cycles survive a round trip.
 // Objects registered in the running object table (other than the root) are stored by moniker.
+
+// The largest branch file that is read: far above any real scene, well below the memory of
+// a machine that runs one.
+constexpr std::size_t kBranchFileLimit = std::size_t{256} << 20;
 
 // Serialises the graph below `root`. False with a reason when an object cannot be stored.
 bool WriteBranch(IRoot* root, std::string* json, std::string* why);

@@ -11,6 +11,7 @@
 #include "class_registry.h"
 #include "moniker.h"
 #include "object_util.h"
+#include "plain_text.h"
 #include "vorn/members.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
@@ -128,14 +129,6 @@ T Read(const void* storage) {
     T value;
     std::memcpy(&value, storage, sizeof value);
     return value;
-}
-
-// How far `text` may be cut at `limit` bytes without splitting a UTF-8 sequence.
-size_t Utf8Cut(const std::string& text, size_t limit) {
-    if (text.size() <= limit) return text.size();
-    size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return cut;
 }
 
 // Rebuilds a graph: pass 1 makes or finds every object, pass 2 fills members, then lists.
@@ -372,10 +365,14 @@ bool Loader::SetValue(size_t i, const VnMemberDescriptor* d, void* storage, cons
             if (text.find('\0') != std::string::npos)
                 return Fail(where + ": the text holds a NUL character");
             if (d->size <= 0) return Fail(where + ": the member has no room for text");
-            size_t length = Utf8Cut(text, static_cast<size_t>(d->size) - 1);
+            // as for scripts: a text that does not fit is refused, never cut
+            size_t room = static_cast<size_t>(d->size) - 1;
+            if (text.size() > room)
+                return Fail(where + ": the text is " + std::to_string(text.size()) +
+                            " bytes, but the member holds at most " + std::to_string(room));
             auto* chars = static_cast<char*>(storage);
-            std::memcpy(chars, text.data(), length);
-            chars[length] = 0;
+            std::memcpy(chars, text.data(), text.size());
+            chars[text.size()] = 0;
             return true;
         }
         case kVnVornString:
@@ -496,11 +493,14 @@ IRoot* Loader::Load(std::string_view text, std::string* why) {
     if (!NestingWithin(text, kMaxNesting))
         return failed("The text nests deeper than a branch file (" + std::to_string(kMaxNesting) +
                       " levels)");
+    std::size_t valid = ValidUtf8Length(text);
+    if (valid < text.size())
+        return failed("The text is not valid UTF-8 at " + LineAndColumn(text, valid));
     Json doc;
     try {
         doc = Json::parse(text.begin(), text.end());
     } catch (const Json::exception& e) {
-        return failed(std::string("The text is not JSON: ") + e.what());
+        return failed("The text is not JSON: " + PlainJsonMessage(e.what()));
     }
     if (!doc.is_object()) return failed("A branch file holds a JSON object");
     auto format = doc.find("format");
@@ -549,7 +549,7 @@ IRoot* LoadBranch(std::string_view json, std::string* why) {
         Loader loader;
         return loader.Load(json, why);
     } catch (const std::exception& e) {
-        *why = std::string("The branch cannot be loaded: ") + e.what();
+        *why = "The branch cannot be loaded: " + PlainJsonMessage(e.what());
         return nullptr;
     }
 }

@@ -10,6 +10,7 @@
 #include "branch_file.h"
 #include "class_registry.h"
 #include "object_util.h"
+#include "plain_text.h"
 #include "vorn/members.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
@@ -25,31 +26,6 @@ std::string MonikerText(const VnROTEntry& entry) {
         std::string(entry.scheme ? entry.scheme : "") + "/" + (entry.name ? entry.name : "");
     if (entry.ext && entry.ext[0]) text += std::string(".") + entry.ext;
     return text;
-}
-
-bool IsUtf8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        auto c = static_cast<unsigned char>(text[i]);
-        size_t more = c < 0x80           ? 0
-                      : (c >> 5) == 0x6  ? 1
-                      : (c >> 4) == 0xE  ? 2
-                      : (c >> 3) == 0x1E ? 3
-                                         : 4;
-        if (more > 3 || i + more >= text.size()) return false;
-        uint32_t point = more == 0 ? c : c & (0x3F >> more);
-        for (size_t k = 1; k <= more; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            point = (point << 6) | (next & 0x3F);
-        }
-        // overlong forms, surrogates and points past the last plane are not UTF-8
-        static const uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
-        if (point < kLeast[more] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
-            return false;
-        i += more + 1;
-    }
-    return true;
 }
 
 // JSON has no NaN or infinities, so those are stored as text.
@@ -236,14 +212,14 @@ bool Writer::EmitMember(int node, IRoot* object, const VnMemberDescriptor* d, vo
             const char* text = static_cast<const char*>(storage);
             std::string_view view(text,
                                   d->size > 0 ? strnlen(text, static_cast<size_t>(d->size)) : 0);
-            if (!IsUtf8(view)) return Fail(where + " holds text that is not UTF-8");
+            if (!IsValidUtf8(view)) return Fail(where + " holds text that is not UTF-8");
             value = std::string(view);
             break;
         }
         case kVnVornString:
         case kVnROTReference: {
             const char* text = Read<const char*>(storage);
-            if (text && !IsUtf8(text)) return Fail(where + " holds text that is not UTF-8");
+            if (text && !IsValidUtf8(text)) return Fail(where + " holds text that is not UTF-8");
             if (text) value = text;
             break;
         }

@@ -1,5 +1,7 @@
 #include "rot_table.h"
 
+#include <sys/stat.h>
+
 #include "atomic_file.h"
 #include "branch_file.h"
 #include "class_registry.h"
@@ -125,7 +127,7 @@ IRoot* RotTable::LoadFromFile(const std::string& moniker) {
     std::string why, path, text;
     if (!ParseMoniker(moniker, &m, &why) ||
         !MonikerToPath(m, rt.Paths().Get(kVnPathResource), &path, &why) ||
-        !ReadWholeFile(path, &text, &why)) {
+        !ReadRegularFile(path, kBranchFileLimit, &text, &why)) {
         rt.Fail(why);
         return nullptr;
     }
@@ -189,13 +191,34 @@ bool RotTable::Branch(IRoot* object, IRoot** out, const char* moniker, int /*fla
         rt.Fail(moniker ? why : "Branch: no moniker given");
         return false;
     }
-    if (!WriteBranch(object, &json, &why) || !WriteFileAtomically(path, json, &why)) {
+    if (!WriteBranch(object, &json, &why)) {
         rt.Fail("Cannot branch to " + m.Text() + ": " + why);
         return false;
     }
-    VnRef<IRoot> copy = VnRef<IRoot>::Adopt(LoadBranch(json, &why));
-    if (!copy) {
-        rt.Fail("Branched " + m.Text() + " but cannot load it back: " + why);
+    if (json.size() > kBranchFileLimit) {
+        rt.Fail("Cannot branch to " + m.Text() + ": it takes " + std::to_string(json.size()) +
+                " bytes, more than the " + std::to_string(kBranchFileLimit >> 20) +
+                " MB a branch file may hold");
+        return false;
+    }
+    // the old file is replaced only by one that has been read back from disk and loaded
+    VnRef<IRoot> copy;
+    std::string loadWhy;
+    auto loadsBack = [&](const std::string& temporary, std::string* reason) {
+        std::string text;
+        if (!ReadRegularFile(temporary, kBranchFileLimit, &text, reason)) return false;
+        copy = VnRef<IRoot>::Adopt(LoadBranch(text, &loadWhy));
+        if (!copy) *reason = loadWhy;
+        return static_cast<bool>(copy);
+    };
+    struct stat old {};
+    const bool existed = stat(path.c_str(), &old) == 0;
+    if (!WriteFileAtomically(path, json, &why, loadsBack)) {
+        if (!copy && !loadWhy.empty())
+            rt.Fail("Cannot branch to " + m.Text() + ": the written copy does not load back (" +
+                    loadWhy + "); " + (existed ? path + " is left as it was" : "no file is made"));
+        else
+            rt.Fail("Cannot branch to " + m.Text() + ": " + why);
         return false;
     }
     // the name now stands for what was just written

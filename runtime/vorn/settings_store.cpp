@@ -1,5 +1,6 @@
 #include "settings_store.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 
 #include "atomic_file.h"
 #include "object_util.h"
+#include "plain_text.h"
 
 namespace vorn {
 
@@ -26,55 +28,6 @@ bool Fail(std::string* why, const std::string& text) {
 
 std::string Join(const std::string& dir, const char* name) {
     return (!dir.empty() && dir.back() == '/' ? dir : dir + "/") + name;
-}
-
-// Unicode's table of well-formed byte sequences: no overlong forms, surrogates or values
-// beyond U+10FFFF, the same rule the JSON reader applies when the file is loaded again.
-bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 1;
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        if (lead >= 0xC2 && lead <= 0xDF)
-            length = 2;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            length = 3;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            length = 4;
-        else
-            return false;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-        if (text.size() - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-// The reader's message without its code prefix or the raw bytes it quotes, which may be
-// anything the file held; the reason must stay one line of plain text.
-std::string PlainReaderMessage(const char* what) {
-    std::string text = what;
-    if (text.rfind("[json.exception.", 0) == 0) {
-        std::string::size_type end = text.find("] ");
-        if (end != std::string::npos) text.erase(0, end + 2);
-    }
-    std::string::size_type quoted = text.find("; last read:");
-    if (quoted != std::string::npos) text.erase(quoted);
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
-    return text;
 }
 
 const char* KindName(const Json& value) {
@@ -127,6 +80,24 @@ bool IsMissing(const std::string& path) {
     return stat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
+// Moves a bad file to the first free name of PATH.bad, PATH.bad.1, ...; an earlier bad file
+// is never replaced.
+bool MoveAside(const std::string& path, std::string* aside, std::string* why) {
+    for (int n = 0; n < 1000; ++n) {
+        *aside = path + ".bad" + (n ? "." + std::to_string(n) : std::string());
+        if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside->c_str(), RENAME_NOREPLACE) == 0)
+            return true;
+        if (errno == EEXIST) continue;
+        if (errno != EINVAL && errno != ENOSYS) return Fail(why, std::strerror(errno));
+        // a file system that cannot refuse to replace: look first
+        struct stat st {};
+        if (lstat(aside->c_str(), &st) == 0) continue;
+        if (std::rename(path.c_str(), aside->c_str()) == 0) return true;
+        return Fail(why, std::strerror(errno));
+    }
+    return Fail(why, "every name up to " + *aside + " is taken");
+}
+
 }  // namespace
 
 std::string SettingsStore::DefaultPath() {
@@ -149,7 +120,7 @@ bool SettingsStore::Parse(std::string_view text, std::map<std::string, std::stri
     try {
         doc = Json::parse(text.data(), text.data() + text.size());
     } catch (const Json::exception& e) {
-        return Fail(why, "is not valid JSON (" + PlainReaderMessage(e.what()) + ")");
+        return Fail(why, "is not valid JSON (" + PlainJsonMessage(e.what()) + ")");
     }
     if (!doc.is_object())
         return Fail(why, std::string("holds ") + KindName(doc) + ", not a JSON object of settings");
@@ -165,21 +136,27 @@ bool SettingsStore::Parse(std::string_view text, std::map<std::string, std::stri
 
 std::string SettingsStore::Load() {
     mValues.clear();
-    if (mPath.empty() || IsMissing(mPath)) return {};
+    mUnusable.clear();
+    mUnusableTold = false;
+    if (mPath.empty()) return {};
+    RemoveStaleTemporaries(mPath);
+    if (IsMissing(mPath)) return {};
+    const std::string leftAlone =
+        " is left as it is, the defaults apply and settings are not saved this session";
     std::string text;
-    std::string problem;
     std::string why;
-    if (!ReadWholeFile(mPath, &text, &why))
-        problem = why;
-    else if (!Parse(text, &mValues, &why))
-        problem = "Settings file " + mPath + " " + why;
-    if (problem.empty()) return {};
+    if (!ReadRegularFile(mPath, kFileLimit, &text, &why)) {
+        mUnusable = why;
+        return why + "; it" + leftAlone;
+    }
+    if (Parse(text, &mValues, &why)) return {};
 
     mValues.clear();
-    std::string aside = mPath + ".bad";
-    if (std::rename(mPath.c_str(), aside.c_str()) != 0) {
-        return problem + "; moving it to " + aside + " failed (" + std::strerror(errno) +
-               ") and defaults apply";
+    std::string problem = "Settings file " + mPath + " " + why;
+    std::string aside;
+    if (!MoveAside(mPath, &aside, &why)) {
+        mUnusable = problem;
+        return problem + "; it cannot be moved aside (" + why + "), so it" + leftAlone;
     }
     return problem + "; it was moved to " + aside + " and defaults apply";
 }
@@ -197,6 +174,11 @@ std::string SettingsStore::Set(const std::string& key, const std::string& value)
         return "Setting " + Quoted(key) + " not stored: its value is not valid UTF-8";
     mValues[key] = value;
     if (mPath.empty()) return "Settings cannot be saved: no settings file is known";
+    if (!mUnusable.empty()) {
+        if (mUnusableTold) return {};
+        mUnusableTold = true;
+        return "Settings are not saved this session: " + mUnusable;
+    }
     std::string why;
     if (WriteFileAtomically(mPath, Serialize(), &why)) return {};
     return why + "; the setting is kept for this session";

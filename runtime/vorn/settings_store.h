@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <string_view>
@@ -10,6 +11,9 @@ namespace vorn {
 // Every write replaces the file atomically.
 class SettingsStore {
 public:
+    // The largest settings file that is read; a real one holds a few kilobytes.
+    static constexpr std::size_t kFileLimit = std::size_t{4} << 20;
+
     // $VORN_SETTINGS, else $XDG_CONFIG_HOME/mosswick/settings.json, else
     // $HOME/.config/mosswick/settings.json.
     static std::string DefaultPath();
@@ -22,14 +26,19 @@ public:
     void SetPath(std::string path) { mPath = std::move(path); }
     const std::string& Path() const { return mPath; }
 
-    // Reads the file. A missing file leaves the store empty and is no error. A file that
-    // cannot be read or parsed is moved aside to Path() + ".bad", the defaults apply, and
-    // the returned text says what was wrong (empty when all went well).
+    // Reads the file, after removing temporary files that dead writers left beside it. A
+    // missing file leaves the store empty and is no error. A file that was read but does not
+    // parse is moved aside to the first free name of Path() + ".bad", ".bad.1", ".bad.2", ...
+    // A path that cannot be read (or whose bad file cannot be moved aside) is left as it is
+    // and never written this session. The defaults apply after either; the returned text says
+    // what was wrong (empty when all went well).
     std::string Load();
 
     bool Get(const std::string& key, std::string* value) const;
     // Keeps the value and rewrites the file; the returned text says why persisting failed
-    // (the value is kept in memory then, and written with the next successful write).
+    // (the value is kept in memory then, and written with the next successful write). After a
+    // Load that found the path unusable nothing is written: the first such Set says so, later
+    // ones answer the empty text.
     std::string Set(const std::string& key, const std::string& value);
 
     // What the file would hold now.
@@ -41,6 +50,8 @@ public:
 private:
     std::string mPath;
     std::map<std::string, std::string> mValues;
+    std::string mUnusable;  // why the path is not written this session; empty when it may be
+    bool mUnusableTold = false;
 };
 
 }  // namespace vorn

@@ -60,9 +60,11 @@ class ClassTexts(unittest.TestCase):
 class RunningObjectTable(unittest.TestCase):
     def test_register_get_and_revoke(self):
         # Catches a class text or moniker lost on the way to the table, refusals of each call
-        # that do not raise, a table whose refusal of a removal is ignored, and a repr that
-        # keeps a revoked moniker.
+        # that do not raise, a table whose refusal of a removal (by remove, del or clear) is
+        # ignored, and a repr that keeps a revoked moniker.
         obj = new_list("kept")
+        rot = vos.CreateInstance("vorn.Rot")
+        only_revoked = "Objects leave the running object table only when they are revoked"
         vos.Register("kx:/reg", obj)
         self.addCleanup(revoke_quietly, "kx:/reg")
         self.assertEqual(repr(obj), '<vorn.Object vorn.List.1 kx:/reg "kept">')
@@ -76,8 +78,9 @@ class RunningObjectTable(unittest.TestCase):
              'Cannot convert "nodot" to a valid class id'),
             (lambda: vos.Register("kx:/reg", new_list()),
              "The moniker kx:/reg is already registered"),
-            (lambda: vos.CreateInstance("vorn.Rot").remove(obj),
-             "Objects leave the running object table only when they are revoked"),
+            (lambda: rot.remove(obj), only_revoked),
+            (lambda: rot.__delitem__(-1), only_revoked),
+            (lambda: rot.clear(), only_revoked),
         ]
         for call, message in refused:
             with self.subTest(message=message):
@@ -86,7 +89,7 @@ class RunningObjectTable(unittest.TestCase):
                 self.assertEqual(str(caught.exception), message)
         with self.assertRaises(TypeError):
             vos.Register("kx:/number", 5)
-        self.assertIn(obj, vos.CreateInstance("vorn.Rot"))
+        self.assertIn(obj, rot)
         vos.Revoke("kx:/reg")
         self.assertEqual(repr(obj), '<vorn.Object vorn.List.1 "kept">')
         with self.assertRaises(vorn.error) as caught:

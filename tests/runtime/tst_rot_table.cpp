@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QtTest>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -41,9 +43,23 @@ QString MonikerOf(IRoot* object) {
 
 VnRef<IList> Table() { return VnQuery<IList>(VnROT); }
 
+// Writes `text`, or makes what a marker names: "<fifo>" a named pipe, "<zero>" a link to
+// /dev/zero, "<huge>" a sparse file just over the 256 MB a branch file may hold.
 void WriteFile(const QString& path, const QByteArray& text) {
     QDir().mkpath(QFileInfo(path).path());
+    if (text == "<fifo>") {
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        return;
+    }
+    if (text == "<zero>") {
+        QVERIFY(QFile::link("/dev/zero", path));
+        return;
+    }
     QFile file(path);
+    if (text == "<huge>") {
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize((qint64(256) << 20) + 1));
+        return;
+    }
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(text);
 }
@@ -79,6 +95,7 @@ private slots:
     void tableAsList();
     void branch();
     void branchRefused();
+    void failedBranchKeepsOldFile();
     void getObjectLoadsFile_data();
     void getObjectLoadsFile();
 
@@ -313,6 +330,33 @@ void TestRotTable::branchRefused() {
     QCOMPARE(Table()->GetCount(), mEntries);
 }
 
+void TestRotTable::failedBranchKeepsOldFile() {
+    // Catches a branch that replaces the old file before it knows that the new one loads back.
+    VnRef<IRoot> model;
+    QVERIFY(VnOS->CreateInstance(VnMakeCLSID("kalix", "KxModel", -1), IID_IRoot, model.out()));
+    IRoot* made = nullptr;
+    QVERIFY2(VnROT->Branch(model.get(), &made, "res:/model.vorn", 0), qPrintable(PendingError()));
+    VnRef<IRoot> first = VnRef<IRoot>::Adopt(made);
+    QFile file(Res() + "model.vorn");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    intptr_t adjustment = 0;
+    const VnMemberDescriptor* shape = VnOS->FindMember("shape", model->GetTypeInfo(), &adjustment);
+    *static_cast<int32_t*>(VnMemberStorage(model.get(), shape, adjustment)) = 99;  // refused
+
+    IRoot* out = reinterpret_cast<IRoot*>(1);
+    QVERIFY(!VnROT->Branch(model.get(), &out, "res:/model.vorn", 0));
+    QCOMPARE(out, nullptr);
+    QVERIFY2(PendingError().contains("Shape 99") && PendingError().contains("left as it was"),
+             qPrintable(PendingError()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    QCOMPARE(QDir(Res()).entryList({"model.vorn*"}, QDir::Files | QDir::Hidden),
+             QStringList{"model.vorn"});
+    QCOMPARE(MonikerOf(first.get()), "res:/model.vorn");
+}
+
 void TestRotTable::getObjectLoadsFile_data() {
     QTest::addColumn<QStringList>("names");  // files below the test folder; "res/" is resources
     QTest::addColumn<QList<QByteArray>>("texts");
@@ -339,11 +383,18 @@ void TestRotTable::getObjectLoadsFile_data() {
     row("files that refer to each other", {"res/a.vorn", "res/b.vorn"},
         {ListFile("a", {"res:/b.vorn"}), ListFile("b", {"res:/a.vorn"})}, "res:/a.vorn", "",
         "refers back to itself", 0);
+    row("named pipe", {"res/pipe.vorn"}, {"<fifo>"}, "res:/pipe.vorn", "",
+        "is a named pipe, not a regular file", 0);
+    row("link to a device", {"res/zero.vorn"}, {"<zero>"}, "res:/zero.vorn", "",
+        "is a device, not a regular file", 0);
+    row("file over the size limit", {"res/huge.vorn"}, {"<huge>"}, "res:/huge.vorn", "",
+        "is larger than 256 MB", 0);
 }
 
 void TestRotTable::getObjectLoadsFile() {
     // Catches files that are not loaded or not registered once loaded, files read again while
-    // their object is registered, and loops of files that never end.
+    // their object is registered, loops of files that never end, and pipes, devices or huge
+    // files read without end.
     QFETCH(QStringList, names);
     QFETCH(QList<QByteArray>, texts);
     QFETCH(QString, moniker);

@@ -115,7 +115,16 @@ int ListAssignItem(PyObject* self, Py_ssize_t i, PyObject* value) {
             return -1;
         }
     }
+    TheRuntime().Errors().Clear();  // only an error of this removal may be raised below
     list->RemoveItem(static_cast<int>(i));
+    if (TheRuntime().Errors().Has(0)) {
+        RaisePendingError(nullptr);
+        if (value) {  // the item added above goes again; the refusal raised is the removal's
+            list->RemoveItem(static_cast<int>(i) + 1);
+            TheRuntime().Errors().Clear();
+        }
+        return -1;
+    }
     return 0;
 }
 
@@ -187,7 +196,9 @@ PyObject* ListRemove(PyObject* self, PyObject* value) {
 PyObject* ListClear(PyObject* self, PyObject*) {
     VnRef<IList> list = ListOf(Object(self));
     if (!list) return NotAList(Object(self));
+    TheRuntime().Errors().Clear();
     list->RemoveItem(-1);
+    if (TheRuntime().Errors().Has(0)) return RaisePendingError(nullptr);
     Py_RETURN_NONE;
 }
 
