@@ -231,7 +231,11 @@ PyObject* RaisePendingError(const char* fallback) {
     int code = rt.Errors().Code();
     if (text.empty()) text = fallback ? fallback : "the runtime call failed";
     rt.Errors().Clear();
-    PyRef error = PyRef::Steal(PyObject_CallFunction(VornErrorType(), "s", text.c_str()));
+    // a text that is not UTF-8 must not turn into a decoding error of its own
+    PyRef message = PyRef::Steal(
+        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
+    if (!message) return nullptr;
+    PyRef error = PyRef::Steal(PyObject_CallOneArg(VornErrorType(), message.get()));
     if (!error) return nullptr;
     PyRef number = PyRef::Steal(PyLong_FromLong(code));
     PyObject_SetAttrString(error.get(), "code", number.get());
