@@ -17,7 +17,7 @@ namespace {
 
 const VnCLSID kMacroClass = VnMakeCLSID("app", "Macro", 1);
 constexpr qint64 kHeadBytes = 64 * 1024;  // hint and "#ctx" lines are looked for only here
-constexpr int kMaxDepth = 32;
+constexpr int kMaxDepth = 32;  // folders deeper than this below a menu's folder stay empty
 
 VnMemberDescriptor gMacroMembers[] = {
     {"currentScript",
@@ -49,6 +49,12 @@ QString AncestorCaptions(QMenu* menu) {
     for (QMenu* m = menu; m; m = qobject_cast<QMenu*>(m->parentWidget()))
         text.prepend(m->title() + " ");
     return " " + text;  // the invisible root's caption is empty
+}
+
+// Whether the canonical path `path` is the folder `root` or lies below it.
+bool Within(const QString& path, const QString& root) {
+    if (path.isEmpty() || root.isEmpty()) return false;
+    return path == root || path.startsWith(root.endsWith('/') ? root : root + '/');
 }
 
 void ConnectRun(QAction* entry, int tag) {
@@ -88,10 +94,18 @@ void RegisterMacroObject(PyObject* appModule) {
 }
 
 int Macro::IndexOf(const QString& path) {
-    for (int i = 0; i < ScriptList.size(); ++i)
-        if (ScriptList[i].compare(path, Qt::CaseInsensitive) == 0) return i;
+    if (mScriptIndex.size() != ScriptList.size()) {  // the list was changed from outside
+        mScriptIndex.clear();
+        for (int i = 0; i < ScriptList.size(); ++i)
+            mScriptIndex.insert(ScriptList[i].toCaseFolded(), i);
+    }
+    // paths compare without case, as they always have: one script has one tag
+    const QString key = path.toCaseFolded();
+    const auto known = mScriptIndex.constFind(key);
+    if (known != mScriptIndex.constEnd()) return known.value();
     ScriptList.append(path);
-    return ScriptList.size() - 1;
+    mScriptIndex.insert(key, int(ScriptList.size()) - 1);
+    return int(ScriptList.size()) - 1;
 }
 
 void Macro::BuildTopMenus(QMenuBar* root, int index) {
@@ -114,21 +128,26 @@ void Macro::BuildTopMenus(QMenuBar* root, int index) {
 }
 
 void Macro::BuildMenu(QMenu* menu, QString folder) {
-    if (folder.isEmpty()) folder = QString::fromUtf8(VnOS->GetPath(kVnPathMacro));
-    QStringList visiting;
-    FillMenu(menu, QDir::cleanPath(folder), 0, visiting);
+    const QString macros = QDir::cleanPath(QString::fromUtf8(VnOS->GetPath(kVnPathMacro)));
+    folder = folder.isEmpty() ? macros : QDir::cleanPath(folder);
+    // a folder of the macro directory never leads out of it; any other stays within itself
+    const bool below = folder == macros || folder.startsWith(macros + '/');
+    Walk walk{QFileInfo(below ? macros : folder).canonicalFilePath(), {}};
+    FillMenu(menu, folder, 0, walk);
+    PruneContextTable();
 }
 
-void Macro::FillMenu(QMenu* menu, const QString& dir, int depth, QStringList& visiting) {
+void Macro::FillMenu(QMenu* menu, const QString& dir, int depth, Walk& walk) {
     // submenus made by an earlier pass go with their entries
     QList<QMenu*> old;
     for (QAction* a : menu->actions())
         if (a->menu() && a->menu()->parent() == menu) old.append(a->menu());
     menu->clear();
     qDeleteAll(old);
+    // a link is followed only within the tree and only to a folder not entered yet
     const QString real = QFileInfo(dir).canonicalFilePath();
-    if (depth > kMaxDepth || real.isEmpty() || visiting.contains(real)) return;
-    visiting.append(real);
+    if (depth > kMaxDepth || !Within(real, walk.root) || walk.entered.contains(real)) return;
+    walk.entered.insert(real);
     const QFileInfoList entries =
         QDir(dir).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& entry : entries) {
@@ -136,12 +155,11 @@ void Macro::FillMenu(QMenu* menu, const QString& dir, int depth, QStringList& vi
         if (entry.isDir()) {
             if (name == "PopupMenu" || !entry.isReadable()) continue;
             QMenu* sub = menu->addMenu("&" + name);
-            FillMenu(sub, entry.absoluteFilePath(), depth + 1, visiting);
+            FillMenu(sub, entry.absoluteFilePath(), depth + 1, walk);
         } else if (name.endsWith(".py") && name.size() > 3) {
             AddScript(menu, entry.absoluteFilePath(), name.chopped(3));
         }
     }
-    visiting.removeLast();
 }
 
 void Macro::AddScript(QMenu* menu, const QString& path, const QString& name) {
@@ -172,11 +190,22 @@ void Macro::AddScript(QMenu* menu, const QString& path, const QString& name) {
 }
 
 void Macro::Register(const QString& key, QAction* entry, int tag) {
-    QList<QPointer<QAction>>& list = ContextTable[key.toLower()];
-    list.removeAll(QPointer<QAction>());  // entries of rebuilt menus are gone
-    for (const QPointer<QAction>& a : list)
-        if (a->data().toInt() == tag) return;
-    list.append(entry);
+    const QString lower = key.toLower();
+    QPointer<QAction>& listed = mContextTags[lower][tag];
+    if (listed) return;  // a script is listed once per key; entries of rebuilt menus are gone
+    listed = entry;
+    ContextTable[lower].append(entry);
+}
+
+void Macro::PruneContextTable() {
+    for (auto it = ContextTable.begin(); it != ContextTable.end();) {
+        it->removeAll(QPointer<QAction>());
+        it = it->isEmpty() ? ContextTable.erase(it) : std::next(it);
+    }
+    for (auto it = mContextTags.begin(); it != mContextTags.end();) {
+        it->removeIf([](const auto& tag) { return tag.value().isNull(); });
+        it = it->isEmpty() ? mContextTags.erase(it) : std::next(it);
+    }
 }
 
 void Macro::BuildContextMenu(QMenu* menu, const QString& key) {
@@ -228,6 +257,8 @@ bool Macro::PreviewKey(int virtualKey, bool shift, bool ctrl, bool alt) {
 void Macro::Clear() {
     Py_CLEAR(keypreview);
     ScriptList.clear();
+    mScriptIndex.clear();
     ContextTable.clear();
+    mContextTags.clear();
     PopupFolder = "none";
 }

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -41,12 +42,22 @@ public:
     QString PopupFolder = "none";
 
 private:
+    // One pass over a folder tree: where it may go and the folders it has entered.
+    struct Walk {
+        QString root;           // canonical; nothing outside it is entered
+        QSet<QString> entered;  // canonical paths, so no folder is entered twice
+    };
+
     int IndexOf(const QString& path);
-    void FillMenu(QMenu* menu, const QString& dir, int depth, QStringList& visiting);
+    void FillMenu(QMenu* menu, const QString& dir, int depth, Walk& walk);
     void AddScript(QMenu* menu, const QString& path, const QString& name);
     void Register(const QString& key, QAction* entry, int tag);
+    // Drops the entries of menus that are gone from the context table.
+    void PruneContextTable();
 
     QList<QPointer<QMenu>> mTopMenus;  // made by BuildTopMenus; replaced when it runs again
+    QHash<QString, int> mScriptIndex;  // case-folded path -> its index in ScriptList
+    QHash<QString, QHash<int, QPointer<QAction>>> mContextTags;  // key -> tag -> its entry
 };
 
 Macro& TheMacro();

@@ -190,6 +190,25 @@ private slots:
         QVERIFY(context.actions().isEmpty());
     }
 
+    // Catches a link followed out of the macro folder (one to "/" walks the whole disk) or into a
+    // folder already shown, whose entries then multiply with every such link.
+    void linksStayInside() {
+        QTemporaryDir dir;
+        const QString root = dir.path() + "/macros/";
+        Write(dir.path() + "/outside/Far.py", "");
+        Write(root + "Tools/A/Common.py", "");
+        QVERIFY(QFile::link(dir.path() + "/outside", root + "Away"));
+        QVERIFY(QFile::link(root + "Tools/A", root + "Tools/B"));
+        build(root);
+        for (QMenu* tools : {Submenu(&mBar, "&Tools"), Submenu(mMacroMenu, "&Tools")}) {
+            QCOMPARE(Captions(Submenu(tools, "&A")), QStringList({"&Common"}));
+            QVERIFY(Submenu(tools, "&B")->actions().isEmpty());
+        }
+        QVERIFY(Submenu(&mBar, "&Away")->actions().isEmpty());
+        QVERIFY(Submenu(mMacroMenu, "&Away")->actions().isEmpty());
+        QCOMPARE(TheMacro().ScriptList, QStringList({root + "Tools/A/Common.py"}));
+    }
+
     void currentScript_data() {
         QTest::addColumn<int>("nameLength");
         QTest::newRow("short") << 8;

@@ -56,6 +56,11 @@ has() {
     if grep -q -e "$1" "$work/out"; then passed=$((passed + 1)); else fail "$2"; fi
 }
 
+# lacks PATTERN WHAT: no line of the output matches the basic regular expression PATTERN.
+lacks() {
+    if grep -q -e "$1" "$work/out"; then fail "$2"; else passed=$((passed + 1)); fi
+}
+
 # in_order: every line of standard input appears as a whole line of the output, in this order.
 in_order() {
     if awk 'NR == FNR { want[++n] = $0; next }
@@ -233,6 +238,37 @@ EOF
 rm "$work/missing_script.py"
 run 1 && has '^ExecFile: Cannot read .*/missing_script.py: No such file or directory$' \
     "no reason given for the missing script"
+
+# Catches a script with a NUL byte run up to the NUL and counted a success: Python refuses it.
+check nul_in_script </dev/null
+printf 'print("runs")\nx = 1\0\nprint("after the NUL")\n' >"$work/nul_in_script.py"
+run 1 && same <<EOF
+  File "$work/nul_in_script.py", line 2
+    x = 1
+SyntaxError: source code cannot contain null bytes
+EOF
+
+# Catches ExecFile of a pipe waiting for a writer instead of refusing what is no regular file.
+check pipe_script <<'EOF'
+import os, vorn.pyos
+pipe = os.path.join(os.path.dirname(__file__), "pipe.py")
+os.mkfifo(pipe)
+print("answer:", vorn.pyos.ExecFile(pipe))
+EOF
+run 1 && same <<EOF
+ExecFile: Cannot read $work/pipe.py: not a regular file
+answer: False
+EOF
+
+# Catches a script that runs itself without end losing its traceback ("lost sys.stderr"), or a
+# level going on (and answering True) after the recursion failed inside it.
+check runs_itself <<'EOF'
+import vorn.pyos
+answer = vorn.pyos.ExecFile(__file__)
+print("a level went on, answered", answer)
+EOF
+run 1 && has '^RecursionError: maximum recursion depth exceeded' "the traceback was lost" &&
+    lacks 'went on' "a level went on after the recursion failed"
 
 # The test files of tests/python rely on these: unittest.main() finds the script's own tests (the
 # script is the module __main__), and a failure's SystemExit(True) reaches vornrun's status, with

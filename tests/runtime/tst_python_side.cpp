@@ -317,10 +317,14 @@ private slots:
         QVERIFY(gSink.all.contains("SystemError"));
     }
 
-    // Catches output that is reordered, split badly or answered with the wrong length.
+    // Catches output that is reordered, split badly, cut at a NUL or answered with the wrong
+    // length.
     void sinkIsATextStream() {
         QVERIFY(RunPython("import sys\nprint('one')\nsys.stderr.write('two\\n')\nprint('three')"));
         QCOMPARE(gSink.lines, QStringList({"O:one", "O:\n", "E:two\n", "O:three", "O:\n"}));
+        gSink.lines.clear();
+        QCOMPARE(EvalPython("sys.stdout.write('a\\0b\\n')"), QString("4"));
+        QCOMPARE(gSink.lines, QStringList({QString("O:a") + QChar(0x2400) + "b\n"}));
         QCOMPARE(EvalPython("sys.stdout.write('héllo')"), QString("5"));
         QCOMPARE(EvalPython("(sys.stdout.encoding, sys.stdout.isatty(), sys.stderr.writable())"),
                  QString("('utf-8', False, True)"));

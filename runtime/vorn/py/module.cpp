@@ -1,8 +1,14 @@
 #include "module.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string>
 
-#include "../atomic_file.h"
 #include "../runtime.h"
 #include "member_convert.h"
 #include "py_ref.h"
@@ -135,6 +141,7 @@ PyObject* PyosExecFile(PyObject*, PyObject* args) {
     const char* path = nullptr;
     if (!PyArg_ParseTuple(args, "s:ExecFile", &path)) return nullptr;
     bool ran = ExecScriptFile(path);
+    if (!ran && PyErr_Occurred()) return nullptr;  // a RecursionError goes on to the caller
     if (!ran) ThePythonSide().Tasks().NoteFailure();
     return PyBool_FromLong(ran);
 }
@@ -142,7 +149,7 @@ PyObject* PyosExecFile(PyObject*, PyObject* args) {
 PyMethodDef kPyosMethods[] = {
     {"ExecFile", PyosExecFile, METH_VARARGS,
      "ExecFile(path): runs a script file with globals of its own; errors are printed. Answers "
-     "False when the script raised."},
+     "False when the script raised; a RecursionError goes on to the caller."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -291,31 +298,102 @@ private:
     bool mSet = false;
 };
 
+constexpr off_t kMaxScriptBytes = 64 * 1024 * 1024;
+
+// Reads a script file: only a regular file of at most 64 MB. Anything else is refused with the
+// reason before a read could wait for a writer (a pipe) or never end (a device).
+bool ReadScript(const char* path, std::string* text, std::string* why) {
+    std::string reason;
+    struct stat st {};
+    int fd = -1;
+    if (stat(path, &st) != 0)
+        reason = std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        reason = "not a regular file";
+    // O_NONBLOCK: a pipe put in its place meanwhile still opens without waiting for a writer
+    else if ((fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) < 0)
+        reason = std::strerror(errno);
+    else if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        reason = "not a regular file";
+    else if (st.st_size > kMaxScriptBytes)
+        reason = "larger than 64 MB";
+    else
+        text->reserve(static_cast<size_t>(st.st_size));
+    while (reason.empty()) {
+        char buffer[65536];
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n < 0) reason = std::strerror(errno);
+            break;
+        }
+        if (text->size() + static_cast<size_t>(n) > static_cast<size_t>(kMaxScriptBytes))
+            reason = "larger than 64 MB";  // it grew while being read
+        else
+            text->append(buffer, static_cast<size_t>(n));
+    }
+    if (fd >= 0) close(fd);
+    if (reason.empty()) return true;
+    *why = std::string("Cannot read ") + path + ": " + reason;
+    return false;
+}
+
+// Raises the SyntaxError Python gives for source with a NUL byte at `nul`, with its line.
+void RaiseNulByte(const char* path, const std::string& text, size_t nul) {
+    const size_t lineStart = nul == 0 ? 0 : text.rfind('\n', nul - 1) + 1;  // npos + 1 is 0
+    const Py_ssize_t lineNumber =
+        1 + static_cast<Py_ssize_t>(std::count(text.begin(), text.begin() + nul, '\n'));
+    PyRef file = PyRef::Steal(PyUnicode_DecodeFSDefault(path));
+    PyRef line = PyRef::Steal(PyUnicode_DecodeUTF8(
+        text.data() + lineStart, static_cast<Py_ssize_t>(nul - lineStart), "replace"));
+    if (!file || !line) return;
+    PyRef args = PyRef::Steal(Py_BuildValue("(s(OnOO))", "source code cannot contain null bytes",
+                                            file.get(), lineNumber, Py_None, line.get()));
+    if (args) PyErr_SetObject(PyExc_SyntaxError, args.get());
+}
+
+// The end of a script that raised: the error is printed. A RecursionError stays pending when
+// Python code called ExecFile: where it struck there is no room to print it or to go on, so it
+// goes up through the calling scripts, as from any function, and the outermost ExecFile prints it.
+bool ScriptFailed() {
+    if (PyErr_ExceptionMatches(PyExc_RecursionError) && PyEval_GetFrame()) return false;
+    PrintPythonError();
+    return false;
+}
+
 }  // namespace
 
 bool ExecScriptFile(const char* path) {
     std::string text, why;
-    if (!ReadWholeFile(path, &text, &why)) {
+    if (!ReadScript(path, &text, &why)) {
         PySys_WriteStderr("ExecFile: %s\n", why.c_str());
         return false;
     }
+    // compiled as a C string, the text would end at the NUL and only its start would run
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) {
+        RaiseNulByte(path, text, nul);
+        return ScriptFailed();
+    }
     PyRef module = PyRef::Steal(PyModule_New("__main__"));
     PyObject* globals = module ? PyModule_GetDict(module.get()) : nullptr;  // borrowed
-    PyRef file = PyRef::Steal(PyUnicode_DecodeFSDefault(path));
+    PyObject* name = PyUnicode_DecodeFSDefault(path);
+    // one name object per path, so a traceback through a script that runs itself folds its
+    // repeated lines as Python does for a function
+    if (name) PyUnicode_InternInPlace(&name);
+    PyRef file = PyRef::Steal(name);
     if (!globals || !file || PyDict_SetItemString(globals, "__file__", file.get()) < 0 ||
-        PyDict_SetItemString(globals, "__builtins__", PyEval_GetBuiltins()) < 0) {
-        PrintPythonError();
-        return false;
-    }
-    PyRef code = PyRef::Steal(Py_CompileString(text.c_str(), path, Py_file_input));
+        PyDict_SetItemString(globals, "__builtins__", PyEval_GetBuiltins()) < 0)
+        return ScriptFailed();
+    PyRef code =
+        PyRef::Steal(Py_CompileStringObject(text.c_str(), file.get(), Py_file_input, nullptr, -1));
     PyRef result;
     if (code) {
         MainModuleScope scope(module.get());
         result = PyRef::Steal(PyEval_EvalCode(code.get(), globals, globals));
     }
     if (result || TakeCleanExit()) return true;
-    PrintPythonError();
-    return false;
+    return ScriptFailed();
 }
 
 PyObject* InitVornModule() {

@@ -2,12 +2,17 @@
 
 #include <structmember.h>
 
+#include <cstring>
+#include <string>
+
 #include "py_ref.h"
 #include "vorn/ref.h"
 
 namespace vorn {
 
 namespace {
+
+constexpr char kNulSymbol[] = "\xE2\x90\x80";  // U+2400, the symbol for null, in UTF-8
 
 struct StreamObject {
     PyObject_HEAD int error;
@@ -23,7 +28,23 @@ PyObject* StreamWrite(PyObject* self, PyObject* arg) {
     Py_ssize_t length = 0;
     const char* text = PyUnicode_AsUTF8AndSize(arg, &length);
     if (!text) return nullptr;
-    if (s->sink && length > 0) s->sink->Output(s->error, text);
+    if (s->sink && length > 0) {
+        const auto size = static_cast<size_t>(length);
+        if (std::memchr(text, 0, size)) {
+            // the sink takes C strings: each NUL goes as U+2400, so the text after it is kept
+            std::string shown;
+            shown.reserve(size + 8);
+            for (size_t i = 0; i < size; ++i) {
+                if (text[i])
+                    shown += text[i];
+                else
+                    shown += kNulSymbol;
+            }
+            s->sink->Output(s->error, shown.c_str());
+        } else {
+            s->sink->Output(s->error, text);
+        }
+    }
     return PyLong_FromSsize_t(PyUnicode_GetLength(arg));
 }
 
