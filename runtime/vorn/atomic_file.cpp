@@ -173,27 +173,6 @@ bool WriteFileAtomically(const std::string& path, const std::string& data, std::
     return Fail(why, "Cannot write " + path + ": " + reason);
 }
 
-bool ReadWholeFile(const std::string& path, std::string* data, std::string* why) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Fail(why, "Cannot read " + path + ": " + ErrnoText(errno));
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int error = errno;
-            close(fd);
-            return Fail(why, "Cannot read " + path + ": " + ErrnoText(error));
-        }
-        if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(fd);
-    if (data) *data = std::move(text);
-    return true;
-}
-
 bool ReadRegularFile(const std::string& path, std::size_t limit, std::string* out,
                      std::string* why) {
     auto refuse = [&](const std::string& reason) {

@@ -20,9 +20,6 @@ bool WriteFileAtomically(const std::string& path, const std::string& data, std::
 // Removes the temporary files ("PATH.tmp-PID-N") that writers of `path` left when they died.
 void RemoveStaleTemporaries(const std::string& path);
 
-// Reads a whole file; false with a reason when it cannot.
-bool ReadWholeFile(const std::string& path, std::string* data, std::string* why);
-
 // Reads a regular file of at most `limit` bytes. Folders, pipes, devices and sockets are refused
 // without being read or waited for; false with a reason ("Cannot read PATH: ...") when it cannot.
 bool ReadRegularFile(const std::string& path, std::size_t limit, std::string* out,

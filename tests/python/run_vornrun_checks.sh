@@ -256,7 +256,7 @@ os.mkfifo(pipe)
 print("answer:", vorn.pyos.ExecFile(pipe))
 EOF
 run 1 && same <<EOF
-ExecFile: Cannot read $work/pipe.py: not a regular file
+ExecFile: Cannot read $work/pipe.py: it is a named pipe, not a regular file
 answer: False
 EOF
 

@@ -1,14 +1,11 @@
 #include "module.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
 
+#include "../atomic_file.h"
 #include "../runtime.h"
 #include "member_convert.h"
 #include "py_ref.h"
@@ -298,45 +295,7 @@ private:
     bool mSet = false;
 };
 
-constexpr off_t kMaxScriptBytes = 64 * 1024 * 1024;
-
-// Reads a script file: only a regular file of at most 64 MB. Anything else is refused with the
-// reason before a read could wait for a writer (a pipe) or never end (a device).
-bool ReadScript(const char* path, std::string* text, std::string* why) {
-    std::string reason;
-    struct stat st {};
-    int fd = -1;
-    if (stat(path, &st) != 0)
-        reason = std::strerror(errno);
-    else if (!S_ISREG(st.st_mode))
-        reason = "not a regular file";
-    // O_NONBLOCK: a pipe put in its place meanwhile still opens without waiting for a writer
-    else if ((fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) < 0)
-        reason = std::strerror(errno);
-    else if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        reason = "not a regular file";
-    else if (st.st_size > kMaxScriptBytes)
-        reason = "larger than 64 MB";
-    else
-        text->reserve(static_cast<size_t>(st.st_size));
-    while (reason.empty()) {
-        char buffer[65536];
-        ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n < 0) reason = std::strerror(errno);
-            break;
-        }
-        if (text->size() + static_cast<size_t>(n) > static_cast<size_t>(kMaxScriptBytes))
-            reason = "larger than 64 MB";  // it grew while being read
-        else
-            text->append(buffer, static_cast<size_t>(n));
-    }
-    if (fd >= 0) close(fd);
-    if (reason.empty()) return true;
-    *why = std::string("Cannot read ") + path + ": " + reason;
-    return false;
-}
+constexpr size_t kMaxScriptBytes = 64 * 1024 * 1024;
 
 // Raises the SyntaxError Python gives for source with a NUL byte at `nul`, with its line.
 void RaiseNulByte(const char* path, const std::string& text, size_t nul) {
@@ -365,7 +324,7 @@ bool ScriptFailed() {
 
 bool ExecScriptFile(const char* path) {
     std::string text, why;
-    if (!ReadScript(path, &text, &why)) {
+    if (!ReadRegularFile(path, kMaxScriptBytes, &text, &why)) {
         PySys_WriteStderr("ExecFile: %s\n", why.c_str());
         return false;
     }
