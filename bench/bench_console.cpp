@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "app/tm_main.h"
+#include "bench_env.h"
 #include "script/console_window.h"
 #include "script/error_log.h"
 #include "script/script_host.h"
@@ -53,16 +54,8 @@ void WaitForBlocks(TmConsoleWindow* console, int blocks) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir dir;
-    for (auto [name, sub] : {std::pair{"VORN_RESDIR", "res"},
-                             {"VORN_MACRODIR", "macros"},
-                             {"VORN_BASEDIR", "base"},
-                             {"XDG_CONFIG_HOME", "config"}}) {
-        QDir(dir.path()).mkpath(sub);
-        qputenv(name, (dir.filePath(sub) + "/").toUtf8());
-    }
-    qputenv("VORN_SETTINGS", dir.filePath("settings.json").toUtf8());
+    UseTemporaryHome(dir);
     QDir(dir.path()).mkpath("res/scripts");
     QFile(dir.filePath("res/scripts/autoexec.py")).open(QIODevice::WriteOnly);
     if (!VnOS->IsStarted()) {

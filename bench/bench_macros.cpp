@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "bench_env.h"
 #include "script/macro.h"
 #include "vorn/os.h"
 
@@ -50,16 +51,8 @@ int ListWithQDir(const QString& root, bool readHead) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir dir;
-    for (auto [name, sub] : {std::pair{"VORN_RESDIR", "res"},
-                             {"VORN_MACRODIR", "macros"},
-                             {"VORN_BASEDIR", "base"},
-                             {"XDG_CONFIG_HOME", "config"}}) {
-        QDir(dir.path()).mkpath(sub);
-        qputenv(name, (dir.filePath(sub) + "/").toUtf8());
-    }
-    qputenv("VORN_SETTINGS", dir.filePath("settings.json").toUtf8());
+    UseTemporaryHome(dir);
     if (!VnOS->IsStarted()) {
         std::fprintf(stderr, "bench_macros: the runtime did not start\n");
         return 1;
