@@ -316,22 +316,26 @@ void FillRowsIn(int mode, const Target& target, const Edges& edges, const Plane*
     }
 }
 
-// Fills a triangle whose snapped positions X, Y wind with positive `area` (twice the area, in
-// fixed point), covering pixel centres by the top-left rule.
-void FillTriangle(const Target& target, const RasterVertex* const v[3], const int64_t X[3],
-                  const int64_t Y[3], int64_t area, int mode, bool test, bool write,
-                  const Paint& paint) {
+// The rows and columns of pixels whose centres the snapped triangle X, Y may cover, on screen.
+struct PixelBox {
+    int x0, x1, y0, y1;
+};
+
+PixelBox CoveredPixels(const Target& target, const int64_t X[3], const int64_t Y[3]) {
     const int64_t half = kSub / 2;
     const int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
     const int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
-    const int x0 = static_cast<int>(std::max<int64_t>(0, -FloorDiv(half - minX, kSub)));
-    const int x1 =
-        static_cast<int>(std::min<int64_t>(target.width - 1, FloorDiv(maxX - half, kSub)));
-    const int y0 = static_cast<int>(std::max<int64_t>(0, -FloorDiv(half - minY, kSub)));
-    const int y1 =
-        static_cast<int>(std::min<int64_t>(target.height - 1, FloorDiv(maxY - half, kSub)));
-    if (x0 > x1 || y0 > y1) return;
+    PixelBox box;
+    box.x0 = static_cast<int>(std::max<int64_t>(0, -FloorDiv(half - minX, kSub)));
+    box.x1 = static_cast<int>(std::min<int64_t>(target.width - 1, FloorDiv(maxX - half, kSub)));
+    box.y0 = static_cast<int>(std::max<int64_t>(0, -FloorDiv(half - minY, kSub)));
+    box.y1 = static_cast<int>(std::min<int64_t>(target.height - 1, FloorDiv(maxY - half, kSub)));
+    return box;
+}
 
+// Edge functions of the triangle X, Y at pixel centres, biased so shared edges obey top-left.
+Edges SetUpEdges(const int64_t X[3], const int64_t Y[3], const PixelBox& box) {
+    const int64_t half = kSub / 2;
     Edges edges;
     for (int k = 0; k < 3; ++k) {
         const int j = (k + 1) % 3;
@@ -340,10 +344,15 @@ void FillTriangle(const Target& target, const RasterVertex* const v[3], const in
         edges.e[k] = a * (half - X[k]) + b * (half - Y[k]) - (topLeft ? 0 : 1);
         edges.s[k] = a * kSub;
         edges.t[k] = b * kSub;
-        edges.inv[k] = a != 0 && x1 - x0 > kNarrow ? 1.0 / static_cast<double>(edges.s[k]) : 0.0;
+        edges.inv[k] =
+            a != 0 && box.x1 - box.x0 > kNarrow ? 1.0 / static_cast<double>(edges.s[k]) : 0.0;
     }
+    return edges;
+}
 
-    // Attribute planes from the snapped positions, so they agree with the covered pixels.
+// Depth, 1/w and the attributes `mode` uses, from the snapped corners to agree with coverage.
+void SetUpPlanes(const RasterVertex* const v[3], const int64_t X[3], const int64_t Y[3],
+                 int64_t area, int mode, Plane* planes) {
     double px[3], py[3];
     for (int k = 0; k < 3; ++k) {
         px[k] = static_cast<double>(X[k]) / kSub;
@@ -360,13 +369,25 @@ void FillTriangle(const Target& target, const RasterVertex* const v[3], const in
         p.c = a0 + p.gx * (0.5 - px[0]) + p.gy * (0.5 - py[0]);
         return p;
     };
-    Plane planes[2 + kAttributes];
     planes[0] = plane(v[0]->z, v[1]->z, v[2]->z);
     if (mode != kFlatColor) {
         planes[1] = plane(v[0]->q, v[1]->q, v[2]->q);
         for (int i = FirstAttribute(mode); i < EndAttribute(mode); ++i)
             planes[2 + i] = plane(v[0]->a[i], v[1]->a[i], v[2]->a[i]);
     }
+}
+
+// Fills a triangle whose snapped positions X, Y wind with positive `area` (twice the area, in
+// fixed point), covering pixel centres by the top-left rule.
+void FillTriangle(const Target& target, const RasterVertex* const v[3], const int64_t X[3],
+                  const int64_t Y[3], int64_t area, int mode, bool test, bool write,
+                  const Paint& paint) {
+    const PixelBox box = CoveredPixels(target, X, Y);
+    if (box.x0 > box.x1 || box.y0 > box.y1) return;
+    const Edges edges = SetUpEdges(X, Y, box);
+    Plane planes[2 + kAttributes];
+    SetUpPlanes(v, X, Y, area, mode, planes);
+    const int x0 = box.x0, x1 = box.x1, y0 = box.y0, y1 = box.y1;
     if (test && write)
         FillRowsIn<true, true>(mode, target, edges, planes, x0, x1, y0, y1, paint);
     else if (test)
@@ -404,6 +425,135 @@ Vec3 Unit(Vec3 v) {
 }
 Vec3 Rgb(Vec4 c) { return {c.x, c.y, c.z}; }
 
+// How far off screen, in units of w, a vertex may lie before it is clipped.
+float GuardBand(int width, int height) {
+    return std::max(1.0f, 2 * kGuardPixels / static_cast<float>(std::max(width, height)));
+}
+
+// Counter-clockwise in the world is clockwise on the y-down screen: negative area.
+bool Culled(int64_t area, Cull cull) {
+    return area == 0 || (cull == Cull::Back && area > 0) || (cull == Cull::Front && area < 0);
+}
+
+bool SameColor(Vec3 a, Vec3 b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
+// Twice the signed area of a polygon of snapped positions.
+int64_t PolygonArea(const int64_t* X, const int64_t* Y, int count) {
+    int64_t area = 0;
+    for (int k = 0; k < count; ++k) {
+        const int j = (k + 1) % count;
+        area += X[k] * Y[j] - X[j] * Y[k];
+    }
+    return area;
+}
+
+// A triangle's texture coordinates times `scale`.
+void ScaledUvs(const Vec2* uvs, const uint32_t id[3], float scale, Vec2 out[3]) {
+    for (int k = 0; k < 3; ++k) {
+        out[k] = uvs[id[k]];
+        out[k].x *= scale;
+        out[k].y *= scale;
+    }
+}
+
+// A triangle or what clipping left of it, on screen: vertices, snapped corners, twice its area.
+struct ScreenPolygon {
+    RasterVertex v[kMaxPolygon];
+    int64_t X[kMaxPolygon], Y[kMaxPolygon];
+    int count;
+    int64_t area;
+};
+
+// A triangle that needs no clipping, from the vertices' screen positions.
+void PlaceTriangle(const Vec4* screen, const uint32_t id[3], ScreenPolygon* poly) {
+    for (int k = 0; k < 3; ++k) {
+        const Vec4 s = screen[id[k]];
+        RasterVertex& v = poly->v[k];
+        v.x = s.x, v.y = s.y, v.z = s.z, v.q = s.w;
+        poly->X[k] = Snap(s.x);
+        poly->Y[k] = Snap(s.y);
+    }
+    poly->count = 3;
+    poly->area = Area(poly->X, poly->Y);
+}
+
+// The attributes of a triangle placed by PlaceTriangle, divided by w.
+void SetAttributes(const Vec3 colors[3], const Vec2 uvs[3], ScreenPolygon* poly) {
+    for (int k = 0; k < 3; ++k) {
+        RasterVertex& v = poly->v[k];
+        const float q = v.q;
+        v.a[0] = colors[k].x * 255 * q;
+        v.a[1] = colors[k].y * 255 * q;
+        v.a[2] = colors[k].z * 255 * q;
+        v.a[3] = uvs[k].x * q;
+        v.a[4] = uvs[k].y * q;
+    }
+}
+
+// Divides a clipped polygon by w onto the screen; false if a vertex lands nowhere finite.
+bool ProjectPolygon(const ClipVertex* clipped, int count, float width, float height,
+                    ScreenPolygon* poly) {
+    for (int k = 0; k < count; ++k) {
+        const ClipVertex& c = clipped[k];
+        // Clipping between huge and tiny values can round w to 0: such a piece is skipped.
+        if (!(c.p[3] > 0)) return false;
+        const double q = 1.0 / c.p[3];
+        const double x = (c.p[0] * q * 0.5 + 0.5) * width;
+        const double y = (0.5 - c.p[1] * q * 0.5) * height;
+        if (!(std::isfinite(x) && std::isfinite(y) && std::fabs(x) < 1e6 && std::fabs(y) < 1e6))
+            return false;
+        RasterVertex& v = poly->v[k];
+        v.x = static_cast<float>(x);
+        v.y = static_cast<float>(y);
+        v.z = static_cast<float>(c.p[2] * q * 0.5 + 0.5);
+        v.q = static_cast<float>(q);
+        for (int i = 0; i < kAttributes; ++i) v.a[i] = static_cast<float>(c.a[i] * q);
+        poly->X[k] = Snap(v.x);
+        poly->Y[k] = Snap(v.y);
+    }
+    poly->count = count;
+    poly->area = PolygonArea(poly->X, poly->Y, count);
+    return true;
+}
+
+// Clips a triangle by the planes in `codes` onto the screen; false if nothing drawable is left.
+bool ClipTriangle(const Vec4 clip[3], const Vec3 colors[3], const Vec2 uvs[3], uint16_t codes,
+                  double guard, float width, float height, ScreenPolygon* poly) {
+    ClipVertex clipped[kMaxPolygon], scratch[kMaxPolygon];
+    for (int k = 0; k < 3; ++k) {
+        const Vec4 c = clip[k];
+        clipped[k] = {
+            {c.x, c.y, c.z, c.w},
+            {colors[k].x * 255.0, colors[k].y * 255.0, colors[k].z * 255.0, uvs[k].x, uvs[k].y}};
+    }
+    const int count = ClipPolygon(clipped, scratch, 3, codes, guard);
+    return count >= 3 && ProjectPolygon(clipped, count, width, height, poly);
+}
+
+// The cheapest way to fill a triangle with these colours that still looks the same.
+int FillMode(bool textured, TextureBlend blend, Lighting lighting, const Vec3 colors[3]) {
+    if (textured) return blend == TextureBlend::Replace ? kTextureOnly : kTextured;
+    if (lighting != Lighting::PerVertex ||
+        (SameColor(colors[0], colors[1]) && SameColor(colors[0], colors[2])))
+        return kFlatColor;
+    return kSmooth;
+}
+
+// Fills a polygon as a fan, each piece wound to positive area for the edge tests.
+void FillPolygon(const Target& target, const ScreenPolygon& poly, int mode, bool test, bool write,
+                 const Paint& paint) {
+    const bool flip = poly.area < 0;
+    for (int k = 1; k + 1 < poly.count; ++k) {
+        int order[3] = {0, k, k + 1};
+        if (flip) std::swap(order[1], order[2]);
+        const RasterVertex* v[3] = {&poly.v[order[0]], &poly.v[order[1]], &poly.v[order[2]]};
+        const int64_t px[3] = {poly.X[order[0]], poly.X[order[1]], poly.X[order[2]]};
+        const int64_t py[3] = {poly.Y[order[0]], poly.Y[order[1]], poly.Y[order[2]]};
+        const int64_t piece = Area(px, py);
+        if (piece > 0) FillTriangle(target, v, px, py, piece, mode, test, write, paint);
+    }
+}
+
 }  // namespace
 
 void FrameBuffer::Resize(int width, int height) {
@@ -432,7 +582,6 @@ void Rasterizer::Begin(FrameBuffer* target, const Mat4& view, const Mat4& projec
     mViewProjection = Multiply(projection, view);
     mEye = eye;
     mAmbient = ambient;
-    mLights = lights;
     mLitBy.resize(lights.size());
     for (size_t k = 0; k < lights.size(); ++k) {
         const Light& l = lights[k];
@@ -451,16 +600,69 @@ void Rasterizer::Begin(FrameBuffer* target, const Mat4& view, const Mat4& projec
     mTriangles = 0;
 }
 
+// One DrawMesh call: what it draws, where, and how its triangles are lit and painted.
+struct Rasterizer::MeshDraw {
+    MeshDraw(const Mesh& m, const Mat4& w, const Surface& s, FrameBuffer& frame, float band)
+        : mesh(m),
+          world(w),
+          surface(s),
+          count(m.positions.size()),
+          target{frame.Pixels(), frame.Depth(), frame.Width(), frame.Height()},
+          width(static_cast<float>(target.width)),
+          height(static_cast<float>(target.height)),
+          guard(band),
+          lighting(s.lighting),
+          normalMatrix(NormalMatrix(w)),
+          diffuse(Rgb(s.diffuse)),
+          specular(Rgb(s.specular)),
+          unlit{Clamp01(diffuse.x), Clamp01(diffuse.y), Clamp01(diffuse.z)} {
+        // Without normals there is nothing to light vertex by vertex: light each face instead.
+        if (lighting == Lighting::PerVertex && m.normals.size() < count) lighting = Lighting::Flat;
+        const Image* texture = s.texture;
+        textured = texture && texture->width > 0 && texture->height > 0 &&
+                   texture->pixels.size() >=
+                       static_cast<size_t>(texture->width) * static_cast<size_t>(texture->height);
+        useUvs = textured && m.uvs.size() >= count;
+        if (textured) {
+            paint.texels = texture->pixels.data();
+            paint.texWidth = texture->width;
+            paint.texHeight = texture->height;
+            paint.blend = s.blend;
+        }
+    }
+
+    const Mesh& mesh;
+    const Mat4& world;
+    const Surface& surface;
+    size_t count;
+    Target target;
+    float width, height, guard;
+    Lighting lighting;  // the surface's, unless the mesh lacks what it needs
+    Mat4 normalMatrix;
+    Vec3 diffuse, specular, unlit;
+    bool textured = false;
+    bool useUvs = false;
+    Paint paint;  // all but the colour, which is per triangle
+};
+
 void Rasterizer::DrawMesh(const Mesh& mesh, const Mat4& world, const Surface& surface) {
     if (!mTarget || mTarget->Width() <= 0 || mTarget->Height() <= 0) return;
     const size_t count = mesh.positions.size();
     if (count == 0 || count > std::numeric_limits<uint32_t>::max()) return;
-    const Target target{mTarget->Pixels(), mTarget->Depth(), mTarget->Width(), mTarget->Height()};
-    const float width = static_cast<float>(target.width);
-    const float height = static_cast<float>(target.height);
-    const float guard = std::max(1.0f, 2 * kGuardPixels / std::max(width, height));
+    const float guard = GuardBand(mTarget->Width(), mTarget->Height());
+    if (!ProjectVertices(mesh, world, guard)) return;  // the whole mesh is off to one side
+    const MeshDraw draw(mesh, world, surface, *mTarget, guard);
+    SetHighlightCuts(draw.specular, surface.shininess);
+    const uint32_t* indices = mesh.indices.data();
+    const size_t triangles = mesh.indices.size() / 3;
+    for (size_t t = 0; t < triangles; ++t) DrawTriangle(draw, indices + 3 * t);
+}
 
-    // Vertices to clip space, with outcodes; those needing no clipping also to the screen.
+// Vertices to clip space and outcodes, unclipped ones to the screen; false if all are off one side.
+bool Rasterizer::ProjectVertices(const Mesh& mesh, const Mat4& world, float guard) {
+    const size_t count = mesh.positions.size();
+    const float width = static_cast<float>(mTarget->Width());
+    const float height = static_cast<float>(mTarget->Height());
     const Mat4 mvp = Multiply(mViewProjection, world);
     mClip.resize(count);
     mScreen.resize(count);
@@ -481,211 +683,129 @@ void Rasterizer::DrawMesh(const Mesh& mesh, const Mat4& world, const Surface& su
                           c.z * q * 0.5f + 0.5f, q};
         }
     }
-    if (allCodes & (kRejectCodes | kBad)) return;  // the whole mesh is off to one side
+    return !(allCodes & (kRejectCodes | kBad));
+}
 
-    const bool hasNormals = mesh.normals.size() >= count;
-    const bool hasUvs = mesh.uvs.size() >= count;
-    Lighting lighting = surface.lighting;
-    if (lighting == Lighting::PerVertex && !hasNormals) lighting = Lighting::Flat;
-    const Mat4 normalMatrix = NormalMatrix(world);
-    const Vec3 diffuse = Rgb(surface.diffuse), specular = Rgb(surface.specular);
+// Per light, the half-vector cosine below which the highlight stays under 1/1024.
+void Rasterizer::SetHighlightCuts(Vec3 specular, float shininess) {
     const bool hasSpecular = specular.x > 0 || specular.y > 0 || specular.z > 0;
-    // Per light, the half-vector cosine below which the highlight stays under 1/1024.
     for (LitBy& b : mLitBy) {
         b.specularCut = 2;
         const Vec3 peak = Mul(b.radiance, specular);
         const float top = std::max({peak.x, peak.y, peak.z}) * 1024;
         if (hasSpecular && top > 1)
-            b.specularCut = surface.shininess > 0 ? std::pow(1 / top, 1 / surface.shininess) : 0;
+            b.specularCut = shininess > 0 ? std::pow(1 / top, 1 / shininess) : 0;
+    }
+}
+
+// Culls, lights, clips and fills the triangle of the three indices at `index`.
+void Rasterizer::DrawTriangle(const MeshDraw& draw, const uint32_t* index) {
+    const uint32_t id[3] = {index[0], index[1], index[2]};
+    if (id[0] >= draw.count || id[1] >= draw.count || id[2] >= draw.count) return;
+    const uint16_t c0 = mCodes[id[0]], c1 = mCodes[id[1]], c2 = mCodes[id[2]];
+    const uint16_t any = c0 | c1 | c2;
+    if ((any & kBad) || (c0 & c1 & c2 & kRejectCodes)) return;
+
+    const Surface& surface = draw.surface;
+    const bool clipped = (any & kClipCodes) != 0;
+    ScreenPolygon poly;
+    // Triangles that need no clipping are culled before they are shaded.
+    if (!clipped) {
+        PlaceTriangle(mScreen.data(), id, &poly);
+        if (Culled(poly.area, surface.cull)) return;
     }
 
-    // Colour at world position p with unit normal n, clamped.
-    auto light = [&](Vec3 p, Vec3 n) {
-        Vec3 c = Rgb(surface.emissive) + Mul(mAmbient, diffuse);
-        const Vec3 toEye = Unit(mEye - p);
-        for (const LitBy& b : mLitBy) {
-            Vec3 toLight = b.toward;
-            float strength = 1;
-            if (b.kind != Light::Directional) {
-                const Vec3 d = b.position - p;
-                const float distance2 = Dot(d, d);
-                if (!(distance2 < b.range2)) continue;
-                const float inverse = distance2 > 0 ? 1 / std::sqrt(distance2) : 0;
-                strength = 1 - distance2 * inverse * b.inverseRange;
-                toLight = distance2 > 0 ? d * inverse : n;
-                if (b.kind == Light::Spot) {
-                    const float cosine = Dot(b.toward, toLight);
-                    if (!(cosine > b.coneOuter)) continue;
-                    strength *= std::min(1.0f, (cosine - b.coneOuter) * b.coneScale);
-                }
-            }
-            const float lambert = Dot(n, toLight);
-            if (!(lambert > 0)) continue;
-            const Vec3 radiance = b.radiance * strength;
-            c = c + Mul(radiance, diffuse) * lambert;
-            if (b.specularCut <= 1) {
-                const float h = Dot(n, Unit(toLight + toEye));
-                if (h > b.specularCut)
-                    c = c + Mul(radiance, specular) * std::pow(h, surface.shininess);
-            }
-        }
-        return Vec3{Clamp01(c.x), Clamp01(c.y), Clamp01(c.z)};
-    };
-    auto vertexColor = [&](uint32_t i) {
-        if (!mShaded[i]) {
-            const Vec3 p = TransformPoint(world, mesh.positions[i]);
-            const Vec3 n = Unit(TransformDirection(normalMatrix, mesh.normals[i]));
-            mShade[i] = light(p, n);
-            mShaded[i] = 1;
-        }
-        return mShade[i];
-    };
+    Vec3 colors[3];
+    ShadeTriangle(draw, id, colors);
+    Vec2 uvs[3] = {};
+    if (draw.useUvs) ScaledUvs(draw.mesh.uvs.data(), id, surface.uvScale, uvs);
 
-    Paint paint;
-    const Image* texture = surface.texture;
-    const bool textured = texture && texture->width > 0 && texture->height > 0 &&
-                          texture->pixels.size() >= static_cast<size_t>(texture->width) *
-                                                        static_cast<size_t>(texture->height);
-    if (textured) {
-        paint.texels = texture->pixels.data();
-        paint.texWidth = texture->width;
-        paint.texHeight = texture->height;
-        paint.blend = surface.blend;
+    if (clipped) {
+        const Vec4 clip[3] = {mClip[id[0]], mClip[id[1]], mClip[id[2]]};
+        if (!ClipTriangle(clip, colors, uvs, any, draw.guard, draw.width, draw.height, &poly) ||
+            Culled(poly.area, surface.cull))
+            return;
+    } else {
+        SetAttributes(colors, uvs, &poly);
     }
-    const Vec3 unlit{Clamp01(diffuse.x), Clamp01(diffuse.y), Clamp01(diffuse.z)};
+    ++mTriangles;
 
-    const uint32_t* indices = mesh.indices.data();
-    const size_t triangles = mesh.indices.size() / 3;
-    for (size_t t = 0; t < triangles; ++t) {
-        const uint32_t id[3] = {indices[3 * t], indices[3 * t + 1], indices[3 * t + 2]};
-        if (id[0] >= count || id[1] >= count || id[2] >= count) continue;
-        const uint16_t c0 = mCodes[id[0]], c1 = mCodes[id[1]], c2 = mCodes[id[2]];
-        const uint16_t any = c0 | c1 | c2;
-        if ((any & kBad) || (c0 & c1 & c2 & kRejectCodes)) continue;
+    if (surface.wireframe) {
+        DrawWireframe(id, colors, surface);
+        return;
+    }
+    Paint paint = draw.paint;
+    paint.color = PackColor({colors[0].x, colors[0].y, colors[0].z, 1});
+    FillPolygon(draw.target, poly, FillMode(draw.textured, surface.blend, draw.lighting, colors),
+                surface.depthTest, surface.depthWrite, paint);
+}
 
-        // Screen positions and the facing of triangles that need no clipping, before shading.
-        RasterVertex rv[kMaxPolygon];
-        int64_t X[kMaxPolygon], Y[kMaxPolygon];
-        const bool clipped = (any & kClipCodes) != 0;
-        int64_t area = 0;
-        if (!clipped) {
-            for (int k = 0; k < 3; ++k) {
-                const Vec4 s = mScreen[id[k]];
-                rv[k].x = s.x, rv[k].y = s.y, rv[k].z = s.z, rv[k].q = s.w;
-                X[k] = Snap(s.x);
-                Y[k] = Snap(s.y);
+// A triangle's vertex colours as its lighting asks, clamped; per-vertex ones are cached.
+void Rasterizer::ShadeTriangle(const MeshDraw& draw, const uint32_t id[3], Vec3 colors[3]) {
+    if (draw.lighting == Lighting::Unlit) {
+        colors[0] = colors[1] = colors[2] = draw.unlit;
+    } else if (draw.lighting == Lighting::Flat) {
+        const Vec3 p0 = TransformPoint(draw.world, draw.mesh.positions[id[0]]);
+        const Vec3 p1 = TransformPoint(draw.world, draw.mesh.positions[id[1]]);
+        const Vec3 p2 = TransformPoint(draw.world, draw.mesh.positions[id[2]]);
+        colors[0] = LightAt(draw, (p0 + p1 + p2) * (1.0f / 3), Normalize(Cross(p1 - p0, p2 - p0)));
+        colors[1] = colors[2] = colors[0];
+    } else {
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t i = id[k];
+            if (!mShaded[i]) {
+                const Vec3 p = TransformPoint(draw.world, draw.mesh.positions[i]);
+                const Vec3 n = Unit(TransformDirection(draw.normalMatrix, draw.mesh.normals[i]));
+                mShade[i] = LightAt(draw, p, n);
+                mShaded[i] = 1;
             }
-            area = Area(X, Y);
-            // Counter-clockwise in the world is clockwise on the y-down screen: negative area.
-            if (area == 0 || (surface.cull == Cull::Back && area > 0) ||
-                (surface.cull == Cull::Front && area < 0))
-                continue;
+            colors[k] = mShade[i];
         }
+    }
+}
 
-        Vec3 colors[3];
-        if (lighting == Lighting::Unlit) {
-            colors[0] = colors[1] = colors[2] = unlit;
-        } else if (lighting == Lighting::Flat) {
-            const Vec3 p0 = TransformPoint(world, mesh.positions[id[0]]);
-            const Vec3 p1 = TransformPoint(world, mesh.positions[id[1]]);
-            const Vec3 p2 = TransformPoint(world, mesh.positions[id[2]]);
-            colors[0] = light((p0 + p1 + p2) * (1.0f / 3), Normalize(Cross(p1 - p0, p2 - p0)));
-            colors[1] = colors[2] = colors[0];
-        } else {
-            for (int k = 0; k < 3; ++k) colors[k] = vertexColor(id[k]);
-        }
-        Vec2 uvs[3] = {};
-        if (hasUvs && textured) {
-            for (int k = 0; k < 3; ++k) {
-                uvs[k] = mesh.uvs[id[k]];
-                uvs[k].x *= surface.uvScale;
-                uvs[k].y *= surface.uvScale;
-            }
-        }
-
-        int vertices = 3;
-        if (clipped) {
-            ClipVertex poly[kMaxPolygon], scratch[kMaxPolygon];
-            for (int k = 0; k < 3; ++k) {
-                const Vec4 c = mClip[id[k]];
-                poly[k] = {{c.x, c.y, c.z, c.w},
-                           {colors[k].x * 255.0, colors[k].y * 255.0, colors[k].z * 255.0, uvs[k].x,
-                            uvs[k].y}};
-            }
-            vertices = ClipPolygon(poly, scratch, 3, any, guard);
-            bool finite = vertices >= 3;
-            for (int k = 0; k < vertices && finite; ++k) {
-                // Clipping between huge and tiny values can round w to 0: such a piece is skipped.
-                finite = poly[k].p[3] > 0;
-                const double q = finite ? 1.0 / poly[k].p[3] : 0.0;
-                const double x = (poly[k].p[0] * q * 0.5 + 0.5) * width;
-                const double y = (0.5 - poly[k].p[1] * q * 0.5) * height;
-                finite = finite && std::isfinite(x) && std::isfinite(y) && std::fabs(x) < 1e6 &&
-                         std::fabs(y) < 1e6;
-                rv[k].x = static_cast<float>(x);
-                rv[k].y = static_cast<float>(y);
-                rv[k].z = static_cast<float>(poly[k].p[2] * q * 0.5 + 0.5);
-                rv[k].q = static_cast<float>(q);
-                for (int i = 0; i < kAttributes; ++i)
-                    rv[k].a[i] = static_cast<float>(poly[k].a[i] * q);
-                X[k] = finite ? Snap(rv[k].x) : 0;
-                Y[k] = finite ? Snap(rv[k].y) : 0;
-            }
-            if (!finite) continue;
-            for (int k = 0; k < vertices; ++k) {
-                const int j = (k + 1) % vertices;
-                area += X[k] * Y[j] - X[j] * Y[k];
-            }
-            if (area == 0 || (surface.cull == Cull::Back && area > 0) ||
-                (surface.cull == Cull::Front && area < 0))
-                continue;
-        } else {
-            for (int k = 0; k < 3; ++k) {
-                const float q = rv[k].q;
-                rv[k].a[0] = colors[k].x * 255 * q;
-                rv[k].a[1] = colors[k].y * 255 * q;
-                rv[k].a[2] = colors[k].z * 255 * q;
-                rv[k].a[3] = uvs[k].x * q;
-                rv[k].a[4] = uvs[k].y * q;
+// Colour at world position p with unit normal n, clamped.
+Vec3 Rasterizer::LightAt(const MeshDraw& draw, Vec3 p, Vec3 n) const {
+    const Vec3 diffuse = draw.diffuse, specular = draw.specular;
+    const float shininess = draw.surface.shininess;
+    Vec3 c = Rgb(draw.surface.emissive) + Mul(mAmbient, diffuse);
+    const Vec3 toEye = Unit(mEye - p);
+    for (const LitBy& b : mLitBy) {
+        Vec3 toLight = b.toward;
+        float strength = 1;
+        if (b.kind != Light::Directional) {
+            const Vec3 d = b.position - p;
+            const float distance2 = Dot(d, d);
+            if (!(distance2 < b.range2)) continue;
+            const float inverse = distance2 > 0 ? 1 / std::sqrt(distance2) : 0;
+            strength = 1 - distance2 * inverse * b.inverseRange;
+            toLight = distance2 > 0 ? d * inverse : n;
+            if (b.kind == Light::Spot) {
+                const float cosine = Dot(b.toward, toLight);
+                if (!(cosine > b.coneOuter)) continue;
+                strength *= std::min(1.0f, (cosine - b.coneOuter) * b.coneScale);
             }
         }
-        ++mTriangles;
-
-        if (surface.wireframe) {
-            uint32_t packed[3];
-            for (int k = 0; k < 3; ++k)
-                packed[k] = PackColor({colors[k].x, colors[k].y, colors[k].z, 1});
-            for (int k = 0; k < 3; ++k) {
-                const int j = (k + 1) % 3;
-                DrawClippedLine(mClip[id[k]], mClip[id[j]], packed[k], packed[j], surface.depthTest,
-                                surface.depthWrite);
-            }
-            continue;
+        const float lambert = Dot(n, toLight);
+        if (!(lambert > 0)) continue;
+        const Vec3 radiance = b.radiance * strength;
+        c = c + Mul(radiance, diffuse) * lambert;
+        if (b.specularCut <= 1) {
+            const float h = Dot(n, Unit(toLight + toEye));
+            if (h > b.specularCut) c = c + Mul(radiance, specular) * std::pow(h, shininess);
         }
+    }
+    return Vec3{Clamp01(c.x), Clamp01(c.y), Clamp01(c.z)};
+}
 
-        int mode = kSmooth;
-        if (textured)
-            mode = surface.blend == TextureBlend::Replace ? kTextureOnly : kTextured;
-        else if (lighting != Lighting::PerVertex ||
-                 (colors[0].x == colors[1].x && colors[0].y == colors[1].y &&
-                  colors[0].z == colors[1].z && colors[0].x == colors[2].x &&
-                  colors[0].y == colors[2].y && colors[0].z == colors[2].z))
-            mode = kFlatColor;
-        paint.color = PackColor({colors[0].x, colors[0].y, colors[0].z, 1});
-
-        // A fan over the clipped polygon; each piece wound to positive area for the edge tests.
-        const bool flip = area < 0;
-        for (int k = 1; k + 1 < vertices; ++k) {
-            int order[3] = {0, k, k + 1};
-            if (flip) std::swap(order[1], order[2]);
-            const RasterVertex* v[3] = {&rv[order[0]], &rv[order[1]], &rv[order[2]]};
-            const int64_t px[3] = {X[order[0]], X[order[1]], X[order[2]]};
-            const int64_t py[3] = {Y[order[0]], Y[order[1]], Y[order[2]]};
-            const int64_t piece = Area(px, py);
-            if (piece > 0)
-                FillTriangle(target, v, px, py, piece, mode, surface.depthTest, surface.depthWrite,
-                             paint);
-        }
+// A triangle's edges as lines, each shaded from its first vertex's colour to its second's.
+void Rasterizer::DrawWireframe(const uint32_t id[3], const Vec3 colors[3], const Surface& surface) {
+    uint32_t packed[3];
+    for (int k = 0; k < 3; ++k) packed[k] = PackColor({colors[k].x, colors[k].y, colors[k].z, 1});
+    for (int k = 0; k < 3; ++k) {
+        const int j = (k + 1) % 3;
+        DrawClippedLine(mClip[id[k]], mClip[id[j]], packed[k], packed[j], surface.depthTest,
+                        surface.depthWrite);
     }
 }
 
@@ -703,8 +823,7 @@ void Rasterizer::DrawClippedLine(Vec4 a, Vec4 b, uint32_t colorA, uint32_t color
         if (!std::isfinite(pa[i]) || !std::isfinite(pb[i])) return;
     }
     // Clip the segment's parameter range against the same planes as triangles.
-    const double guard =
-        std::max(1.0f, 2 * kGuardPixels / static_cast<float>(std::max(width, height)));
+    const double guard = GuardBand(width, height);
     double t0 = 0, t1 = 1;
     for (int plane = 0; plane < 7; ++plane) {
         const double da = PlaneDistance(pa, plane, guard), db = PlaneDistance(pb, plane, guard);

@@ -72,6 +72,14 @@ public:
     int TrianglesDrawn() const { return mTriangles; }
 
 private:
+    struct MeshDraw;
+
+    bool ProjectVertices(const Mesh& mesh, const Mat4& world, float guard);
+    void SetHighlightCuts(Vec3 specular, float shininess);
+    void DrawTriangle(const MeshDraw& draw, const uint32_t* index);
+    void ShadeTriangle(const MeshDraw& draw, const uint32_t id[3], Vec3 colors[3]);
+    Vec3 LightAt(const MeshDraw& draw, Vec3 p, Vec3 n) const;
+    void DrawWireframe(const uint32_t id[3], const Vec3 colors[3], const Surface& surface);
     void DrawClippedLine(Vec4 a, Vec4 b, uint32_t colorA, uint32_t colorB, bool depthTest,
                          bool depthWrite);
 
@@ -90,7 +98,6 @@ private:
         float coneScale;    // spot: 1 / (cosine of the soft edge's start - coneOuter)
         float specularCut;  // highlights below this half-vector cosine are skipped
     };
-    std::vector<Light> mLights;
     std::vector<LitBy> mLitBy;
     int mTriangles = 0;
     // Per-vertex scratch reused by every DrawMesh: clip position, screen position (x, y,
