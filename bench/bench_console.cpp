@@ -65,8 +65,8 @@ int main(int argc, char** argv) {
     {
         QApplication app(argc, argv);
         auto* window = new TmMain;
-        auto* log = new TmErrorLog;
-        auto* console = new TmConsoleWindow;
+        auto* log = new TmErrorLog(*window, *window->ScriptHost());
+        auto* console = new TmConsoleWindow(*window, *window->ScriptHost());
         window->show();
         QCoreApplication::processEvents();
         PauseMeter meter;

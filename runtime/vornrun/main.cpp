@@ -8,44 +8,37 @@
 #include <thread>
 
 #include "vorn/os.h"
+#include "vorn/py_ref.h"
 #include "vorn/pyos.h"
 
 namespace {
 
-struct Py {
-    PyObject* p;
-    explicit Py(PyObject* o) : p(o) {}
-    ~Py() { Py_XDECREF(p); }
-    Py(const Py&) = delete;
-    Py& operator=(const Py&) = delete;
-};
-
 long CallCount(PyObject* synchro, const char* name) {
-    Py value(PyObject_CallMethod(synchro, name, nullptr));
-    long n = value.p ? PyLong_AsLong(value.p) : -1;
+    PyRef value = PyRef::Steal(PyObject_CallMethod(synchro, name, nullptr));
+    long n = value ? PyLong_AsLong(value.get()) : -1;
     PyErr_Clear();
     return n;
 }
 
 bool SetArgv(int argc, char** argv) {
-    Py list(PyList_New(0));
-    if (!list.p) return false;
+    PyRef list = PyRef::Steal(PyList_New(0));
+    if (!list) return false;
     for (int i = 1; i < argc; ++i) {
-        Py arg(PyUnicode_DecodeFSDefault(argv[i]));
-        if (!arg.p || PyList_Append(list.p, arg.p) < 0) return false;
+        PyRef arg = PyRef::Steal(PyUnicode_DecodeFSDefault(argv[i]));
+        if (!arg || PyList_Append(list.get(), arg.get()) < 0) return false;
     }
-    return PySys_SetObject("argv", list.p) == 0;
+    return PySys_SetObject("argv", list.get()) == 0;
 }
 
 // Starts ExecFile(path) in a tasklet; false when the script raised before its first wait.
 bool StartScript(const char* path, PyObject** result) {
-    Py pyos(PyImport_ImportModule("vorn.pyos"));
-    Py exec(pyos.p ? PyObject_GetAttrString(pyos.p, "ExecFile") : nullptr);
-    Py runner(exec.p ? PyTasklet_New(nullptr, exec.p) : nullptr);
-    Py args(Py_BuildValue("(s)", path));
-    if (!runner.p || !args.p) return false;
-    int started = PyTasklet_Call(runner.p, args.p, nullptr);
-    *result = Py_NewRef(runner.p);
+    PyRef pyos = PyRef::Steal(PyImport_ImportModule("vorn.pyos"));
+    PyRef exec = PyRef::Steal(pyos ? PyObject_GetAttrString(pyos.get(), "ExecFile") : nullptr);
+    PyRef runner = PyRef::Steal(exec ? PyTasklet_New(nullptr, exec.get()) : nullptr);
+    PyRef args = PyRef::Steal(Py_BuildValue("(s)", path));
+    if (!runner || !args) return false;
+    int started = PyTasklet_Call(runner.get(), args.get(), nullptr);
+    *result = runner.release();
     return started == 0;
 }
 
@@ -66,27 +59,27 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         if (!SetArgv(argc, argv)) PyErr_Print();
-        Py synchro(PyImport_ImportModule("vorn.synchro"));
+        PyRef synchro = PyRef::Steal(PyImport_ImportModule("vorn.synchro"));
         PyObject* runner = nullptr;
         if (!StartScript(argv[1], &runner)) {
             PyOS->ReportError(0);
             status = 1;
         }
-        Py keep(runner);
-        while (synchro.p && CallCount(synchro.p, "Live") > 0) {
+        PyRef keep = PyRef::Steal(runner);
+        while (synchro && CallCount(synchro.get(), "Live") > 0) {
             VnOS->Pump();
             int wait = VnOS->NextWorkIn();
-            if (wait < 0 && CallCount(synchro.p, "Live") > 0) {
+            if (wait < 0 && CallCount(synchro.get(), "Live") > 0) {
                 std::fprintf(stderr,
                              "vornrun: %ld tasklet(s) wait for something that never comes\n",
-                             CallCount(synchro.p, "Live"));
+                             CallCount(synchro.get(), "Live"));
                 status = 1;
                 break;
             }
             if (wait > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(wait < 50 ? wait : 50));
         }
-        if (synchro.p && CallCount(synchro.p, "Failures") > 0) status = 1;
+        if (synchro && CallCount(synchro.get(), "Failures") > 0) status = 1;
         std::fflush(stdout);
     }
     VnOS->Shutdown();

@@ -1,15 +1,24 @@
 #include "app/application.h"
 
 #include <exception>
+#include <utility>
 
-#include "app/forms.h"
 #include "app/idle_driver.h"
-#include "app/tm_main.h"
-#include "script/script_host.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Mosswick");
     setOrganizationName("Mosswick");
+}
+
+void TApplication::SetExceptionHandler(std::function<void(const QString&)> handler) {
+    mExceptionHandler = std::move(handler);
+}
+
+void TApplication::SetIdleDriver(TIdleDriver* driver) { mIdle = driver; }
+
+void TApplication::KickIdle() {
+    auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
+    if (app && app->mIdle) app->mIdle->Kick();
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
@@ -18,7 +27,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
         case QEvent::MouseButtonRelease:
         case QEvent::Drop:
         case QEvent::FocusOut:
-            if (IdleDriver()) IdleDriver()->Kick();
+            if (mIdle) mIdle->Kick();
             break;
         default:
             break;
@@ -34,6 +43,5 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void TApplication::HandleException(const QString& message) {
-    // the browser shows it once it exists; until then the console (or the terminal) does
-    if (mMain && mMain->ScriptHost()) mMain->ScriptHost()->Write(message + "\r\n");
+    if (mExceptionHandler) mExceptionHandler(message);
 }

@@ -1,16 +1,30 @@
 #pragma once
 
+#include <QObject>
+#include <QPointer>
 #include <QStringList>
+
+class TmMain;
 
 // Batch mode: `mosswick --batch FILE...` runs the files after start-up as dropped scripts would,
 // waits until every tasklet has ended, then closes the main window.
-class TBatchRun {
+class TBatchRun : public QObject {
+    Q_OBJECT
 public:
-    // The files after --batch on the command line, or none when it is not a batch run.
-    static QStringList FilesFrom(int argc, char** argv);
-    static bool Active();
+    // True for a batch run; `files` receives the files after --batch, made absolute.
+    static bool FromCommandLine(int argc, char** argv, QStringList* files);
+
+    TBatchRun(TmMain& main, QStringList files, QObject* parent = nullptr);
     // Starts the files; the main window closes once all tasklets have ended.
-    static void Start(const QStringList& files);
-    // 0, or 1 when a script or a tasklet raised.
-    static int ExitStatus();
+    void Start();
+    // 0, or 1 when a script or a tasklet raised, or tasklets waited for nothing.
+    int ExitStatus() const { return mStatus; }
+
+private:
+    void Watch();
+
+    QPointer<TmMain> mMain;
+    QStringList mFiles;
+    long mFailuresBefore = 0;
+    int mStatus = 0;
 };

@@ -5,26 +5,6 @@
 #include <QPixmap>
 #include <QStyle>
 
-QPointer<TmMain> mMain;
-QPointer<TmAboutBox> mAboutBox;
-QPointer<QWidget> mVornBrowser;
-QPointer<QWidget> mColorPick;
-QPointer<QWidget> mEditLine;
-QPointer<QWidget> mVornPick;
-QPointer<QWidget> mVectorPick;
-QPointer<QWidget> mChooserPick;
-QPointer<TgData> gData;
-QPointer<QWidget> mUI;
-QPointer<QWidget> mVornListSorter;
-QPointer<QWidget> mObjPropertyDlg;
-QPointer<QWidget> mErrorLog;
-QPointer<QWidget> mConsoleWindow;
-QPointer<QWidget> mQuatPick;
-QPointer<TmConfigDialog> mConfigDialog;
-QPointer<QWidget> mTextureBrowser;
-QPointer<QWidget> m3DWindow;
-QPointer<QWidget> mIE;
-
 TPendingForm::TPendingForm(const char* name, QWidget* parent) : QWidget(parent) {
     setObjectName(name);
     hide();
@@ -90,7 +70,6 @@ TgData::TgData(QObject* parent) : QObject(parent) {
         QIcon icon = StandardImage(i);
         mImages.push_back(icon.isNull() ? DrawnImage(i) : icon);
     }
-    gData = this;
     // forms made earlier name their images by index; they get the pictures now
     for (QWidget* top : QApplication::topLevelWidgets())
         for (QWidget* w : top->findChildren<QWidget*>())

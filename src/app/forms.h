@@ -2,14 +2,8 @@
 
 #include <QDialog>
 #include <QIcon>
-#include <QPointer>
 #include <QVector>
 #include <QWidget>
-
-class TmMain;
-class TmAboutBox;
-class TmConfigDialog;
-class TScriptHost;
 
 // A form whose own controls arrive with its subsystem; until then it exists in its place in
 // the start-up order, under its name.
@@ -36,24 +30,3 @@ public:
 private:
     QVector<QIcon> mImages;
 };
-
-// One reference per form, set while the form exists.
-extern QPointer<TmMain> mMain;
-extern QPointer<TmAboutBox> mAboutBox;
-extern QPointer<QWidget> mVornBrowser;
-extern QPointer<QWidget> mColorPick;
-extern QPointer<QWidget> mEditLine;
-extern QPointer<QWidget> mVornPick;
-extern QPointer<QWidget> mVectorPick;
-extern QPointer<QWidget> mChooserPick;
-extern QPointer<TgData> gData;
-extern QPointer<QWidget> mUI;
-extern QPointer<QWidget> mVornListSorter;
-extern QPointer<QWidget> mObjPropertyDlg;
-extern QPointer<QWidget> mErrorLog;
-extern QPointer<QWidget> mConsoleWindow;
-extern QPointer<QWidget> mQuatPick;
-extern QPointer<TmConfigDialog> mConfigDialog;
-extern QPointer<QWidget> mTextureBrowser;
-extern QPointer<QWidget> m3DWindow;
-extern QPointer<QWidget> mIE;

@@ -11,12 +11,10 @@
 #include <sstream>
 #include <string>
 
-#include "app/forms.h"
 #include "app/tm_main.h"
 #include "vorn/os.h"
 
 namespace {
-TIdleDriver* gDriver = nullptr;
 
 // Milliseconds since this process started, from the kernel's start time (hundredths of a second).
 double MsSinceProcessStart() {
@@ -32,26 +30,22 @@ double MsSinceProcessStart() {
 }
 }  // namespace
 
-TIdleDriver* IdleDriver() { return gDriver; }
-
-TIdleDriver::TIdleDriver(QObject* parent) : QObject(parent) {
+TIdleDriver::TIdleDriver(TmMain& main, QObject* parent) : QObject(parent), mMain(main) {
     setObjectName("ApplicationEvents1");
-    gDriver = this;
     mTimer.setSingleShot(true);
     mTimer.setTimerType(Qt::PreciseTimer);
     connect(&mTimer, &QTimer::timeout, this, [this] { Pass(); });
     // the runtime wakes the loop from any thread when new work arrives
     VnOS->SetPostToApp(
-        [](void*) {
-            if (mMain) QCoreApplication::postEvent(mMain, new QEvent(kPumpEvent));
+        [](void* window) {
+            QCoreApplication::postEvent(static_cast<TmMain*>(window), new QEvent(kPumpEvent));
         },
-        nullptr);
+        &mMain);
     Kick();
 }
 
-TIdleDriver::~TIdleDriver() {
-    if (gDriver == this) gDriver = nullptr;
-}
+// the driver goes before the main window, so no wake-up is posted to a window that is gone
+TIdleDriver::~TIdleDriver() { VnOS->SetPostToApp(nullptr, nullptr); }
 
 void TIdleDriver::Kick() {
     if (!mTimer.isActive() || mTimer.remainingTime() > 0) mTimer.start(0);
@@ -59,7 +53,7 @@ void TIdleDriver::Kick() {
 
 void TIdleDriver::Pass() {
     ++mPasses;
-    if (mMain) mMain->ApplicationEvents1Idle();
+    mMain.RunIdlePass();
     if (mPasses == 1 && qgetenv("MOSSWICK_EXIT_AFTER_IDLE") == "1") {  // for bench_startup
         std::printf("mosswick: first idle pass %.0f ms after the process started\n",
                     MsSinceProcessStart());

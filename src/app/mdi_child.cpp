@@ -5,8 +5,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "app/rich_text_document.h"
 #include "core/rtf_reader.h"
+#include "shell/rich_text_document.h"
 
 TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent), mEdit(new QTextEdit(this)) {
     setObjectName("MDIChild");

@@ -22,17 +22,26 @@
 
 namespace {
 
-int gArgc = 0;
-char** gArgv = nullptr;
+// What the main function takes from the process entry, and what it hands back: the main
+// function is called by the interpreter without arguments.
+struct CommandLine {
+    int argc = 0;
+    char** argv = nullptr;
+    bool batch = false;
+    QStringList batchFiles;
+    int batchStatus = 0;
+};
+
+CommandLine gCommandLine;
 
 PyMethodDef kRunMain = {"RunMain", RunMain, METH_NOARGS, "Main Function"};
 
 // Opens the files named on the command line once the loop runs, as File Open would.
-void OpenCommandLineFiles() {
-    for (int i = 1; i < gArgc; ++i) {
-        QString file = QString::fromLocal8Bit(gArgv[i]);
+void OpenCommandLineFiles(TmMain& main) {
+    for (int i = 1; i < gCommandLine.argc; ++i) {
+        QString file = QString::fromLocal8Bit(gCommandLine.argv[i]);
         if (file.startsWith("-")) continue;
-        if (mMain) mMain->OpenFile(QFileInfo(file).absoluteFilePath());
+        main.OpenFile(QFileInfo(file).absoluteFilePath());
     }
 }
 
@@ -40,62 +49,71 @@ void OpenCommandLineFiles() {
 // an interactive one shows it in a box.
 void ShowShutdownOutput(int argc, char** argv) {
     QString text = TakeShutdownOutput();
-    if (text.trimmed().isEmpty() || TBatchRun::Active()) return;
+    if (text.trimmed().isEmpty() || gCommandLine.batch) return;
     TApplication app(argc, argv);
-    mw::ShowMessageBox(nullptr, text, "OOPS!", 0x30);
+    mw::ShowMessageBox(nullptr, text, "OOPS!", mw::kMbIconWarning);
 }
+
+// The forms in their fixed order, each owned here; the main window goes first, so it stores
+// the settings while the others still exist.
+class Forms {
+public:
+    template <class T>
+    T* Keep(T* form) {
+        mForms.emplace_back(form);
+        return form;
+    }
+    void Pending(std::initializer_list<const char*> names) {
+        for (const char* name : names) Keep(new TPendingForm(name));
+    }
+    ~Forms() {
+        mForms.front().reset();
+        while (!mForms.empty()) mForms.pop_back();
+    }
+
+private:
+    std::vector<std::unique_ptr<QObject>> mForms;
+};
 
 }  // namespace
 
 void SetCommandLine(int argc, char** argv) {
-    gArgc = argc;
-    gArgv = argv;
+    gCommandLine.argc = argc;
+    gCommandLine.argv = argv;
+    gCommandLine.batch = TBatchRun::FromCommandLine(argc, argv, &gCommandLine.batchFiles);
 }
 
 PyObject* RunMain(PyObject*, PyObject*) {
     {
-        TApplication app(gArgc, gArgv);
-        std::vector<std::unique_ptr<QObject>> forms;
-        auto keep = [&forms](QObject* form) { forms.emplace_back(form); };
-        keep(new TmMain);
-        keep(new TmAboutBox);
-        keep(new TPendingForm("mVornBrowser"));
-        mVornBrowser = static_cast<QWidget*>(forms.back().get());
-        for (auto [name, ref] : {std::pair{"mColorPick", &mColorPick},
-                                 {"mEditLine", &mEditLine},
-                                 {"mVornPick", &mVornPick},
-                                 {"mVectorPick", &mVectorPick},
-                                 {"mChooserPick", &mChooserPick}}) {
-            keep(new TPendingForm(name));
-            *ref = static_cast<QWidget*>(forms.back().get());
-        }
-        keep(new TgData);  // hands its images to the bars made before it
-        for (auto [name, ref] : {std::pair{"mUI", &mUI},
-                                 {"mVornListSorter", &mVornListSorter},
-                                 {"mObjPropertyDlg", &mObjPropertyDlg}}) {
-            keep(new TPendingForm(name));
-            *ref = static_cast<QWidget*>(forms.back().get());
-        }
-        keep(new TmErrorLog);
-        mErrorLog = static_cast<QWidget*>(forms.back().get());
-        keep(new TmConsoleWindow);
-        mConsoleWindow = static_cast<QWidget*>(forms.back().get());
-        keep(new TPendingForm("mQuatPick"));
-        mQuatPick = static_cast<QWidget*>(forms.back().get());
-        keep(new TmConfigDialog);
-        keep(new TPendingForm("mTextureBrowser"));
-        mTextureBrowser = static_cast<QWidget*>(forms.back().get());
-        TIdleDriver idle;
-        mMain->show();
-        QStringList batch = TBatchRun::FilesFrom(gArgc, gArgv);
-        if (TBatchRun::Active())
-            QTimer::singleShot(0, &app, [batch] { TBatchRun::Start(batch); });
+        TApplication app(gCommandLine.argc, gCommandLine.argv);
+        Forms forms;
+        TmMain& main = *forms.Keep(new TmMain(gCommandLine.batch));
+        TScriptHost& host = *main.ScriptHost();
+        auto* about = forms.Keep(new TmAboutBox);
+        forms.Pending({"mVornBrowser", "mColorPick", "mEditLine", "mVornPick", "mVectorPick",
+                       "mChooserPick"});
+        forms.Keep(new TgData);  // hands its images to the bars made before it
+        forms.Pending({"mUI", "mVornListSorter", "mObjPropertyDlg"});
+        forms.Keep(new TmErrorLog(main, host));
+        forms.Keep(new TmConsoleWindow(main, host));
+        forms.Pending({"mQuatPick"});
+        auto* config = forms.Keep(new TmConfigDialog);
+        forms.Pending({"mTextureBrowser"});
+        main.SetDialogs(about, config);
+        // the browser shows such messages once it exists; until then the console does
+        app.SetExceptionHandler([&host](const QString& message) { host.Write(message + "\r\n"); });
+
+        TIdleDriver idle(main);
+        app.SetIdleDriver(&idle);
+        TBatchRun batch(main, gCommandLine.batchFiles);
+        main.show();
+        if (gCommandLine.batch)
+            QTimer::singleShot(0, &batch, &TBatchRun::Start);
         else
-            QTimer::singleShot(0, &app, OpenCommandLineFiles);
+            QTimer::singleShot(0, &app, [&main] { OpenCommandLineFiles(main); });
         app.exec();
-        // the main window goes first: it stores the settings while the others still exist
-        forms.front().reset();
-        while (!forms.empty()) forms.pop_back();
+        gCommandLine.batchStatus = batch.ExitStatus();
+        app.SetExceptionHandler(nullptr);
     }
     Py_RETURN_NONE;
 }
@@ -108,20 +126,19 @@ int MosswickMain(int argc, char** argv) {
         VnOS->GetErrorText(&block);
         text.adopt(block);
         TApplication app(argc, argv);
-        mw::ShowMessageBox(nullptr, QString::fromUtf8(text.c_str()), "Vorn Startup Failed", 0x10);
+        mw::ShowMessageBox(nullptr, QString::fromUtf8(text.c_str()), "Vorn Startup Failed",
+                           mw::kMbIconError);
         return 255;
     }
-    PyObject* function = PyCFunction_New(&kRunMain, nullptr);
-    PyObject* args = PyTuple_New(0);
-    PyObject* result = PyStackless_Call_Main(function, args, nullptr);
-    if (result)
-        Py_DECREF(result);
-    else
-        PyOS->ReportError(0);
-    Py_XDECREF(args);
-    Py_XDECREF(function);
+    PyRef function = PyRef::Steal(PyCFunction_New(&kRunMain, nullptr));
+    PyRef args = PyRef::Steal(PyTuple_New(0));
+    PyRef result = PyRef::Steal(PyStackless_Call_Main(function.get(), args.get(), nullptr));
+    if (!result) PyOS->ReportError(0);
+    result.reset();
+    args.reset();
+    function.reset();
     // the runtime (and its interpreter) end only once no Python frame is running any more
     VnOS->Shutdown();
     ShowShutdownOutput(argc, argv);
-    return TBatchRun::Active() ? TBatchRun::ExitStatus() : 0;
+    return gCommandLine.batch ? gCommandLine.batchStatus : 0;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/python_api.h"
+#include "vorn/py_ref.h"
 
 // The application's life, run as the interpreter's main tasklet: the application object, the
 // forms in their fixed order, and the event loop until the main window closes.

@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/forms.h"
 #include "app/version.h"
+#include "platform/message_box.h"
 
 namespace {
 QLabel* AddLabel(QLayout* layout, const char* name, const QString& text) {
@@ -30,9 +30,8 @@ TmAboutBox::TmAboutBox(QWidget* parent) : QDialog(parent) {
     auto* ok = new QPushButton("OK");
     ok->setObjectName("OKButton");
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] { done(1); });
+    connect(ok, &QPushButton::clicked, this, [this] { done(mw::kIdOk); });
     layout->addWidget(ok);
-    mAboutBox = this;
     FormCreate();
 }
 

@@ -7,9 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/forms.h"
-#include "app/settings.h"
 #include "platform/message_box.h"
+#include "shell/settings.h"
 #include "vorn/os.h"
 
 namespace {
@@ -47,10 +46,9 @@ TmConfigDialog::TmConfigDialog(QWidget* parent)
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
     connect(ok, &QPushButton::clicked, this, [this] {
-        if (mOKClick()) done(1);
+        if (mOKClick()) done(mw::kIdOk);
     });
-    connect(cancel, &QPushButton::clicked, this, [this] { done(2); });
-    mConfigDialog = this;
+    connect(cancel, &QPushButton::clicked, this, [this] { done(mw::kIdCancel); });
 }
 
 void TmConfigDialog::showEvent(QShowEvent* e) {
@@ -70,7 +68,7 @@ bool TmConfigDialog::mOKClick() {
     mw::WriteFlag("confirm_exit", mConfirmOnExit->isChecked());
     if (!QDir(mResdir->text()).exists() && !mUseAppPath->isChecked() &&
         mw::ShowMessageBox(this, "Apparently, the resdir is invalid. Continue nevertheless?",
-                           "Hmmm!?!", 0x24) == 7)
+                           "Hmmm!?!", mw::kMbYesNo | mw::kMbIconQuestion) == mw::kIdNo)
         return false;
     VnOS->SetPath(kVnPathResource, mResdir->text().toUtf8().constData());
     mw::WriteFlag("use_app_path", mUseAppPath->isChecked());

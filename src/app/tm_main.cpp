@@ -25,18 +25,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/batch_run.h"
-#include "app/forms.h"
-#include "app/idle_driver.h"
+#include "app/application.h"
 #include "app/mdi_child.h"
-#include "app/settings.h"
-#include "app/tm_about_box.h"
-#include "app/tm_config_dialog.h"
 #include "app/version.h"
 #include "platform/message_box.h"
 #include "platform/virtual_keys.h"
 #include "script/macro.h"
 #include "script/script_host.h"
+#include "shell/settings.h"
 
 namespace {
 
@@ -59,7 +55,7 @@ public:
         if (!mKeys) {
             if (type == QEvent::Enter || type == QEvent::MouseMove)
                 if (auto* button = qobject_cast<QToolButton*>(watched))
-                    mWindow->ToolButton17MouseMove(button);
+                    mWindow->PrepareMacroButton(button);
             return false;
         }
         if (type == QEvent::KeyRelease) mAnswered = false;
@@ -70,9 +66,9 @@ public:
             if (!TheMacro().HasKeyPreview()) return false;
             const Qt::KeyboardModifiers mods = key->modifiers();
             const int vk = mw::VirtualKeyFromQt(key->key(), mods, key->nativeVirtualKey());
-            mAnswer = vk && mWindow->ApplicationEvents1ShortCut(vk, mods & Qt::ShiftModifier,
-                                                                mods & Qt::ControlModifier,
-                                                                mods & Qt::AltModifier);
+            mAnswer =
+                vk && mWindow->PreviewMacroKey(vk, mods & Qt::ShiftModifier,
+                                               mods & Qt::ControlModifier, mods & Qt::AltModifier);
             mAnswered = true;
             mKey = key->key();
             mMods = mods;
@@ -92,10 +88,9 @@ private:
 
 }  // namespace
 
-TmMain::TmMain() {
+TmMain::TmMain(bool batchRun) : mBatchRun(batchRun) {
     setObjectName("mMain");
     setWindowTitle("Mosswick");
-    mMain = this;
     setGeometry(92, 124, 836, 742);
     setAcceptDrops(false);
     BuildPanels();
@@ -109,13 +104,35 @@ TmMain::TmMain() {
 
 TmMain::~TmMain() {
     FormDestroy();
-    mAlive = false;
-    if (mWatcher.joinable()) mWatcher.join();
+    StopWatcher();
 }
 
-QWidget* TmMain::Panel(const char* name) const { return findChild<QWidget*>(name); }
+QString TmMain::MacroButtonName(int tag) {
+    return tag == 0 ? QString("ToolButton17") : QString("ToolButton%1").arg(18 + tag);
+}
 
-QAction* TmMain::Action(const char* name) const { return findChild<QAction*>(name); }
+void TmMain::SetDialogs(QDialog* aboutBox, QDialog* configDialog) {
+    mAboutBox = aboutBox;
+    mConfigDialog = configDialog;
+}
+
+QWidget* TmMain::Place(TShellPlace place) {
+    switch (place) {
+        case TShellPlace::BottomPanel:
+            return mPanelBottom;
+        case TShellPlace::ConsolePage:
+            return mConsoleSheet;
+        case TShellPlace::ErrorsPage:
+            return mErrorsSheet;
+    }
+    return nullptr;
+}
+
+void TmMain::ShowPlace(TShellPlace place) {
+    if (!mViewOutputPanel->isChecked()) mViewOutputPanelExecute();
+    if (place == TShellPlace::ConsolePage) mPageBottom->setCurrentIndex(0);
+    if (place == TShellPlace::ErrorsPage) mPageBottom->setCurrentIndex(1);
+}
 
 void TmMain::SetStatusText(int panel, const QString& text) {
     if (panel >= 0 && panel < 3) mStatusPanels[panel]->setText(text);
@@ -148,14 +165,14 @@ void TmMain::BuildPanels() {
     mPanelBottom = NamedPanel("mPanelBottom", mVertical);
     mPageBottom = new QTabWidget(mPanelBottom);
     mPageBottom->setObjectName("mPageBottom");
-    auto* consoleSheet = new QWidget;
-    consoleSheet->setObjectName("mConsoleSheet");
-    new QVBoxLayout(consoleSheet);
-    auto* errorsSheet = new QWidget;
-    errorsSheet->setObjectName("mErrorsSheet");
-    new QVBoxLayout(errorsSheet);
-    mPageBottom->addTab(consoleSheet, "Console");
-    mPageBottom->addTab(errorsSheet, "Errors");
+    mConsoleSheet = new QWidget;
+    mConsoleSheet->setObjectName("mConsoleSheet");
+    new QVBoxLayout(mConsoleSheet);
+    mErrorsSheet = new QWidget;
+    mErrorsSheet->setObjectName("mErrorsSheet");
+    new QVBoxLayout(mErrorsSheet);
+    mPageBottom->addTab(mConsoleSheet, "Console");
+    mPageBottom->addTab(mErrorsSheet, "Errors");
     mPageBottom->hide();  // nothing shows it; its pages are switched while hidden
     mPanelBottom->layout()->addWidget(mPageBottom);
 
@@ -179,54 +196,61 @@ QAction* TmMain::AddAction(const char* name, const QString& caption, const QKeyS
 }
 
 void TmMain::BuildActions() {
-    AddAction("FileNew1", "&New", QKeySequence("Ctrl+N"), &TmMain::FileNew1Execute);
-    AddAction("FileOpen1", "&Open", QKeySequence("Ctrl+O"), &TmMain::FileOpen1Execute);
-    // the usual key for closing the active document window; Qt's subwindows do not bind it
-    AddAction("FileClose1", "&Close", QKeySequence("Ctrl+F4"), nullptr);
-    AddAction("FileSave1", "&Save", QKeySequence("Ctrl+S"), nullptr);
-    AddAction("FileSaveAs1", "Save &As...", {}, nullptr);
-    AddAction("FileExit1", "E&xit", {}, &TmMain::FileExit1Execute);
+    struct Entry {
+        QAction* TmMain::*member;
+        const char* name;
+        const char* caption;
+        const char* key;
+        void (TmMain::*handler)();
+    };
+    const Entry entries[] = {
+        {&TmMain::mFileNew, "FileNew1", "&New", "Ctrl+N", &TmMain::NewTextWindow},
+        {&TmMain::mFileOpen, "FileOpen1", "&Open", "Ctrl+O", &TmMain::ChooseFileToOpen},
+        // the usual key for closing the active document window; Qt's subwindows do not bind it
+        {&TmMain::mFileClose, "FileClose1", "&Close", "Ctrl+F4", &TmMain::CloseTextWindow},
+        {&TmMain::mFileSave, "FileSave1", "&Save", "Ctrl+S", nullptr},
+        {&TmMain::mFileSaveAs, "FileSaveAs1", "Save &As...", "", nullptr},
+        {&TmMain::mFileExit, "FileExit1", "E&xit", "", &TmMain::ExitTool},
+        {&TmMain::mWindowCascade, "WindowCascade1", "&Cascade", "", &TmMain::CascadeWindows},
+        {&TmMain::mWindowTileHorizontal, "WindowTileHorizontal1", "Tile &Horizontally", "",
+         &TmMain::TileWindows},
+        {&TmMain::mWindowTileVertical, "WindowTileVertical1", "Tile &Vertically", "",
+         &TmMain::TileWindows},
+        {&TmMain::mWindowMinimizeAll, "WindowMinimizeAll1", "&Minimize All", "",
+         &TmMain::MinimizeWindows},
+        {&TmMain::mWindowArrangeAll, "WindowArrangeAll1", "&Arrange All", "", &TmMain::TileWindows},
+        {&TmMain::mHelpAbout, "HelpAbout1", "&About...", "", &TmMain::ShowAboutBox},
+        {&TmMain::mViewBrowsePanel, "mViewBrowsePanel", "Browsers", "Ctrl+1",
+         &TmMain::mViewBrowsePanelExecute},
+        {&TmMain::mViewOutputPanel, "mViewOutputPanel", "Outputters", "Ctrl+2",
+         &TmMain::mViewOutputPanelExecute},
+        {&TmMain::mViewROTBrowser, "mViewROTBrowser", "Web Surfer", "Alt+1",
+         &TmMain::mViewROTBrowserExecute},
+        {&TmMain::mViewObjectBrowser, "mViewObjectBrowser", "Vorn Surfer\u2122", "Alt+2",
+         &TmMain::mViewObjectBrowserExecute},
+        {&TmMain::mViewConsole, "mViewConsole", "Console", "Alt+3", &TmMain::mViewConsoleExecute},
+        {&TmMain::mViewErrors, "mViewErrors", "Errors", "Alt+4", &TmMain::mViewErrorsExecute},
+        {&TmMain::mViewFillscreen, "mViewFillscreen", "FillScreen", "",
+         &TmMain::mViewFillscreenExecute},
+        {&TmMain::mView3D, "mView3D", "Create 3D Window", "", &TmMain::mView3DExecute},
+        {&TmMain::mViewConfig, "mViewConfig", "Configure stuff", "", &TmMain::mViewConfigExecute},
+        {&TmMain::mViewTimeBar, "mViewTimeBar", "Time Bar", "", &TmMain::mViewTimeBarExecute},
+    };
+    for (const Entry& e : entries)
+        this->*e.member =
+            AddAction(e.name, QString::fromUtf8(e.caption), QKeySequence(e.key), e.handler);
     for (const char* name : {"EditCut1", "EditCopy1", "EditPaste1"}) {
         QAction* a = AddAction(name, name, {}, nullptr);
         a->setEnabled(false);
         a->setVisible(false);
     }
-    connect(Action("FileClose1"), &QAction::triggered, this,
-            [this] { mMdi->closeActiveSubWindow(); });
-    AddAction("WindowCascade1", "&Cascade", {}, nullptr);
-    AddAction("WindowTileHorizontal1", "Tile &Horizontally", {}, nullptr);
-    AddAction("WindowTileVertical1", "Tile &Vertically", {}, nullptr);
-    AddAction("WindowMinimizeAll1", "&Minimize All", {}, nullptr);
-    AddAction("WindowArrangeAll1", "&Arrange All", {}, nullptr);
-    connect(Action("WindowCascade1"), &QAction::triggered, mMdi, &QMdiArea::cascadeSubWindows);
-    connect(Action("WindowTileHorizontal1"), &QAction::triggered, mMdi, &QMdiArea::tileSubWindows);
-    connect(Action("WindowTileVertical1"), &QAction::triggered, mMdi, &QMdiArea::tileSubWindows);
-    connect(Action("WindowArrangeAll1"), &QAction::triggered, mMdi, &QMdiArea::tileSubWindows);
-    connect(Action("WindowMinimizeAll1"), &QAction::triggered, this, [this] {
-        for (QMdiSubWindow* w : mMdi->subWindowList()) w->showMinimized();
-    });
-    AddAction("HelpAbout1", "&About...", {}, &TmMain::HelpAbout1Execute);
-    AddAction("mViewBrowsePanel", "Browsers", QKeySequence("Ctrl+1"),
-              &TmMain::mViewBrowsePanelExecute);
-    AddAction("mViewOutputPanel", "Outputters", QKeySequence("Ctrl+2"),
-              &TmMain::mViewOutputPanelExecute);
-    for (const char* name : {"mViewBrowsePanel", "mViewOutputPanel"}) {
-        Action(name)->setCheckable(true);
-        Action(name)->setChecked(true);
+    for (QAction* panel : {mViewBrowsePanel, mViewOutputPanel}) {
+        panel->setCheckable(true);
+        panel->setChecked(true);
     }
-    AddAction("mViewROTBrowser", "Web Surfer", QKeySequence("Alt+1"),
-              &TmMain::mViewROTBrowserExecute);
-    AddAction("mViewObjectBrowser", QString::fromUtf8("Vorn Surfer\u2122"), QKeySequence("Alt+2"),
-              &TmMain::mViewObjectBrowserExecute);
-    AddAction("mViewConsole", "Console", QKeySequence("Alt+3"), &TmMain::mViewConsoleExecute);
-    AddAction("mViewErrors", "Errors", QKeySequence("Alt+4"), &TmMain::mViewErrorsExecute)
-        ->setVisible(false);
-    AddAction("mViewFillscreen", "FillScreen", {}, &TmMain::mViewFillscreenExecute)
-        ->setCheckable(true);
-    AddAction("mView3D", "Create 3D Window", {}, &TmMain::mView3DExecute);
-    AddAction("mViewConfig", "Configure stuff", {}, &TmMain::mViewConfigExecute);
-    QAction* timeBar = AddAction("mViewTimeBar", "Time Bar", {}, &TmMain::mViewTimeBarExecute);
-    timeBar->setCheckable(true);
+    mViewErrors->setVisible(false);
+    mViewFillscreen->setCheckable(true);
+    mViewTimeBar->setCheckable(true);
 }
 
 void TmMain::BuildMenus() {
@@ -235,14 +259,13 @@ void TmMain::BuildMenus() {
     QMenu* file = bar->addMenu("&File");
     file->setObjectName("File1");
     file->setToolTip("File related commands");
-    file->addActions({Action("FileNew1"), Action("FileOpen1"), Action("FileClose1"),
-                      Action("FileSave1"), Action("FileSaveAs1")});
+    file->addActions({mFileNew, mFileOpen, mFileClose, mFileSave, mFileSaveAs});
     file->addSeparator();
     QAction* run = file->addAction("&Run");
     run->setObjectName("mMacroRun");
     run->setVisible(false);
     file->addSeparator()->setVisible(false);
-    file->addAction(Action("FileExit1"));
+    file->addAction(mFileExit);
 
     QMenu* edit = bar->addMenu("&Edit");
     edit->setObjectName("Edit1");
@@ -255,14 +278,13 @@ void TmMain::BuildMenus() {
 
     QMenu* view = bar->addMenu("&View");
     view->setObjectName("View1");
-    view->addActions({Action("mViewBrowsePanel"), Action("mViewOutputPanel")});
+    view->addActions({mViewBrowsePanel, mViewOutputPanel});
     view->addSeparator();
-    view->addActions({Action("mViewROTBrowser"), Action("mViewObjectBrowser"),
-                      Action("mViewConsole"), Action("mViewErrors")});
+    view->addActions({mViewROTBrowser, mViewObjectBrowser, mViewConsole, mViewErrors});
     view->addSeparator();
-    view->addAction(Action("mViewTimeBar"));
-    view->addAction(Action("mViewConfig"));
-    Action("mViewROTBrowser")->setText("Rats!");
+    view->addAction(mViewTimeBar);
+    view->addAction(mViewConfig);
+    mViewROTBrowser->setText("Rats!");
 
     mMacroMain = bar->addMenu("&Macro");
     mMacroMain->setObjectName("mMacroMain");
@@ -270,74 +292,84 @@ void TmMain::BuildMenus() {
     QMenu* window = bar->addMenu("&Window");
     window->setObjectName("Window1");
     window->setToolTip("Window related commands");
-    window->addActions({Action("WindowCascade1"), Action("WindowTileHorizontal1"),
-                        Action("WindowTileVertical1"), Action("WindowMinimizeAll1"),
-                        Action("WindowArrangeAll1")});
+    window->addActions({mWindowCascade, mWindowTileHorizontal, mWindowTileVertical,
+                        mWindowMinimizeAll, mWindowArrangeAll});
 
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("Help1");
     help->setToolTip("Help topics");
-    help->addAction(Action("HelpAbout1"));
+    help->addAction(mHelpAbout);
+}
+
+QToolButton* TmMain::AddToolButton(const char* name, const QString& caption, const QString& hint,
+                                   QAction* action, int image) {
+    auto* b = new QToolButton(mMainToolbar);
+    b->setObjectName(name);
+    if (action) b->setDefaultAction(action);
+    b->setText(caption);
+    // the bar shows pictures only: a caption's "&" must not take Alt+V or Alt+H from a menu
+    b->setShortcut(QKeySequence());
+    b->setToolTip(hint.section('|', 0, 0));
+    b->setStatusTip(hint.section('|', -1));
+    b->setProperty("image", image);  // the picture comes from the shared image list
+    b->setProperty("barAction", QVariant::fromValue(mMainToolbar->addWidget(b)));
+    return b;
 }
 
 void TmMain::BuildToolBar() {
     mMainToolbar = addToolBar("Main");
     mMainToolbar->setObjectName("mMainToolbar");
     mMainToolbar->setMinimumHeight(27);
-    auto button = [this](const char* name, const QString& caption, const QString& hint,
-                         QAction* action, int image) {
-        auto* b = new QToolButton(mMainToolbar);
-        b->setObjectName(name);
-        if (action) b->setDefaultAction(action);
-        b->setText(caption);
-        // the bar shows pictures only: a caption's "&" must not take Alt+V or Alt+H from a menu
-        b->setShortcut(QKeySequence());
-        b->setToolTip(hint.section('|', 0, 0));
-        b->setStatusTip(hint.section('|', -1));
-        b->setProperty("image", image);  // the picture comes from the shared image list
-        mToolActions[name] = mMainToolbar->addWidget(b);  // shows and hides the button
-        return b;
+    struct Entry {
+        const char* name;
+        const char* caption;
+        const char* hint;
+        QAction* action;
+        int image;
     };
-    button("ToolButton9", "&New", "New|Create a new file", Action("FileNew1"), 0);
-    button("ToolButton1", "&Open", "Open|Open a file", Action("FileOpen1"), 1);
-    button("ToolButton2", "&Save", "Save|Save current file", nullptr, 2);
-    mMainToolbar->addSeparator();
-    button("ToolButton34", "Configure stuff", "Configurations|Show configuration dialog",
-           Action("mViewConfig"), 18);
-    mMainToolbar->addSeparator();
-    button("ToolButton4", "Cu&t", "Cut|Cuts the selection and puts it on the Clipboard", nullptr,
-           5);
-    button("ToolButton5", "&Copy", "Copy|Copies the selection and puts it on the Clipboard",
-           nullptr, 6);
-    button("ToolButton6", "&Paste", "Paste|Inserts Clipboard contents", nullptr, 7);
-    mMainToolbar->addSeparator();
-    button("ToolButton8", "&Cascade", "&Cascade", Action("WindowCascade1"), 8);
-    button("ToolButton10", "Tile &Horizontally", "Tile &Horizontally",
-           Action("WindowTileHorizontal1"), 10);
-    button("ToolButton11", "Tile &Vertically", "Tile &Vertically", Action("WindowTileVertical1"),
-           11);
-    mMainToolbar->addSeparator();
-    button("ToolButton12", "Browsers", "View browsers|Toggle display of browsing panels",
-           Action("mViewBrowsePanel"), 13);
-    button("ToolButton13", "Outputters", "View console|Toggle display of console",
-           Action("mViewOutputPanel"), 14);
-    mMainToolbar->addSeparator();
-    mFillScreen = button("mFillScreen", "FillScreen",
-                         "FillScreen|Make the 3D window cover the whole screen", nullptr, 15);
+    const Entry groups[][5] = {
+        {{"ToolButton9", "&New", "New|Create a new file", mFileNew, 0},
+         {"ToolButton1", "&Open", "Open|Open a file", mFileOpen, 1},
+         {"ToolButton2", "&Save", "Save|Save current file", nullptr, 2}},
+        {{"ToolButton34", "Configure stuff", "Configurations|Show configuration dialog",
+          mViewConfig, 18}},
+        {{"ToolButton4", "Cu&t", "Cut|Cuts the selection and puts it on the Clipboard", nullptr, 5},
+         {"ToolButton5", "&Copy", "Copy|Copies the selection and puts it on the Clipboard", nullptr,
+          6},
+         {"ToolButton6", "&Paste", "Paste|Inserts Clipboard contents", nullptr, 7}},
+        {{"ToolButton8", "&Cascade", "&Cascade", mWindowCascade, 8},
+         {"ToolButton10", "Tile &Horizontally", "Tile &Horizontally", mWindowTileHorizontal, 10},
+         {"ToolButton11", "Tile &Vertically", "Tile &Vertically", mWindowTileVertical, 11}},
+        {{"ToolButton12", "Browsers", "View browsers|Toggle display of browsing panels",
+          mViewBrowsePanel, 13},
+         {"ToolButton13", "Outputters", "View console|Toggle display of console", mViewOutputPanel,
+          14}},
+    };
+    for (const auto& group : groups) {
+        for (const Entry& e : group)
+            if (e.name) AddToolButton(e.name, e.caption, e.hint, e.action, e.image);
+        mMainToolbar->addSeparator();
+    }
+    mFillScreen =
+        AddToolButton("mFillScreen", "FillScreen",
+                      "FillScreen|Make the 3D window cover the whole screen", nullptr, 15);
     mFillScreen->setCheckable(true);
     connect(mFillScreen, &QToolButton::clicked, this, [this] { mViewFillscreenExecute(); });
-    button("ToolButton15", "Create 3D Window", "Create 3D|Create 3D Window", Action("mView3D"), 16);
+    AddToolButton("ToolButton15", "Create 3D Window", "Create 3D|Create 3D Window", mView3D, 16);
     mMainToolbar->addSeparator();
-    for (int tag = 0; tag < 16; ++tag) {
-        QString name = tag == 0 ? "ToolButton17" : QString("ToolButton%1").arg(18 + tag);
-        QToolButton* macro =
-            button(name.toUtf8().constData(), QString(), QString(), nullptr, 60 + tag);
+    AddMacroButtons();
+}
+
+void TmMain::AddMacroButtons() {
+    for (int tag = 0; tag < kMacroButtons; ++tag) {
+        QToolButton* macro = AddToolButton(MacroButtonName(tag).toUtf8().constData(), QString(),
+                                           QString(), nullptr, 60 + tag);
         macro->setProperty("tag", tag);
-        mToolActions[name.toUtf8()]->setVisible(false);
+        macro->property("barAction").value<QAction*>()->setVisible(false);
     }
     mMainToolbar->addSeparator();
-    QToolButton* run = button("ToolButton40", "&Run", QString(), nullptr, 17);
-    mToolActions["ToolButton40"]->setVisible(false);
+    QToolButton* run = AddToolButton("ToolButton40", "&Run", QString(), nullptr, 17);
+    run->property("barAction").value<QAction*>()->setVisible(false);
     run->setFixedWidth(50);
 }
 
@@ -357,24 +389,24 @@ void TmMain::FormCreate() {
     StartWatcher();
     mRecordFlag = nullptr;
     mRecordGuard = false;
-    mHost = std::make_unique<TScriptHost>(this);
+    mHost = std::make_unique<TScriptHost>(*this);
     mHost->Start();
     setWindowTitle(QString("Mosswick (Build %1)").arg(kVersionBuild));
     ReadPanelSizes();
     mClock = VnOS->GetClock();
-    findChild<QLineEdit*>("mTimeStart")->setText(QString::number(mClock->currentTime));
-    findChild<QLineEdit*>("mTimeSpeed")->setText(QString::number(mClock->speed));
-    findChild<QLineEdit*>("mTimeLength")->setText("0.0");
+    mTimeStart->setText(QString::number(mClock->currentTime));
+    mTimeSpeed->setText(QString::number(mClock->speed));
+    mTimeLength->setText("0.0");
     mSavedSpeed = "1.0";
     setAcceptDrops(true);
     // from the setting: before the window shows, isVisible() is false for every child
     const bool timeBar = mw::SettingFlag("view_timebar", "0");
     mTimeWarp->setVisible(timeBar);
-    Action("mViewTimeBar")->setChecked(timeBar);
+    mViewTimeBar->setChecked(timeBar);
     auto* timer = new QTimer(this);
     timer->setObjectName("Timer1");
     timer->setInterval(1000);
-    connect(timer, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    connect(timer, &QTimer::timeout, this, &TmMain::RefreshClockStatus);
     timer->start();
     // the macro folders become menus; hovered macro buttons and every key reach the macros
     TheMacro().BuildTopMenus(menuBar(), 3);
@@ -432,10 +464,10 @@ void TmMain::WriteSettings() {
     mw::WriteNumber("leftpanel_width", mPanelLeft->width());
     mw::WriteNumber("rightpanel_width", mPanelRight->width());
     mw::WriteNumber("bottompanel_height", mPanelBottom->height());
-    mw::WriteFlag("view_browsers", Action("mViewBrowsePanel")->isChecked());
-    mw::WriteFlag("view_console", Action("mViewOutputPanel")->isChecked());
+    mw::WriteFlag("view_browsers", mViewBrowsePanel->isChecked());
+    mw::WriteFlag("view_console", mViewOutputPanel->isChecked());
     mw::WriteFlag("view_fillscreen", mFillScreen->isChecked());
-    mw::WriteFlag("view_timebar", Action("mViewTimeBar")->isChecked());
+    mw::WriteFlag("view_timebar", mViewTimeBar->isChecked());
     mw::WriteSetting("resdir", QString::fromUtf8(VnOS->GetPath(kVnPathResource)));
 }
 
@@ -465,8 +497,9 @@ void TmMain::moveEvent(QMoveEvent* e) {
 }
 
 void TmMain::closeEvent(QCloseEvent* e) {
-    if (!TBatchRun::Active() && mw::SettingFlag("confirm_exit", "0") &&
-        mw::ShowMessageBox(this, "Do you want to close Mosswick?", "Close Mosswick", 36) == 7) {
+    if (!mBatchRun && mw::SettingFlag("confirm_exit", "0") &&
+        mw::ShowMessageBox(this, "Do you want to close Mosswick?", "Close Mosswick",
+                           mw::kMbYesNo | mw::kMbIconQuestion) == mw::kIdNo) {
         e->ignore();
         return;
     }
@@ -474,10 +507,20 @@ void TmMain::closeEvent(QCloseEvent* e) {
 }
 
 void TmMain::StartWatcher() {
-    // watches that the window still exists; it touches nothing else
+    // watches that the window still exists; it touches nothing else and sleeps until it goes
     mWatcher = std::thread([this] {
-        while (mAlive.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::unique_lock<std::mutex> lock(mWatcherMutex);
+        mWatcherWake.wait(lock, [this] { return !mAlive; });
     });
+}
+
+void TmMain::StopWatcher() {
+    {
+        std::lock_guard<std::mutex> lock(mWatcherMutex);
+        mAlive = false;
+    }
+    mWatcherWake.notify_all();
+    if (mWatcher.joinable()) mWatcher.join();
 }
 
 TMDIChild* TmMain::OpenTextWindow(const QString& caption, const QString& file) {
@@ -498,67 +541,75 @@ void TmMain::OpenFile(const QString& name) {
     OpenTextWindow(name, QFileInfo::exists(name) ? name : QString());
 }
 
-void TmMain::FileNew1Execute() {
+void TmMain::NewTextWindow() {
     OpenTextWindow(QString("NONAME%1").arg(mMdi->subWindowList().size() + 1), QString());
 }
 
-void TmMain::FileOpen1Execute() {
+void TmMain::ChooseFileToOpen() {
     QString name = QFileDialog::getOpenFileName(this, "Open", QString(), "All files (*)");
     if (!name.isEmpty()) OpenFile(name);
 }
 
-void TmMain::FileExit1Execute() { close(); }
+void TmMain::CloseTextWindow() { mMdi->closeActiveSubWindow(); }
 
-void TmMain::HelpAbout1Execute() {
+void TmMain::ExitTool() { close(); }
+
+void TmMain::CascadeWindows() { mMdi->cascadeSubWindows(); }
+
+void TmMain::TileWindows() { mMdi->tileSubWindows(); }
+
+void TmMain::MinimizeWindows() {
+    for (QMdiSubWindow* w : mMdi->subWindowList()) w->showMinimized();
+}
+
+void TmMain::ShowAboutBox() {
     if (mAboutBox) mAboutBox->exec();
 }
 
 // Toggles from the panels' own state: a key or button has already flipped the checkable action.
 void TmMain::mViewBrowsePanelExecute() {
     const bool show = mPanelLeft->isHidden();
-    Action("mViewBrowsePanel")->setChecked(show);
-    for (const char* name : {"Splitter1", "mPanelLeft", "mPanelRight", "Splitter3"})
-        Panel(name)->setVisible(show);
+    mViewBrowsePanel->setChecked(show);
+    for (QWidget* w : {static_cast<QWidget*>(mHorizontal->handle(1)), mPanelLeft, mPanelRight,
+                       static_cast<QWidget*>(mHorizontal->handle(2))})
+        w->setVisible(show);
 }
 
 void TmMain::mViewOutputPanelExecute() {
     const bool show = mPanelBottom->isHidden();
-    Action("mViewOutputPanel")->setChecked(show);
-    for (const char* name : {"mPanelBottom", "Splitter2"}) Panel(name)->setVisible(show);
+    mViewOutputPanel->setChecked(show);
+    mPanelBottom->setVisible(show);
+    mVertical->handle(1)->setVisible(show);
 }
 
 void TmMain::mViewObjectBrowserExecute() {
-    if (!Action("mViewBrowsePanel")->isChecked()) mViewBrowsePanelExecute();
+    if (!mViewBrowsePanel->isChecked()) mViewBrowsePanelExecute();
     mPageLeft->setCurrentIndex(0);
 }
 
 void TmMain::mViewROTBrowserExecute() {
-    if (!Action("mViewBrowsePanel")->isChecked()) mViewBrowsePanelExecute();
+    if (!mViewBrowsePanel->isChecked()) mViewBrowsePanelExecute();
     mPageLeft->setCurrentIndex(1);
 }
 
-void TmMain::mViewErrorsExecute() {
-    if (!Action("mViewOutputPanel")->isChecked()) mViewOutputPanelExecute();
-    mPageBottom->setCurrentIndex(1);
-}
+void TmMain::mViewErrorsExecute() { ShowPlace(TShellPlace::ErrorsPage); }
 
 void TmMain::mViewConsoleExecute() { mHost->ShowConsole(); }
 
 void TmMain::mViewFillscreenExecute() {
     // the tool button's down state is what the 3D window obeys; the action mirrors it
-    Action("mViewFillscreen")->setChecked(mFillScreen->isChecked());
+    mViewFillscreen->setChecked(mFillScreen->isChecked());
 }
 
 void TmMain::mView3DExecute() {
-    // the 3D window arrives with the view subsystem; at most one exists
-    if (m3DWindow) m3DWindow->close();
+    // the 3D window arrives with the view subsystem
 }
 
 void TmMain::mViewConfigExecute() {
     if (mConfigDialog) mConfigDialog->exec();
 }
 
-void TmMain::mViewTimeBarExecute() { mTimeWarp->setVisible(Action("mViewTimeBar")->isChecked()); }
+void TmMain::mViewTimeBarExecute() { mTimeWarp->setVisible(mViewTimeBar->isChecked()); }
 
 void TmMain::PasteItemClick() {
     QString text = QApplication::clipboard()->text();
@@ -567,11 +618,11 @@ void TmMain::PasteItemClick() {
     for (const QString& line : lines) mHost->RunLine(line);
 }
 
-bool TmMain::ApplicationEvents1ShortCut(int virtualKey, bool shift, bool ctrl, bool alt) {
+bool TmMain::PreviewMacroKey(int virtualKey, bool shift, bool ctrl, bool alt) {
     return TheMacro().PreviewKey(virtualKey, shift, ctrl, alt);
 }
 
-void TmMain::ToolButton17MouseMove(QToolButton* button) {
+void TmMain::PrepareMacroButton(QToolButton* button) {
     const int n = button->property("tag").toInt();
     if (n >= TheMacro().ScriptList.size()) {
         button->setEnabled(false);
@@ -606,7 +657,7 @@ bool TmMain::event(QEvent* e) {
     if (e->type() == kPumpEvent) {
         VnOS->Pump();
         if (VnOS->HasError(0)) mHost->RefreshErrors();
-        if (IdleDriver()) IdleDriver()->Kick();  // newly due work gets its pass
+        TApplication::KickIdle();  // newly due work gets its pass
         return true;
     }
     return QMainWindow::event(e);

@@ -1,17 +1,19 @@
 #pragma once
 
 #include <QEvent>
-#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
-#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
+#include "shell/ishell.h"
 #include "vorn/os.h"
 
 class QAction;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QMdiArea;
@@ -29,32 +31,47 @@ class TMDIChild;
 constexpr QEvent::Type kPumpEvent = static_cast<QEvent::Type>(QEvent::User + 123);
 
 // The multi-document main window: docking panels, menus, actions, tool bar, time bar, status
-// bar, text windows; it keeps the runtime running while it waits for input.
-class TmMain : public QMainWindow {
+// bar, text windows; it keeps the runtime running while it waits for input. The libraries below
+// it reach it only as their shell.
+class TmMain : public QMainWindow, public IShell {
     Q_OBJECT
 public:
-    TmMain();
+    // A batch run closes without asking and echoes the console to the terminal.
+    explicit TmMain(bool batchRun = false);
     ~TmMain() override;
 
+    static constexpr int kMacroButtons = 16;
+    // The object name of the tool button that runs the macro script with this tag.
+    static QString MacroButtonName(int tag);
+
     TScriptHost* ScriptHost() const { return mHost.get(); }
-    QWidget* Panel(const char* name) const;
-    QAction* Action(const char* name) const;
     QStatusBar* StatusBar() const { return mStatusBar; }
     QMdiArea* MdiArea() const { return mMdi; }
     void SetStatusText(int panel, const QString& text);
+    // The dialogs the View and Help menus open; they are made after the main window.
+    void SetDialogs(QDialog* aboutBox, QDialog* configDialog);
+
+    QWidget* Place(TShellPlace place) override;
+    void ShowPlace(TShellPlace place) override;
+    void OpenFiles(const QStringList& files) override { DropFiles(files); }
+    bool IsBatchRun() const override { return mBatchRun; }
 
     // Opens a file: ".py" runs as a script, anything else in a text window.
     void OpenFile(const QString& name);
     TMDIChild* OpenTextWindow(const QString& caption, const QString& file);
 
-    // Handlers, named after their controls and events.
+    // Handlers of the form, its controls and its commands.
     void FormCreate();
     void FormActivate();
     void FormDestroy();
-    void FileNew1Execute();
-    void FileOpen1Execute();
-    void FileExit1Execute();
-    void HelpAbout1Execute();
+    void NewTextWindow();
+    void ChooseFileToOpen();
+    void CloseTextWindow();
+    void ExitTool();
+    void CascadeWindows();
+    void TileWindows();
+    void MinimizeWindows();
+    void ShowAboutBox();
     void mViewBrowsePanelExecute();
     void mViewOutputPanelExecute();
     void mViewObjectBrowserExecute();
@@ -66,17 +83,20 @@ public:
     void mViewConfigExecute();
     void mViewTimeBarExecute();
     void PasteItemClick();
-    bool ApplicationEvents1ShortCut(int virtualKey, bool shift, bool ctrl, bool alt);
-    void ToolButton17MouseMove(QToolButton* button);
-    void ApplicationEvents1Idle();
-    void Timer1Timer();
-    void OnTimeAction(QObject* sender);
+    // Hands a key to the macros' key previewer before any shortcut; true when it took the key.
+    bool PreviewMacroKey(int virtualKey, bool shift, bool ctrl, bool alt);
+    // A hovered macro button shows its script's name, or is disabled when it has none.
+    void PrepareMacroButton(QToolButton* button);
+    // Lets the runtime run and keeps the clock in step with the time bar.
+    void RunIdlePass();
+    // Shows frames per second and the clock's time in the status bar.
+    void RefreshClockStatus();
+    enum class TimeAction { Play, Stop, Begin, End, Backward, Forward };
+    void OnTimeAction(TimeAction action);
     void mTimeSlideChange(int position);
     void mRecordMovieClick();
     void DropFiles(const QStringList& files);
 
-    // Reads the time bar's three fields as numbers (C conversion: anything else reads 0).
-    double FieldValue(const char* name) const;
     QString SavedSpeed() const { return mSavedSpeed; }
     QRect StoredRect() const { return mRect; }
 
@@ -98,12 +118,22 @@ private:
     void BuildStatusBar();
     QAction* AddAction(const char* name, const QString& caption, const QKeySequence& key,
                        void (TmMain::*handler)());
+    QToolButton* AddToolButton(const char* name, const QString& caption, const QString& hint,
+                               QAction* action, int image);
+    void AddMacroButtons();
     void StoreRect();
     void StartWatcher();
+    void StopWatcher();
     void ReadPanelSizes();
     void WriteSettings();
+    // Reads a time bar field as a number (C conversion: anything else reads 0).
+    static double FieldValue(const QLineEdit* field);
 
+    const bool mBatchRun;
     std::unique_ptr<TScriptHost> mHost;
+    QPointer<QDialog> mAboutBox;
+    QPointer<QDialog> mConfigDialog;
+
     QMdiArea* mMdi = nullptr;
     QSplitter* mHorizontal = nullptr;
     QSplitter* mVertical = nullptr;
@@ -112,6 +142,8 @@ private:
     QWidget* mPanelBottom = nullptr;
     QTabWidget* mPageLeft = nullptr;
     QTabWidget* mPageBottom = nullptr;
+    QWidget* mConsoleSheet = nullptr;
+    QWidget* mErrorsSheet = nullptr;
     QToolBar* mMainToolbar = nullptr;
     QToolBar* mTimeWarp = nullptr;
     QStatusBar* mStatusBar = nullptr;
@@ -120,7 +152,33 @@ private:
     QToolButton* mFillScreen = nullptr;
     QToolButton* mRecordMovie = nullptr;
     QSlider* mTimeSlide = nullptr;
-    QHash<QByteArray, QAction*> mToolActions;  // tool bar buttons are shown through these
+    QLineEdit* mTimeStart = nullptr;
+    QLineEdit* mTimeSpeed = nullptr;
+    QLineEdit* mTimeLength = nullptr;
+
+    // The commands the window's code uses; the object names are the designer's.
+    QAction* mFileNew = nullptr;
+    QAction* mFileOpen = nullptr;
+    QAction* mFileClose = nullptr;
+    QAction* mFileSave = nullptr;
+    QAction* mFileSaveAs = nullptr;
+    QAction* mFileExit = nullptr;
+    QAction* mWindowCascade = nullptr;
+    QAction* mWindowTileHorizontal = nullptr;
+    QAction* mWindowTileVertical = nullptr;
+    QAction* mWindowMinimizeAll = nullptr;
+    QAction* mWindowArrangeAll = nullptr;
+    QAction* mHelpAbout = nullptr;
+    QAction* mViewBrowsePanel = nullptr;
+    QAction* mViewOutputPanel = nullptr;
+    QAction* mViewROTBrowser = nullptr;
+    QAction* mViewObjectBrowser = nullptr;
+    QAction* mViewConsole = nullptr;
+    QAction* mViewErrors = nullptr;
+    QAction* mViewFillscreen = nullptr;
+    QAction* mView3D = nullptr;
+    QAction* mViewConfig = nullptr;
+    QAction* mViewTimeBar = nullptr;
 
     QRect mRect;                           // left, top, right, bottom as the user left them
     VnClock* mClock = nullptr;             // the engine clock, for the life of the window
@@ -130,6 +188,9 @@ private:
     bool mActivated = false;
     int mIdleDepth = 0;
 
+    // The watcher thread waits until the window goes.
     std::thread mWatcher;
-    std::atomic<bool> mAlive{true};
+    std::mutex mWatcherMutex;
+    std::condition_variable mWatcherWake;
+    bool mAlive = true;
 };

@@ -11,8 +11,8 @@
 #include <QToolButton>
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 
-#include "app/forms.h"
 #include "app/time_units.h"
 #include "app/tm_main.h"
 #include "script/script_host.h"
@@ -28,27 +28,37 @@ void TmMain::BuildTimeBar() {
     panel->setObjectName("Panel1");
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(2, 0, 2, 0);
-    for (auto [label, name] : {std::pair{"Start:", "mTimeStart"},
-                               {"Speed:", "mTimeSpeed"},
-                               {"Length:", "mTimeLength"}}) {
+    for (auto [label, name, field] : {std::tuple{"Start:", "mTimeStart", &mTimeStart},
+                                      {"Speed:", "mTimeSpeed", &mTimeSpeed},
+                                      {"Length:", "mTimeLength", &mTimeLength}}) {
         row->addWidget(new QLabel(label, panel));
-        auto* field = new QLineEdit(panel);
-        field->setObjectName(name);
-        field->setFixedWidth(name == std::string("mTimeStart") ? 110 : 48);
-        row->addWidget(field);
+        *field = new QLineEdit(panel);
+        (*field)->setObjectName(name);
+        (*field)->setFixedWidth(field == &mTimeStart ? 110 : 48);
+        row->addWidget(*field);
     }
     auto* buttons = new QToolBar(panel);
     buttons->setObjectName("ToolBar1");
-    const std::pair<const char*, const char*> actions[] = {
-        {"mTimePlay", "Play"}, {"mTimeStop", "Stop"},         {"mTimeBegin", "Begin"},
-        {"mTimeEnd", "End"},   {"mTimeBackward", "Backward"}, {"mTimeForward", "Forward"}};
-    const int images[] = {0, 2, 4, 7, 5, 6};
-    for (int i = 0; i < 6; ++i) {
+    struct Entry {
+        const char* name;
+        const char* tip;
+        int image;  // in the time bar's own part of the image list
+        TimeAction action;
+    };
+    const Entry entries[] = {
+        {"mTimePlay", "Play", 0, TimeAction::Play},
+        {"mTimeStop", "Stop", 2, TimeAction::Stop},
+        {"mTimeBegin", "Begin", 4, TimeAction::Begin},
+        {"mTimeEnd", "End", 7, TimeAction::End},
+        {"mTimeBackward", "Backward", 5, TimeAction::Backward},
+        {"mTimeForward", "Forward", 6, TimeAction::Forward},
+    };
+    for (const Entry& e : entries) {
         auto* b = new QToolButton(buttons);
-        b->setObjectName(actions[i].first);
-        b->setToolTip(actions[i].second);
-        b->setProperty("image", images[i] + 19);
-        connect(b, &QToolButton::clicked, this, [this, b] { OnTimeAction(b); });
+        b->setObjectName(e.name);
+        b->setToolTip(e.tip);
+        b->setProperty("image", e.image + 19);
+        connect(b, &QToolButton::clicked, this, [this, a = e.action] { OnTimeAction(a); });
         buttons->addWidget(b);
     }
     buttons->addSeparator();
@@ -72,19 +82,18 @@ void TmMain::BuildTimeBar() {
     mTimeWarp->hide();
 }
 
-double TmMain::FieldValue(const char* name) const {
-    auto* field = findChild<QLineEdit*>(name);
+double TmMain::FieldValue(const QLineEdit* field) {
     return field ? mw::FieldNumber(field->text()) : 0.0;
 }
 
-void TmMain::ApplicationEvents1Idle() {
+void TmMain::RunIdlePass() {
     if (!mClock || mIdleDepth > 2) return;
     ++mIdleDepth;  // a script started by the pump may open a dialog whose loop idles too
     VnOS->Pump();
     if (VnOS->HasError(0) && mHost) mHost->RefreshErrors();
-    double start = FieldValue("mTimeStart");
-    double speed = FieldValue("mTimeSpeed");
-    double length = FieldValue("mTimeLength");
+    double start = FieldValue(mTimeStart);
+    double speed = FieldValue(mTimeSpeed);
+    double length = FieldValue(mTimeLength);
     double elapsed = static_cast<double>(mClock->currentTime) - start;
     bool recording = mRecordMovie->isChecked();
     if (!recording) mClock->speed = speed;
@@ -101,37 +110,42 @@ void TmMain::ApplicationEvents1Idle() {
     --mIdleDepth;
 }
 
-void TmMain::Timer1Timer() {
+void TmMain::RefreshClockStatus() {
     VnOS->Pump();  // the clock is read fresh even when nothing else asked for a pump
     SetStatusText(1, QString::asprintf("FPS %.2f - Time %.1f", mClock->framesPerSecond,
                                        mw::TicksToSeconds(mClock->currentTime)));
 }
 
-void TmMain::OnTimeAction(QObject* sender) {
-    auto* speedField = findChild<QLineEdit*>("mTimeSpeed");
-    double start = FieldValue("mTimeStart");
-    double speed = FieldValue("mTimeSpeed");
-    double length = FieldValue("mTimeLength");
-    QString name = sender ? sender->objectName() : QString();
-    if (name == "mTimePlay") {
-        speedField->setText(mSavedSpeed);
-    } else if (name == "mTimeStop") {
-        mSavedSpeed = speedField->text();
-        speedField->setText("0.0");
-    } else if (name == "mTimeBegin") {
-        mClock->currentTime = mw::FieldToTicks(start);
-    } else if (name == "mTimeEnd") {
-        mClock->currentTime = mw::FieldToTicks(start + length);
-    } else if (name == "mTimeBackward" && speed > 0) {
-        speedField->setText(QString::asprintf("%.2f", -speed));
-    } else if (name == "mTimeForward" && speed < 0) {
-        speedField->setText(QString::asprintf("%.2f", -speed));
+void TmMain::OnTimeAction(TimeAction action) {
+    double start = FieldValue(mTimeStart);
+    double speed = FieldValue(mTimeSpeed);
+    double length = FieldValue(mTimeLength);
+    switch (action) {
+        case TimeAction::Play:
+            mTimeSpeed->setText(mSavedSpeed);
+            break;
+        case TimeAction::Stop:
+            mSavedSpeed = mTimeSpeed->text();
+            mTimeSpeed->setText("0.0");
+            break;
+        case TimeAction::Begin:
+            mClock->currentTime = mw::FieldToTicks(start);
+            break;
+        case TimeAction::End:
+            mClock->currentTime = mw::FieldToTicks(start + length);
+            break;
+        case TimeAction::Backward:
+            if (speed > 0) mTimeSpeed->setText(QString::asprintf("%.2f", -speed));
+            break;
+        case TimeAction::Forward:
+            if (speed < 0) mTimeSpeed->setText(QString::asprintf("%.2f", -speed));
+            break;
     }
 }
 
 void TmMain::mTimeSlideChange(int position) {
     if (!mClock) return;
-    mClock->sliderTime = mw::SecondsToTicks(position * 0.001 * FieldValue("mTimeLength"));
+    mClock->sliderTime = mw::SecondsToTicks(position * 0.001 * FieldValue(mTimeLength));
 }
 
 void TmMain::mRecordMovieClick() {
@@ -162,8 +176,8 @@ void TmMain::mRecordMovieClick() {
     mRecordFlag = static_cast<unsigned char*>(VnMemberStorage(recorder, record, recordAdjust));
     *mRecordFlag = mRecordMovie->isChecked() ? 1 : 0;
     *static_cast<double*>(VnMemberStorage(recorder, length, lengthAdjust)) =
-        FieldValue("mTimeLength");
-    mClock->currentTime = mw::FieldToTicks(FieldValue("mTimeStart"));
+        FieldValue(mTimeLength);
+    mClock->currentTime = mw::FieldToTicks(FieldValue(mTimeStart));
     mClock->speed = 0;
     VnOS->PostToApp();
 }

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
-#include "core/python_api.h"
 #include "vorn/os.h"
+#include "vorn/py_ref.h"
 
 namespace mw {
 
@@ -18,21 +19,16 @@ PyObject* MemberPython(const MemberValue& value) {
 const char* PythonValueText(const MemberValue& value, char* buffer, std::size_t capacity) {
     PyObject* object = MemberPython(value);
     if (!object || !Py_IsInitialized()) return "";
-    PyObject* text = PyObject_Str(object);
-    const char* utf8 = text ? PyUnicode_AsUTF8(text) : nullptr;
+    PyRef text = PyRef::Steal(PyObject_Str(object));
+    const char* utf8 = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
     if (!utf8) {
         PyErr_Clear();
-        Py_XDECREF(text);
         return "An unrepresentable Python object";
     }
-    if (!buffer || capacity == 0) {
-        Py_DECREF(text);
-        return "";
-    }
+    if (!buffer || capacity == 0) return "";
     std::size_t n = std::min(std::strlen(utf8), capacity - 1);
     std::memcpy(buffer, utf8, n);
     buffer[n] = 0;
-    Py_DECREF(text);
     return buffer;
 }
 
@@ -53,10 +49,8 @@ bool PythonTextToValue(const MemberValue& value, const char* text) {
         PyErr_Clear();
         return false;
     }
-    PyObject*& slot = *static_cast<PyObject**>(value.value);
-    PyObject* old = slot;
-    slot = made;
-    Py_XDECREF(old);
+    // the old value is dropped only after the new one is in place: dropping it may run code
+    PyRef old = PyRef::Steal(std::exchange(*static_cast<PyObject**>(value.value), made));
     return true;
 }
 

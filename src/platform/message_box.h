@@ -19,6 +19,23 @@ enum MessageBoxId : int {
     kIdNo = 7
 };
 
+// Flags of a message box as scripts and stored data give them: a button set, an icon and a
+// default button, added together.
+enum MessageBoxFlag : unsigned {
+    kMbOk = 0,
+    kMbOkCancel = 1,
+    kMbAbortRetryIgnore = 2,
+    kMbYesNoCancel = 3,
+    kMbYesNo = 4,
+    kMbRetryCancel = 5,
+    kMbIconError = 0x10,
+    kMbIconQuestion = 0x20,
+    kMbIconWarning = 0x30,
+    kMbIconInformation = 0x40,
+    kMbDefaultButton2 = 0x100,
+    kMbDefaultButton3 = 0x200,
+};
+
 // What a set of message-box flags asks for.
 struct MessageBoxLayout {
     QList<QMessageBox::StandardButton> buttons;  // in the order the flags number them

@@ -13,11 +13,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/forms.h"
-#include "app/rich_text_document.h"
-#include "app/tm_main.h"
 #include "core/rtf_reader.h"
 #include "script/script_host.h"
+#include "shell/ishell.h"
+#include "shell/rich_text_document.h"
 
 namespace {
 
@@ -37,11 +36,10 @@ QString PlainLines(QString text) {
 
 bool IsBlankOrControl(QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; }
 
-TScriptHost* Host() { return mMain ? mMain->ScriptHost() : nullptr; }
-
 }  // namespace
 
-TmConsoleWindow::TmConsoleWindow(QWidget* parent) : QWidget(parent) {
+TmConsoleWindow::TmConsoleWindow(IShell& shell, TScriptHost& host, QWidget* parent)
+    : QWidget(parent), mShell(shell), mHost(host) {
     setObjectName("mConsoleWindow");
     hide();
     mConsolePanel = new QWidget;
@@ -63,18 +61,17 @@ TmConsoleWindow::TmConsoleWindow(QWidget* parent) : QWidget(parent) {
     connect(&mFlushTimer, &QTimer::timeout, this, &TmConsoleWindow::FlushTurn);
     mInput->installEventFilter(this);
     mConsole->installEventFilter(this);
-    mConsoleWindow = this;
     FormCreate();
 }
 
 TmConsoleWindow::~TmConsoleWindow() { delete mConsolePanel; }
 
 void TmConsoleWindow::FormCreate() {
-    if (QWidget* bottom = mMain ? mMain->Panel("mPanelBottom") : nullptr) {
+    if (QWidget* bottom = mShell.Place(TShellPlace::BottomPanel)) {
         mConsolePanel->setParent(bottom);
         bottom->layout()->addWidget(mConsolePanel);
     }
-    if (TScriptHost* host = Host()) host->Write("");
+    mHost.SetConsole(this);
 }
 
 void TmConsoleWindow::Insert(QTextCursor& cursor, const QString& text, bool rich) {
@@ -173,21 +170,19 @@ bool TmConsoleWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TmConsoleWindow::mInputKeyDown(int key) {
-    TScriptHost* host = Host();
     switch (key) {
         case Qt::Key_Return:
         case Qt::Key_Enter: {
             const QString text = mInput->text();
-            if (!host) return true;
             if (text.isEmpty()) {
-                host->Write("");
+                mHost.Write("");
                 return true;
             }
             for (int i = History.size() - 1; i >= 0; --i)
                 if (History[i].compare(text, Qt::CaseInsensitive) == 0) History.removeAt(i);
             History << text;
             HistoryIndex = History.size();
-            host->RunLine(text);
+            mHost.RunLine(text);
             mInput->clear();
             return true;
         }
@@ -215,6 +210,6 @@ void TmConsoleWindow::mConsoleKeyDown(int) {
     while (first < last && IsBlankOrControl(line[first])) ++first;
     while (last > first && IsBlankOrControl(line[last - 1])) --last;
     mInput->setText(line.mid(first, last - first));
-    if (TScriptHost* host = Host()) host->ShowConsole();
+    mHost.ShowConsole();
     mInput->end(false);
 }

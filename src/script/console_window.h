@@ -7,14 +7,16 @@
 #include <QTimer>
 #include <QWidget>
 
+class IShell;
 class QTextCursor;
+class TScriptHost;
 
 // The Python console: an output view above a one-line input. The form itself never shows; its
 // panel lives in the main window's bottom panel.
 class TmConsoleWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TmConsoleWindow(QWidget* parent = nullptr);
+    TmConsoleWindow(IShell& shell, TScriptHost& host, QWidget* parent = nullptr);
     ~TmConsoleWindow() override;
 
     void FormCreate();
@@ -51,6 +53,8 @@ private:
         bool rich = false;
     };
 
+    IShell& mShell;
+    TScriptHost& mHost;
     QPointer<QWidget> mConsolePanel;
     QPointer<QLineEdit> mInput;
     QPointer<QTextEdit> mConsole;

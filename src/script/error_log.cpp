@@ -8,13 +8,13 @@
 #include <QTime>
 #include <QVBoxLayout>
 
-#include "app/forms.h"
-#include "app/tm_main.h"
 #include "core/vorn_string.h"
 #include "script/script_host.h"
+#include "shell/ishell.h"
 #include "vorn/os.h"
 
-TmErrorLog::TmErrorLog(QWidget* parent) : QWidget(parent) {
+TmErrorLog::TmErrorLog(IShell& shell, TScriptHost& host, QWidget* parent)
+    : QWidget(parent), mShell(shell), mHost(host) {
     setObjectName("mErrorLog");
     hide();
     mErrorPanel = new QWidget;
@@ -30,14 +30,14 @@ TmErrorLog::TmErrorLog(QWidget* parent) : QWidget(parent) {
     mErrGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     mErrGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     layout->addWidget(mErrGrid);
-    mErrorLog = this;
     FormCreate();
 }
 
 TmErrorLog::~TmErrorLog() { delete mErrorPanel; }
 
 void TmErrorLog::FormCreate() {
-    QWidget* sheet = mMain ? mMain->findChild<QWidget*>("mErrorsSheet") : nullptr;
+    mHost.SetErrorLog(this);
+    QWidget* sheet = mShell.Place(TShellPlace::ErrorsPage);
     if (!sheet) return;
     mErrorPanel->setParent(sheet);
     sheet->layout()->addWidget(mErrorPanel);
@@ -49,7 +49,7 @@ void TmErrorLog::Record() {
     VnOS->GetErrorText(&raw);
     block.adopt(raw);
     const QString text = QString::fromUtf8(block.c_str());
-    if (mMain && mMain->ScriptHost()) mMain->ScriptHost()->Write(text + "\r\n");
+    mHost.Write(text + "\r\n");
     Errors << text;
     const int row = mErrGrid->rowCount();
     mErrGrid->insertRow(row);

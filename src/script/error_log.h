@@ -5,12 +5,15 @@
 #include <QTableWidget>
 #include <QWidget>
 
+class IShell;
+class TScriptHost;
+
 // The error log: every runtime error that was moved on, with its time, in the main window's
 // Errors sheet; the form itself never shows.
 class TmErrorLog : public QWidget {
     Q_OBJECT
 public:
-    explicit TmErrorLog(QWidget* parent = nullptr);
+    TmErrorLog(IShell& shell, TScriptHost& host, QWidget* parent = nullptr);
     ~TmErrorLog() override;
 
     void FormCreate();
@@ -23,6 +26,8 @@ public:
     QStringList Errors;
 
 private:
+    IShell& mShell;
+    TScriptHost& mHost;
     QPointer<QWidget> mErrorPanel;
     QPointer<QTableWidget> mErrGrid;
 };

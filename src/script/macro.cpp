@@ -7,10 +7,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "app/forms.h"
-#include "app/tm_main.h"
-#include "core/python_api.h"
 #include "script/script_host.h"
+#include "vorn/py_ref.h"
 #include "vorn/pyos.h"
 
 namespace {
@@ -86,11 +84,10 @@ const VnTypeInfo* Macro::Type() {
 void RegisterMacroObject(PyObject* appModule) {
     static const bool registered = VnOS->RegisterClass({Macro::Type(), nullptr});
     (void)registered;
-    PyObject* wrapper = PyOS->Wrap(&gMacro, -1);
+    PyRef wrapper = PyRef::Steal(PyOS->Wrap(&gMacro, -1));
     if (!appModule || !wrapper ||
-        PyDict_SetItemString(PyModule_GetDict(appModule), "macro", wrapper))
+        PyDict_SetItemString(PyModule_GetDict(appModule), "macro", wrapper.get()))
         PyOS->ReportError(0);
-    Py_XDECREF(wrapper);
 }
 
 int Macro::IndexOf(const QString& path) {
@@ -235,18 +232,15 @@ void Macro::RunScriptFile(const QString& path) {
         --length;  // never cut a character in two
     std::memcpy(currentScript, name.constData(), length);
     currentScript[length] = 0;
-    if (mMain && mMain->ScriptHost()) mMain->ScriptHost()->RunScriptFile(path);
+    if (mHost) mHost->RunScriptFile(path);
 }
 
 bool Macro::PreviewKey(int virtualKey, bool shift, bool ctrl, bool alt) {
-    PyObject* hook = keypreview;
-    if (!hook || !PyCallable_Check(hook)) return false;
-    Py_INCREF(hook);  // the call may replace keypreview
-    PyObject* result =
-        PyObject_CallFunction(hook, "(iiii)", virtualKey, int(shift), int(ctrl), int(alt));
-    Py_DECREF(hook);
-    int truth = result ? PyObject_IsTrue(result) : -1;
-    Py_XDECREF(result);
+    PyRef hook = PyRef::Borrow(keypreview);  // the call may replace keypreview
+    if (!hook || !PyCallable_Check(hook.get())) return false;
+    PyRef result = PyRef::Steal(
+        PyObject_CallFunction(hook.get(), "(iiii)", virtualKey, int(shift), int(ctrl), int(alt)));
+    int truth = result ? PyObject_IsTrue(result.get()) : -1;
     if (truth < 0) {
         PyOS->ReportError(0);
         return false;

@@ -12,6 +12,7 @@
 class QAction;
 class QMenu;
 class QMenuBar;
+class TScriptHost;
 
 // The macro menus: scripts found below the macro directory become menu entries, tool buttons
 // and context-menu entries; scripts reach the object as app.macro.
@@ -28,6 +29,8 @@ public:
     void BuildContextMenu(QMenu* menu, const QString& key);
     void RunScriptIndex(int tag);
     void RunScriptFile(const QString& path);
+    // The host that runs the scripts; none while there is no host.
+    void SetHost(TScriptHost* host) { mHost = host; }
     // Hands a key to the keypreview callable; true when it took the key.
     bool PreviewKey(int virtualKey, bool shift, bool ctrl, bool alt);
     bool HasKeyPreview() const { return keypreview != nullptr; }
@@ -55,6 +58,7 @@ private:
     // Drops the entries of menus that are gone from the context table.
     void PruneContextTable();
 
+    TScriptHost* mHost = nullptr;
     QList<QPointer<QMenu>> mTopMenus;  // made by BuildTopMenus; replaced when it runs again
     QHash<QString, int> mScriptIndex;  // case-folded path -> its index in ScriptList
     QHash<QString, QHash<int, QPointer<QAction>>> mContextTags;  // key -> tag -> its entry

@@ -1,20 +1,16 @@
 #include "script/script_host.h"
 
-#include <QAction>
 #include <QLineEdit>
-#include <QTabWidget>
 #include <utility>
 
-#include "app/batch_run.h"
-#include "app/forms.h"
-#include "app/settings.h"
-#include "app/tm_main.h"
-#include "core/python_api.h"
 #include "script/console_window.h"
 #include "script/error_log.h"
 #include "script/macro.h"
+#include "shell/ishell.h"
+#include "shell/settings.h"
 #include "vorn/object.h"
 #include "vorn/os.h"
+#include "vorn/py_ref.h"
 #include "vorn/pyos.h"
 
 namespace {
@@ -24,10 +20,10 @@ PyObject* RunString(PyObject*, PyObject* args) {
     const char* text = nullptr;
     if (!PyArg_ParseTuple(args, "s", &text)) return nullptr;
     PyObject* main = PyImport_AddModule("__main__");
-    PyObject* globals = main ? PyModule_GetDict(main) : nullptr;
-    PyObject* result = globals ? PyRun_String(text, Py_file_input, globals, globals) : nullptr;
+    PyObject* globals = main ? PyModule_GetDict(main) : nullptr;  // borrowed
+    PyRef result =
+        PyRef::Steal(globals ? PyRun_String(text, Py_file_input, globals, globals) : nullptr);
     if (!result) PyOS->ReportError(0);
-    Py_XDECREF(result);
     Py_RETURN_NONE;
 }
 
@@ -35,12 +31,9 @@ PyMethodDef kRunString = {"runstring", RunString, METH_VARARGS, "run stuff"};
 
 // Starts `function(argument)` in a new tasklet; false when it could not start.
 bool StartTasklet(PyObject* function, const QByteArray& argument) {
-    PyObject* tasklet = function ? PyTasklet_New(nullptr, function) : nullptr;
-    PyObject* args = Py_BuildValue("(s)", argument.constData());
-    int started = tasklet && args ? PyTasklet_Call(tasklet, args, nullptr) : -1;
-    Py_XDECREF(args);
-    Py_XDECREF(tasklet);
-    return started == 0;
+    PyRef tasklet = PyRef::Steal(function ? PyTasklet_New(nullptr, function) : nullptr);
+    PyRef args = PyRef::Steal(Py_BuildValue("(s)", argument.constData()));
+    return tasklet && args && PyTasklet_Call(tasklet.get(), args.get(), nullptr) == 0;
 }
 
 const VnCLSID kOutputSinkClass = VnMakeCLSID("mosswick", "OutputSink", 1);
@@ -71,10 +64,11 @@ OutputSink gOutputSink;
 
 }  // namespace
 
-TScriptHost::TScriptHost(TmMain* main) : mMain(main) {}
+TScriptHost::TScriptHost(IShell& shell) : mShell(shell) {}
 
 TScriptHost::~TScriptHost() {
     mShuttingDown = true;
+    TheMacro().SetHost(nullptr);
     // output no console has shown waits with what the runtime's shut-down prints
     gOutputSink.shutdownOutput += TakePendingOutput();
     if (gOutputSink.host == this) gOutputSink.host = nullptr;
@@ -92,6 +86,7 @@ bool TScriptHost::Start() {
         PyModule_AddStringConstant(app, "__doc__", "The tool, as scripts see it.");
         RegisterMacroObject(app);
     }
+    TheMacro().SetHost(this);
     if (!mw::SettingFlag("use_app_path", "0")) {
         QString resdir = mw::ReadSetting("resdir", "");
         if (!resdir.isEmpty()) VnOS->SetPath(kVnPathResource, resdir.toUtf8().constData());
@@ -107,30 +102,27 @@ bool TScriptHost::Start() {
 
 void TScriptHost::RunLine(const QString& text) {
     Write("> " + text + "\r\n");
-    PyObject* function = PyCFunction_New(&kRunString, nullptr);
-    StartTasklet(function, text.toUtf8());
-    Py_XDECREF(function);
+    PyRef function = PyRef::Steal(PyCFunction_New(&kRunString, nullptr));
+    StartTasklet(function.get(), text.toUtf8());
 }
 
 void TScriptHost::RunScriptFile(const QString& path) {
-    PyObject* pyos = PyImport_ImportModule("vorn.pyos");
-    PyObject* exec = pyos ? PyObject_GetAttrString(pyos, "ExecFile") : nullptr;
+    PyRef pyos = PyRef::Steal(PyImport_ImportModule("vorn.pyos"));
+    PyRef exec = PyRef::Steal(pyos ? PyObject_GetAttrString(pyos.get(), "ExecFile") : nullptr);
     QString forward = path;
     forward.replace('\\', '/');
-    if (!StartTasklet(exec, forward.toUtf8())) {
+    if (!StartTasklet(exec.get(), forward.toUtf8())) {
         PyOS->ReportError(0);
         RefreshErrors();
     }
-    Py_XDECREF(exec);
-    Py_XDECREF(pyos);
 }
 
 void TScriptHost::Write(const QString& text) {
-    auto* console = qobject_cast<TmConsoleWindow*>(mConsoleWindow.data());
+    TmConsoleWindow* console = mConsole.data();
     const bool held = !console || mShuttingDown;
     // held output is echoed to the terminal, and so is a batch run's, for the pipeline that
     // ran it
-    if (held || TBatchRun::Active()) {
+    if (held || mShell.IsBatchRun()) {
         fputs(text.toUtf8().constData(), stdout);
         fflush(stdout);
     }
@@ -159,15 +151,19 @@ QString TScriptHost::TakePendingOutput() {
 void TScriptHost::RefreshErrors() {
     // without the error log the error stays pending until it exists
     if (!VnOS->HasError(0)) return;
-    if (auto* log = qobject_cast<TmErrorLog*>(mErrorLog.data())) log->Record();
+    if (mErrorLog) mErrorLog->Record();
 }
 
-void TScriptHost::DropFiles(const QStringList& files) { mMain->DropFiles(files); }
+void TScriptHost::DropFiles(const QStringList& files) { mShell.OpenFiles(files); }
 
 void TScriptHost::ShowConsole() {
-    QAction* output = mMain->Action("mViewOutputPanel");
-    if (output && !output->isChecked()) mMain->mViewOutputPanelExecute();
-    if (auto* pages = mMain->findChild<QTabWidget*>("mPageBottom")) pages->setCurrentIndex(0);
-    if (auto* console = qobject_cast<TmConsoleWindow*>(mConsoleWindow.data()))
-        console->Input()->setFocus();
+    mShell.ShowPlace(TShellPlace::ConsolePage);
+    if (mConsole) mConsole->Input()->setFocus();
+}
+
+void TScriptHost::SetErrorLog(TmErrorLog* log) { mErrorLog = log; }
+
+void TScriptHost::SetConsole(TmConsoleWindow* console) {
+    mConsole = console;
+    Write("");  // what waited for a console shows first
 }

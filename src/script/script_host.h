@@ -1,16 +1,21 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
-class TmMain;
+#include "shell/ioutput.h"
+
+class IShell;
+class TmConsoleWindow;
+class TmErrorLog;
 
 // The scripting host: registers the module "app", runs the start-up statements, every line the
 // user runs and every script file in a tasklet of its own, and routes all output.
-class TScriptHost {
+class TScriptHost final : public IOutput {
 public:
-    explicit TScriptHost(TmMain* main);
-    ~TScriptHost();
+    explicit TScriptHost(IShell& shell);
+    ~TScriptHost() override;
     TScriptHost(const TScriptHost&) = delete;
     TScriptHost& operator=(const TScriptHost&) = delete;
 
@@ -19,19 +24,25 @@ public:
     void RunLine(const QString& text);
     // Runs a script file in a new tasklet through vorn.pyos.ExecFile.
     void RunScriptFile(const QString& path);
-    void Write(const QString& text);
+    void Write(const QString& text) override;
     void WriteError(const QString& text) { Write(text); }
     // Moves the runtime's pending error on (into the error log once it exists).
-    void RefreshErrors();
+    void RefreshErrors() override;
     void DropFiles(const QStringList& files);
     void ShowConsole();
+
+    // The console and the error log are made after the host; output waits until they exist.
+    void SetConsole(TmConsoleWindow* console);
+    void SetErrorLog(TmErrorLog* log);
 
     // Output held while nothing can show it.
     QString PendingOutput() const;
     QString TakePendingOutput();
 
 private:
-    TmMain* mMain;
+    IShell& mShell;
+    QPointer<TmConsoleWindow> mConsole;
+    QPointer<TmErrorLog> mErrorLog;
     QStringList mPendingWrites;
     bool mShuttingDown = false;
 };

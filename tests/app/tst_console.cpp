@@ -8,7 +8,6 @@
 #include <QTextBlock>
 #include <QtTest>
 
-#include "app/forms.h"
 #include "app/tm_main.h"
 #include "script/console_window.h"
 #include "script/error_log.h"
@@ -49,10 +48,10 @@ private slots:
         autoexec.close();
         QVERIFY(VnOS->IsStarted());
         mWindow = new TmMain;
-        mLog = new TmErrorLog;
+        mLog = new TmErrorLog(*mWindow, *host());
         host()->Write("early one\r\n");
         host()->Write("early two\r\n");
-        mConsole = new TmConsoleWindow;
+        mConsole = new TmConsoleWindow(*mWindow, *host());
         mWindow->show();
         QVERIFY(QTest::qWaitForWindowExposed(mWindow));
     }
@@ -63,7 +62,8 @@ private slots:
         QVERIFY2(text.startsWith("> import autoexec\n> import vorn\n"), qPrintable(text));
         QVERIFY(text.indexOf("> rot = ") < text.indexOf("early one\nearly two\n"));
         QVERIFY(host()->PendingOutput().isEmpty());
-        QCOMPARE(mConsole->ConsolePanel()->parentWidget(), mWindow->Panel("mPanelBottom"));
+        QCOMPARE(mConsole->ConsolePanel()->parentWidget(),
+                 mWindow->findChild<QWidget*>("mPanelBottom"));
         QCOMPARE(mLog->ErrorPanel()->parentWidget()->objectName(), QString("mErrorsSheet"));
     }
 
@@ -206,8 +206,8 @@ private slots:
         void* object = nullptr;
         QVERIFY(!VnOS->CreateInstance(VnMakeCLSID("nosuch", "Thing", 1), IID_IRoot, &object));
         QVERIFY(VnOS->HasError(0));
-        mWindow->ApplicationEvents1Idle();
-        mWindow->ApplicationEvents1Idle();
+        mWindow->RunIdlePass();
+        mWindow->RunIdlePass();
         QVERIFY(!VnOS->HasError(0));
         QCOMPARE(mLog->Errors.size(), 1);
         const QString error = mLog->Errors.last();

@@ -12,17 +12,19 @@
 #include <QtTest>
 
 #include "app/tm_main.h"
+#include "checks.h"
 #include "python_checks.h"
 #include "script/macro.h"
 #include "test_env.h"
 
 namespace {
 
-void Write(const QString& path, const QByteArray& text) {
+[[nodiscard]] bool Write(const QString& path, const QByteArray& text) {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
+    CHECK(file.open(QIODevice::WriteOnly));
     file.write(text);
+    return true;
 }
 
 QStringList Captions(const QWidget* owner) {
@@ -50,16 +52,17 @@ class TestMacros : public QObject {
     QMenu* mMacroMenu = nullptr;
 
     // Points the macro directory at `dir` and builds the top menus and the &Macro menu.
-    void build(const QString& dir) {
-        QVERIFY(VnOS->SetPath(kVnPathMacro, dir.toUtf8().constData()));
+    [[nodiscard]] bool build(const QString& dir) {
+        CHECK(VnOS->SetPath(kVnPathMacro, dir.toUtf8().constData()));
         TheMacro().Clear();
         TheMacro().BuildTopMenus(&mBar, 3);
         TheMacro().BuildMenu(mMacroMenu, "");
+        return true;
     }
 
 private slots:
     void initTestCase() {
-        Write(mEnv.folder("res/scripts") + "autoexec.py", "");  // no default world here
+        QVERIFY(Write(mEnv.folder("res/scripts") + "autoexec.py", ""));  // no default world here
         QVERIFY(VnOS->IsStarted());
         for (const char* caption : {"&File", "&Edit", "&View", "&Macro", "&Window"})
             mBar.addMenu(caption);
@@ -74,12 +77,13 @@ private slots:
     void foldersBecomeMenus() {
         QTemporaryDir dir;
         const QString root = dir.path() + "/";
-        Write(root + "Tools/Align.py", "\"\"\"Line up\"\"\"\n#ctx Transform\n#ctx Transform\n");
-        Write(root + "Tools/X.PY", "#ctx Transform\n");
-        Write(root + "Tools/PopupMenu/Hidden.py", "");
-        Write(root + "Debug/Dump.py", "print(1)\n");
-        Write(root + "PopupMenu/Pop.py", "");
-        build(root);
+        QVERIFY(Write(root + "Tools/Align.py",
+                      "\"\"\"Line up\"\"\"\n#ctx Transform\n#ctx Transform\n"));
+        QVERIFY(Write(root + "Tools/X.PY", "#ctx Transform\n"));
+        QVERIFY(Write(root + "Tools/PopupMenu/Hidden.py", ""));
+        QVERIFY(Write(root + "Debug/Dump.py", "print(1)\n"));
+        QVERIFY(Write(root + "PopupMenu/Pop.py", ""));
+        QVERIFY(build(root));
 
         QCOMPARE(Captions(&mBar),
                  QStringList({"&File", "&Edit", "&View", "&Tools", "&Debug", "&Macro", "&Window"}));
@@ -101,7 +105,8 @@ private slots:
         QCOMPARE(context.actions()[0]->property("tag"), top->actions()[0]->property("tag"));
         QCOMPARE(context.actions()[0]->statusTip(), QString("Line up"));
 
-        build(root + "Debug/");  // a second pass replaces the menus instead of adding to them
+        // a second pass replaces the menus instead of adding to them
+        QVERIFY(build(root + "Debug/"));
         QCOMPARE(Captions(&mBar).size(), 5);
         QCOMPARE(Captions(mMacroMenu), QStringList({"&Dump"}));
         QCOMPARE(TheMacro().PopupFolder, QString("none"));
@@ -122,8 +127,8 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(QString, hint);
         QTemporaryDir dir;
-        Write(dir.filePath("Script.py"), text);
-        build(dir.path());
+        QVERIFY(Write(dir.filePath("Script.py"), text));
+        QVERIFY(build(dir.path()));
         QCOMPARE(mMacroMenu->actions().size(), 1);
         QCOMPARE(mMacroMenu->actions()[0]->statusTip(), hint);
         QCOMPARE(mMacroMenu->actions()[0]->toolTip(), hint.isEmpty() ? "Script" : hint);
@@ -143,12 +148,12 @@ private slots:
         if (kind != "missing") QVERIFY(QDir().mkpath(root));
         if (kind == "unreadable") {
             if (geteuid() == 0) QSKIP("root reads every folder");
-            Write(root + "/Tools/A.py", "");
+            QVERIFY(Write(root + "/Tools/A.py", ""));
             QVERIFY(QFile::setPermissions(root, QFileDevice::WriteOwner));
         }
-        Write(dir.path() + "/old/Tools/Old.py", "");
-        build(dir.path() + "/old");
-        build(root);
+        QVERIFY(Write(dir.path() + "/old/Tools/Old.py", ""));
+        QVERIFY(build(dir.path() + "/old"));
+        QVERIFY(build(root));
         QFile::setPermissions(
             root, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(Captions(&mBar).size(), 5);
@@ -161,12 +166,12 @@ private slots:
         QTemporaryDir dir;
         const QString root = dir.path() + "/";
         for (const char* name : {"a&b.py", " spaced .py", "ünï.py", "new\nline.py", ".hidden.py"})
-            Write(root + "Odd/" + QString::fromUtf8(name), "");
+            QVERIFY(Write(root + "Odd/" + QString::fromUtf8(name), ""));
         QVERIFY(QFile::link(root + "Odd", root + "Odd/loop"));
         QString deep = root + "Deep";
         for (int i = 0; i < 40; ++i) deep += "/d";
-        Write(deep + "/Bottom.py", "");
-        Write(root + "Big.py", "\"\"\"Big\"\"\"\n#ctx Near\n");
+        QVERIFY(Write(deep + "/Bottom.py", ""));
+        QVERIFY(Write(root + "Big.py", "\"\"\"Big\"\"\"\n#ctx Near\n"));
         {
             QFile big(root + "Big.py");
             QVERIFY(big.open(QIODevice::Append));
@@ -175,7 +180,7 @@ private slots:
         }
         QElapsedTimer timer;
         timer.start();
-        build(root);
+        QVERIFY(build(root));
         QVERIFY2(timer.elapsed() < 3000, "building the menus stalls");
         QCOMPARE(Captions(Submenu(mMacroMenu, "&Odd")),
                  QStringList({"& spaced ", "&a&b", "&loop", "&new\nline", "&ünï"}));
@@ -195,11 +200,11 @@ private slots:
     void linksStayInside() {
         QTemporaryDir dir;
         const QString root = dir.path() + "/macros/";
-        Write(dir.path() + "/outside/Far.py", "");
-        Write(root + "Tools/A/Common.py", "");
+        QVERIFY(Write(dir.path() + "/outside/Far.py", ""));
+        QVERIFY(Write(root + "Tools/A/Common.py", ""));
         QVERIFY(QFile::link(dir.path() + "/outside", root + "Away"));
         QVERIFY(QFile::link(root + "Tools/A", root + "Tools/B"));
-        build(root);
+        QVERIFY(build(root));
         for (QMenu* tools : {Submenu(&mBar, "&Tools"), Submenu(mMacroMenu, "&Tools")}) {
             QCOMPARE(Captions(Submenu(tools, "&A")), QStringList({"&Common"}));
             QVERIFY(Submenu(tools, "&B")->actions().isEmpty());
@@ -221,9 +226,9 @@ private slots:
         const QString marker = dir.filePath("seen");
         const QString path =
             dir.filePath(QString(nameLength, 'n') + "/" + QString(200, 's') + ".py");
-        Write(path, QString("import app\nopen(r'%1', 'w').write(app.macro.currentScript)\n")
-                        .arg(marker)
-                        .toUtf8());
+        QVERIFY(Write(path, QString("import app\nopen(r'%1', 'w').write(app.macro.currentScript)\n")
+                                .arg(marker)
+                                .toUtf8()));
         TheMacro().RunScriptFile(path);
         QFile seen(marker);
         QVERIFY(seen.open(QIODevice::ReadOnly));
@@ -236,15 +241,14 @@ private slots:
     void macroButtons() {
         QTemporaryDir dir;
         const QString marker = dir.filePath("ran");
-        Write(dir.filePath("Tools/First.py"), "");
-        Write(dir.filePath("Tools/Second.py"),
-              QString("open(r'%1', 'a').write('second')\n").arg(marker).toUtf8());
-        build(dir.path());
+        QVERIFY(Write(dir.filePath("Tools/First.py"), ""));
+        QVERIFY(Write(dir.filePath("Tools/Second.py"),
+                      QString("open(r'%1', 'a').write('second')\n").arg(marker).toUtf8()));
+        QVERIFY(build(dir.path()));
         const int second = TheMacro().ScriptList.indexOf(dir.filePath("Tools/Second.py"));
         QVERIFY(second >= 0);
         auto hover = [this](int tag) {
-            const QString name = tag == 0 ? "ToolButton17" : QString("ToolButton%1").arg(18 + tag);
-            auto* button = mWindow->findChild<QToolButton*>(name);
+            auto* button = mWindow->findChild<QToolButton*>(TmMain::MacroButtonName(tag));
             QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
             QCoreApplication::sendEvent(button, &enter);
             return button;

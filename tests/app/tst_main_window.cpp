@@ -22,15 +22,14 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/forms.h"
 #include "app/mdi_child.h"
-#include "app/settings.h"
 #include "app/tm_about_box.h"
 #include "app/tm_config_dialog.h"
 #include "app/tm_main.h"
 #include "modal.h"
 #include "script/macro.h"
 #include "script/script_host.h"
+#include "shell/settings.h"
 #include "test_env.h"
 #include "vorn/members.h"
 #include "vorn/ref.h"
@@ -77,9 +76,12 @@ class TestMainWindow : public QObject {
 
     TestEnvironment mEnv;
     QPointer<TmMain> mWindow;
+    QPointer<TmAboutBox> mAboutBox;
+    QPointer<TmConfigDialog> mConfigDialog;
     VnClock* mClock = nullptr;
 
-    QWidget* panel(const char* name) { return mWindow->Panel(name); }
+    QWidget* panel(const char* name) { return mWindow->findChild<QWidget*>(name); }
+    QAction* action(const char* name) { return mWindow->findChild<QAction*>(name); }
     QLineEdit* field(const char* name) { return mWindow->findChild<QLineEdit*>(name); }
     QToolButton* button(const char* name) { return mWindow->findChild<QToolButton*>(name); }
     QStringList captions() {
@@ -94,10 +96,11 @@ class TestMainWindow : public QObject {
         delete mWindow;
         for (const auto& [key, value] : settings) mw::WriteSetting(key, value);
         mWindow = new TmMain;
+        mWindow->SetDialogs(mAboutBox, mConfigDialog);
         mWindow->show();
         if (!QTest::qWaitForWindowActive(mWindow)) return false;
         QCoreApplication::processEvents();  // FormActivate runs once the window shows
-        return mMain == mWindow;
+        return true;
     }
 
     // Sets the time bar and the clock so that pumping does not move it.
@@ -116,9 +119,10 @@ private slots:
         autoexec.close();
         QVERIFY(VnOS->IsStarted());
         QApplication::setQuitOnLastWindowClosed(false);
-        new TmAboutBox;
-        new TmConfigDialog;
+        mAboutBox = new TmAboutBox;
+        mConfigDialog = new TmConfigDialog;
         mWindow = new TmMain;
+        mWindow->SetDialogs(mAboutBox, mConfigDialog);
         mWindow->show();
         QVERIFY(QTest::qWaitForWindowActive(mWindow));
         mClock = VnOS->GetClock();
@@ -176,13 +180,13 @@ private slots:
         QVERIFY(restart());
         QCOMPARE(mw::ReadSetting("view_browsers", "?"), QString("0"));
         QVERIFY(panel("mPanelLeft")->isHidden() && panel("mPanelRight")->isHidden());
-        QVERIFY(!mWindow->Action("mViewBrowsePanel")->isChecked());
+        QVERIFY(!action("mViewBrowsePanel")->isChecked());
     }
 
     // Catches the time bar entry missing from the View menu, or its state lost over restarts.
     void timeBarEntryIsRemembered() {
         QVERIFY(restart({{"view_timebar", "0"}}));
-        QAction* entry = mWindow->Action("mViewTimeBar");
+        QAction* entry = action("mViewTimeBar");
         QVERIFY(mWindow->findChild<QMenu*>("View1")->actions().contains(entry));
         auto* bar = mWindow->findChild<QToolBar*>("mTimeWarp");
         QVERIFY(!bar->isVisible());
@@ -191,9 +195,9 @@ private slots:
         for (int run = 0; run < 2; ++run) {  // shown and checked after each of two restarts
             QVERIFY(restart());
             QVERIFY(mWindow->findChild<QToolBar*>("mTimeWarp")->isVisible());
-            QVERIFY(mWindow->Action("mViewTimeBar")->isChecked());
+            QVERIFY(action("mViewTimeBar")->isChecked());
         }
-        mWindow->Action("mViewTimeBar")->trigger();
+        action("mViewTimeBar")->trigger();
         QVERIFY(!mWindow->findChild<QToolBar*>("mTimeWarp")->isVisible());
         QVERIFY(restart());
         QCOMPARE(mw::ReadSetting("view_timebar", "?"), QString("0"));
@@ -300,8 +304,8 @@ private slots:
     void newWindowsAreNumbered() {
         mWindow->MdiArea()->closeAllSubWindows();
         QTRY_VERIFY(mWindow->MdiArea()->subWindowList().isEmpty());
-        mWindow->Action("FileNew1")->trigger();
-        mWindow->Action("FileNew1")->trigger();
+        action("FileNew1")->trigger();
+        action("FileNew1")->trigger();
         QCOMPARE(captions(), (QStringList{"NONAME1", "NONAME2"}));
     }
 
@@ -410,7 +414,7 @@ private slots:
         QFETCH(qint64, now);
         QFETCH(qint64, after);
         stillClock("100", length, now);
-        mWindow->ApplicationEvents1Idle();
+        mWindow->RunIdlePass();
         QCOMPARE(mClock->currentTime, after);
     }
 
@@ -419,12 +423,12 @@ private slots:
         stillClock("0", "1000", 0);
         field("mTimeSpeed")->setText("0.5");
         mClock->speed = 3;  // as other code may set it
-        mWindow->ApplicationEvents1Idle();
+        mWindow->RunIdlePass();
         QCOMPARE(mClock->speed, 0.5);
         button("mRecordMovie")->click();  // down: records, the clock stands still
         QCOMPARE(mClock->speed, 0.0);
         mClock->speed = 3;
-        mWindow->ApplicationEvents1Idle();
+        mWindow->RunIdlePass();
         QCOMPARE(mClock->speed, 3.0);
         button("mRecordMovie")->click();
         QVERIFY(RecordByte() && *RecordByte() == 0);
@@ -437,7 +441,7 @@ private slots:
         button("mRecordMovie")->click();
         QVERIFY(RecordByte() && *RecordByte() == 1);
         for (int i = 0; i < 500 && button("mRecordMovie")->isChecked(); ++i) {
-            mWindow->ApplicationEvents1Idle();
+            mWindow->RunIdlePass();
             QTest::qWait(5);
         }
         QVERIFY(!button("mRecordMovie")->isChecked());
@@ -457,15 +461,15 @@ private slots:
         QFETCH(double, fps);
         QFETCH(qint64, ticks);
         QFETCH(QString, text);
-        // a frame has just run with frames a second apart, so Timer1Timer's pump runs none and
-        // keeps the frame rate set below
+        // a frame has just run with frames a second apart, so RefreshClockStatus's pump runs none
+        // and keeps the frame rate set below
         VnOS->SetFrameInterval(1.0);
         const int64_t frames = mClock->frameCount;
-        while (mClock->frameCount == frames) VnOS->Pump();
+        QTRY_VERIFY((VnOS->Pump(), mClock->frameCount != frames));
         mClock->speed = 0;
         mClock->framesPerSecond = fps;
         mClock->currentTime = ticks;
-        mWindow->Timer1Timer();
+        mWindow->RefreshClockStatus();
         VnOS->SetFrameInterval(1.0 / 60);
         QCOMPARE(mWindow->findChild<QLabel*>("mStatusPanel1")->text(), text);
     }
@@ -501,6 +505,7 @@ private slots:
 
     // Catches Cancel that stores any of the dialog's changes.
     void configCancelStoresNothing() {
+        mw::WriteSetting("confirm_exit", "0");  // the settings file exists whatever ran before
         QFile settings(mEnv.file("settings.json"));
         QVERIFY(settings.open(QIODevice::ReadOnly));
         const QByteArray before = settings.readAll();
@@ -511,7 +516,7 @@ private slots:
             dialog->findChild<QLineEdit*>("mResdir")->setText(mEnv.folder("other"));
             dialog->findChild<QAbstractButton*>("mCancel")->click();
         });
-        mWindow->Action("mViewConfig")->trigger();
+        action("mViewConfig")->trigger();
         QCOMPARE(mConfigDialog->result(), 2);
         QVERIFY(settings.open(QIODevice::ReadOnly));
         QCOMPARE(settings.readAll(), before);

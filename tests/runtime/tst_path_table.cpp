@@ -1,6 +1,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "checks.h"
 #include "path_table.h"
 #include "test_env.h"
 
@@ -20,14 +21,16 @@ class TstPathTable : public QObject {
     }
 
     // Another path replaces the default and an empty one brings the default back.
-    static void CheckSetAndRestore(PathTable& paths, int kind, const QString& expected) {
+    [[nodiscard]] static bool CheckSetAndRestore(PathTable& paths, int kind,
+                                                 const QString& expected) {
         std::string why;
-        QVERIFY(paths.Set(kind, "/elsewhere", &why));
-        QCOMPARE(QString(paths.Get(kind)), QString("/elsewhere/"));
-        QVERIFY(paths.Set(kind, "", &why));
-        QCOMPARE(QString(paths.Get(kind)), expected);
-        QVERIFY(paths.Set(kind, "/elsewhere/", &why) && paths.Set(kind, nullptr, &why));
-        QCOMPARE(QString(paths.Get(kind)), expected);
+        CHECK(paths.Set(kind, "/elsewhere", &why));
+        CHECK_COMPARE(QString(paths.Get(kind)), QString("/elsewhere/"));
+        CHECK(paths.Set(kind, "", &why));
+        CHECK_COMPARE(QString(paths.Get(kind)), expected);
+        CHECK(paths.Set(kind, "/elsewhere/", &why) && paths.Set(kind, nullptr, &why));
+        CHECK_COMPARE(QString(paths.Get(kind)), expected);
+        return true;
     }
 
 private slots:
@@ -62,7 +65,7 @@ private slots:
         PathTable paths;
         paths.Init("/opt/moss");
         QCOMPARE(QString(paths.Get(kind)), expected);
-        CheckSetAndRestore(paths, kind, expected);
+        QVERIFY(CheckSetAndRestore(paths, kind, expected));
     }
 
     void environmentOverrides_data() {
@@ -83,7 +86,7 @@ private slots:
         paths.Init("/opt/moss/");
         const QString expected = value.endsWith('/') ? QString(value) : QString(value + "/");
         QCOMPARE(QString(paths.Get(kind)), expected);
-        CheckSetAndRestore(paths, kind, expected);
+        QVERIFY(CheckSetAndRestore(paths, kind, expected));
     }
 
     void unknownKinds_data() {

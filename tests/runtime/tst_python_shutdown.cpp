@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "checks.h"
 #include "python_checks.h"
 #include "test_env.h"
 #include "vorn/object.h"
@@ -145,6 +146,20 @@ class TestPythonShutdown : public QObject {
     Q_OBJECT
 
     TestEnvironment mEnv;
+    bool mShutDown = false;
+
+    // The scenario every case looks at, run once: the runtime shuts down once per process.
+    [[nodiscard]] bool ShutDownWithTasklets() {
+        if (mShutDown) return true;
+        mShutDown = true;
+        CHECK(RunPython(kTasklets));
+        CHECK_COMPARE(EvalPython("s.Live()"), QString("6"));  // all but "finished", the child
+        CHECK(VnOS->NextWorkIn() >= 0);                       // the sleepers' timers
+        CHECK(gSink.Lines().contains("finished ran"));
+        gSink.all.clear();
+        VnOS->Shutdown();
+        return true;
+    }
 
 private slots:
     void initTestCase() {
@@ -159,13 +174,7 @@ private slots:
     // Catches a shutdown that hangs, skips a suspended tasklet's clean-up, lets a clean-up
     // wait again, or leaves a timer that would call into the ended interpreter.
     void shutdownEndsSuspendedTasklets() {
-        QVERIFY2(RunPython(kTasklets), qPrintable(gSink.all));
-        QCOMPARE(EvalPython("s.Live()"), QString("6"));  // all but "finished", the child included
-        QVERIFY(VnOS->NextWorkIn() >= 0);                // the sleepers' timers
-        QVERIFY(gSink.Lines().contains("finished ran"));
-        gSink.all.clear();
-
-        VnOS->Shutdown();
+        QVERIFY2(ShutDownWithTasklets(), qPrintable(gSink.all));
         QStringList lines = gSink.Lines();
         for (const char* line : {"blocked finally", "long sleeper finally", "short sleeper finally",
                                  "stubborn finally", "child finally", "parent finally"})
@@ -180,6 +189,7 @@ private slots:
     // Catches exit handlers that run without a working runtime or that may wait, and Python
     // run by the interpreter's own end that crashes on runtime calls instead of raising.
     void codeRunAtTheEndGetsErrorsNotACrash() {
+        QVERIFY(ShutDownWithTasklets());
         QVERIFY(gSink.Lines().contains("exit handler runs"));  // while the sink was still set
         QCOMPARE(gNotes.texts,
                  QStringList({
@@ -198,6 +208,7 @@ private slots:
 
     // Catches a pump that still runs a sleeper's timer, or a runtime that starts again.
     void nothingTouchesPythonAfterwards() {
+        QVERIFY(ShutDownWithTasklets());
         QString before = gSink.all;
         std::this_thread::sleep_for(std::chrono::milliseconds(80));  // past the short sleeper
         for (int i = 0; i < 3; ++i) VnOS->Pump();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "checks.h"
 #include "runtime_checks.h"
 #include "test_env.h"
 #include "vorn/members.h"
@@ -45,23 +46,24 @@ VnRef<IList> Table() { return VnQuery<IList>(VnROT); }
 
 // Writes `text`, or makes what a marker names: "<fifo>" a named pipe, "<zero>" a link to
 // /dev/zero, "<huge>" a sparse file just over the 256 MB a branch file may hold.
-void WriteFile(const QString& path, const QByteArray& text) {
+[[nodiscard]] bool WriteFile(const QString& path, const QByteArray& text) {
     QDir().mkpath(QFileInfo(path).path());
     if (text == "<fifo>") {
-        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0644), 0);
-        return;
+        CHECK_COMPARE(mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        return true;
     }
     if (text == "<zero>") {
-        QVERIFY(QFile::link("/dev/zero", path));
-        return;
+        CHECK(QFile::link("/dev/zero", path));
+        return true;
     }
     QFile file(path);
     if (text == "<huge>") {
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize((qint64(256) << 20) + 1));
-        return;
+        CHECK(file.open(QIODevice::WriteOnly) && file.resize((qint64(256) << 20) + 1));
+        return true;
     }
-    QVERIFY(file.open(QIODevice::WriteOnly));
+    CHECK(file.open(QIODevice::WriteOnly));
     file.write(text);
+    return true;
 }
 
 // A branch file of one list named `name` whose items are the objects of `monikers`.
@@ -401,7 +403,8 @@ void TestRotTable::getObjectLoadsFile() {
     QFETCH(QString, name);
     QFETCH(QString, reason);
     QFETCH(int, registered);
-    for (int i = 0; i < names.size(); ++i) WriteFile(mEnv.path() + "/" + names[i], texts[i]);
+    for (int i = 0; i < names.size(); ++i)
+        QVERIFY(WriteFile(mEnv.path() + "/" + names[i], texts[i]));
     moniker.replace("<tmp>", mEnv.path());
 
     VnRef<IRoot> loaded;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "checks.h"
 #include "settings_store.h"
 #include "test_env.h"
 
@@ -22,10 +23,11 @@ QByteArray Read(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void Write(const QString& path, const QByteArray& data) {
+[[nodiscard]] bool Write(const QString& path, const QByteArray& data) {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
+    CHECK(file.open(QIODevice::WriteOnly));
     file.write(data);
+    return true;
 }
 
 std::string Text(const QByteArray& bytes) { return bytes.toStdString(); }
@@ -91,8 +93,8 @@ private slots:
         // Catches a bad file that stops loading, gets lost, keeps values, is reported twice, or
         // is moved over a bad file set aside earlier.
         QFETCH(QByteArray, content);
-        Write(mPath, content);
-        Write(mPath + ".bad", "an older bad file");
+        QVERIFY(Write(mPath, content));
+        QVERIFY(Write(mPath + ".bad", "an older bad file"));
         SettingsStore store = Store();
         const QString reason = Q(store.Load());
         QVERIFY2(reason.contains("moved to " + mPath + ".bad.1 and defaults apply"),
@@ -120,7 +122,7 @@ private slots:
         QFETCH(int, kind);
         if (kind == NoPermission && geteuid() == 0) QSKIP("root reads every file");
         const QByteArray name = QFile::encodeName(mPath);
-        if (kind == NoPermission || kind == TooLarge) Write(mPath, "{\"a\": \"b\"}");
+        if (kind == NoPermission || kind == TooLarge) QVERIFY(Write(mPath, "{\"a\": \"b\"}"));
         if (kind == NoPermission) chmod(name.constData(), 0);
         if (kind == TooLarge) QVERIFY(QFile(mPath).resize((4 << 20) + 1));
         if (kind == Folder) QVERIFY(QDir().mkpath(mPath + "/inner"));
@@ -160,7 +162,7 @@ private slots:
         const QString dead = mPath + ".tmp-" + QString::number(child) + "-3";
         const QString live = mPath + ".tmp-" + QString::number(getpid()) + "-1";
         const QString alike = dead + ".keep";
-        for (const QString& file : {dead, live, alike}) Write(file, "{}");
+        for (const QString& file : {dead, live, alike}) QVERIFY(Write(file, "{}"));
         QCOMPARE(Q(Store().Load()), QString());
         QVERIFY(!QFileInfo::exists(dead));
         QVERIFY(QFileInfo::exists(live));
@@ -201,7 +203,7 @@ private slots:
         // Catches numbers or booleans rejected, or turned into text a program would not write.
         QFETCH(QByteArray, json);
         QFETCH(QString, expected);
-        Write(mPath, "{\"n\": " + json + "}");
+        QVERIFY(Write(mPath, "{\"n\": " + json + "}"));
         SettingsStore store = Store();
         QCOMPARE(Q(store.Load()), QString());
         std::string value;

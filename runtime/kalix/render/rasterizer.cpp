@@ -577,8 +577,6 @@ uint32_t PackColor(Vec4 c) {
 void Rasterizer::Begin(FrameBuffer* target, const Mat4& view, const Mat4& projection, Vec3 eye,
                        Vec3 ambient, const std::vector<Light>& lights) {
     mTarget = target;
-    mView = view;
-    mProjection = projection;
     mViewProjection = Multiply(projection, view);
     mEye = eye;
     mAmbient = ambient;

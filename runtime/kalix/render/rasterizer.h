@@ -84,7 +84,7 @@ private:
                          bool depthWrite);
 
     FrameBuffer* mTarget = nullptr;
-    Mat4 mView, mProjection, mViewProjection;
+    Mat4 mViewProjection;
     Vec3 mEye{};
     Vec3 mAmbient{};
     // A light as the shading loop wants it.

@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "../runtime.h"
-#include "py_ref.h"
 #include "python_side.h"
+#include "vorn/py_ref.h"
 
 namespace vorn {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "py_ref.h"
+#include "vorn/py_ref.h"
 #include "vorn/ref.h"
 
 namespace vorn {

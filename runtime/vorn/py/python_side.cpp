@@ -4,7 +4,7 @@
 #include "../runtime.h"
 #include "member_convert.h"
 #include "module.h"
-#include "py_ref.h"
+#include "vorn/py_ref.h"
 #include "vorn/ref.h"
 #include "wrapper.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "py_ref.h"
+#include "vorn/py_ref.h"
 
 namespace vorn {
 

@@ -10,9 +10,9 @@
 #include "../class_registry.h"
 #include "../runtime.h"
 #include "member_convert.h"
-#include "py_ref.h"
 #include "python_side.h"
 #include "vorn/members.h"
+#include "vorn/py_ref.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
 

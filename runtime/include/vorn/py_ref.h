@@ -1,10 +1,13 @@
 #pragma once
 
+// Qt's "slots" keyword is a member name in Python's headers: hidden while they are read, so
+// programs may include this after Qt.
+#pragma push_macro("slots")
+#undef slots
 #include <Python.h>
+#pragma pop_macro("slots")
 
 #include <utility>
-
-namespace vorn {
 
 // Owns one Python reference: dropped on destruction, shared on copy.
 class PyRef {
@@ -30,6 +33,7 @@ public:
     ~PyRef() { Py_XDECREF(mObj); }
 
     PyObject* get() const { return mObj; }
+    // Gives up ownership: the caller now owns the reference.
     PyObject* release() { return std::exchange(mObj, nullptr); }
     void reset() { Py_CLEAR(mObj); }
     explicit operator bool() const { return mObj != nullptr; }
@@ -37,5 +41,3 @@ public:
 private:
     PyObject* mObj = nullptr;
 };
-
-}  // namespace vorn

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "shell/settings.h"
 
 #include "core/value_text.h"
 #include "core/vorn_string.h"

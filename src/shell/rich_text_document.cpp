@@ -1,4 +1,4 @@
-#include "app/rich_text_document.h"
+#include "shell/rich_text_document.h"
 
 #include <QColor>
 #include <QFont>

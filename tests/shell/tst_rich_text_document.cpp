@@ -4,7 +4,7 @@
 #include <QTextDocument>
 #include <QtTest>
 
-#include "app/rich_text_document.h"
+#include "shell/rich_text_document.h"
 
 using namespace mw;
 

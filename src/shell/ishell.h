@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QStringList>
+
+class QWidget;
+
+// The places of the main window where the libraries below it put their panels.
+enum class TShellPlace {
+    BottomPanel,  // the output panel below the documents: the console
+    ConsolePage,  // the output panel's first page
+    ErrorsPage,   // the output panel's hidden second page: the error log
+};
+
+// What the libraries below the main window need of it. The main window implements it and hands
+// it to each library it creates; nothing below reaches the main window any other way.
+class IShell {
+public:
+    virtual ~IShell() = default;
+    // The widget a library puts its panel into (its layout takes the panel).
+    virtual QWidget* Place(TShellPlace place) = 0;
+    // Shows the panel that holds `place` and brings its page to the front.
+    virtual void ShowPlace(TShellPlace place) = 0;
+    // Opens files as File Open or a drop does: ".py" files run, anything else shows as text.
+    virtual void OpenFiles(const QStringList& files) = 0;
+    // A batch run has no one to read the console: its output goes to the terminal too.
+    virtual bool IsBatchRun() const = 0;
+};
