@@ -1,5 +1,6 @@
 #include "app/forms.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
@@ -70,11 +71,18 @@ TgData::TgData(QObject* parent) : QObject(parent) {
         QIcon icon = StandardImage(i);
         mImages.push_back(icon.isNull() ? DrawnImage(i) : icon);
     }
-    // forms made earlier name their images by index; they get the pictures now
-    for (QWidget* top : QApplication::topLevelWidgets())
-        for (QWidget* w : top->findChildren<QWidget*>())
-            if (QVariant image = w->property("image"); image.isValid())
-                w->setProperty("icon", Image(image.toInt()));
+    // forms made earlier name the images of their controls and actions by index; they get the
+    // pictures now
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        for (QObject* o : top->findChildren<QObject*>()) {
+            const QVariant image = o->property("image");
+            if (!image.isValid()) continue;
+            if (auto* action = qobject_cast<QAction*>(o))
+                action->setIcon(Image(image.toInt()));
+            else if (o->isWidgetType())
+                o->setProperty("icon", Image(image.toInt()));
+        }
+    }
 }
 
 QIcon TgData::Image(int index) const {

@@ -12,7 +12,12 @@
 #include "app/tm_about_box.h"
 #include "app/tm_config_dialog.h"
 #include "app/tm_main.h"
+#include "browser/tm_obj_property_dlg.h"
+#include "browser/tm_vorn_browser.h"
+#include "browser/tm_vorn_list_sorter.h"
 #include "core/vorn_string.h"
+#include "editors/row_editor.h"
+#include "editors/tm_edit_line.h"
 #include "platform/message_box.h"
 #include "script/console_window.h"
 #include "script/error_log.h"
@@ -86,22 +91,31 @@ void SetCommandLine(int argc, char** argv) {
 PyObject* RunMain(PyObject*, PyObject*) {
     {
         TApplication app(gCommandLine.argc, gCommandLine.argv);
+        std::unique_ptr<TEditorKit> editorKit;  // outlives the forms that use it
         Forms forms;
         TmMain& main = *forms.Keep(new TmMain(gCommandLine.batch));
         TScriptHost& host = *main.ScriptHost();
+        editorKit = std::make_unique<TEditorKit>(main, host);
+        TEditorKit& kit = *editorKit;
         auto* about = forms.Keep(new TmAboutBox);
-        forms.Pending({"mVornBrowser", "mColorPick", "mEditLine", "mVornPick", "mVectorPick",
-                       "mChooserPick"});
-        forms.Keep(new TgData);  // hands its images to the bars made before it
-        forms.Pending({"mUI", "mVornListSorter", "mObjPropertyDlg"});
+        auto* browser =
+            forms.Keep(new TmVornBrowser(main, host, kit, TmVornBrowser::DefaultClassList()));
+        forms.Pending({"mColorPick"});
+        kit.SetEditLine(forms.Keep(new TmEditLine));
+        forms.Pending({"mVornPick", "mVectorPick", "mChooserPick"});
+        main.SetImageList(forms.Keep(new TgData));  // hands its images to the bars made before it
+        forms.Pending({"mUI"});
+        auto* sorter = forms.Keep(new TmVornListSorter);
+        browser->SetDialogs(sorter, forms.Keep(new TmObjPropertyDlg));
         forms.Keep(new TmErrorLog(main, host));
         forms.Keep(new TmConsoleWindow(main, host));
         forms.Pending({"mQuatPick"});
         auto* config = forms.Keep(new TmConfigDialog);
         forms.Pending({"mTextureBrowser"});
         main.SetDialogs(about, config);
-        // the browser shows such messages once it exists; until then the console does
-        app.SetExceptionHandler([&host](const QString& message) { host.Write(message + "\r\n"); });
+        // the tree shows what escaped a handler, as its one root
+        app.SetExceptionHandler(
+            [browser](const QString& message) { browser->ResetAfterException(message); });
 
         TIdleDriver idle(main);
         app.SetIdleDriver(&idle);

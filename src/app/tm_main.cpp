@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include "app/application.h"
+#include "app/forms.h"
 #include "app/mdi_child.h"
 #include "app/version.h"
 #include "platform/message_box.h"
@@ -124,11 +125,23 @@ QWidget* TmMain::Place(TShellPlace place) {
             return mConsoleSheet;
         case TShellPlace::ErrorsPage:
             return mErrorsSheet;
+        case TShellPlace::BrowserPage:
+            return mBrowserSheet;
+        case TShellPlace::RightPanel:
+            return mPanelRight;
     }
     return nullptr;
 }
 
+void TmMain::SetImageList(TgData* images) { mImages = images; }
+
+QIcon TmMain::Image(int index) const { return mImages ? mImages->Image(index) : QIcon(); }
+
 void TmMain::ShowPlace(TShellPlace place) {
+    if (place == TShellPlace::BrowserPage || place == TShellPlace::RightPanel) {
+        mViewObjectBrowserExecute();
+        return;
+    }
     if (!mViewOutputPanel->isChecked()) mViewOutputPanelExecute();
     if (place == TShellPlace::ConsolePage) mPageBottom->setCurrentIndex(0);
     if (place == TShellPlace::ErrorsPage) mPageBottom->setCurrentIndex(1);
@@ -149,13 +162,14 @@ void TmMain::BuildPanels() {
     mPageLeft = new QTabWidget(mPanelLeft);
     mPageLeft->setObjectName("mPageLeft");
     mPanelLeft->layout()->addWidget(mPageLeft);
-    auto* browserSheet = new QWidget;
-    browserSheet->setObjectName("mObjectBrowserSheet");
-    new QVBoxLayout(browserSheet);
+    mBrowserSheet = new QWidget;
+    mBrowserSheet->setObjectName("mObjectBrowserSheet");
+    auto* sheetLayout = new QVBoxLayout(mBrowserSheet);
+    sheetLayout->setContentsMargins(0, 0, 0, 0);
     auto* rotSheet = new QWidget;
     rotSheet->setObjectName("mROTSheet");
     new QVBoxLayout(rotSheet);
-    mPageLeft->addTab(browserSheet, "Vorn Surfer");
+    mPageLeft->addTab(mBrowserSheet, "Vorn Surfer");
     mPageLeft->addTab(rotSheet, "Web Surfer");
 
     mMdi = new QMdiArea(mHorizontal);

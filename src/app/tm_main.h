@@ -26,6 +26,7 @@ class QToolBar;
 class QToolButton;
 class TScriptHost;
 class TMDIChild;
+class TgData;
 
 // The private message that lets the runtime run (posted by the runtime through PostToApp).
 constexpr QEvent::Type kPumpEvent = static_cast<QEvent::Type>(QEvent::User + 123);
@@ -47,7 +48,6 @@ public:
     TScriptHost* ScriptHost() const { return mHost.get(); }
     QStatusBar* StatusBar() const { return mStatusBar; }
     QMdiArea* MdiArea() const { return mMdi; }
-    void SetStatusText(int panel, const QString& text);
     // The dialogs the View and Help menus open; they are made after the main window.
     void SetDialogs(QDialog* aboutBox, QDialog* configDialog);
 
@@ -55,6 +55,11 @@ public:
     void ShowPlace(TShellPlace place) override;
     void OpenFiles(const QStringList& files) override { DropFiles(files); }
     bool IsBatchRun() const override { return mBatchRun; }
+    void SetStatusText(int panel, const QString& text) override;
+    QIcon Image(int index) const override;
+    QWidget* DialogParent() override { return this; }
+    // The shared image list, made after the main window.
+    void SetImageList(TgData* images);
 
     // Opens a file: ".py" runs as a script, anything else in a text window.
     void OpenFile(const QString& name);
@@ -133,6 +138,8 @@ private:
     std::unique_ptr<TScriptHost> mHost;
     QPointer<QDialog> mAboutBox;
     QPointer<QDialog> mConfigDialog;
+    QPointer<TgData> mImages;
+    QWidget* mBrowserSheet = nullptr;
 
     QMdiArea* mMdi = nullptr;
     QSplitter* mHorizontal = nullptr;

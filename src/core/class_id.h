@@ -3,6 +3,7 @@
 #include <string>
 
 #include "vorn/ids.h"
+#include "vorn/iroot.h"
 
 namespace mw {
 
@@ -14,5 +15,8 @@ bool ClassIdMatches(const VnCLSID& a, const VnCLSID& b);
 
 // "module.Class.version", the version left out when it is -1.
 std::string ClassIdToText(const VnCLSID& id);
+
+// The class name of an object's class id ("KxModel"), or "" when it has none.
+std::string ClassName(IRoot* object);
 
 }  // namespace mw

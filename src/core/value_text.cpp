@@ -4,6 +4,8 @@
 #include <stdlib.h>
 
 #include <charconv>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -125,7 +127,103 @@ bool StoreAllocated(void* storage, const char* text) {
     return true;
 }
 
+// The text after leading blanks is consumed up to `end`; only blanks may follow.
+bool OnlyBlanksFrom(const char* end) {
+    while (IsBlank(*end)) ++end;
+    return *end == 0;
+}
+
+bool CheckInteger(const char* text, int64_t low, int64_t high, std::string* why) {
+    int64_t v = 0;
+    if (!ReadWholeNumber(text, &v, why)) return false;
+    if (v < low || v > high) {
+        *why = std::string(text) + " is outside " + std::to_string(low) + " to " +
+               std::to_string(high);
+        return false;
+    }
+    return true;
+}
+
+bool CheckReal(const char* text, bool single, std::string* why) {
+    double v = 0;
+    if (!ReadRealNumber(text, &v, why)) return false;
+    if (single && std::fabs(v) > std::numeric_limits<float>::max()) {
+        *why = std::string(text) + " is too large for this member";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool ReadWholeNumber(const char* text, int64_t* out, std::string* why) {
+    if (!text) text = "";
+    const char* p = text;
+    while (IsBlank(*p)) ++p;
+    const char* digits = (*p == '-' || *p == '+') ? p + 1 : p;
+    const char* end = digits;
+    while (*end >= '0' && *end <= '9') ++end;
+    if (end == digits || !OnlyBlanksFrom(end)) {
+        if (why) *why = "\"" + std::string(text) + "\" is not a whole number";
+        return false;
+    }
+    const int64_t v = ParseInteger<int64_t>(text);
+    if (end - digits > 18 && (v == INT64_MAX || v == INT64_MIN)) {
+        if (why) *why = std::string(text) + " is too large";
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+bool ReadRealNumber(const char* text, double* out, std::string* why) {
+    if (!text) text = "";
+    locale_t c = CLocale();
+    char* end = nullptr;
+    const double v = c ? strtod_l(text, &end, c) : 0.0;
+    if (!end || end == text || !OnlyBlanksFrom(end)) {
+        if (why) *why = "\"" + std::string(text) + "\" is not a number";
+        return false;
+    }
+    if (!std::isfinite(v)) {
+        if (why) *why = std::string(text) + " is not a finite number";
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+bool CheckTypedText(const MemberValue& value, const char* text, std::string* why) {
+    if (!value.desc) return false;
+    if (!text) text = "";
+    std::string reason;
+    bool ok = true;
+    switch (value.desc->type) {
+        case kVnLong:
+        case kVnBool:
+            ok = CheckInteger(text, INT32_MIN, INT32_MAX, &reason);
+            break;
+        case kVnTime:
+            ok = *text == 0 || CheckInteger(text, INT64_MIN + 1, INT64_MAX - 1, &reason);
+            break;
+        case kVnFloat:
+        case kVnDouble:
+            ok = CheckReal(text, value.desc->type == kVnFloat, &reason);
+            break;
+        case kVnString:
+            if (value.desc->size > 0 && std::strlen(text) >= std::size_t(value.desc->size)) {
+                reason = "the text is " + std::to_string(std::strlen(text)) +
+                         " bytes, but the member holds at most " +
+                         std::to_string(value.desc->size - 1);
+                ok = false;
+            }
+            break;
+        default:
+            break;
+    }
+    if (!ok && why) *why = reason;
+    return ok;
+}
 
 int32_t IntegerValue(const char* text) { return ParseInteger<int32_t>(text); }
 

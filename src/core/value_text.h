@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <cstdint>
 
 #include "core/member_value.h"
@@ -12,6 +13,16 @@ const char* ValueToText(const MemberValue& value, char* buffer, std::size_t capa
 
 // Stores the value read from `text` (null reads as ""); false when nothing was stored.
 bool TextToValue(const MemberValue& value, const char* text);
+
+// A whole number (blanks around it allowed) that fits 64 bits; false with the reason.
+bool ReadWholeNumber(const char* text, int64_t* out, std::string* why);
+// A finite number with "." as the decimal point (blanks around it allowed); false with why.
+bool ReadRealNumber(const char* text, double* out, std::string* why);
+
+// Whether a person's `text` reads as a value of the member's type without loss: numbers must
+// be whole numbers of the type's range (blanks around them allowed), inline texts must fit.
+// False with the reason. TextToValue itself keeps the lenient rules scripts rely on.
+bool CheckTypedText(const MemberValue& value, const char* text, std::string* why);
 
 // 0 when the values are equal, else -1 (or 1 when a's text sorts after b's).
 int CompareValues(const MemberValue& a, const MemberValue& b);

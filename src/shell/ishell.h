@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QStringList>
 
 class QWidget;
@@ -9,6 +10,8 @@ enum class TShellPlace {
     BottomPanel,  // the output panel below the documents: the console
     ConsolePage,  // the output panel's first page
     ErrorsPage,   // the output panel's hidden second page: the error log
+    BrowserPage,  // the browsing panel's "Vorn Surfer" page: the object tree
+    RightPanel,   // the panel right of the documents: the member grid and its in-place editors
 };
 
 // What the libraries below the main window need of it. The main window implements it and hands
@@ -24,4 +27,10 @@ public:
     virtual void OpenFiles(const QStringList& files) = 0;
     // A batch run has no one to read the console: its output goes to the terminal too.
     virtual bool IsBatchRun() const = 0;
+    // Shows a text in one of the status bar's panels (0: what the selection is).
+    virtual void SetStatusText(int panel, const QString& text) = 0;
+    // A picture of the shared image list, by index; an empty icon before the list exists.
+    virtual QIcon Image(int index) const = 0;
+    // The window that owns the dialogs and message boxes of the libraries below.
+    virtual QWidget* DialogParent() = 0;
 };

@@ -1,0 +1,414 @@
+#include "browser/browser_model.h"
+
+#include <QLabel>
+#include <QTableView>
+#include <QTreeView>
+#include <utility>
+
+#include "browser/browser_rules.h"
+#include "core/class_id.h"
+#include "core/python_value.h"
+#include "core/value_text.h"
+#include "shell/ishell.h"
+#include "vorn/pyos.h"
+
+namespace {
+
+using Kind = TBrowserNode::Kind;
+using Nodes = std::vector<std::unique_ptr<TBrowserNode>>;
+
+// The descriptors of nodes that are not members: a runtime object, a Python object.
+const VnMemberDescriptor kObjectDesc = {"dummyname", kVnObject, 0, 0, nullptr, nullptr, 0, nullptr, {}};
+const VnMemberDescriptor kPythonDesc = {"dummyname", kVnPython, 0, 0, nullptr, nullptr, 0, nullptr, {}};
+
+std::unique_ptr<TBrowserNode> MakeNode(Kind kind, mw::MemberValue value, QString label) {
+    auto node = std::make_unique<TBrowserNode>();
+    node->kind = kind;
+    node->value = value;
+    node->label = std::move(label);
+    node->labelMade = true;
+    return node;
+}
+
+std::unique_ptr<TBrowserNode> ObjectNode(IRoot* object, QString label) {
+    auto node = MakeNode(Kind::Object, {&kObjectDesc, object}, std::move(label));
+    node->keep = VnRef<IRoot>(object);
+    return node;
+}
+
+// A list item: its label is made when the view first shows it.
+std::unique_ptr<TBrowserNode> ItemNode(IRoot* item, int position) {
+    auto node = ObjectNode(item, QString());
+    node->labelMade = false;
+    node->position = position;
+    return node;
+}
+
+std::unique_ptr<TBrowserNode> PythonNode(PyObject* object, QString label) {
+    auto node = MakeNode(Kind::Python, {&kPythonDesc, object}, std::move(label));
+    node->keepPython = PyRef::Borrow(object);
+    return node;
+}
+
+// A Python container found in a dictionary or a sequence: an object node when it wraps a
+// runtime object, else a Python node.
+std::unique_ptr<TBrowserNode> ValueNode(PyObject* value, const QString& label, bool typed) {
+    if (IRoot* object = browser::Unwrapped(value)) return ObjectNode(object, label);
+    if (!typed) return PythonNode(value, label);
+    return PythonNode(value, label + " (" + QString::fromUtf8(Py_TYPE(value)->tp_name) + ")");
+}
+
+// What a node shows, for telling whether an object comes back below itself.
+const void* Identity(const TBrowserNode* node) {
+    if (IRoot* object = TBrowserModel::NodeObject(node)) {
+        VnRef<IRoot> root = VnQuery<IRoot>(object, 1);
+        return root ? static_cast<const void*>(root.get()) : object;
+    }
+    return TBrowserModel::NodePython(node);
+}
+
+bool IsClassDefinedInPython(PyObject* object) {
+    return PyType_Check(object) &&
+           (reinterpret_cast<PyTypeObject*>(object)->tp_flags & Py_TPFLAGS_HEAPTYPE);
+}
+
+bool IsInstanceWithDict(PyObject* object) {
+    PyTypeObject* type = Py_TYPE(object);
+    return (type->tp_flags & Py_TPFLAGS_HEAPTYPE) && type->tp_dictoffset != 0;
+}
+
+}  // namespace
+
+TBrowserModel::TBrowserModel(QTreeView* tree, QTableView* grid, QLabel* caption,
+                             QWidget* keyValPanel, TEditorKit& kit, QObject* parent)
+    : QAbstractItemModel(parent),
+      mTree(tree),
+      mGrid(grid),
+      mCaption(caption),
+      mKeyValPanel(keyValPanel),
+      mKit(kit),
+      mRows(std::make_unique<TGridRows>(grid, kit)),
+      mInvisibleRoot(std::make_unique<TBrowserNode>()) {
+    auto desktop = std::make_unique<TBrowserNode>();
+    desktop->kind = Kind::Design;
+    desktop->label = "Desktop";
+    desktop->labelMade = true;
+    desktop->parent = mInvisibleRoot.get();
+    mInvisibleRoot->children.push_back(std::move(desktop));
+    mInvisibleRoot->expanded = true;
+}
+
+// The nodes go before the root reference: they may hold what the root holds.
+TBrowserModel::~TBrowserModel() {
+    mRows.reset();
+    mInvisibleRoot.reset();
+    SetRootSlot(nullptr, nullptr, QString());
+}
+
+IRoot* TBrowserModel::NodeObject(const TBrowserNode* node) {
+    return node && node->HasData() ? mw::MemberObject(node->value) : nullptr;
+}
+
+PyObject* TBrowserModel::NodePython(const TBrowserNode* node) {
+    return node && node->HasData() ? mw::MemberPython(node->value) : nullptr;
+}
+
+TBrowserNode* TBrowserModel::Top() const {
+    return mInvisibleRoot->children.empty() ? nullptr : mInvisibleRoot->children.front().get();
+}
+
+TBrowserNode* TBrowserModel::NodeOf(const QModelIndex& index) const {
+    return index.isValid() ? static_cast<TBrowserNode*>(index.internalPointer()) : nullptr;
+}
+
+QModelIndex TBrowserModel::IndexOf(const TBrowserNode* node) const {
+    if (!node || node == mInvisibleRoot.get()) return {};
+    return createIndex(node->row, 0, const_cast<TBrowserNode*>(node));
+}
+
+TBrowserNode* TBrowserModel::Selected() const {
+    return mTree ? NodeOf(mTree->currentIndex()) : nullptr;
+}
+
+void TBrowserModel::Select(const TBrowserNode* node) {
+    if (mTree) mTree->setCurrentIndex(IndexOf(node));
+}
+
+// --- the root ------------------------------------------------------------------------------
+
+QString TBrowserModel::RootLabel(IRoot* object, PyObject* python, const QString& label) const {
+    if (!label.isEmpty()) return label;
+    if (object) {
+        QString name = browser::NameOf(object);
+        return name.isEmpty() ? QString::fromStdString(mw::ClassName(object)) : name;
+    }
+    if (!python) return {};
+    QString text = QString::fromUtf8(Py_TYPE(python)->tp_name);
+    if (PyModule_Check(python)) {
+        const char* name = PyModule_GetName(python);
+        PyErr_Clear();
+        text += " " + QString::fromUtf8(name ? name : "");
+    }
+    return text;
+}
+
+void TBrowserModel::SetRootSlot(IRoot* object, PyObject* python, const QString& label) {
+    // the new root is held before the old one goes: it may be held only by the old one
+    if (object) object->AddRef();
+    Py_XINCREF(python);
+    if (mRootDesc.type == kVnObjectRef && mRootSlot) static_cast<IRoot*>(mRootSlot)->Release();
+    if (mRootDesc.type == kVnPythonRef && mRootSlot) Py_DECREF(static_cast<PyObject*>(mRootSlot));
+    mRootLabel = label.toUtf8();
+    mRootDesc = VnMemberDescriptor{};
+    mRootDesc.name = mRootLabel.constData();
+    mRootDesc.type = object ? kVnObjectRef : python ? kVnPythonRef : 0;
+    mRootSlot = object ? static_cast<void*>(object) : static_cast<void*>(python);
+}
+
+void TBrowserModel::SetRoot(IRoot* object, PyObject* python, const QString& label, bool show) {
+    if (object) python = nullptr;
+    const QString text = RootLabel(object, python, label);
+    beginResetModel();
+    mRows->ClearRows();
+    mInvisibleRoot->children.clear();
+    SetRootSlot(object, python, text);
+    auto root = MakeNode(Kind::Root, {&mRootDesc, &mRootSlot}, text);
+    root->parent = mInvisibleRoot.get();
+    mInvisibleRoot->children.push_back(std::move(root));
+    endResetModel();
+    Select(Top());
+    RefreshSelection();
+    if (show) mKit.Shell().ShowPlace(TShellPlace::BrowserPage);
+}
+
+// --- expanding -----------------------------------------------------------------------------
+
+void TBrowserModel::ReplaceChildren(TBrowserNode* node, Nodes children) {
+    const QModelIndex at = IndexOf(node);
+    if (!node->children.empty()) {
+        beginRemoveRows(at, 0, static_cast<int>(node->children.size()) - 1);
+        Nodes old = std::move(node->children);
+        node->children.clear();
+        endRemoveRows();
+        old.clear();  // after the view has let go of them
+    }
+    if (!children.empty()) {
+        beginInsertRows(at, 0, static_cast<int>(children.size()) - 1);
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            children[i]->parent = node;
+            children[i]->row = static_cast<int>(i);
+        }
+        node->children = std::move(children);
+        endInsertRows();
+    }
+    emit dataChanged(at, at);  // the expand button may come or go
+}
+
+void TBrowserModel::ExpandNode(TBrowserNode* node) {
+    if (!node || !node->HasData()) return;
+    Nodes children;
+    if (IRoot* object = mw::MemberObject(node->value))
+        AddObjectChildren(node, object, children);
+    else if (PyObject* python = mw::MemberPython(node->value))
+        AddPythonChildren(node, python, children);
+    node->expanded = true;
+    ReplaceChildren(node, std::move(children));
+}
+
+void TBrowserModel::CollapseNode(TBrowserNode* node) {
+    if (!node || !node->HasData()) return;
+    node->expanded = false;
+    ReplaceChildren(node, {});
+}
+
+void TBrowserModel::ExpandInView(const TBrowserNode* node) {
+    if (!mTree) return;
+    mExpandingInView = true;
+    mTree->expand(IndexOf(node));
+    mExpandingInView = false;
+}
+
+void TBrowserModel::AddObjectChildren(TBrowserNode*, IRoot* object, Nodes& out) {
+    if (VnRef<IList> list = VnQuery<IList>(object, 1)) {
+        const int n = list->GetCount();
+        out.reserve(static_cast<std::size_t>(std::max(n, 0)));
+        for (int i = 0; i < n; ++i)
+            if (IRoot* item = list->GetItem(i)) out.push_back(ItemNode(item, i));
+        return;
+    }
+    mw::ForEachMember(object, [&](const mw::MemberValue& value, const VnTypeInfo*) {
+        if (!browser::IsContainer(value)) return;
+        auto node = MakeNode(Kind::Member, value, QString::fromUtf8(value.desc->name));
+        node->keep = VnRef<IRoot>(object);
+        out.push_back(std::move(node));
+    });
+    PyRef split = PyRef::Steal(PyOS->Split(object, -1));
+    PyRef wrapper = PyRef::Steal(split ? PyOS->Wrap(object, -1) : nullptr);
+    if (!split || !wrapper || !PySequence_Check(split.get())) {
+        PyErr_Clear();
+        return;
+    }
+    for (Py_ssize_t part = 0; part < 2; ++part) {
+        PyRef names = PyRef::Steal(PySequence_GetItem(split.get(), part));
+        const Py_ssize_t n = names ? PySequence_Size(names.get()) : 0;
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            PyRef name = PyRef::Steal(PySequence_GetItem(names.get(), i));
+            PyRef value = PyRef::Steal(name ? PyObject_GetAttr(wrapper.get(), name.get()) : nullptr);
+            PyErr_Clear();
+            if (browser::IsContainer(value.get()))
+                out.push_back(PythonNode(value.get(), browser::PythonText(name.get())));
+        }
+    }
+    PyErr_Clear();
+}
+
+void TBrowserModel::AddPythonChildren(TBrowserNode* node, PyObject* object, Nodes& out) {
+    if (PyObject* dict = browser::ItemsOf(object)) {
+        browser::ForEachItem(dict, [&](PyObject* key, PyObject* value) {
+            if (browser::IsContainer(value))
+                out.push_back(ValueNode(value, browser::PythonText(key), true));
+            return true;
+        });
+        return;
+    }
+    if (browser::IsSequence(object)) {
+        const Py_ssize_t n = PySequence_Size(object);
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            PyRef item = PyRef::Steal(PySequence_GetItem(object, i));
+            if (item && browser::IsContainer(item.get()))
+                out.push_back(ValueNode(item.get(), QString("[%1]").arg(i), false));
+        }
+        PyErr_Clear();
+        return;
+    }
+    if (IRoot* wrapped = browser::Unwrapped(object)) {
+        AddObjectChildren(node, wrapped, out);
+        return;
+    }
+    if (IsClassDefinedInPython(object)) {
+        auto* type = reinterpret_cast<PyTypeObject*>(object);
+        PyRef methods = PyRef::Steal(PyDict_New());
+        if (methods && type->tp_dict) PyDict_Update(methods.get(), type->tp_dict);
+        out.push_back(PythonNode(type->tp_bases ? type->tp_bases : Py_None, "bases (tuple)"));
+        out.push_back(PythonNode(methods.get(), "methods (dict)"));
+        PyErr_Clear();
+        return;
+    }
+    if (IsInstanceWithDict(object)) {
+        PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(object));
+        PyRef members = PyRef::Steal(PyObject_GenericGetDict(object, nullptr));
+        out.push_back(
+            PythonNode(type, "class " + QString::fromUtf8(Py_TYPE(object)->tp_name)));
+        if (members) out.push_back(PythonNode(members.get(), "members (dict)"));
+        PyErr_Clear();
+    }
+}
+
+bool TBrowserModel::IsAncestorObject(const TBrowserNode* node) const {
+    const void* self = Identity(node);
+    if (!self) return false;
+    for (const TBrowserNode* up = node->parent; up && up != mInvisibleRoot.get(); up = up->parent)
+        if (up->HasData() && Identity(up) == self) return true;
+    return false;
+}
+
+bool TBrowserModel::ExpandAll(TBrowserNode* node) {
+    int budget = kExpandBudget;
+    const bool whole = ExpandBelow(node, budget);
+    if (!whole)
+        mKit.Shell().SetStatusText(
+            0, QString("Expanding stopped after %1 nodes; expand further nodes one by one")
+                   .arg(kExpandBudget));
+    return whole;
+}
+
+bool TBrowserModel::ExpandBelow(TBrowserNode* node, int& budget) {
+    if (!node || !node->HasData() || IsAncestorObject(node)) return true;
+    ExpandNode(node);
+    budget -= static_cast<int>(node->children.size());
+    ExpandInView(node);
+    if (budget < 0) return false;
+    for (std::size_t i = 0; i < node->children.size(); ++i)
+        if (!ExpandBelow(node->children[i].get(), budget)) return false;
+    return true;
+}
+
+// --- what the view shows -------------------------------------------------------------------
+
+QString TBrowserModel::Label(const TBrowserNode* node) const {
+    if (!node) return {};
+    if (node->labelMade) return node->label;
+    auto* made = const_cast<TBrowserNode*>(node);
+    IRoot* item = NodeObject(node);
+    QString label = browser::MonikerText(item);
+    if (label.isEmpty()) label = browser::NameOf(item);
+    if (label.isEmpty())
+        label = QString::fromStdString(mw::ClassName(item)) + QString::number(node->position);
+    made->label = label;
+    made->labelMade = true;
+    return label;
+}
+
+int TBrowserModel::NodeImage(const TBrowserNode* node) const {
+    if (!node) return browser::kImagePlainObject;
+    if (node->kind == Kind::Design) return browser::kImageDesktop;
+    IRoot* object = NodeObject(node);
+    if (!object) object = browser::Unwrapped(NodePython(node));
+    return browser::ObjectImage(object);
+}
+
+bool TBrowserModel::RefreshSelection() {
+    const TBrowserNode* node = Selected();
+    if (!node || !node->HasData()) {
+        if (mKeyValPanel) mKeyValPanel->hide();
+        return false;
+    }
+    char buffer[512];
+    const char* text = mw::ValueToText(node->value, buffer, sizeof buffer);
+    mKit.Shell().SetStatusText(
+        0, text && *text ? QString::fromUtf8(text) : QString("No description available"));
+    if (mCaption) {
+        QString caption = browser::MonikerText(NodeObject(node));
+        mCaption->setText(caption.isEmpty() ? QString::fromUtf8(mw::TypeName(node->value))
+                                            : caption);
+    }
+    if (mKeyValPanel) mKeyValPanel->show();
+    mRows->ClearRows();
+    mRows->FillRows(node);
+    return true;
+}
+
+// --- the item model ------------------------------------------------------------------------
+
+QModelIndex TBrowserModel::index(int row, int column, const QModelIndex& parent) const {
+    const TBrowserNode* owner = parent.isValid() ? NodeOf(parent) : mInvisibleRoot.get();
+    if (column != 0 || row < 0 || !owner || row >= static_cast<int>(owner->children.size()))
+        return {};
+    return createIndex(row, 0, owner->children[static_cast<std::size_t>(row)].get());
+}
+
+QModelIndex TBrowserModel::parent(const QModelIndex& index) const {
+    const TBrowserNode* node = NodeOf(index);
+    return node ? IndexOf(node->parent) : QModelIndex();
+}
+
+int TBrowserModel::rowCount(const QModelIndex& parent) const {
+    const TBrowserNode* owner = parent.isValid() ? NodeOf(parent) : mInvisibleRoot.get();
+    return owner ? static_cast<int>(owner->children.size()) : 0;
+}
+
+int TBrowserModel::columnCount(const QModelIndex&) const { return 1; }
+
+bool TBrowserModel::hasChildren(const QModelIndex& parent) const {
+    const TBrowserNode* owner = parent.isValid() ? NodeOf(parent) : mInvisibleRoot.get();
+    if (!owner) return false;
+    return !owner->children.empty() || (owner->HasData() && !owner->expanded);
+}
+
+QVariant TBrowserModel::data(const QModelIndex& index, int role) const {
+    const TBrowserNode* node = NodeOf(index);
+    if (!node) return {};
+    if (role == Qt::DisplayRole) return Label(node);
+    if (role == Qt::DecorationRole) return mKit.Shell().Image(NodeImage(node));
+    return {};
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+#include "browser/browser_node.h"
+#include "browser/grid_rows.h"
+
+class QLabel;
+class QTableView;
+class QTreeView;
+class TEditorKit;
+
+// The object tree: one root (a runtime object or a Python object), whose containers become
+// nodes, built when a node is expanded and thrown away when it is collapsed; and, for the
+// selected node, the rows of the member grid. Labels and images are made when the view asks.
+class TBrowserModel : public QAbstractItemModel {
+    Q_OBJECT
+public:
+    // Expanding everything below a node stops after this many new nodes.
+    static constexpr int kExpandBudget = 100000;
+
+    TBrowserModel(QTreeView* tree, QTableView* grid, QLabel* caption, QWidget* keyValPanel,
+                  TEditorKit& kit, QObject* parent = nullptr);
+    ~TBrowserModel() override;
+
+    // Replaces the tree by one root node for `object` or, without one, for `python`.
+    void SetRoot(IRoot* object, PyObject* python, const QString& label, bool show);
+    // Rebuilds the node's children from its live object.
+    void ExpandNode(TBrowserNode* node);
+    // Throws the node's children away; the next expansion rebuilds them.
+    void CollapseNode(TBrowserNode* node);
+    // Expands the node and everything below it, never into an object that is already an
+    // ancestor, and stops after kExpandBudget new nodes; false when it stopped early.
+    bool ExpandAll(TBrowserNode* node);
+    int NodeImage(const TBrowserNode* node) const;
+    // Shows what the selected node is and fills the grid; false when no data node is selected.
+    bool RefreshSelection();
+
+    TBrowserNode* Selected() const;
+    TBrowserNode* Top() const;
+    TBrowserNode* NodeOf(const QModelIndex& index) const;
+    QModelIndex IndexOf(const TBrowserNode* node) const;
+    void Select(const TBrowserNode* node);
+    QString Label(const TBrowserNode* node) const;
+    TGridRows& Rows() { return *mRows; }
+
+    // The runtime object a node shows (its own, or the one its Python object wraps), or null.
+    static IRoot* NodeObject(const TBrowserNode* node);
+    static PyObject* NodePython(const TBrowserNode* node);
+
+    // The tree view is being told to expand a node whose children were just built.
+    bool ExpandingInView() const { return mExpandingInView; }
+    void ExpandInView(const TBrowserNode* node);
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& index) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    void ReplaceChildren(TBrowserNode* node, std::vector<std::unique_ptr<TBrowserNode>> children);
+    void RemoveAll();
+    void SetRootSlot(IRoot* object, PyObject* python, const QString& label);
+    QString RootLabel(IRoot* object, PyObject* python, const QString& label) const;
+
+    // Children of an object, appended to `out`.
+    void AddObjectChildren(TBrowserNode* node, IRoot* object, std::vector<std::unique_ptr<TBrowserNode>>& out);
+    void AddPythonChildren(TBrowserNode* node, PyObject* object, std::vector<std::unique_ptr<TBrowserNode>>& out);
+    bool ExpandBelow(TBrowserNode* node, int& budget);
+    bool IsAncestorObject(const TBrowserNode* node) const;
+
+    QPointer<QTreeView> mTree;
+    QPointer<QTableView> mGrid;
+    QPointer<QLabel> mCaption;
+    QPointer<QWidget> mKeyValPanel;
+    TEditorKit& mKit;
+    std::unique_ptr<TGridRows> mRows;
+
+    VnMemberDescriptor mRootDesc{};
+    void* mRootSlot = nullptr;  // IRoot* (type 6) or PyObject* (type 11), one reference
+    QByteArray mRootLabel;
+    std::unique_ptr<TBrowserNode> mInvisibleRoot;  // parent of the top-level node
+    bool mExpandingInView = false;
+};

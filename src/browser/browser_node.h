@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "core/member_value.h"
+#include "vorn/py_ref.h"
+#include "vorn/ref.h"
+
+// One node of the object tree. A data node carries the member value it shows (a descriptor and
+// the address of the value). A node that has not been expanded has no children yet but shows an
+// expand button. Every node keeps alive what its value lives in, so a script that frees an
+// object on screen never leaves a node pointing at freed memory: the node lets go when it is
+// rebuilt.
+struct TBrowserNode {
+    enum class Kind { Design, Root, Member, Object, Python };
+
+    Kind kind = Kind::Design;
+    TBrowserNode* parent = nullptr;
+    int row = 0;  // position among the parent's children
+    std::vector<std::unique_ptr<TBrowserNode>> children;
+    mw::MemberValue value;
+    VnRef<IRoot> keep;   // the runtime object the value lives in (or is)
+    PyRef keepPython;    // the Python object the value is
+    QString label;       // made when the view first asks, for list items
+    bool labelMade = false;
+    int position = -1;   // a list item's position, for its label
+
+    bool expanded = false;  // children were built from the live object
+
+    bool HasData() const { return kind != Kind::Design; }
+};

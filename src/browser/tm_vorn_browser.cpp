@@ -1,0 +1,641 @@
+#include "browser/tm_vorn_browser.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSplitter>
+#include <QTableView>
+#include <QTextStream>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "browser/browser_model.h"
+#include "browser/browser_rules.h"
+#include "browser/tm_obj_property_dlg.h"
+#include "browser/tm_vorn_list_sorter.h"
+#include "core/class_id.h"
+#include "core/member_ref.h"
+#include "core/vorn_string.h"
+#include "editors/row_editor.h"
+#include "platform/message_box.h"
+#include "script/macro.h"
+#include "shell/ioutput.h"
+#include "shell/ishell.h"
+#include "vorn/pyos.h"
+#include "vorn/rot.h"
+
+namespace {
+
+constexpr int kRedrawMs = 333;
+
+QVBoxLayout* FillingLayout(QWidget* w) {
+    auto* layout = new QVBoxLayout(w);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
+}
+
+// Puts `panel` into the layout of `place`, filling it.
+void PutInto(QWidget* panel, QWidget* place) {
+    if (!place || !panel) return;
+    panel->setParent(place);
+    if (!place->layout()) FillingLayout(place);
+    place->layout()->addWidget(panel);
+    panel->show();
+}
+
+VnRef<IList> ListOf(IRoot* object) { return object ? VnQuery<IList>(object, 1) : VnRef<IList>(); }
+
+// The slot of an object pointer member (the model's own root slot for the root node).
+IRoot** PointerSlot(const TBrowserNode* node) {
+    if (!node || !node->HasData() || node->value.desc->type != kVnObjectRef) return nullptr;
+    return static_cast<IRoot**>(node->value.value);
+}
+
+}  // namespace
+
+TmVornBrowser::TmVornBrowser(IShell& shell, IOutput& output, TEditorKit& kit,
+                             const QString& classList, QWidget* parent)
+    : QWidget(parent), mShell(shell), mOutput(output), mKit(kit) {
+    setObjectName("mVornBrowser");
+    resize(696, 524);
+    hide();
+    BuildPanels();
+    BuildActions();
+    BuildPopup();
+    FormCreate(classList);
+}
+
+// The model goes first: its rows paint through the grid and its nodes hold runtime objects.
+TmVornBrowser::~TmVornBrowser() {
+    mAutoRedraw.stop();
+    mModel.reset();
+    delete mVornPanel;
+    delete mKeyValPanel;
+    delete mDlgSave;
+}
+
+QString TmVornBrowser::DefaultClassList() {
+    return QCoreApplication::applicationDirPath() + "/classlist.txt";
+}
+
+void TmVornBrowser::SetDialogs(TmVornListSorter* sorter, TmObjPropertyDlg* properties) {
+    mSorter = sorter;
+    mProperties = properties;
+}
+
+void TmVornBrowser::BuildPanels() {
+    mVornPanel = new QWidget;
+    mVornPanel->setObjectName("mVornPanel");
+    QVBoxLayout* column = FillingLayout(mVornPanel);
+    auto* bar = new QToolBar(mVornPanel);
+    bar->setObjectName("ToolBar1");
+    bar->setFixedHeight(24);
+    bar->setIconSize(QSize(16, 16));
+    auto button = [&](const char* name, const char* hint, int image) {
+        auto* b = new QToolButton(bar);
+        b->setObjectName(name);
+        b->setToolTip(hint);
+        b->setProperty("image", image);
+        b->setIcon(mShell.Image(image));
+        bar->addWidget(b);
+        return b;
+    };
+    connect(button("mGoHome", "Go to ROT", 48), &QToolButton::clicked, this,
+            &TmVornBrowser::mGoHomeClick);
+    connect(button("mGoKxDevice", "Go to Kalix Device", 58), &QToolButton::clicked, this,
+            &TmVornBrowser::mGoKxDeviceClick);
+    bar->addSeparator()->setObjectName("ToolButton7");
+    auto* expand = new QToolButton(bar);
+    expand->setObjectName("ToolButton1");
+    bar->addWidget(expand);
+    bar->addSeparator()->setObjectName("ToolButton2");
+    mAutoRerfreshPropertyViewer = button("mAutoRerfreshPropertyViewer", "Auto-update property panel", 77);
+    mAutoRerfreshPropertyViewer->setCheckable(true);
+    mAutoRerfreshPropertyViewer->setChecked(true);
+    connect(mAutoRerfreshPropertyViewer, &QToolButton::clicked, this,
+            &TmVornBrowser::mAutoRerfreshPropertyViewerClick);
+    column->addWidget(bar);
+
+    auto* split = new QSplitter(Qt::Vertical, mVornPanel);
+    split->setObjectName("Splitter1");
+    mVornTree = new QTreeView(split);
+    mVornTree->setObjectName("mVornTree");
+    mVornTree->setHeaderHidden(true);
+    mVornTree->setUniformRowHeights(true);
+    mVornTree->setIndentation(19);
+    mVornTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    mVornTree->setContextMenuPolicy(Qt::CustomContextMenu);
+    mVornTree->viewport()->installEventFilter(this);
+    mCustomEditPanel = new QLabel("Nothing to see here...", split);
+    mCustomEditPanel->setObjectName("mCustomEditPanel");
+    mCustomEditPanel->setFixedHeight(33);
+    mCustomEditPanel->setIndent(4);
+    split->setCollapsible(0, false);
+    column->addWidget(split, 1);
+
+    mKeyValPanel = new QWidget;
+    mKeyValPanel->setObjectName("mKeyValPanel");
+    mKeyValPanel->setMinimumHeight(10);
+    mGrid = new QTableView(mKeyValPanel);
+    mGrid->setObjectName("mGrid");
+    mGrid->horizontalHeader()->hide();
+    mGrid->verticalHeader()->hide();
+    mGrid->verticalHeader()->setDefaultSectionSize(18);
+    mGrid->horizontalHeader()->setDefaultSectionSize(100);
+    mGrid->horizontalHeader()->setStretchLastSection(true);
+    mGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    mGrid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    mGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    mGrid->installEventFilter(this);
+    FillingLayout(mKeyValPanel)->addWidget(mGrid);
+}
+
+QAction* TmVornBrowser::AddAction(const char* name, const char* category, const QString& caption,
+                                  const QKeySequence& key, int image) {
+    auto* action = new QAction(caption, mVornPanel);
+    action->setObjectName(name);
+    action->setProperty("category", category);
+    if (!key.isEmpty()) action->setShortcut(key);
+    // the browser's keys work while its tree or grid has the focus, not in the console
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    if (image >= 0) {
+        action->setProperty("image", image);
+        action->setIcon(mShell.Image(image));
+    }
+    mVornPanel->addAction(action);
+    mKeyValPanel->addAction(action);
+    return action;
+}
+
+void TmVornBrowser::BuildActions() {
+    mListAdd = AddAction("mListAdd", "List", "&Add Item...", QKeySequence("Ctrl+Ins"), 3);
+    mListRemove = AddAction("mListRemove", "List", "&Remove Item", QKeySequence("Ctrl+Del"), 3);
+    mIRootNewObject = AddAction("mIRootNewObject", "IRootRef", "&New Object", {}, 0);
+    mListRemoveAll = AddAction("mListRemoveAll", "List", "&Remove All", {}, 4);
+    mListManage = AddAction("mListManage", "List", "&Sort && Rearrange...", {}, 4);
+    mIRootClear = AddAction("mIRootClear", "IRootRef", "&Clear", QKeySequence(Qt::Key_Delete), 0);
+    mIRootFindInROT =
+        AddAction("mIRootFindInROT", "IRootRef", "&Find in ROT", QKeySequence("Ctrl+F"), 0);
+    mTreeExpand = AddAction("mTreeExpand", "Tree", "&Expand Node", {}, 12);
+    mTreeExpand->setToolTip("Expands the node to display all child nodes");
+    mIRootProperties =
+        AddAction("mIRootProperties", "IRoot", "&Properties", QKeySequence("Alt+Return"), 18);
+    mIRootBranch = AddAction("mIRootBranch", "IRootRef", "&Branch", {}, -1);
+    mIRootShare = AddAction("mIRootShare", "IRootRef", "&Share...", {}, -1);
+    mIRootAssign = AddAction("mIRootAssign", "IRootRef", "&Assign...", {}, -1);
+    for (auto [action, which] : {std::pair{mListAdd, ListAction::Add},
+                                 {mListRemove, ListAction::Remove},
+                                 {mListRemoveAll, ListAction::RemoveAll},
+                                 {mListManage, ListAction::Manage}})
+        connect(action, &QAction::triggered, this, [this, which = which] { OnListAction(which); });
+    for (auto [action, which] : {std::pair{mIRootProperties, IRootAction::Properties},
+                                 {mIRootNewObject, IRootAction::NewObject},
+                                 {mIRootClear, IRootAction::Clear},
+                                 {mIRootFindInROT, IRootAction::FindInROT},
+                                 {mIRootBranch, IRootAction::Branch},
+                                 {mIRootShare, IRootAction::Share},
+                                 {mIRootAssign, IRootAction::Assign}})
+        connect(action, &QAction::triggered, this, [this, which = which] { OnIRootAction(which); });
+    connect(mTreeExpand, &QAction::triggered, this, &TmVornBrowser::OnTreeAction);
+    if (auto* expand = mVornPanel->findChild<QToolButton*>("ToolButton1"))
+        expand->setDefaultAction(mTreeExpand);
+}
+
+void TmVornBrowser::BuildPopup() {
+    mPopup = new QMenu(mVornPanel);
+    mPopup->setObjectName("mPopup");
+    mPopupMacro = mPopup->addMenu("ROT");
+    mPopupMacro->setObjectName("mPopupMacro");
+    mContextMenu = mPopup->addMenu("DoFuncy");
+    mContextMenu->setObjectName("mContextMenu");
+    auto entry = [this](const char* name, const char* caption, int image) {
+        QAction* a = mPopup->addAction(caption);
+        a->setObjectName(name);
+        a->setVisible(false);
+        if (image >= 0) a->setProperty("image", image);
+        return a;
+    };
+    mNewItem = entry("mNewItem", "&New Item", 0);
+    mDeleteItem = entry("mDeleteItem", "&Delete Item", 12);
+    mSortList = entry("mSortList", "&Sort List...", -1);
+    connect(mNewItem, &QAction::triggered, this, &TmVornBrowser::mNewItemClick);
+    connect(mDeleteItem, &QAction::triggered, this, &TmVornBrowser::mDeleteItemClick);
+    connect(mSortList, &QAction::triggered, this, &TmVornBrowser::mSortListClick);
+    mPopup->addSeparator()->setObjectName("N1");
+    mPopup->addAction(mTreeExpand);
+    mTreeExpand->setVisible(false);
+    QAction* n2 = mPopup->addSeparator();
+    n2->setObjectName("N2");
+    n2->setVisible(false);
+    mNewObjectMenu = new QMenu("&New Object", mPopup);
+    mNewObjectMenu->setObjectName("mNewObject");
+    mNewObjectMenu->menuAction()->setIcon(mIRootNewObject->icon());
+    mNewObjectMenu->menuAction()->setProperty("image", 0);
+    mPopup->addMenu(mNewObjectMenu);
+    mPopup->addAction(mIRootClear);
+    mPopup->addAction(mIRootFindInROT);
+    mPopup->addSeparator()->setObjectName("N4");
+    mPopup->addActions({mListAdd, mListRemove, mListRemoveAll, mListManage});
+    mPopup->addSeparator()->setObjectName("N3");
+    mPopup->addAction(mIRootProperties);
+    mPopup->addAction(mIRootBranch);
+    mIRootBranch->setVisible(false);
+    connect(mPopup, &QMenu::aboutToShow, this, &TmVornBrowser::mPopupPopup);
+}
+
+void TmVornBrowser::FormCreate(const QString& classList) {
+    TheMacro().BuildMenu(mPopupMacro, TheMacro().PopupFolder);
+    mPopupMacro->menuAction()->setVisible(!mPopupMacro->actions().isEmpty());
+    mModel = std::make_unique<TBrowserModel>(mVornTree, mGrid, mCustomEditPanel, mKeyValPanel,
+                                             mKit);
+    mVornTree->setModel(mModel.get());
+    mGrid->setModel(&mModel->Rows());
+    mGrid->setItemDelegate(new TGridDelegate(mModel->Rows(), mGrid));
+    mGrid->setColumnWidth(1, 220);
+    mGrid->setEnabled(false);
+    PutInto(mVornPanel, mShell.Place(TShellPlace::BrowserPage));
+    PutInto(mKeyValPanel, mShell.Place(TShellPlace::RightPanel));
+
+    connect(mVornTree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        mModel->RefreshSelection();
+        mActionUpdate();
+    });
+    connect(mVornTree, &QTreeView::clicked, this, [this] { mModel->RefreshSelection(); });
+    connect(mVornTree, &QTreeView::activated, this, [this] { mModel->RefreshSelection(); });
+    connect(mVornTree, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        if (!mModel->ExpandingInView()) mModel->ExpandNode(mModel->NodeOf(index));
+    });
+    connect(mVornTree, &QTreeView::collapsed, this,
+            [this](const QModelIndex& index) { mModel->CollapseNode(mModel->NodeOf(index)); });
+    connect(mVornTree, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        mPopup->popup(mVornTree->viewport()->mapToGlobal(at));
+    });
+    connect(mGrid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& index) {
+                if (index.isValid()) mModel->Rows().SelectCell(index.column(), index.row());
+            });
+    connect(mGrid, &QTableView::doubleClicked, this, [this] { mModel->Rows().EditRow(-1); });
+    mAutoRedraw.setObjectName("mAutoRedraw");
+    mAutoRedraw.setInterval(kRedrawMs);
+    connect(&mAutoRedraw, &QTimer::timeout, this, &TmVornBrowser::mAutoRedrawTimer);
+    mAutoRedraw.start();
+
+    mDlgSave = new QFileDialog(mShell.DialogParent(), "Branch Object As...");
+    mDlgSave->setObjectName("mDlgSave");
+    mDlgSave->setAcceptMode(QFileDialog::AcceptSave);
+    mDlgSave->setDefaultSuffix("vorn");
+    mDlgSave->setNameFilter("Vorn Files (*.vorn);;All Files (*)");
+    mDlgSave->setOption(QFileDialog::DontConfirmOverwrite);  // an existing file is refused below
+
+    LoadClassList(classList);
+    for (int i = 0; i < mClassList.size(); ++i)
+        connect(mNewObjectMenu->addAction(mClassList[i]), &QAction::triggered, this,
+                [this, i] { NewObjectClick(i); });
+    mNewObjectMenu->menuAction()->setVisible(!mClassList.isEmpty());
+    mActionUpdate();
+}
+
+void TmVornBrowser::LoadClassList(const QString& path) {
+    if (!QFileInfo::exists(path)) return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        mw::ShowMessageBox(nullptr, file.errorString(), "Couldn't load classlist.txt",
+                           mw::kMbIconError);
+        return;
+    }
+    QTextStream lines(&file);
+    while (!lines.atEnd()) mClassList << lines.readLine();
+}
+
+bool TmVornBrowser::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == mVornTree->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            // the popup works on the node under the pointer, or on none
+            const QModelIndex at = mVornTree->indexAt(mouse->position().toPoint());
+            mVornTree->setCurrentIndex(at);
+            if (!at.isValid()) mVornTree->selectionModel()->clear();
+        }
+    }
+    if (watched == mGrid && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) {
+            const int row = mGrid->currentIndex().row();
+            if (mModel->Rows().SelectCell(1, row)) {
+                mGrid->setCurrentIndex(mModel->Rows().index(row, 1));
+                mModel->Rows().EditRow(-1);
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// --- what other parts call -----------------------------------------------------------------
+
+void TmVornBrowser::ResetAfterException(const QString& message) {
+    CollapseEverything();
+    PyObject* none = Py_None;
+    mModel->SetRoot(nullptr, none, message, false);
+}
+
+void TmVornBrowser::Browse(IRoot* object, PyObject* python, const QString& label, bool show) {
+    mModel->SetRoot(object, python, label, show);
+    mActionUpdate();
+}
+
+void TmVornBrowser::Expand(TBrowserNode* node) {
+    mModel->ExpandNode(node);
+    mModel->ExpandInView(node);
+}
+
+void TmVornBrowser::Collapse(TBrowserNode* node) {
+    if (!node) return;
+    mVornTree->collapse(mModel->IndexOf(node));  // when the view showed it expanded
+    mModel->CollapseNode(node);
+}
+
+void TmVornBrowser::ExpandSelected() {
+    if (TBrowserNode* node = mModel->Selected()) Expand(node);
+}
+
+void TmVornBrowser::CollapseSelectedParent() {
+    TBrowserNode* node = mModel->Selected();
+    TBrowserNode* parent = node ? node->parent : nullptr;
+    if (!parent || !parent->HasData()) return;
+    mModel->Select(parent);
+    Collapse(parent);
+}
+
+void TmVornBrowser::ExpandEverything() {
+    if (TBrowserNode* top = mModel->Top()) mModel->ExpandAll(top);
+}
+
+void TmVornBrowser::CollapseEverything() {
+    if (TBrowserNode* top = mModel->Top()) Collapse(top);
+}
+
+// --- handlers ------------------------------------------------------------------------------
+
+void TmVornBrowser::mGoHomeClick() {
+    Browse(VnROT ? static_cast<IRoot*>(VnROT) : nullptr, nullptr, "ROT", true);
+    if (TBrowserNode* top = mModel->Top()) Expand(top);
+}
+
+void TmVornBrowser::mGoKxDeviceClick() {
+    const VnCLSID device = VnMakeCLSID("kalix", "KxDevice", 4);
+    void* object = nullptr;
+    if (!VnROT->GetObject("kx:/dev", &device, IID_IRoot, &object, 0)) {
+        mOutput.RefreshErrors();
+        return;
+    }
+    VnRef<IRoot> held = VnRef<IRoot>::Adopt(static_cast<IRoot*>(object));
+    Browse(held.get(), nullptr, "kx:/dev", true);
+    if (TBrowserNode* top = mModel->Top()) Expand(top);
+}
+
+void TmVornBrowser::mAutoRerfreshPropertyViewerClick() {
+    if (mAutoRerfreshPropertyViewer->isChecked())
+        mAutoRedraw.start();
+    else
+        mAutoRedraw.stop();
+}
+
+void TmVornBrowser::mAutoRedrawTimer() {
+    // only the value column repaints: the row editors read live storage
+    const int x = mGrid->columnViewportPosition(1);
+    mGrid->viewport()->update(QRect(x, 0, mGrid->columnWidth(1), mGrid->viewport()->height()));
+    mActionUpdate();  // scripts may have filled or emptied a list meanwhile
+}
+
+void TmVornBrowser::mPopupPopup() {
+    for (QAction* a : {mNewItem, mDeleteItem, mSortList}) a->setEnabled(false);
+    mActionUpdate();
+    const TBrowserNode* node = mModel->Selected();
+    if (!node || !node->HasData()) return;
+    IRoot* object = TBrowserModel::NodeObject(node);
+    mContextMenu->clear();
+    if (object) {
+        mContextMenu->setTitle("On " + mModel->Label(node));
+        TheMacro().BuildContextMenu(mContextMenu, QString::fromStdString(mw::ClassName(object)));
+    }
+    mContextMenu->menuAction()->setVisible(object && !mContextMenu->actions().isEmpty());
+    if (ListOf(object)) {
+        mNewItem->setEnabled(true);
+        mSortList->setEnabled(true);
+    }
+}
+
+void TmVornBrowser::mActionUpdate() {
+    const TBrowserNode* node = mModel->Selected();
+    const bool data = node && node->HasData();
+    const uint32_t type = data ? node->value.desc->type : 0;
+    IRoot* object = data ? TBrowserModel::NodeObject(node) : nullptr;
+    VnRef<IList> list = ListOf(object);
+    const TBrowserNode* parent = node ? node->parent : nullptr;
+    mTreeExpand->setEnabled(node != nullptr);
+    mIRootProperties->setEnabled(type == kVnObject || type == kVnObjectRef);
+    mIRootNewObject->setEnabled(type == kVnObjectRef);
+    mNewObjectMenu->setEnabled(type == kVnObjectRef);
+    mIRootClear->setEnabled(type == kVnObjectRef);
+    mIRootFindInROT->setEnabled(type == kVnObjectRef && object);
+    mListAdd->setEnabled(bool(list));
+    mListManage->setEnabled(bool(list));
+    mListRemoveAll->setEnabled(list && list->GetCount() > 0);
+    mListRemove->setEnabled(parent && parent->HasData() &&
+                            ListOf(TBrowserModel::NodeObject(parent)));
+}
+
+void TmVornBrowser::OnTreeAction() {
+    if (TBrowserNode* node = mModel->Selected()) mModel->ExpandAll(node);
+}
+
+void TmVornBrowser::RefreshListNode(TBrowserNode* node) {
+    VnRef<IList> list = ListOf(TBrowserModel::NodeObject(node));
+    if (!list || list->GetCount() < 1)
+        Collapse(node);
+    else
+        Expand(node);
+}
+
+void TmVornBrowser::OnListAction(ListAction action) {
+    TBrowserNode* node = mModel->Selected();
+    if (!node) return;
+    TBrowserNode* changed = node;
+    if (action == ListAction::Remove) {
+        TBrowserNode* parent = node->parent;
+        VnRef<IList> list = ListOf(TBrowserModel::NodeObject(parent));
+        if (!list) return;
+        const int position = node->row;
+        mModel->Select(parent);  // the removed item's node goes with the rebuild
+        list->RemoveItem(position);
+        if (VnOS->HasError(0)) mOutput.RefreshErrors();
+        changed = parent;
+    } else {
+        VnRef<IList> list = ListOf(TBrowserModel::NodeObject(node));
+        if (!list) return;
+        if (action == ListAction::Add && !list->AddItem(-1, nullptr)) mOutput.RefreshErrors();
+        if (action == ListAction::RemoveAll) list->RemoveItem(-1);
+        if (action == ListAction::Manage && !RunSorter(list.get())) return;
+    }
+    RefreshListNode(changed);
+    mModel->RefreshSelection();
+    mActionUpdate();
+}
+
+bool TmVornBrowser::RunSorter(IList* list) { return mSorter && mSorter->Run(list); }
+
+void TmVornBrowser::mNewItemClick() {
+    TBrowserNode* node = mModel->Selected();
+    VnRef<IList> list = ListOf(TBrowserModel::NodeObject(node));
+    if (!list) return;
+    if (!list->AddItem(-1, nullptr)) mOutput.RefreshErrors();
+    Expand(node);
+}
+
+void TmVornBrowser::mDeleteItemClick() {
+    TBrowserNode* node = mModel->Selected();
+    TBrowserNode* parent = node ? node->parent : nullptr;
+    VnRef<IList> list = ListOf(TBrowserModel::NodeObject(parent));
+    if (!list) return;
+    list->RemoveItem(node->row);
+    mModel->Select(parent);
+    RefreshListNode(parent);
+}
+
+void TmVornBrowser::mSortListClick() {
+    TBrowserNode* node = mModel->Selected();
+    VnRef<IList> list = ListOf(TBrowserModel::NodeObject(node));
+    if (list && RunSorter(list.get())) Expand(node);
+}
+
+void TmVornBrowser::NotifyOwner(const TBrowserNode* node) {
+    if (!node || !(node->value.desc->editflags & kVnEditNotify)) return;
+    const TBrowserNode* parent = node->parent;
+    IRoot* owner = parent && parent->HasData() ? TBrowserModel::NodeObject(parent) : nullptr;
+    if (!owner) return;
+    VnRef<INotify> notify = VnQuery<INotify>(owner, 1);
+    if (notify && !notify->MemberChanged(node->value.value)) mOutput.RefreshErrors();
+}
+
+void TmVornBrowser::NewObjectClick(int line) {
+    const TBrowserNode* node = mModel->Selected();
+    IRoot** slot = PointerSlot(node);
+    if (!slot || line < 0 || line >= mClassList.size()) return;
+    VnCLSID clsid{};
+    void* made = nullptr;
+    const QByteArray text = mClassList[line].toUtf8();
+    if (!mw::ParseClassId(text.constData(), &clsid) ||
+        !VnOS->CreateInstance(clsid, IID_IRoot, &made)) {
+        mOutput.RefreshErrors();
+        return;
+    }
+    VnRef<IRoot> object = VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
+    if (const VnIID* iid = mw::RequiredInterface(node->value.desc)) {
+        void* answer = nullptr;
+        if (!object->QueryInterface(*iid, &answer, 0)) {
+            mOutput.RefreshErrors();
+            return;
+        }
+        static_cast<IRoot*>(answer)->Release();
+    }
+    IRoot* old = *slot;
+    *slot = object.detach();
+    if (old) old->Release();
+    NotifyOwner(node);
+    mModel->RefreshSelection();
+    mActionUpdate();
+}
+
+void TmVornBrowser::OnIRootAction(IRootAction action) {
+    const TBrowserNode* node = mModel->Selected();
+    if (!node || !node->HasData()) return;
+    switch (action) {
+        case IRootAction::Properties:
+            if (mProperties) mProperties->Run(node->value);
+            break;
+        case IRootAction::Clear:
+            if (IRoot** slot = PointerSlot(node)) {
+                IRoot* old = *slot;
+                *slot = nullptr;
+                if (old) old->Release();
+                NotifyOwner(node);
+            }
+            break;
+        case IRootAction::FindInROT:
+            FindInRot(node);
+            return;
+        case IRootAction::Branch:
+            Branch(node);
+            return;
+        case IRootAction::NewObject:
+        case IRootAction::Share:
+        case IRootAction::Assign:
+            break;
+    }
+    mModel->RefreshSelection();
+    mActionUpdate();
+}
+
+void TmVornBrowser::Branch(const TBrowserNode* node) {
+    IRoot* object = TBrowserModel::NodeObject(node);
+    if (!object) return;
+    VnRef<IRoot> keep(object);  // the dialog runs the event loop: scripts may let go meanwhile
+    mDlgSave->setDirectory(QString::fromUtf8(VnOS->GetPath(kVnPathResource)));
+    QString name = browser::NameOf(object);
+    mDlgSave->selectFile(name.isEmpty() ? QString::fromStdString(mw::ClassName(object)) : name);
+    if (mDlgSave->exec() != QDialog::Accepted || mDlgSave->selectedFiles().isEmpty()) return;
+    const QString file = mDlgSave->selectedFiles().first();
+    if (QFileInfo::exists(file)) {
+        mw::ShowMessageBox(mShell.DialogParent(), "File already exists!", "Cannot Branch",
+                           mw::kMbIconWarning);
+        return;
+    }
+    char* moniker = nullptr;
+    if (!VnROT->PathToMoniker(file.toUtf8().constData(), &moniker)) {
+        mOutput.RefreshErrors();
+        return;
+    }
+    mw::VornString held;
+    held.adopt(moniker);
+    IRoot* copy = nullptr;
+    if (!VnROT->Branch(object, &copy, held.c_str(), 0)) {
+        mOutput.RefreshErrors();
+        return;
+    }
+    VnRef<IRoot> branched = VnRef<IRoot>::Adopt(copy);  // the member keeps what it held
+    if (node == mModel->Selected() && node->value.desc->type == kVnObjectRef) NotifyOwner(node);
+    mModel->RefreshSelection();
+}
+
+void TmVornBrowser::FindInRot(const TBrowserNode* node) {
+    VnRef<IRoot> wanted(TBrowserModel::NodeObject(node));
+    if (!wanted || !VnROT->EntryOf(wanted.get())) {
+        mShell.SetStatusText(0, "The object is not registered in the running object table");
+        return;
+    }
+    VnRef<IRoot> identity = VnQuery<IRoot>(wanted.get(), 1);
+    mGoHomeClick();
+    TBrowserNode* top = mModel->Top();
+    if (!top) return;
+    for (const auto& child : top->children) {
+        VnRef<IRoot> id = VnQuery<IRoot>(TBrowserModel::NodeObject(child.get()), 1);
+        if (id && id.get() == identity.get()) {
+            mModel->Select(child.get());
+            mVornTree->scrollTo(mModel->IndexOf(child.get()));
+            break;
+        }
+    }
+    mActionUpdate();
+}

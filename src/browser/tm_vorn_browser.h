@@ -1,0 +1,132 @@
+#pragma once
+
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+#include "vorn/iroot.h"
+
+class IOutput;
+class IShell;
+class QAction;
+class QFileDialog;
+class QLabel;
+class QMenu;
+class QTableView;
+class QToolButton;
+class QTreeView;
+class TBrowserModel;
+class TEditorKit;
+class TmObjPropertyDlg;
+class TmVornListSorter;
+struct TBrowserNode;
+
+// The object browser's form: its tree and caption live in the main window's "Vorn Surfer" page,
+// its member grid in the right panel; the form itself never shows. It holds the popup menu and
+// every browser action with its enabling rule.
+class TmVornBrowser : public QWidget {
+    Q_OBJECT
+public:
+    // `classList` is the file whose lines are the New Object submenu (one class id each).
+    TmVornBrowser(IShell& shell, IOutput& output, TEditorKit& kit, const QString& classList,
+                  QWidget* parent = nullptr);
+    ~TmVornBrowser() override;
+
+    static QString DefaultClassList();
+
+    // The dialogs the list actions open; they are made after the browser.
+    void SetDialogs(TmVornListSorter* sorter, TmObjPropertyDlg* properties);
+
+    TBrowserModel& Model() const { return *mModel; }
+    QTreeView* Tree() const { return mVornTree; }
+    QTableView* Grid() const { return mGrid; }
+
+    // What the application's exception handler calls: the tree becomes one root for None
+    // labelled with the message.
+    void ResetAfterException(const QString& message);
+    // What scripts call.
+    void Browse(IRoot* object, PyObject* python, const QString& label, bool show);
+    void ExpandSelected();
+    void CollapseSelectedParent();
+    void ExpandEverything();
+    void CollapseEverything();
+
+    // Handlers of the controls.
+    void mGoHomeClick();
+    void mGoKxDeviceClick();
+    void mAutoRerfreshPropertyViewerClick();
+    void mAutoRedrawTimer();
+    void mPopupPopup();
+    void mActionUpdate();
+    enum class ListAction { Add, Remove, RemoveAll, Manage };
+    void OnListAction(ListAction action);
+    enum class IRootAction { Properties, NewObject, Clear, FindInROT, Branch, Share, Assign };
+    void OnIRootAction(IRootAction action);
+    void OnTreeAction();
+    void NewObjectClick(int line);
+    void mNewItemClick();
+    void mDeleteItemClick();
+    void mSortListClick();
+
+    QStringList ClassList() const { return mClassList; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildPanels();
+    void BuildActions();
+    void BuildPopup();
+    void FormCreate(const QString& classList);
+    void LoadClassList(const QString& path);
+    QAction* AddAction(const char* name, const char* category, const QString& caption,
+                       const QKeySequence& key, int image);
+
+    // Tells the owner of the selected node's member that it changed.
+    void NotifyOwner(const TBrowserNode* node);
+    // Rebuilds a list node after its list changed: collapsed when empty, else expanded anew.
+    void RefreshListNode(TBrowserNode* node);
+    void Collapse(TBrowserNode* node);
+    void Expand(TBrowserNode* node);
+    void Branch(const TBrowserNode* node);
+    void FindInRot(const TBrowserNode* node);
+    bool RunSorter(IList* list);
+
+    IShell& mShell;
+    IOutput& mOutput;
+    TEditorKit& mKit;
+    QStringList mClassList;
+    std::unique_ptr<TBrowserModel> mModel;
+    QPointer<TmVornListSorter> mSorter;
+    QPointer<TmObjPropertyDlg> mProperties;
+
+    QPointer<QWidget> mVornPanel;
+    QPointer<QWidget> mKeyValPanel;
+    QTreeView* mVornTree = nullptr;
+    QTableView* mGrid = nullptr;
+    QLabel* mCustomEditPanel = nullptr;
+    QToolButton* mAutoRerfreshPropertyViewer = nullptr;
+    QMenu* mPopup = nullptr;
+    QMenu* mPopupMacro = nullptr;
+    QMenu* mContextMenu = nullptr;
+    QMenu* mNewObjectMenu = nullptr;
+    QAction* mNewItem = nullptr;
+    QAction* mDeleteItem = nullptr;
+    QAction* mSortList = nullptr;
+    QAction* mListAdd = nullptr;
+    QAction* mListRemove = nullptr;
+    QAction* mIRootNewObject = nullptr;
+    QAction* mListRemoveAll = nullptr;
+    QAction* mListManage = nullptr;
+    QAction* mIRootClear = nullptr;
+    QAction* mIRootFindInROT = nullptr;
+    QAction* mTreeExpand = nullptr;
+    QAction* mIRootProperties = nullptr;
+    QAction* mIRootBranch = nullptr;
+    QAction* mIRootShare = nullptr;
+    QAction* mIRootAssign = nullptr;
+    QTimer mAutoRedraw;
+    QPointer<QFileDialog> mDlgSave;
+};

@@ -1,0 +1,42 @@
+// The one place where a member's editor is chosen: from its type, the interfaces of the object
+// it holds and its choice table.
+#include <Python.h>
+
+#include "editors/line_row_editor.h"
+#include "editors/py_row_editor.h"
+#include "editors/ref_row_editor.h"
+#include "vorn/kalix.h"
+
+namespace {
+
+constexpr int kColorIcon = 82;
+constexpr int kVectorIcon = 81;
+
+bool Answers(IRoot* object, const VnIID& iid) {
+    void* out = nullptr;
+    if (!object || !object->QueryInterface(iid, &out, 1)) return false;
+    static_cast<IRoot*>(out)->Release();
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<TRowEditor> CreateRowEditor(const mw::MemberValue& value, TEditorKit& kit) {
+    if (mw::IsObjectMember(value)) {
+        IRoot* object = mw::MemberObject(value);
+        // the colour, vector and rotation dialogs are to come; until then these rows show text
+        if (Answers(object, IID_IKxColor))
+            return std::make_unique<TRefRowEditor>(value, kit, kColorIcon);
+        if (Answers(object, IID_IKxVector) || Answers(object, IID_IKxQuaternion))
+            return std::make_unique<TRefRowEditor>(value, kit, kVectorIcon);
+        return std::make_unique<TRefRowEditor>(value, kit);
+    }
+    if (mw::ChoiceTable(value.desc)) return std::make_unique<TChooserRowEditor>(value, kit);
+    return std::make_unique<TLineRowEditor>(value, kit);
+}
+
+std::unique_ptr<TRowEditor> CreatePyRowEditor(PyObject* value, PyObject* container, PyObject* key,
+                                              const QString& keyText, bool readOnly,
+                                              TEditorKit& kit) {
+    return std::make_unique<TPyRowEditor>(value, container, key, keyText, readOnly, kit);
+}
