@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "vorn/ids.h"
+#include "vorn/iroot.h"
 
 namespace mw {
 
@@ -14,5 +14,8 @@ bool ClassIdMatches(const VnCLSID& a, const VnCLSID& b);
 
 // "module.Class.version", the version left out when it is -1.
 std::string ClassIdToText(const VnCLSID& id);
+
+// The class name of the object's class, without module or version; "" when it has none.
+std::string ClassNameOf(IRoot* object);
 
 }  // namespace mw
