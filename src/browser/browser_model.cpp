@@ -18,8 +18,10 @@ using Kind = TBrowserNode::Kind;
 using Nodes = std::vector<std::unique_ptr<TBrowserNode>>;
 
 // The descriptors of nodes that are not members: a runtime object, a Python object.
-const VnMemberDescriptor kObjectDesc = {"dummyname", kVnObject, 0, 0, nullptr, nullptr, 0, nullptr, {}};
-const VnMemberDescriptor kPythonDesc = {"dummyname", kVnPython, 0, 0, nullptr, nullptr, 0, nullptr, {}};
+const VnMemberDescriptor kObjectDesc = {"dummyname", kVnObject, 0,       0, nullptr,
+                                        nullptr,     0,         nullptr, {}};
+const VnMemberDescriptor kPythonDesc = {"dummyname", kVnPython, 0,       0, nullptr,
+                                        nullptr,     0,         nullptr, {}};
 
 std::unique_ptr<TBrowserNode> MakeNode(Kind kind, mw::MemberValue value, QString label) {
     auto node = std::make_unique<TBrowserNode>();
@@ -161,7 +163,7 @@ void TBrowserModel::SetRootSlot(IRoot* object, PyObject* python, const QString& 
     mRootLabel = label.toUtf8();
     mRootDesc = VnMemberDescriptor{};
     mRootDesc.name = mRootLabel.constData();
-    mRootDesc.type = object ? kVnObjectRef : python ? kVnPythonRef : 0;
+    mRootDesc.type = object ? kVnObjectRef : python ? kVnPythonRef : 0u;
     mRootSlot = object ? static_cast<void*>(object) : static_cast<void*>(python);
 }
 
@@ -253,7 +255,8 @@ void TBrowserModel::AddObjectChildren(TBrowserNode*, IRoot* object, Nodes& out) 
         const Py_ssize_t n = names ? PySequence_Size(names.get()) : 0;
         for (Py_ssize_t i = 0; i < n; ++i) {
             PyRef name = PyRef::Steal(PySequence_GetItem(names.get(), i));
-            PyRef value = PyRef::Steal(name ? PyObject_GetAttr(wrapper.get(), name.get()) : nullptr);
+            PyRef value =
+                PyRef::Steal(name ? PyObject_GetAttr(wrapper.get(), name.get()) : nullptr);
             PyErr_Clear();
             if (browser::IsContainer(value.get()))
                 out.push_back(PythonNode(value.get(), browser::PythonText(name.get())));
@@ -297,8 +300,7 @@ void TBrowserModel::AddPythonChildren(TBrowserNode* node, PyObject* object, Node
     if (IsInstanceWithDict(object)) {
         PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(object));
         PyRef members = PyRef::Steal(PyObject_GenericGetDict(object, nullptr));
-        out.push_back(
-            PythonNode(type, "class " + QString::fromUtf8(Py_TYPE(object)->tp_name)));
+        out.push_back(PythonNode(type, "class " + QString::fromUtf8(Py_TYPE(object)->tp_name)));
         if (members) out.push_back(PythonNode(members.get(), "members (dict)"));
         PyErr_Clear();
     }

@@ -69,8 +69,10 @@ private:
     QString RootLabel(IRoot* object, PyObject* python, const QString& label) const;
 
     // Children of an object, appended to `out`.
-    void AddObjectChildren(TBrowserNode* node, IRoot* object, std::vector<std::unique_ptr<TBrowserNode>>& out);
-    void AddPythonChildren(TBrowserNode* node, PyObject* object, std::vector<std::unique_ptr<TBrowserNode>>& out);
+    void AddObjectChildren(TBrowserNode* node, IRoot* object,
+                           std::vector<std::unique_ptr<TBrowserNode>>& out);
+    void AddPythonChildren(TBrowserNode* node, PyObject* object,
+                           std::vector<std::unique_ptr<TBrowserNode>>& out);
     bool ExpandBelow(TBrowserNode* node, int& budget);
     bool IsAncestorObject(const TBrowserNode* node) const;
 

@@ -21,11 +21,11 @@ struct TBrowserNode {
     int row = 0;  // position among the parent's children
     std::vector<std::unique_ptr<TBrowserNode>> children;
     mw::MemberValue value;
-    VnRef<IRoot> keep;   // the runtime object the value lives in (or is)
-    PyRef keepPython;    // the Python object the value is
-    QString label;       // made when the view first asks, for list items
+    VnRef<IRoot> keep;  // the runtime object the value lives in (or is)
+    PyRef keepPython;   // the Python object the value is
+    QString label;      // made when the view first asks, for list items
     bool labelMade = false;
-    int position = -1;   // a list item's position, for its label
+    int position = -1;  // a list item's position, for its label
 
     bool expanded = false;  // children were built from the live object
 

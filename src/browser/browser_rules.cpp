@@ -33,10 +33,10 @@ const ClassImage kListImages[] = {
 
 // Objects by their own class, first match wins.
 const ClassImage kObjectImages[] = {
-    {VnMakeCLSID("kalix", "KxLight", 3), 85},        {VnMakeCLSID("kalix", "KxMaterial", 3), 88},
-    {VnMakeCLSID("kalix", "KxModel", 5), 90},        {VnMakeCLSID("kalix", "KxShader", 5), 91},
-    {VnMakeCLSID("kalix", "KxTexture", 4), 93},      {VnMakeCLSID("kalix", "KxTextureStage", 4), 94},
-    {VnMakeCLSID("kalix", "KxTransform", 4), 95},    {VnMakeCLSID("kalix", "KxCamera", 5), 78},
+    {VnMakeCLSID("kalix", "KxLight", 3), 85},     {VnMakeCLSID("kalix", "KxMaterial", 3), 88},
+    {VnMakeCLSID("kalix", "KxModel", 5), 90},     {VnMakeCLSID("kalix", "KxShader", 5), 91},
+    {VnMakeCLSID("kalix", "KxTexture", 4), 93},   {VnMakeCLSID("kalix", "KxTextureStage", 4), 94},
+    {VnMakeCLSID("kalix", "KxTransform", 4), 95}, {VnMakeCLSID("kalix", "KxCamera", 5), 78},
 };
 
 template <std::size_t N>

@@ -129,9 +129,9 @@ void TGridRows::AddSequenceRows(PyObject* sequence) {
         }
         if (browser::IsContainer(item.get())) continue;
         PyRef key = PyRef::Steal(PyLong_FromSsize_t(i));
-        AddRow(CreatePyRowEditor(item.get(), sequence, key.get(), QString("[%1]").arg(i), false,
-                                 mKit),
-               nullptr);
+        AddRow(
+            CreatePyRowEditor(item.get(), sequence, key.get(), QString("[%1]").arg(i), false, mKit),
+            nullptr);
     }
 }
 
@@ -147,8 +147,7 @@ bool TGridRows::SelectCell(int column, int row) {
     if (panel) cell.translate(mGrid->viewport()->mapTo(panel, QPoint(0, 0)));
     editor->Place(cell);
     const QString description = editor->Description();
-    mKit.Shell().SetStatusText(0, description.isEmpty() ? "No description available"
-                                                        : description);
+    mKit.Shell().SetStatusText(0, description.isEmpty() ? "No description available" : description);
     return true;
 }
 

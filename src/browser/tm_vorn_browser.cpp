@@ -120,7 +120,8 @@ void TmVornBrowser::BuildPanels() {
     expand->setObjectName("ToolButton1");
     bar->addWidget(expand);
     bar->addSeparator()->setObjectName("ToolButton2");
-    mAutoRerfreshPropertyViewer = button("mAutoRerfreshPropertyViewer", "Auto-update property panel", 77);
+    mAutoRerfreshPropertyViewer =
+        button("mAutoRerfreshPropertyViewer", "Auto-update property panel", 77);
     mAutoRerfreshPropertyViewer->setCheckable(true);
     mAutoRerfreshPropertyViewer->setChecked(true);
     connect(mAutoRerfreshPropertyViewer, &QToolButton::clicked, this,
@@ -257,8 +258,8 @@ void TmVornBrowser::BuildPopup() {
 void TmVornBrowser::FormCreate(const QString& classList) {
     TheMacro().BuildMenu(mPopupMacro, TheMacro().PopupFolder);
     mPopupMacro->menuAction()->setVisible(!mPopupMacro->actions().isEmpty());
-    mModel = std::make_unique<TBrowserModel>(mVornTree, mGrid, mCustomEditPanel, mKeyValPanel,
-                                             mKit);
+    mModel =
+        std::make_unique<TBrowserModel>(mVornTree, mGrid, mCustomEditPanel, mKeyValPanel, mKit);
     mVornTree->setModel(mModel.get());
     mGrid->setModel(&mModel->Rows());
     mGrid->setItemDelegate(new TGridDelegate(mModel->Rows(), mGrid));
@@ -278,9 +279,8 @@ void TmVornBrowser::FormCreate(const QString& classList) {
     });
     connect(mVornTree, &QTreeView::collapsed, this,
             [this](const QModelIndex& index) { mModel->CollapseNode(mModel->NodeOf(index)); });
-    connect(mVornTree, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        mPopup->popup(mVornTree->viewport()->mapToGlobal(at));
-    });
+    connect(mVornTree, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { mPopup->popup(mVornTree->viewport()->mapToGlobal(at)); });
     connect(mGrid->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& index) {
                 if (index.isValid()) mModel->Rows().SelectCell(index.column(), index.row());
@@ -439,9 +439,9 @@ void TmVornBrowser::mPopupPopup() {
 
 void TmVornBrowser::mActionUpdate() {
     const TBrowserNode* node = mModel->Selected();
-    const bool data = node && node->HasData();
-    const uint32_t type = data ? node->value.desc->type : 0;
-    IRoot* object = data ? TBrowserModel::NodeObject(node) : nullptr;
+    const bool hasData = node && node->HasData();
+    const uint32_t type = hasData ? node->value.desc->type : 0;
+    IRoot* object = hasData ? TBrowserModel::NodeObject(node) : nullptr;
     VnRef<IList> list = ListOf(object);
     const TBrowserNode* parent = node ? node->parent : nullptr;
     mTreeExpand->setEnabled(node != nullptr);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <cstdint>
+#include <string>
 
 #include "core/member_value.h"
 

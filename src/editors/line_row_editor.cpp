@@ -42,9 +42,10 @@ void TLineRowEditor::PickRotReference() {
     QFileDialog* dialog = mKit.EditLine()->OpenDialog();
     const VnChoice* entry = mw::FileDialogEntry(mValue.desc);
     dialog->setParent(mKit.Shell().DialogParent(), Qt::Dialog);
-    dialog->setWindowTitle(QString::fromUtf8(entry && entry->name ? entry->name : "Open something"));
-    dialog->setNameFilter(mw::ToQtFilter(
-        QString::fromUtf8(entry && entry->description ? entry->description : "All Files (*.*)|*.*")));
+    dialog->setWindowTitle(
+        QString::fromUtf8(entry && entry->name ? entry->name : "Open something"));
+    dialog->setNameFilter(mw::ToQtFilter(QString::fromUtf8(
+        entry && entry->description ? entry->description : "All Files (*.*)|*.*")));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
     char* moniker = nullptr;
     const QByteArray path = dialog->selectedFiles().first().toUtf8();
@@ -77,7 +78,8 @@ void TLineRowEditor::CommitText() {
     std::string why;
     if (!mw::CheckTypedText(mValue, text.constData(), &why)) {
         mKit.Shell().SetStatusText(
-            0, QString("%1 was not changed: %2").arg(mValue.desc->name, QString::fromStdString(why)));
+            0,
+            QString("%1 was not changed: %2").arg(mValue.desc->name, QString::fromStdString(why)));
         return;
     }
     if (mw::TextToValue(mValue, text.constData()))

@@ -68,8 +68,9 @@ PyRef TPyRowEditor::ValueFromText(const QByteArray& text) {
     if (type == &PyFloat_Type && mw::ReadRealNumber(text.constData(), &real, &why))
         return PyRef::Steal(PyFloat_FromDouble(real));
     if (!why.empty())
-        mKit.Shell().SetStatusText(0, QString("%1 was not changed: %2")
-                                         .arg(QString::fromUtf8(mName), QString::fromStdString(why)));
+        mKit.Shell().SetStatusText(0,
+                                   QString("%1 was not changed: %2")
+                                       .arg(QString::fromUtf8(mName), QString::fromStdString(why)));
     return {};  // other types cannot be made from text
 }
 

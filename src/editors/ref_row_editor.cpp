@@ -15,9 +15,8 @@ bool PythonText(IRoot* object, char* buffer, std::size_t size) {
     if (!methods) return false;
     int supplied = 0;
     PyRef text = PyRef::Steal(methods->GetPythonText(&supplied));
-    const char* utf8 = supplied && text && PyUnicode_Check(text.get())
-                           ? PyUnicode_AsUTF8(text.get())
-                           : nullptr;
+    const char* utf8 =
+        supplied && text && PyUnicode_Check(text.get()) ? PyUnicode_AsUTF8(text.get()) : nullptr;
     if (!utf8) {
         PyErr_Clear();
         return false;

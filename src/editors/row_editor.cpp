@@ -23,8 +23,7 @@ void TEditorKit::SetEditLine(TmEditLine* form) { mEditLine = form; }
 
 TmEditLine* TEditorKit::EditLine() const { return mEditLine; }
 
-TRowEditor::TRowEditor(const mw::MemberValue& value, TEditorKit& kit)
-    : mValue(value), mKit(kit) {}
+TRowEditor::TRowEditor(const mw::MemberValue& value, TEditorKit& kit) : mValue(value), mKit(kit) {}
 
 TRowEditor::~TRowEditor() {
     if (gCurrentEditor != this) return;
@@ -62,7 +61,8 @@ void TRowEditor::Draw(int column, QPainter& painter, const QRect& rect) {
     painter.fillRect(rect, palette.button());
     const QIcon image = mKit.Shell().Image(mIcon);
     const QRect iconRect(rect.left() + kTextIndent, rect.top() + (rect.height() - 16) / 2, 16, 16);
-    image.paint(&painter, iconRect, Qt::AlignCenter, IsEditable() ? QIcon::Normal : QIcon::Disabled);
+    image.paint(&painter, iconRect, Qt::AlignCenter,
+                IsEditable() ? QIcon::Normal : QIcon::Disabled);
     painter.setPen(palette.buttonText().color());
     painter.drawText(rect.adjusted(kNameIndent, 0, 0, 0),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
@@ -80,7 +80,7 @@ void TRowEditor::EndEdit(bool) {
 
 QString TRowEditor::Description() const {
     return QString::fromUtf8(mValue.desc && mValue.desc->description ? mValue.desc->description
-                                                                   : "");
+                                                                     : "");
 }
 
 void Changed(TRowEditor* editor) {
@@ -94,5 +94,6 @@ void Changed(TRowEditor* editor) {
 
 void NotifyOwner(TRowEditor* editor) {
     if (!editor || !editor->mNotify) return;
-    if (!editor->mNotify->MemberChanged(editor->mValue.value)) editor->mKit.Output().RefreshErrors();
+    if (!editor->mNotify->MemberChanged(editor->mValue.value))
+        editor->mKit.Output().RefreshErrors();
 }

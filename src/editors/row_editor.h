@@ -63,9 +63,9 @@ public:
     mw::MemberValue mValue;
     int mIcon = 9;
     QPointer<QWidget> mControl;  // shown over the cell by the in-place BeginEdit
-    QRect mCell;                // the value cell in the right panel's coordinates
+    QRect mCell;                 // the value cell in the right panel's coordinates
     QAbstractItemView* mGrid = nullptr;
-    int mRow = -1;          // the grid row this editor owns
+    int mRow = -1;           // the grid row this editor owns
     VnRef<INotify> mNotify;  // the owner, told of changes when the member asks for it
     TEditorKit& mKit;
 };
