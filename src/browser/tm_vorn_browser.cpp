@@ -79,6 +79,10 @@ TmVornBrowser::TmVornBrowser(IShell& shell, IOutput& output, TEditorKit& kit,
 // The model goes first: its rows paint through the grid and its nodes hold runtime objects.
 TmVornBrowser::~TmVornBrowser() {
     mAutoRedraw.stop();
+    // the panels live in the main window, which may have gone first and taken them along;
+    // those that are left go below, and their events no longer reach this form
+    if (mVornPanel) mVornTree->viewport()->removeEventFilter(this);
+    if (mKeyValPanel) mGrid->removeEventFilter(this);
     mModel.reset();
     delete mVornPanel;
     delete mKeyValPanel;
@@ -274,8 +278,11 @@ void TmVornBrowser::FormCreate(const QString& classList) {
     });
     connect(mVornTree, &QTreeView::clicked, this, [this] { mModel->RefreshSelection(); });
     connect(mVornTree, &QTreeView::activated, this, [this] { mModel->RefreshSelection(); });
+    // a node the view expands is built unless code built it a moment ago (the view also opens
+    // the parents of a node it is asked to show): rebuilding it would free the node in hand
     connect(mVornTree, &QTreeView::expanded, this, [this](const QModelIndex& index) {
-        if (!mModel->ExpandingInView()) mModel->ExpandNode(mModel->NodeOf(index));
+        TBrowserNode* node = mModel->NodeOf(index);
+        if (!mModel->ExpandingInView() && node && !node->expanded) mModel->ExpandNode(node);
     });
     connect(mVornTree, &QTreeView::collapsed, this,
             [this](const QModelIndex& index) { mModel->CollapseNode(mModel->NodeOf(index)); });

@@ -1,0 +1,453 @@
+// The object browser as a user and a script meet it: which values become tree nodes and which
+// grid rows, their labels, the list actions and their enabling, New Object, Branch, in-place
+// editing, Python stores, and objects that scripts free while they are on screen.
+#include <Python.h>
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTableView>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include "browser/browser_model.h"
+#include "browser/tm_vorn_browser.h"
+#include "core/vorn_string.h"
+#include "editors/row_editor.h"
+#include "editors/tm_edit_line.h"
+#include "modal.h"
+#include "python_checks.h"
+#include "shell/ioutput.h"
+#include "shell/ishell.h"
+#include "test_env.h"
+#include "vorn/pyos.h"
+#include "vorn/rot.h"
+
+namespace {
+
+// The main window as the browser sees it: two places in one shown window and a status bar.
+class FakeShell final : public IShell {
+public:
+    FakeShell() {
+        auto* layout = new QHBoxLayout(&window);
+        for (QWidget* place : {&browserPage, &rightPanel}) {
+            new QVBoxLayout(place);
+            layout->addWidget(place);
+        }
+        window.resize(800, 600);
+    }
+    QWidget* Place(TShellPlace place) override {
+        return place == TShellPlace::RightPanel ? &rightPanel : &browserPage;
+    }
+    void ShowPlace(TShellPlace) override {}
+    void OpenFiles(const QStringList&) override {}
+    bool IsBatchRun() const override { return false; }
+    void SetStatusText(int panel, const QString& text) override {
+        if (panel == 0) status = text;
+    }
+    QIcon Image(int) const override { return {}; }
+    QWidget* DialogParent() override { return &window; }
+
+    QWidget window;
+    QWidget browserPage;
+    QWidget rightPanel;
+    QString status;
+};
+
+// Takes the runtime's pending errors as the error log would.
+class FakeOutput final : public IOutput {
+public:
+    void Write(const QString& text) override { written += text; }
+    void RefreshErrors() override {
+        if (!VnOS->HasError(0)) return;
+        char* text = nullptr;
+        VnOS->GetErrorText(&text);
+        mw::VornString held;
+        held.adopt(text);
+        errors << QString::fromUtf8(held.c_str());
+        VnOS->SetError(0, nullptr, nullptr);
+    }
+    QString written;
+    QStringList errors;
+};
+
+PrintCollector gSink;
+
+PyObject* MainValue(const char* name) {
+    return PyDict_GetItemString(PyModule_GetDict(PyImport_AddModule("__main__")), name);
+}
+
+}  // namespace
+
+class TestBrowser : public QObject {
+    Q_OBJECT
+
+    TestEnvironment mEnv;
+    std::unique_ptr<FakeShell> mShell;
+    FakeOutput mOutput;
+    std::unique_ptr<TEditorKit> mKit;
+    std::unique_ptr<TmEditLine> mEditLine;
+    std::unique_ptr<TmVornBrowser> mBrowser;
+    std::unique_ptr<QAbstractItemModelTester> mTester;
+
+    TBrowserModel& model() { return mBrowser->Model(); }
+    QAction* action(const char* name) { return mShell->window.findChild<QAction*>(name); }
+    QStringList labels(const TBrowserNode* node) {
+        QStringList list;
+        for (const auto& child : node->children) list << model().Label(child.get());
+        return list;
+    }
+    TBrowserNode* child(TBrowserNode* node, const QString& label) {
+        for (const auto& c : node->children)
+            if (model().Label(c.get()) == label) return c.get();
+        return nullptr;
+    }
+    // The grid's rows below the header as "name=value".
+    QStringList rows() {
+        QStringList list;
+        TGridRows& grid = model().Rows();
+        for (int r = 1; r < grid.rowCount(); ++r)
+            list << grid.index(r, 0).data().toString() + "=" + grid.index(r, 1).data().toString();
+        return list;
+    }
+    void browsePython(const char* name) {
+        mBrowser->Browse(nullptr, MainValue(name), QString(), false);
+        model().ExpandNode(model().Top());
+    }
+    void browseObject(const char* name) {
+        mBrowser->Browse(PyOS->Unwrap(MainValue(name)), nullptr, QString(), false);
+        model().ExpandNode(model().Top());
+    }
+    void select(TBrowserNode* node) {
+        model().Select(node);
+        QCoreApplication::processEvents();
+    }
+    // Places the editor of the grid row named `name` and begins editing it.
+    QLineEdit* editRow(const QString& name) {
+        TGridRows& grid = model().Rows();
+        for (int r = 1; r < grid.rowCount(); ++r) {
+            if (grid.index(r, 0).data().toString() != name) continue;
+            mBrowser->Grid()->setCurrentIndex(grid.index(r, 1));
+            QTest::keyClick(mBrowser->Grid(), Qt::Key_F2);
+            return mEditLine->Edit();
+        }
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase() {
+        QFile classList(mEnv.file("classlist.txt"));
+        QVERIFY(classList.open(QIODevice::WriteOnly));
+        classList.write("kalix.KxMaterial\nkalix.KxShader\n");
+        classList.close();
+        QVERIFY(VnOS->IsStarted());
+        QVERIFY(PyOS->SetEventSink(&gSink));
+        mShell = std::make_unique<FakeShell>();
+        mKit = std::make_unique<TEditorKit>(*mShell, mOutput);
+        mBrowser =
+            std::make_unique<TmVornBrowser>(*mShell, mOutput, *mKit, mEnv.file("classlist.txt"));
+        mEditLine = std::make_unique<TmEditLine>();
+        mKit->SetEditLine(mEditLine.get());
+        mTester = std::make_unique<QAbstractItemModelTester>(
+            &model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        mShell->window.show();
+        mShell->window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&mShell->window));
+        QVERIFY(RunPython(R"(
+import vorn, vorn.os as vos
+class Plain:
+    def __init__(self):
+        self.x = 1
+        self.inner = {"deep": 2}
+    def method(self):
+        pass
+def new(cls="vorn.List", name=None):
+    o = vos.CreateInstance(cls)
+    if name is not None:
+        o.name = name
+    return o
+)"));
+    }
+
+    // Catches scalars shown as nodes or containers as rows, and labels that lose the key, the
+    // position or the type.
+    void pythonValues() {
+        QVERIFY(RunPython(R"(
+model = new("kalix.KxModel", "ship")
+values = {"n": 1, "s": "x", "f": print, "t": Plain, "none": None, "sub": {"a": 1},
+          "seq": [7, "two", {"k": 2}], "inst": Plain(), "model": model}
+)"));
+        browsePython("values");
+        TBrowserNode* top = model().Top();
+        QCOMPARE(model().Label(top), QString("dict"));
+        QCOMPARE(labels(top), QStringList({"sub (dict)", "seq (list)", "inst (Plain)", "model"}));
+        QCOMPARE(mShell->window.findChild<QLabel*>("mCustomEditPanel")->text(),
+                 QString("Python object pointer"));
+        QCOMPARE(model().Rows().HeaderText(), QString("Key"));
+        QCOMPARE(rows().size(), 5);  // n, s, f, t, none
+
+        TBrowserNode* seq = child(top, "seq (list)");
+        model().ExpandNode(seq);
+        QCOMPARE(labels(seq), QStringList({"[2]"}));
+        select(seq);
+        QCOMPARE(rows(), QStringList({"[0]=7", "[1]=two"}));
+
+        TBrowserNode* inst = child(top, "inst (Plain)");
+        model().ExpandNode(inst);
+        QCOMPARE(labels(inst), QStringList({"class Plain", "members (dict)"}));
+        select(inst);
+        QCOMPARE(rows(), QStringList());
+        QVERIFY(!mBrowser->Grid()->isEnabled());
+        TBrowserNode* cls = child(inst, "class Plain");
+        model().ExpandNode(cls);
+        QCOMPARE(labels(cls), QStringList({"bases (tuple)", "methods (dict)"}));
+
+        // a runtime object found in a dictionary expands like that object
+        TBrowserNode* wrapped = child(top, "model");
+        model().ExpandNode(wrapped);
+        QCOMPARE(labels(wrapped), QStringList({"transform", "material"}));
+
+        mBrowser->Browse(nullptr, Py_None, QString(), false);
+        QCOMPARE(model().Label(model().Top()), QString("NoneType"));
+        mBrowser->Browse(nullptr, PyImport_AddModule("vorn"), QString(), false);
+        QCOMPARE(model().Label(model().Top()), QString("module vorn"));
+    }
+
+    // Catches base-type members before the object's own, value objects shown as nodes, and
+    // Python attributes of a runtime object lost or in the wrong place.
+    void runtimeObjects() {
+        QVERIFY(RunPython(R"(
+light = new("kalix.KxLight", "sun")
+light.extra = {"a": 1}
+light.count = 3
+)"));
+        browseObject("light");
+        QCOMPARE(labels(model().Top()), QStringList({"extra"}));  // color and position are rows
+        select(model().Top());
+        QCOMPARE(model().Rows().HeaderText(), QString("KxLight"));
+        const QStringList names = [this] {
+            QStringList list;
+            for (const QString& row : rows()) list << row.section('=', 0, 0);
+            return list;
+        }();
+        QVERIFY2(names.indexOf("intensity") < names.indexOf("name"), qPrintable(names.join(",")));
+        QVERIFY(names.contains("color"));
+        QCOMPARE(names.last(), QString("count"));
+    }
+
+    // Catches list items labelled without their moniker, name or position, actions enabled
+    // where they cannot work, and a list node left expandable after its last item went.
+    void listsAndTheirActions() {
+        QVERIFY(RunPython(R"(
+items = new()
+registered = new(name="ignored")
+vos.Register("test:/registered", registered)
+items.append(registered)
+items.append(new(name="named"))
+items.append(new())
+)"));
+        browseObject("items");
+        TBrowserNode* top = model().Top();
+        QCOMPARE(labels(top), QStringList({"test:/registered", "named", "List2"}));
+        select(top);
+        QVERIFY(action("mListAdd")->isEnabled());
+        QVERIFY(action("mListRemoveAll")->isEnabled());
+        QVERIFY(!action("mListRemove")->isEnabled());
+        select(top->children[1].get());
+        QVERIFY(action("mListRemove")->isEnabled());
+        action("mListRemove")->trigger();
+        QCOMPARE(EvalPython("[i.name for i in items]"), QString("['ignored', None]"));
+        QCOMPARE(labels(top), QStringList({"test:/registered", "List1"}));
+
+        action("mListRemoveAll")->trigger();
+        QVERIFY(!top->expanded);
+        QVERIFY(top->children.empty());
+        QVERIFY(!action("mListRemoveAll")->isEnabled());
+        model().ExpandNode(top);
+        QVERIFY(!model().hasChildren(model().IndexOf(top)));
+        const int errors = mOutput.errors.size();
+        action("mListAdd")->trigger();  // a list without an item class cannot make an item
+        QCOMPARE(mOutput.errors.size(), errors + 1);
+        QVERIFY(top->children.empty());
+        QVERIFY(RunPython("vos.Revoke('test:/registered')"));
+    }
+
+    // Catches New Object storing an object that lacks the member's interface, and one that
+    // leaves no error behind.
+    void newObjectChecksTheInterface() {
+        QVERIFY(RunPython("shaped = new('kalix.KxModel')"));
+        browseObject("shaped");
+        TBrowserNode* material = child(model().Top(), "material");
+        select(material);
+        QVERIFY(action("mIRootNewObject")->isEnabled());
+        QVERIFY(!action("mIRootFindInROT")->isEnabled());
+        QMenu* entries = mShell->window.findChild<QMenu*>("mNewObject");
+        QCOMPARE(entries->actions().size(), 2);
+        const int before = mOutput.errors.size();
+        entries->actions()[1]->trigger();  // a shader is no material
+        QCOMPARE(mOutput.errors.size(), before + 1);
+        QCOMPARE(EvalPython("shaped.material"), QString("None"));
+        entries->actions()[0]->trigger();
+        QCOMPARE(EvalPython("type(shaped.material).__name__"), QString("Object"));
+        QVERIFY(action("mIRootClear")->isEnabled());
+        action("mIRootClear")->trigger();
+        QCOMPARE(EvalPython("shaped.material"), QString("None"));
+    }
+
+    // Catches a Branch that replaces a file the user did not mean to overwrite.
+    void branchRefusesAnExistingFile() {
+        QFile existing(mEnv.file("taken.vorn"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("keep me");
+        existing.close();
+        QVERIFY(RunPython("branched = new(name='taken')"));
+        browseObject("branched");
+        QString asked;
+        AnswerNextModal([&](QWidget* dialog) {
+            auto* save = qobject_cast<QFileDialog*>(dialog);
+            QVERIFY(save);
+            save->selectFile(mEnv.file("taken.vorn"));
+            AnswerNextModal([&](QWidget* box) {
+                asked = box->windowTitle() + ": " + static_cast<QMessageBox*>(box)->text();
+                static_cast<QMessageBox*>(box)->accept();
+            });
+            QMetaObject::invokeMethod(save, "accept");
+        });
+        action("mIRootBranch")->trigger();
+        QCOMPARE(asked, QString("Cannot Branch: File already exists!"));
+        QVERIFY(existing.open(QIODevice::ReadOnly));
+        QCOMPARE(existing.readAll(), QByteArray("keep me"));
+    }
+
+    void inPlaceEditing_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");  // 0: the field loses the focus
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("Enter commits") << "1.5" << int(Qt::Key_Return) << "1.5";
+        QTest::newRow("Escape discards") << "1.5" << int(Qt::Key_Escape) << "0.25";
+        QTest::newRow("leaving commits") << "3" << 0 << "3.0";
+        QTest::newRow("not a number keeps the value") << "abc" << int(Qt::Key_Return) << "0.25";
+    }
+
+    // Catches edits lost, stored on Escape, or text that is no number stored as 0.
+    void inPlaceEditing() {
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(QString, stored);
+        mShell->window.activateWindow();  // a dialog of an earlier case may have taken it
+        QVERIFY(QTest::qWaitForWindowActive(&mShell->window));
+        QVERIFY(RunPython("lamp = new('kalix.KxLight'); lamp.intensity = 0.25"));
+        browseObject("lamp");
+        QLineEdit* edit = editRow("intensity");
+        QVERIFY(edit && edit->isVisible());
+        QTRY_VERIFY(edit->hasFocus());
+        QCOMPARE(edit->text(), QString("0.2500"));
+        edit->setText(typed);
+        if (key)
+            QTest::keyClick(edit, Qt::Key(key));
+        else
+            mBrowser->Grid()->setFocus();
+        QVERIFY(!edit->isVisible());
+        QCOMPARE(EvalPython("lamp.intensity"), stored);
+        if (typed == "abc")
+            QVERIFY2(mShell->status.contains("not a number"), qPrintable(mShell->status));
+    }
+
+    // Catches Python values stored under another type, a failed store that goes unreported,
+    // and a row showing a value its container never took.
+    void pythonStores() {
+        QVERIFY(RunPython("store = {'i': 1, 's': 'text', 'pair': (1, 2)}"));
+        browsePython("store");
+        select(model().Top());
+        editRow("i")->setText("42");
+        QTest::keyClick(mEditLine->Edit(), Qt::Key_Return);
+        editRow("s")->setText("42");
+        QTest::keyClick(mEditLine->Edit(), Qt::Key_Return);
+        QCOMPARE(EvalPython("store['i'], store['s']"), QString("(42, '42')"));
+
+        TBrowserNode* pair = child(model().Top(), "pair (tuple)");
+        select(pair);
+        gSink.all.clear();
+        editRow("[0]")->setText("5");
+        QTest::keyClick(mEditLine->Edit(), Qt::Key_Return);
+        QVERIFY2(gSink.all.contains("TypeError"), qPrintable(gSink.all));
+        QCOMPARE(rows(), QStringList({"[0]=1", "[1]=2"}));
+    }
+
+    // Catches nodes and rows that point at objects a script has freed: the paints that follow
+    // read them (run under the sanitizer build).
+    void freedObjectsStayValid() {
+        QVERIFY(RunPython(R"(
+doomed = new()
+for i in range(3):
+    doomed.append(new("kalix.KxModel", "m%d" % i))
+)"));
+        browseObject("doomed");
+        select(model().Top()->children[1].get());
+        QCOMPARE(model().Rows().HeaderText(), QString("KxModel"));
+        QVERIFY(RunPython("doomed.clear(); del doomed; import gc; gc.collect()"));
+        mBrowser->Tree()->viewport()->repaint();
+        mBrowser->Grid()->viewport()->repaint();
+        QTest::qWait(400);  // the grid's redraw timer
+        QCOMPARE(model().Label(model().Top()->children[1].get()), QString("m1"));
+        QVERIFY(rows().contains("name=m1"));
+    }
+
+    // Catches an expand-all that follows a cycle for ever, or one that never stops on a huge
+    // tree.
+    void expandAllIsBounded() {
+        QVERIFY(RunPython("ring = new(); other = new(); ring.append(other); other.append(ring)"));
+        browseObject("ring");
+        QVERIFY(model().ExpandAll(model().Top()));
+        TBrowserNode* again = model().Top()->children[0]->children[0].get();
+        QVERIFY(!again->expanded);  // the ring itself, below itself
+        const QByteArray huge = "huge = new()\nfor i in range(" +
+                                QByteArray::number(TBrowserModel::kExpandBudget + 1) +
+                                "):\n    huge.append(new())\n";
+        QVERIFY(RunPython(huge.constData()));
+        browseObject("huge");
+        QVERIFY(!model().ExpandAll(model().Top()));
+        QVERIFY2(mShell->status.contains("stopped"), qPrintable(mShell->status));
+        QVERIFY(RunPython("huge.clear(); del huge"));
+    }
+
+    // Catches Find in ROT doing nothing, or selecting another object.
+    void findInRotSelectsTheObject() {
+        QVERIFY(RunPython(R"(
+owner = new("kalix.KxModel")
+owner.material = new("kalix.KxMaterial", "shared")
+vos.Register("test:/shared", owner.material)
+)"));
+        browseObject("owner");
+        select(child(model().Top(), "material"));
+        QVERIFY(action("mIRootFindInROT")->isEnabled());
+        action("mIRootFindInROT")->trigger();
+        QCOMPARE(model().Label(model().Top()), QString("ROT"));
+        QCOMPARE(model().Label(model().Selected()), QString("test:/shared"));
+        QVERIFY(RunPython("vos.Revoke('test:/shared')"));
+    }
+
+    // Catches an exception escaping a handler that leaves the tree as it was, with nodes that
+    // may be what the failure was about.
+    void exceptionResetsTheTree() {
+        mBrowser->ResetAfterException("it broke");
+        QCOMPARE(model().Label(model().Top()), QString("it broke"));
+        QCOMPARE(TBrowserModel::NodePython(model().Top()), Py_None);
+        QCOMPARE(model().Selected(), model().Top());
+    }
+
+    void cleanupTestCase() {
+        mTester.reset();
+        mBrowser.reset();
+        mEditLine.reset();
+        VnOS->Shutdown();
+    }
+};
+
+QTEST_MAIN(TestBrowser)
+#include "tst_browser.moc"
