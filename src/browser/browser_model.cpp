@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QTableView>
 #include <QTreeView>
+#include <cstdio>
 #include <utility>
 
 #include "browser/browser_rules.h"
@@ -67,6 +68,20 @@ const void* Identity(const TBrowserNode* node) {
         return root ? static_cast<const void*>(root.get()) : object;
     }
     return TBrowserModel::NodePython(node);
+}
+
+// A big Python container is named by its type and size: its text would be made of every item
+// only to fill the status bar. Null for anything else.
+const char* ContainerSummary(PyObject* object, char* buffer, std::size_t size) {
+    constexpr Py_ssize_t kTextItems = 1000;
+    if (!object || !browser::IsContainer(object) ||
+        (!PySequence_Check(object) && !PyDict_Check(object)))
+        return nullptr;
+    const Py_ssize_t n = PyObject_Length(object);
+    if (n < 0) PyErr_Clear();
+    if (n <= kTextItems) return nullptr;
+    std::snprintf(buffer, size, "%s of %zd items", Py_TYPE(object)->tp_name, n);
+    return buffer;
 }
 
 bool IsClassDefinedInPython(PyObject* object) {
@@ -366,7 +381,8 @@ bool TBrowserModel::RefreshSelection() {
         return false;
     }
     char buffer[512];
-    const char* text = mw::ValueToText(node->value, buffer, sizeof buffer);
+    const char* text = ContainerSummary(NodePython(node), buffer, sizeof buffer);
+    if (!text) text = mw::ValueToText(node->value, buffer, sizeof buffer);
     mKit.Shell().SetStatusText(
         0, text && *text ? QString::fromUtf8(text) : QString("No description available"));
     if (mCaption) {

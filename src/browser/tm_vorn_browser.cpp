@@ -11,6 +11,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
 #include <QTextStream>
@@ -137,6 +138,8 @@ void TmVornBrowser::BuildPanels() {
     mVornTree = new QTreeView(split);
     mVornTree->setObjectName("mVornTree");
     mVornTree->setHeaderHidden(true);
+    // deep labels stay readable in a narrow panel: the column is wide and the tree scrolls
+    mVornTree->header()->setMinimumSectionSize(320);
     mVornTree->setUniformRowHeights(true);
     mVornTree->setIndentation(19);
     mVornTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -158,7 +161,11 @@ void TmVornBrowser::BuildPanels() {
     mGrid->verticalHeader()->hide();
     mGrid->verticalHeader()->setDefaultSectionSize(18);
     mGrid->horizontalHeader()->setDefaultSectionSize(100);
+    // the values fill what the panel leaves beside the names, so a value is never out of sight
+    mGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     mGrid->horizontalHeader()->setStretchLastSection(true);
+    mGrid->horizontalScrollBar()->setEnabled(false);
+    mGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     mGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     mGrid->setSelectionBehavior(QAbstractItemView::SelectItems);
     mGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -267,7 +274,6 @@ void TmVornBrowser::FormCreate(const QString& classList) {
     mVornTree->setModel(mModel.get());
     mGrid->setModel(&mModel->Rows());
     mGrid->setItemDelegate(new TGridDelegate(mModel->Rows(), mGrid));
-    mGrid->setColumnWidth(1, 220);
     mGrid->setEnabled(false);
     PutInto(mVornPanel, mShell.Place(TShellPlace::BrowserPage));
     PutInto(mKeyValPanel, mShell.Place(TShellPlace::RightPanel));
@@ -484,7 +490,7 @@ void TmVornBrowser::OnListAction(ListAction action) {
         TBrowserNode* parent = node->parent;
         VnRef<IList> list = ListOf(TBrowserModel::NodeObject(parent));
         if (!list) return;
-        const int position = node->row;
+        const int position = node->position >= 0 ? node->position : node->row;
         mModel->Select(parent);  // the removed item's node goes with the rebuild
         list->RemoveItem(position);
         if (VnOS->HasError(0)) mOutput.RefreshErrors();
@@ -516,7 +522,7 @@ void TmVornBrowser::mDeleteItemClick() {
     TBrowserNode* parent = node ? node->parent : nullptr;
     VnRef<IList> list = ListOf(TBrowserModel::NodeObject(parent));
     if (!list) return;
-    list->RemoveItem(node->row);
+    list->RemoveItem(node->position >= 0 ? node->position : node->row);
     mModel->Select(parent);
     RefreshListNode(parent);
 }
