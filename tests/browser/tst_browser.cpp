@@ -297,6 +297,18 @@ items.append(new())
         QVERIFY(action("mIRootClear")->isEnabled());
         action("mIRootClear")->trigger();
         QCOMPARE(EvalPython("shaped.material"), QString("None"));
+
+        // every class the shipped menu offers can be made
+        QFile shipped(qEnvironmentVariable("MOSSWICK_SOURCE_DIR") + "/resources/classlist.txt");
+        QVERIFY(shipped.open(QIODevice::ReadOnly | QIODevice::Text));
+        for (const QByteArray& line : shipped.readAll().trimmed().split('\n')) {
+            void* made = nullptr;
+            VnCLSID clsid{};
+            QVERIFY2(VnParseCLSID(line.constData(), &clsid) &&
+                         VnOS->CreateInstance(clsid, IID_IRoot, &made),
+                     line.constData());
+            static_cast<IRoot*>(made)->Release();
+        }
     }
 
     // Catches a Branch that replaces a file the user did not mean to overwrite.
