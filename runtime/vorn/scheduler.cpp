@@ -61,7 +61,8 @@ void Scheduler::RunFrame(int64_t now) {
     mLastFrame += mFrameInterval;
     if (now - mLastFrame >= mFrameInterval) mLastFrame = now;
 
-    ++mFpsFrames;
+    // the rate says how often something was drawn: frames nobody draws do not count
+    if (AnyClientWantsFrames()) ++mFpsFrames;
     int64_t window = now - mFpsWindowStart;
     if (window >= kVnTicksPerSecond) {
         mClock.framesPerSecond = static_cast<double>(mFpsFrames) *

@@ -60,6 +60,9 @@ void TIdleDriver::Pass() {
         std::fflush(stdout);
         QCoreApplication::quit();
     }
+    // the next pass is due when the runtime or the time bar next has work, whichever is first
     int next = VnOS->NextWorkIn();
+    const int own = mMain.NextIdlePassIn();
+    if (own >= 0 && (next < 0 || own < next)) next = own;
     if (next >= 0 && !mTimer.isActive()) mTimer.start(next);
 }

@@ -66,7 +66,9 @@ void TmConfigDialog::FormActivate() {
 bool TmConfigDialog::mOKClick() {
     mw::WriteFlag("view_3d", mDisplay3DOnStartup->isChecked());
     mw::WriteFlag("confirm_exit", mConfirmOnExit->isChecked());
-    if (!QDir(mResdir->text()).exists() && !mUseAppPath->isChecked() &&
+    // an empty name is no folder, though QDir takes it for the current one
+    const QString folder = mResdir->text();
+    if ((folder.isEmpty() || !QDir(folder).exists()) && !mUseAppPath->isChecked() &&
         mw::ShowMessageBox(this, "Apparently, the resdir is invalid. Continue nevertheless?",
                            "Hmmm!?!", mw::kMbYesNo | mw::kMbIconQuestion) == mw::kIdNo)
         return false;

@@ -190,8 +190,16 @@ void TmMain::BuildPanels() {
     mPageBottom->hide();  // nothing shows it; its pages are switched while hidden
     mPanelBottom->layout()->addWidget(mPageBottom);
 
-    mHorizontal->setSizes({200, 436, 200});
-    mVertical->setSizes({520, 150});
+    mHorizontal->setSizes({mLeftWidth, 436, mRightWidth});
+    mVertical->setSizes({520, mBottomHeight});
+    // a resized window changes the documents' area only; the panels keep their sizes
+    mHorizontal->setStretchFactor(0, 0);
+    mHorizontal->setStretchFactor(1, 1);
+    mHorizontal->setStretchFactor(2, 0);
+    mVertical->setStretchFactor(0, 1);
+    mVertical->setStretchFactor(1, 0);
+    connect(mHorizontal, &QSplitter::splitterMoved, this, [this] { KeepPanelSizes(); });
+    connect(mVertical, &QSplitter::splitterMoved, this, [this] { KeepPanelSizes(); });
     mHorizontal->handle(1)->setObjectName("Splitter1");
     mHorizontal->handle(2)->setObjectName("Splitter3");
     mVertical->handle(1)->setObjectName("Splitter2");
@@ -432,14 +440,35 @@ void TmMain::FormCreate() {
 }
 
 void TmMain::ReadPanelSizes() {
+    const int left = mw::SettingNumber("leftpanel_width", "0");
+    const int right = mw::SettingNumber("rightpanel_width", "0");
+    const int bottom = mw::SettingNumber("bottompanel_height", "0");
+    if (left > 0) mLeftWidth = left;
+    if (right > 0) mRightWidth = right;
+    if (bottom > 0) mBottomHeight = bottom;
+    ApplyPanelSizes();
+}
+
+// Gives the panels exactly the kept sizes; the documents' area takes the rest. Splitters spread
+// a difference over all their parts, so the sizes handed over must add up to what they have.
+void TmMain::ApplyPanelSizes() {
     QList<int> sides = mHorizontal->sizes();
-    int left = mw::SettingNumber("leftpanel_width", "0");
-    int right = mw::SettingNumber("rightpanel_width", "0");
-    if (left > 0) sides[0] = left;
-    if (right > 0) sides[2] = right;
+    const int across = sides[0] + sides[1] + sides[2];
+    if (!mPanelLeft->isHidden()) sides[0] = mLeftWidth;
+    if (!mPanelRight->isHidden()) sides[2] = mRightWidth;
+    sides[1] = std::max(0, across - sides[0] - sides[2]);
     mHorizontal->setSizes(sides);
-    int bottom = mw::SettingNumber("bottompanel_height", "0");
-    if (bottom > 0) mVertical->setSizes({std::max(50, height() - bottom), bottom});
+    QList<int> rows = mVertical->sizes();
+    const int down = rows[0] + rows[1];
+    if (!mPanelBottom->isHidden()) rows = {std::max(0, down - mBottomHeight), mBottomHeight};
+    mVertical->setSizes(rows);
+}
+
+// What the user set by moving a splitter; a hidden panel keeps its last shown size.
+void TmMain::KeepPanelSizes() {
+    if (!mPanelLeft->isHidden()) mLeftWidth = mPanelLeft->width();
+    if (!mPanelRight->isHidden()) mRightWidth = mPanelRight->width();
+    if (!mPanelBottom->isHidden()) mBottomHeight = mPanelBottom->height();
 }
 
 void TmMain::showEvent(QShowEvent* e) {
@@ -457,7 +486,7 @@ void TmMain::FormActivate() {
     int w = mw::SettingNumber("main_width", "0");
     int h = mw::SettingNumber("main_height", "0");
     if (w > 0 && h > 0) {
-        QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
         if (left + 20 > screen.width()) left = screen.width() - 20;
         if (top + 20 > screen.height()) top = screen.height() - 20;
         setGeometry(left, top, w, h);
@@ -465,6 +494,8 @@ void TmMain::FormActivate() {
     }
     if (!mw::SettingFlag("view_browsers", "1")) mViewBrowsePanelExecute();
     if (!mw::SettingFlag("view_console", "1")) mViewOutputPanelExecute();
+    // now that the window has its size, the panels get exactly what was stored
+    ApplyPanelSizes();
     if (mw::SettingFlag("view_fillscreen", "0")) mFillScreen->setChecked(true);
     if (mw::SettingFlag("view_3d", "0")) mView3DExecute();
 }
@@ -475,9 +506,9 @@ void TmMain::WriteSettings() {
     mw::WriteNumber("main_width", mRect.width());
     mw::WriteNumber("main_height", mRect.height());
     mw::WriteFlag("main_maximized", isMaximized());
-    mw::WriteNumber("leftpanel_width", mPanelLeft->width());
-    mw::WriteNumber("rightpanel_width", mPanelRight->width());
-    mw::WriteNumber("bottompanel_height", mPanelBottom->height());
+    mw::WriteNumber("leftpanel_width", mLeftWidth);
+    mw::WriteNumber("rightpanel_width", mRightWidth);
+    mw::WriteNumber("bottompanel_height", mBottomHeight);
     mw::WriteFlag("view_browsers", mViewBrowsePanel->isChecked());
     mw::WriteFlag("view_console", mViewOutputPanel->isChecked());
     mw::WriteFlag("view_fillscreen", mFillScreen->isChecked());
@@ -488,6 +519,7 @@ void TmMain::WriteSettings() {
 void TmMain::FormDestroy() {
     if (!mHost) return;
     WriteSettings();
+    mHost->KeepErrorForExit("The settings could not be stored");
     TheMacro().Clear();
     mHost.reset();
 }
@@ -587,6 +619,7 @@ void TmMain::mViewBrowsePanelExecute() {
     for (QWidget* w : {static_cast<QWidget*>(mHorizontal->handle(1)), mPanelLeft, mPanelRight,
                        static_cast<QWidget*>(mHorizontal->handle(2))})
         w->setVisible(show);
+    if (show) ApplyPanelSizes();
 }
 
 void TmMain::mViewOutputPanelExecute() {
@@ -594,6 +627,7 @@ void TmMain::mViewOutputPanelExecute() {
     mViewOutputPanel->setChecked(show);
     mPanelBottom->setVisible(show);
     mVertical->handle(1)->setVisible(show);
+    if (show) ApplyPanelSizes();
 }
 
 void TmMain::mViewObjectBrowserExecute() {

@@ -94,6 +94,10 @@ public:
     void PrepareMacroButton(QToolButton* button);
     // Lets the runtime run and keeps the clock in step with the time bar.
     void RunIdlePass();
+    // Milliseconds until the idle pass has work of its own (the clock reaching the end of the
+    // time bar's loop), 0 when it has now, -1 when nothing of its own is due.
+    int NextIdlePassIn() const;
+    static constexpr int kLongestIdleWaitMs = 60 * 1000;
     // Shows frames per second and the clock's time in the status bar.
     void RefreshClockStatus();
     enum class TimeAction { Play, Stop, Begin, End, Backward, Forward };
@@ -130,6 +134,8 @@ private:
     void StartWatcher();
     void StopWatcher();
     void ReadPanelSizes();
+    void ApplyPanelSizes();
+    void KeepPanelSizes();
     void WriteSettings();
     // Reads a time bar field as a number (C conversion: anything else reads 0).
     static double FieldValue(const QLineEdit* field);
@@ -187,12 +193,16 @@ private:
     QAction* mViewConfig = nullptr;
     QAction* mViewTimeBar = nullptr;
 
+    int mLeftWidth = 200;  // the panels' sizes as stored, kept while a panel is hidden
+    int mRightWidth = 200;
+    int mBottomHeight = 150;
     QRect mRect;                           // left, top, right, bottom as the user left them
     VnClock* mClock = nullptr;             // the engine clock, for the life of the window
     QString mSavedSpeed;                   // speed text kept by Stop for Play
     unsigned char* mRecordFlag = nullptr;  // the recorder's "record" byte, once known
     bool mRecordGuard = false;             // set while the idle pass moves the record button
     bool mActivated = false;
+    bool mPassDue = false;  // the last pass left work for the next one
     int mIdleDepth = 0;
 
     // The watcher thread waits until the window goes.

@@ -89,6 +89,7 @@ double TmMain::FieldValue(const QLineEdit* field) {
 void TmMain::RunIdlePass() {
     if (!mClock || mIdleDepth > 2) return;
     ++mIdleDepth;  // a script started by the pump may open a dialog whose loop idles too
+    mPassDue = false;
     VnOS->Pump();
     if (VnOS->HasError(0) && mHost) mHost->RefreshErrors();
     double start = FieldValue(mTimeStart);
@@ -104,10 +105,27 @@ void TmMain::RunIdlePass() {
             mClock->currentTime = mw::FieldToTicks(start + length);
     }
     mRecordGuard = true;
-    if (mRecordFlag && (*mRecordFlag != 0) != mRecordMovie->isChecked())
+    if (mRecordFlag && (*mRecordFlag != 0) != mRecordMovie->isChecked()) {
         mRecordMovie->setChecked(*mRecordFlag != 0);
+        mPassDue = true;  // the clock follows the time bar again from the next pass
+    }
     mRecordGuard = false;
     --mIdleDepth;
+}
+
+int TmMain::NextIdlePassIn() const {
+    if (mPassDue) return 0;
+    if (!mClock || mRecordMovie->isChecked()) return -1;  // the recorder's frames drive it
+    const double start = FieldValue(mTimeStart);
+    const double length = FieldValue(mTimeLength);
+    const double speed = mClock->speed;
+    if (length == 0 || speed == 0 || !std::isfinite(speed)) return -1;
+    const double elapsed = static_cast<double>(mClock->currentTime) - start;
+    if (elapsed > length || elapsed < 0) return 0;
+    // clock ticks until the clock leaves the loop, at its speed, as real milliseconds
+    const double ticks = speed > 0 ? length - elapsed : elapsed;
+    const double ms = ticks / std::fabs(speed) / 10000.0 + 1;
+    return ms < kLongestIdleWaitMs ? static_cast<int>(ms) : kLongestIdleWaitMs;
 }
 
 void TmMain::RefreshClockStatus() {

@@ -36,6 +36,13 @@ QString PlainLines(QString text) {
 
 bool IsBlankOrControl(QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; }
 
+// Plain output is monospaced; rich output brings its own fonts over the document's sans-serif.
+QTextCharFormat PlainFormat() {
+    QTextCharFormat format;
+    format.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    return format;
+}
+
 }  // namespace
 
 TmConsoleWindow::TmConsoleWindow(IShell& shell, TScriptHost& host, QWidget* parent)
@@ -50,7 +57,14 @@ TmConsoleWindow::TmConsoleWindow(IShell& shell, TScriptHost& host, QWidget* pare
     mConsole = new QTextEdit(mConsolePanel);
     mConsole->setObjectName("mConsole");
     mConsole->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // what rich output does not name is the sans-serif 10 pt it is written for
+    QFont rich = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    rich.setPointSize(10);
+    mConsole->document()->setDefaultFont(rich);
     mConsole->setAcceptRichText(false);
+    // a log: lines are read, selected and taken back into the input, never edited in place
+    mConsole->setReadOnly(true);
+    mConsole->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     mConsole->document()->setUndoRedoEnabled(false);  // a log: undoing output makes no sense
     mInput = new QLineEdit(mConsolePanel);
     mInput->setObjectName("mInput");
@@ -61,6 +75,13 @@ TmConsoleWindow::TmConsoleWindow(IShell& shell, TScriptHost& host, QWidget* pare
     connect(&mFlushTimer, &QTimer::timeout, this, &TmConsoleWindow::FlushTurn);
     mInput->installEventFilter(this);
     mConsole->installEventFilter(this);
+    // the view follows new output unless the user has scrolled up to read
+    QScrollBar* bar = mConsole->verticalScrollBar();
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (mFollow) bar->setValue(maximum);
+    });
+    connect(bar, &QScrollBar::valueChanged, this,
+            [this, bar](int value) { mFollow = value >= bar->maximum(); });
     FormCreate();
 }
 
@@ -76,7 +97,7 @@ void TmConsoleWindow::FormCreate() {
 
 void TmConsoleWindow::Insert(QTextCursor& cursor, const QString& text, bool rich) {
     if (!rich) {
-        cursor.insertText(PlainLines(text), QTextCharFormat());
+        cursor.insertText(PlainLines(text), PlainFormat());
         return;
     }
     const QByteArray rtf = kRichHead + text.toUtf8() + "\\par}";
@@ -129,8 +150,6 @@ void TmConsoleWindow::Flush() { FlushTurn(); }
 
 qsizetype TmConsoleWindow::FlushSome(qsizetype budget) {
     if (mQueued.isEmpty() || !mConsole) return 0;
-    QScrollBar* bar = mConsole->verticalScrollBar();
-    const bool atBottom = bar->value() >= bar->maximum();
     QTextCursor cursor(mConsole->document());
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
@@ -153,9 +172,9 @@ qsizetype TmConsoleWindow::FlushSome(qsizetype budget) {
         inserted += take;
     }
     cursor.endEditBlock();
-    if (atBottom) {
+    if (mFollow) {
         mConsole->setTextCursor(cursor);
-        mConsole->ensureCursorVisible();
+        mConsole->verticalScrollBar()->setValue(mConsole->verticalScrollBar()->maximum());
     }
     return inserted;
 }
@@ -164,8 +183,10 @@ bool TmConsoleWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (watched == mInput) return mInputKeyDown(key);
-    if (watched == mConsole && (key == Qt::Key_Return || key == Qt::Key_Enter))
+    if (watched == mConsole && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
         mConsoleKeyDown(key);
+        return true;  // the line goes to the input; the log stays as it was
+    }
     return false;
 }
 

@@ -60,6 +60,7 @@ private:
     QPointer<QTextEdit> mConsole;
     QList<QueuedWrite> mQueued;
     qsizetype mTurnChars = 4 * 1024;
+    bool mFollow = true;  // the view is at the end and follows new output
     QTimer mFlushTimer;
     // Inserts queued output from the front, about `budget` characters, in one edit; answers how
     // many it inserted.

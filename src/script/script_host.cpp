@@ -1,5 +1,6 @@
 #include "script/script_host.h"
 
+#include <QInputDialog>
 #include <QLineEdit>
 #include <utility>
 
@@ -28,6 +29,46 @@ PyObject* RunString(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kRunString = {"runstring", RunString, METH_VARARGS, "run stuff"};
+
+TScriptHost* gInputHost = nullptr;
+
+// input() for scripts inside the tool: the process's own stdin would block the whole window, so
+// the user is asked in a dialog; in a batch run, or when the user cancels, it is end of input.
+PyObject* AskInput(PyObject*, PyObject* args) {
+    PyObject* prompt = nullptr;
+    if (!PyArg_ParseTuple(args, "|O:input", &prompt)) return nullptr;
+    QString question;
+    if (prompt) {
+        PyRef text = PyRef::Steal(PyObject_Str(prompt));
+        const char* utf8 = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
+        if (!utf8) return nullptr;
+        question = QString::fromUtf8(utf8);
+    }
+    QString answer;
+    if (!gInputHost || !gInputHost->AskForInput(question, &answer)) {
+        PyErr_SetString(PyExc_EOFError,
+                        "input() has no answer here: scripts in Mosswick do not "
+                        "read the terminal");
+        return nullptr;
+    }
+    const QByteArray utf8 = answer.toUtf8();
+    return PyUnicode_DecodeUTF8(utf8.constData(), utf8.size(), "surrogateescape");
+}
+
+PyMethodDef kAskInput = {"input", AskInput, METH_VARARGS,
+                         "input([prompt]): asks the user for a line of text in a dialog."};
+
+// Scripts read no stdin: input() asks in a dialog and sys.stdin is at its end at once.
+void ReplaceInput() {
+    PyRef builtins = PyRef::Steal(PyImport_ImportModule("builtins"));
+    PyRef input = PyRef::Steal(PyCFunction_New(&kAskInput, nullptr));
+    PyRef io = PyRef::Steal(PyImport_ImportModule("io"));
+    PyRef empty = PyRef::Steal(io ? PyObject_CallMethod(io.get(), "StringIO", nullptr) : nullptr);
+    if (!builtins || !input || !empty ||
+        PyObject_SetAttrString(builtins.get(), "input", input.get()) < 0 ||
+        PySys_SetObject("stdin", empty.get()) < 0)
+        PyOS->ReportError(0);
+}
 
 // Starts `function(argument)` in a new tasklet; false when it could not start.
 bool StartTasklet(PyObject* function, const QByteArray& argument) {
@@ -69,6 +110,7 @@ TScriptHost::TScriptHost(IShell& shell) : mShell(shell) {}
 TScriptHost::~TScriptHost() {
     mShuttingDown = true;
     TheMacro().SetHost(nullptr);
+    if (gInputHost == this) gInputHost = nullptr;
     // output no console has shown waits with what the runtime's shut-down prints
     gOutputSink.shutdownOutput += TakePendingOutput();
     if (gOutputSink.host == this) gOutputSink.host = nullptr;
@@ -92,7 +134,9 @@ bool TScriptHost::Start() {
         if (!resdir.isEmpty()) VnOS->SetPath(kVnPathResource, resdir.toUtf8().constData());
     }
     gOutputSink.host = this;
+    gInputHost = this;
     PyOS->SetEventSink(&gOutputSink);
+    ReplaceInput();
     for (const char* line : {"import autoexec", "import vorn", "import app",
                              "rot = vorn.os.CreateInstance(\"vorn.Rot\")"})
         RunLine(line);
@@ -162,6 +206,25 @@ void TScriptHost::ShowConsole() {
 }
 
 void TScriptHost::SetErrorLog(TmErrorLog* log) { mErrorLog = log; }
+
+bool TScriptHost::AskForInput(const QString& prompt, QString* answer) {
+    if (mShell.IsBatchRun() || mShuttingDown) return false;
+    bool ok = false;
+    *answer = QInputDialog::getText(mShell.DialogParent(), "Python input", prompt,
+                                    QLineEdit::Normal, QString(), &ok);
+    if (ok) Write(prompt + *answer + "\r\n");  // as a terminal would show the exchange
+    return ok;
+}
+
+void TScriptHost::KeepErrorForExit(const QString& what) {
+    mShuttingDown = true;  // nothing shows the console any more: it goes to the exit's box
+    if (!VnOS->HasError(0)) return;
+    char* text = nullptr;
+    VnOS->GetErrorText(&text);
+    Write(what + ": " + QString::fromUtf8(text ? text : "") + "\r\n");
+    VnOS->Free(text);
+    VnOS->SetError(0, nullptr, nullptr);
+}
 
 void TScriptHost::SetConsole(TmConsoleWindow* console) {
     mConsole = console;

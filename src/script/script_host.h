@@ -30,6 +30,12 @@ public:
     void RefreshErrors() override;
     void DropFiles(const QStringList& files);
     void ShowConsole();
+    // Asks the user for a line for a script's input(); false when there is no one to ask or the
+    // user declined.
+    bool AskForInput(const QString& prompt, QString* answer);
+    // From now on output waits for the exit's box; the runtime's pending error, if any, goes
+    // there with `what` before it.
+    void KeepErrorForExit(const QString& what);
 
     // The console and the error log are made after the host; output waits until they exist.
     void SetConsole(TmConsoleWindow* console);

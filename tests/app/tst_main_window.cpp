@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "app/idle_driver.h"
 #include "app/mdi_child.h"
 #include "app/tm_about_box.h"
 #include "app/tm_config_dialog.h"
@@ -449,6 +450,23 @@ private slots:
         QCOMPARE(mClock->currentTime, kVnTicksPerSecond / 10);
     }
 
+    // Catches an idle driver that leaves the clock past the loop's end, or frozen after a
+    // recording, until the user happens to press a key.
+    void clockRunsWithoutInput() {
+        TIdleDriver idle(*mWindow);
+        stillClock("0", "2000000", 0);  // a loop of 0.2 s of clock time
+        field("mTimeSpeed")->setText("2");
+        QTest::qWait(1500);  // no input: the driver's own passes and the status timer's pump
+        QVERIFY(mClock->currentTime >= 0 && mClock->currentTime <= 4000000);  // a pass late at most
+        stillClock("0", "0.05", 0);
+        button("mRecordMovie")->click();
+        field("mTimeSpeed")->setText("1");
+        QTRY_VERIFY(!button("mRecordMovie")->isChecked());
+        QTRY_COMPARE(mClock->speed, 1.0);
+        mClock->speed = 0;
+        VnOS->SetPostToApp(nullptr, nullptr);
+    }
+
     void statusText_data() {
         QTest::addColumn<double>("fps");
         QTest::addColumn<qint64>("ticks");
@@ -484,14 +502,20 @@ private slots:
         mw::WriteSetting("resdir", runtimeDir);
     }
 
+    void configRefusedFolderKeepsDialog_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("missing") << mEnv.file("missing/");
+        QTest::newRow("empty") << QString();  // no name is no folder, not the current one
+    }
     // Catches OK that closes on a refused folder or changes the runtime's folder anyway.
     void configRefusedFolderKeepsDialog() {
+        QFETCH(QString, folder);
         const QByteArray runtimeDir = VnOS->GetPath(kVnPathResource);
         mw::WriteSetting("confirm_exit", "1");
         mConfigDialog->show();
         mConfigDialog->findChild<QCheckBox*>("mConfirmOnExit")->setChecked(false);
         mConfigDialog->findChild<QCheckBox*>("mUseAppPath")->setChecked(false);
-        mConfigDialog->findChild<QLineEdit*>("mResdir")->setText(mEnv.file("missing/"));
+        mConfigDialog->findChild<QLineEdit*>("mResdir")->setText(folder);
         BoxAnswerer no(QMessageBox::No);
         mConfigDialog->findChild<QAbstractButton*>("mOK")->click();
         QCOMPARE(no.asked.size(), 1);
@@ -521,6 +545,19 @@ private slots:
         QVERIFY(settings.open(QIODevice::ReadOnly));
         QCOMPARE(settings.readAll(), before);
         QCOMPARE(QByteArray(VnOS->GetPath(kVnPathResource)), runtimeDir);
+    }
+
+    // Catches settings that cannot be stored at exit without a word to the user.
+    void settingsFailingAtExit() {
+        QFile settings(mEnv.file("settings.json"));
+        const auto permissions = settings.permissions();
+        QVERIFY(settings.setPermissions(QFileDevice::ReadOwner));
+        TakeShutdownOutput();
+        delete mWindow;
+        settings.setPermissions(permissions);
+        const QString said = TakeShutdownOutput();
+        QVERIFY2(said.contains("The settings could not be stored"), qPrintable(said));
+        QVERIFY(restart());
     }
 
     void cleanupTestCase() {

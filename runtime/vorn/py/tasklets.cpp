@@ -23,6 +23,11 @@ PyObject* ArgsTuple(PyObject* args) {
 
 void PrintPythonError() {
     if (!PyErr_Occurred()) return;
+    // a tasklet being ended (at shutdown, or thrown out by a script) is nobody's error
+    if (PyErr_ExceptionMatches(PyExc_GreenletExit)) {
+        PyErr_Clear();
+        return;
+    }
     if (!PyErr_ExceptionMatches(PyExc_SystemExit)) {
         PyErr_Print();
         return;
