@@ -2,9 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QPainter>
-#include <QPixmap>
-#include <QStyle>
 
 TPendingForm::TPendingForm(const char* name, QWidget* parent) : QWidget(parent) {
     setObjectName(name);
@@ -17,60 +14,23 @@ TPendingDialog::TPendingDialog(const char* name, const char* caption, QWidget* p
     setWindowTitle(caption);
 }
 
-namespace {
-
-// Images the platform style has for the common commands, by index.
-QIcon StandardImage(int index) {
-    QStyle* style = QApplication::style();
-    switch (index) {
-        case 0:
-            return style->standardIcon(QStyle::SP_FileIcon);
-        case 1:
-            return style->standardIcon(QStyle::SP_DialogOpenButton);
-        case 2:
-            return style->standardIcon(QStyle::SP_DialogSaveButton);
-        case 3:
-            return style->standardIcon(QStyle::SP_FileDialogNewFolder);
-        case 4:
-            return style->standardIcon(QStyle::SP_FileDialogListView);
-        case 12:
-            return style->standardIcon(QStyle::SP_ArrowDown);
-        case 18:
-            return style->standardIcon(QStyle::SP_FileDialogInfoView);
-        case 48:
-            return style->standardIcon(QStyle::SP_DirHomeIcon);
-        case 58:
-            return style->standardIcon(QStyle::SP_ComputerIcon);
-        case 66:
-            return style->standardIcon(QStyle::SP_DesktopIcon);
-        case 77:
-            return style->standardIcon(QStyle::SP_BrowserReload);
-        default:
-            return {};
-    }
+// The pictures live in this static library, which nothing else refers to by name: they are
+// registered before the first use, or the linker would leave them out.
+static QString ImagePath(const QString& name) {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(images);
+        return true;
+    }();
+    Q_UNUSED(registered);
+    return ":/images/" + name + ".svg";
 }
 
-// A small distinct square for the images without a standard picture.
-QIcon DrawnImage(int index) {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    QColor color = QColor::fromHsv((index * 37) % 360, 150, 200);
-    p.setBrush(color);
-    p.setPen(color.darker(160));
-    p.drawRoundedRect(2, 2, 12, 12, 3, 3);
-    return QIcon(pixmap);
-}
-
-}  // namespace
+QIcon ProgramImage() { return QIcon(ImagePath("program")); }
 
 TgData::TgData(QObject* parent) : QObject(parent) {
     setObjectName("gData");
     mImages.reserve(kImageCount);
-    for (int i = 0; i < kImageCount; ++i) {
-        QIcon icon = StandardImage(i);
-        mImages.push_back(icon.isNull() ? DrawnImage(i) : icon);
-    }
+    for (int i = 0; i < kImageCount; ++i) mImages.push_back(QIcon(ImagePath(QString::number(i))));
     // forms made earlier name the images of their controls and actions by index; they get the
     // pictures now
     for (QWidget* top : QApplication::topLevelWidgets()) {

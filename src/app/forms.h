@@ -19,7 +19,11 @@ public:
     TPendingDialog(const char* name, const char* caption, QWidget* parent = nullptr);
 };
 
-// The shared image list: 97 small images the tool bars, tree, menus and grid rows use.
+// The program's own picture, for its windows and the about box.
+QIcon ProgramImage();
+
+// The shared image list: 97 small images the tool bars, tree, menus and grid rows use, each
+// the picture ":/images/<index>.svg" of the program's resources.
 class TgData : public QObject {
     Q_OBJECT
 public:

@@ -37,6 +37,16 @@
 
 namespace {
 
+// A caption as plain text: "&&" stands for "&", any other "&" only marks the mnemonic.
+QString PlainCaption(const QString& caption) {
+    QString plain;
+    for (int i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && ++i == caption.size()) break;
+        plain += caption[i];
+    }
+    return plain;
+}
+
 QWidget* NamedPanel(const char* name, QWidget* parent) {
     auto* panel = new QWidget(parent);
     panel->setObjectName(name);
@@ -92,6 +102,7 @@ private:
 TmMain::TmMain(bool batchRun) : mBatchRun(batchRun) {
     setObjectName("mMain");
     setWindowTitle("Mosswick");
+    setWindowIcon(ProgramImage());
     setGeometry(92, 124, 836, 742);
     setAcceptDrops(false);
     BuildPanels();
@@ -327,13 +338,24 @@ QToolButton* TmMain::AddToolButton(const char* name, const QString& caption, con
                                    QAction* action, int image) {
     auto* b = new QToolButton(mMainToolbar);
     b->setObjectName(name);
-    if (action) b->setDefaultAction(action);
-    b->setText(caption);
+    const QString tip = PlainCaption(hint.section('|', 0, 0));
+    const QString status = PlainCaption(hint.section('|', -1));
+    if (action) {
+        // a button copies its action's picture and hints whenever the action changes (a panel
+        // key checks it), so they are the action's; a menu keeps the check mark visible
+        action->setToolTip(tip);
+        action->setStatusTip(status);
+        action->setProperty("image", image);  // the picture comes from the shared image list
+        action->setIconVisibleInMenu(!action->isCheckable());
+        b->setDefaultAction(action);
+    } else {
+        b->setText(caption);
+        b->setToolTip(tip);
+        b->setStatusTip(status);
+        b->setProperty("image", image);
+    }
     // the bar shows pictures only: a caption's "&" must not take Alt+V or Alt+H from a menu
     b->setShortcut(QKeySequence());
-    b->setToolTip(hint.section('|', 0, 0));
-    b->setStatusTip(hint.section('|', -1));
-    b->setProperty("image", image);  // the picture comes from the shared image list
     b->setProperty("barAction", QVariant::fromValue(mMainToolbar->addWidget(b)));
     return b;
 }
@@ -384,13 +406,15 @@ void TmMain::BuildToolBar() {
 
 void TmMain::AddMacroButtons() {
     for (int tag = 0; tag < kMacroButtons; ++tag) {
+        // hovering shows the script's name instead
+        const QString hint = QString("Macro %1|Run macro script %1").arg(tag + 1);
         QToolButton* macro = AddToolButton(MacroButtonName(tag).toUtf8().constData(), QString(),
-                                           QString(), nullptr, 60 + tag);
+                                           hint, nullptr, 60 + tag);
         macro->setProperty("tag", tag);
         macro->property("barAction").value<QAction*>()->setVisible(false);
     }
     mMainToolbar->addSeparator();
-    QToolButton* run = AddToolButton("ToolButton40", "&Run", QString(), nullptr, 17);
+    QToolButton* run = AddToolButton("ToolButton40", "&Run", "Run|Run the macro", nullptr, 17);
     run->property("barAction").value<QAction*>()->setVisible(false);
     run->setFixedWidth(50);
 }

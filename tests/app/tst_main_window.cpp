@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "app/forms.h"
 #include "app/idle_driver.h"
 #include "app/mdi_child.h"
 #include "app/tm_about_box.h"
@@ -68,6 +69,13 @@ unsigned char* RecordByte() {
     auto* recorder = static_cast<IRoot*>(VnMemberStorage(device.get(), member, adjust));
     member = VnOS->FindMember("record", recorder->GetTypeInfo(), &adjust);
     return static_cast<unsigned char*>(VnMemberStorage(recorder, member, adjust));
+}
+
+// Whether `icon` shows the picture the program's resources hold as `name` (an image index or
+// "program"), as a 16 pixel square.
+bool ShowsPicture(const QIcon& icon, const QString& name) {
+    const QImage picture = QIcon(":/images/" + name + ".svg").pixmap(16).toImage();
+    return !picture.isNull() && icon.pixmap(16).toImage() == picture;
 }
 
 }  // namespace
@@ -149,6 +157,77 @@ private slots:
                 QVERIFY2(panel(name.toUtf8()) && panel(name.toUtf8())->isVisible() == shown,
                          qPrintable(name));
         }
+    }
+
+    // Catches an index of the image list without a picture of its own in the resources, or
+    // pictures the SVG support cannot draw.
+    void imagesComeFromResources() {
+        TgData images;
+        for (int i = 0; i < TgData::kImageCount; ++i)
+            QVERIFY2(ShowsPicture(images.Image(i), QString::number(i)),
+                     qPrintable(QString::number(i)));
+    }
+
+    void toolButtons_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("image");
+        QTest::newRow("New") << "ToolButton9" << 0;
+        QTest::newRow("Save") << "ToolButton2" << 2;
+        QTest::newRow("Configure") << "ToolButton34" << 18;
+        QTest::newRow("Cascade") << "ToolButton8" << 8;
+        QTest::newRow("Tile Horizontally") << "ToolButton10" << 10;
+        QTest::newRow("Browsers") << "ToolButton12" << 13;
+        QTest::newRow("Outputters") << "ToolButton13" << 14;
+        QTest::newRow("Play") << "mTimePlay" << 19;
+        QTest::newRow("Stop") << "mTimeStop" << 21;
+        QTest::newRow("Begin") << "mTimeBegin" << 23;
+        QTest::newRow("End") << "mTimeEnd" << 26;
+        QTest::newRow("Backward") << "mTimeBackward" << 24;
+        QTest::newRow("Forward") << "mTimeForward" << 25;
+        QTest::newRow("Record") << "mRecordMovie" << 27;
+    }
+    // Catches a tool button without its picture once the image list is made, or one whose
+    // picture or plain tooltip is lost when a panel key changes its action.
+    void toolButtons() {
+        QFETCH(QString, name);
+        QFETCH(int, image);
+        QVERIFY(restart({{"view_browsers", "1"}, {"view_console", "1"}}));
+        TgData images;  // made after the window, as at start-up
+        mWindow->SetImageList(&images);
+        for (const char* key : {"Ctrl+1", "Ctrl+1", "Ctrl+2", "Ctrl+2"})
+            QTest::keySequence(QApplication::activeWindow(), QKeySequence(key));
+        QToolButton* b = button(name.toUtf8());
+        QVERIFY(ShowsPicture(b->icon(), QString::number(image)));
+        QVERIFY(!b->toolTip().isEmpty() && !b->toolTip().contains('&'));
+    }
+
+    // Catches a tool button of the main bar or the time bar without a hint, or one showing a
+    // caption's "&".
+    void toolButtonHints() {
+        QStringList faults;
+        for (QToolBar* bar : mWindow->findChildren<QToolBar*>())
+            for (QToolButton* b :
+                 bar->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly))
+                if (!b->objectName().startsWith("qt_") &&
+                    (b->toolTip().isEmpty() || b->toolTip().contains('&')))
+                    faults << b->objectName() + ": " + b->toolTip();
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(", ")));
+        QCOMPARE(button("ToolButton11")->toolTip(), QString("Tile Vertically"));
+    }
+
+    // Catches an about box without the program's picture, or one too small for its text.
+    void aboutBoxFits() {
+        mAboutBox->show();
+        QVERIFY(QTest::qWaitForWindowExposed(mAboutBox));
+        QVERIFY(ShowsPicture(mAboutBox->windowIcon(), "program"));
+        QVERIFY(ShowsPicture(mWindow->windowIcon(), "program"));
+        auto* picture = mAboutBox->findChild<QLabel*>("ProgramIcon");
+        QVERIFY(picture && !picture->pixmap().isNull());
+        for (QLabel* label : mAboutBox->findChildren<QLabel*>())
+            QVERIFY2(label->width() >= label->sizeHint().width() &&
+                         label->height() >= label->sizeHint().height(),
+                     qPrintable(label->objectName()));
+        mAboutBox->hide();
     }
 
     // Catches Alt+1 that leaves hidden browsers hidden or selects the wrong page.
