@@ -35,7 +35,9 @@ bool StartScript(const char* path, PyObject** result) {
     PyRef pyos = PyRef::Steal(PyImport_ImportModule("vorn.pyos"));
     PyRef exec = PyRef::Steal(pyos ? PyObject_GetAttrString(pyos.get(), "ExecFile") : nullptr);
     PyRef runner = PyRef::Steal(exec ? PyTasklet_New(nullptr, exec.get()) : nullptr);
-    PyRef args = PyRef::Steal(Py_BuildValue("(s)", path));
+    // a path that is not UTF-8 travels as surrogate escapes, which ExecFile turns back
+    PyRef name = PyRef::Steal(PyUnicode_DecodeFSDefault(path));
+    PyRef args = PyRef::Steal(name ? PyTuple_Pack(1, name.get()) : nullptr);
     if (!runner || !args) return false;
     int started = PyTasklet_Call(runner.get(), args.get(), nullptr);
     *result = runner.release();

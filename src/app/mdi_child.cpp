@@ -12,9 +12,8 @@ TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent), mEdit(new QTextEdit(thi
     setObjectName("MDIChild");
     setWindowTitle("MDI Child");
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(495, 445);
     mEdit->setObjectName("RichEdit1");
-    mEdit->setLineWrapMode(QTextEdit::NoWrap);
+    mEdit->setLineWrapMode(QTextEdit::WidgetWidth);  // long lines, the read-me's too, wrap
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(mEdit);

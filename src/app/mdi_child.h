@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QWidget>
 
 class QTextEdit;
@@ -14,6 +15,8 @@ public:
     QTextEdit* Editor() const { return mEdit; }
 
     static constexpr qint64 kLargestFile = 64 * 1024 * 1024;
+    // The size a new text window opens at, frame and caption included, when the area has room.
+    static constexpr QSize kOpenSize{495, 445};
 
 private:
     QTextEdit* mEdit;

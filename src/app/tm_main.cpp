@@ -182,6 +182,10 @@ void TmMain::BuildPanels() {
     new QVBoxLayout(rotSheet);
     mPageLeft->addTab(mBrowserSheet, "Vorn Surfer");
     mPageLeft->addTab(rotSheet, "Web Surfer");
+    // whole captions: the tabs fit their text and the panel is never narrower than they are
+    mPageLeft->setElideMode(Qt::ElideNone);
+    mPageLeft->setUsesScrollButtons(false);
+    mPanelLeft->setMinimumWidth(std::max(50, mPageLeft->minimumSizeHint().width()));
 
     mMdi = new QMdiArea(mHorizontal);
     mMdi->setObjectName("mMdiArea");
@@ -246,12 +250,13 @@ void TmMain::BuildActions() {
         {&TmMain::mFileExit, "FileExit1", "E&xit", "", &TmMain::ExitTool},
         {&TmMain::mWindowCascade, "WindowCascade1", "&Cascade", "", &TmMain::CascadeWindows},
         {&TmMain::mWindowTileHorizontal, "WindowTileHorizontal1", "Tile &Horizontally", "",
-         &TmMain::TileWindows},
+         &TmMain::TileHorizontally},
         {&TmMain::mWindowTileVertical, "WindowTileVertical1", "Tile &Vertically", "",
-         &TmMain::TileWindows},
+         &TmMain::TileVertically},
         {&TmMain::mWindowMinimizeAll, "WindowMinimizeAll1", "&Minimize All", "",
          &TmMain::MinimizeWindows},
-        {&TmMain::mWindowArrangeAll, "WindowArrangeAll1", "&Arrange All", "", &TmMain::TileWindows},
+        {&TmMain::mWindowArrangeAll, "WindowArrangeAll1", "&Arrange All", "",
+         &TmMain::ArrangeIcons},
         {&TmMain::mHelpAbout, "HelpAbout1", "&About...", "", &TmMain::ShowAboutBox},
         {&TmMain::mViewBrowsePanel, "mViewBrowsePanel", "Browsers", "Ctrl+1",
          &TmMain::mViewBrowsePanelExecute},
@@ -327,6 +332,7 @@ void TmMain::BuildMenus() {
     window->setToolTip("Window related commands");
     window->addActions({mWindowCascade, mWindowTileHorizontal, mWindowTileVertical,
                         mWindowMinimizeAll, mWindowArrangeAll});
+    connect(window, &QMenu::aboutToShow, this, [this, window] { ListTextWindows(window); });
 
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("Help1");
@@ -594,11 +600,17 @@ void TmMain::StopWatcher() {
 }
 
 TMDIChild* TmMain::OpenTextWindow(const QString& caption, const QString& file) {
-    auto* child = new TMDIChild(mMdi);
+    auto* child = new TMDIChild;
     child->setWindowTitle(caption);
     if (!file.isEmpty()) child->LoadFile(file);
-    mMdi->addSubWindow(child);
-    child->show();
+    // sized before it is added, so the area places it at that size instead of the text's hint
+    auto* frame = new QMdiSubWindow;
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    frame->setWidget(child);
+    const QSize room = mMdi->viewport()->size();
+    frame->resize(mMdi->isVisible() ? TMDIChild::kOpenSize.boundedTo(room) : TMDIChild::kOpenSize);
+    mMdi->addSubWindow(frame);
+    frame->show();
     return child;
 }
 
@@ -626,10 +638,71 @@ void TmMain::ExitTool() { close(); }
 
 void TmMain::CascadeWindows() { mMdi->cascadeSubWindows(); }
 
-void TmMain::TileWindows() { mMdi->tileSubWindows(); }
+void TmMain::TileHorizontally() { TileWindows(true); }
+
+void TmMain::TileVertically() { TileWindows(false); }
+
+void TmMain::TileWindows(bool column) {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* w : mMdi->subWindowList())
+        if (!w->isMinimized() && !w->isHidden()) windows << w;
+    const QRect area = mMdi->viewport()->rect();
+    const int n = int(windows.size());
+    const int length = column ? area.height() : area.width();
+    for (int i = 0; i < n; ++i) {
+        if (windows[i]->isMaximized()) windows[i]->showNormal();
+        // the edges at i/n of the area: the parts differ by at most one pixel
+        const int from = length * i / n;
+        const int size = length * (i + 1) / n - from;
+        windows[i]->setGeometry(column ? QRect(0, from, area.width(), size)
+                                       : QRect(from, 0, size, area.height()));
+    }
+}
 
 void TmMain::MinimizeWindows() {
     for (QMdiSubWindow* w : mMdi->subWindowList()) w->showMinimized();
+}
+
+void TmMain::ArrangeIcons() {
+    // left to right along the bottom; a row that is full goes on in the row above it
+    const QRect area = mMdi->viewport()->rect();
+    int left = 0;
+    int bottom = area.height();
+    int rowHeight = 0;
+    for (QMdiSubWindow* w : mMdi->subWindowList()) {
+        if (!w->isMinimized() || w->isHidden()) continue;
+        if (left > 0 && left + w->width() > area.width()) {
+            left = 0;
+            bottom -= rowHeight;
+            rowHeight = 0;
+        }
+        w->move(left, bottom - w->height());
+        left += w->width();
+        rowHeight = std::max(rowHeight, w->height());
+    }
+}
+
+void TmMain::ListTextWindows(QMenu* menu) {
+    // what the last opening listed goes; the commands stay
+    for (QAction* a : menu->actions())
+        if (a->property("windowEntry").toBool()) delete a;
+    const QList<QMdiSubWindow*> windows = mMdi->subWindowList();
+    if (windows.isEmpty()) return;
+    menu->addSeparator()->setProperty("windowEntry", true);
+    QMdiSubWindow* current = mMdi->currentSubWindow();
+    for (int i = 0; i < windows.size(); ++i) {
+        QString caption = windows[i]->windowTitle().replace('&', "&&");  // no "&" is a mnemonic
+        if (i < 9) caption = QString("&%1 %2").arg(QString::number(i + 1), caption);
+        QAction* entry = menu->addAction(caption);
+        entry->setProperty("windowEntry", true);
+        entry->setCheckable(true);
+        entry->setChecked(windows[i] == current);
+        connect(entry, &QAction::triggered, this, [this, target = QPointer(windows[i])] {
+            if (!target) return;
+            if (target->isMinimized()) target->showNormal();
+            mMdi->setActiveSubWindow(target);
+        });
+    }
 }
 
 void TmMain::ShowAboutBox() {

@@ -74,8 +74,10 @@ public:
     void CloseTextWindow();
     void ExitTool();
     void CascadeWindows();
-    void TileWindows();
+    void TileHorizontally();
+    void TileVertically();
     void MinimizeWindows();
+    void ArrangeIcons();
     void ShowAboutBox();
     void mViewBrowsePanelExecute();
     void mViewOutputPanelExecute();
@@ -130,6 +132,10 @@ private:
     QToolButton* AddToolButton(const char* name, const QString& caption, const QString& hint,
                                QAction* action, int image);
     void AddMacroButtons();
+    // Lists the open text windows after the Window menu's commands, the active one checked.
+    void ListTextWindows(QMenu* menu);
+    // Gives the windows that are not minimized equal parts of the area, in a column or a row.
+    void TileWindows(bool column);
     void StoreRect();
     void StartWatcher();
     void StopWatcher();

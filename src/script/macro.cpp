@@ -1,11 +1,17 @@
 #include "script/macro.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <algorithm>
 
 #include "script/script_host.h"
 #include "vorn/py_ref.h"
@@ -55,6 +61,38 @@ bool Within(const QString& path, const QString& root) {
     return path == root || path.startsWith(root.endsWith('/') ? root : root + '/');
 }
 
+// One entry of a folder: its name as menus show it and as the file system holds it.
+struct FolderEntry {
+    QString name;    // bytes that are not UTF-8 read as U+FFFD
+    QByteArray raw;  // the name's own bytes
+    bool folder = false;
+    bool readable = false;
+};
+
+// The folders and regular files in `dir` (through links) in name order, each with its own bytes.
+QList<FolderEntry> ListFolder(const QString& dir) {
+    QList<FolderEntry> list;
+    const QByteArray base = QFile::encodeName(dir) + '/';
+    DIR* handle = opendir(base.constData());
+    if (!handle) return list;
+    while (const dirent* d = readdir(handle)) {
+        const QByteArray raw(d->d_name);
+        if (raw == "." || raw == "..") continue;
+        struct stat st {};
+        if (stat((base + raw).constData(), &st) != 0) continue;
+        FolderEntry entry{QString::fromUtf8(raw), raw, S_ISDIR(st.st_mode), false};
+        if (!entry.folder && !S_ISREG(st.st_mode)) continue;  // a pipe or a device is no script
+        entry.readable = access((base + raw).constData(), R_OK) == 0;
+        list.append(entry);
+    }
+    closedir(handle);
+    std::sort(list.begin(), list.end(), [](const FolderEntry& a, const FolderEntry& b) {
+        const int order = a.name.compare(b.name);
+        return order != 0 ? order < 0 : a.raw < b.raw;
+    });
+    return list;
+}
+
 void ConnectRun(QAction* entry, int tag) {
     QObject::connect(entry, &QAction::triggered, entry, [tag] { TheMacro().RunScriptIndex(tag); });
 }
@@ -90,19 +128,31 @@ void RegisterMacroObject(PyObject* appModule) {
         PyOS->ReportError(0);
 }
 
-int Macro::IndexOf(const QString& path) {
-    if (mScriptIndex.size() != ScriptList.size()) {  // the list was changed from outside
+int Macro::IndexOf(const QString& path, const QByteArray& raw) {
+    if (mScriptIndex.size() + mRawTags.size() != ScriptList.size()) {  // changed from outside
         mScriptIndex.clear();
+        mRawTags.clear();
+        mRawPaths.clear();
         for (int i = 0; i < ScriptList.size(); ++i)
             mScriptIndex.insert(ScriptList[i].toCaseFolded(), i);
+    }
+    const int next = int(ScriptList.size());
+    if (!raw.isEmpty()) {  // such names differ only in their bytes, so the bytes are the key
+        const int tag = mRawTags.value(raw, next);
+        if (tag == next) {
+            ScriptList.append(path);
+            mRawTags.insert(raw, tag);
+            mRawPaths.insert(tag, raw);
+        }
+        return tag;
     }
     // paths compare without case, as they always have: one script has one tag
     const QString key = path.toCaseFolded();
     const auto known = mScriptIndex.constFind(key);
     if (known != mScriptIndex.constEnd()) return known.value();
     ScriptList.append(path);
-    mScriptIndex.insert(key, int(ScriptList.size()) - 1);
-    return int(ScriptList.size()) - 1;
+    mScriptIndex.insert(key, next);
+    return next;
 }
 
 void Macro::BuildTopMenus(QMenuBar* root, int index) {
@@ -145,23 +195,38 @@ void Macro::FillMenu(QMenu* menu, const QString& dir, int depth, Walk& walk) {
     const QString real = QFileInfo(dir).canonicalFilePath();
     if (depth > kMaxDepth || !Within(real, walk.root) || walk.entered.contains(real)) return;
     walk.entered.insert(real);
-    const QFileInfoList entries =
-        QDir(dir).entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo& entry : entries) {
-        const QString name = entry.fileName();
-        if (entry.isDir()) {
-            if (name == "PopupMenu" || !entry.isReadable()) continue;
-            QMenu* sub = menu->addMenu("&" + name);
-            FillMenu(sub, entry.absoluteFilePath(), depth + 1, walk);
-        } else if (name.endsWith(".py") && name.size() > 3) {
-            AddScript(menu, entry.absoluteFilePath(), name.chopped(3));
+    const QString absolute = QDir(dir).absolutePath();
+    for (const FolderEntry& entry : ListFolder(absolute)) {
+        const QString path = absolute + '/' + entry.name;
+        if (entry.folder) {
+            // hidden folders (".git" and the like) are no menus
+            if (entry.name == "PopupMenu" || entry.name.startsWith('.') || !entry.readable)
+                continue;
+            QMenu* sub = menu->addMenu("&" + entry.name);
+            FillMenu(sub, path, depth + 1, walk);
+        } else if (entry.raw.endsWith(".py") &&
+                   (!entry.raw.startsWith('.') || entry.raw == ".py")) {
+            // hidden scripts stay hidden; one named just ".py" has no other name to hide behind
+            // a name that QString cannot give back keeps its bytes, so its entry runs that file
+            const bool exact = QFile::encodeName(entry.name) == entry.raw;
+            const QString caption = entry.raw == ".py" ? "(.py)" : entry.name.chopped(3);
+            AddScript(menu, path,
+                      exact ? QByteArray() : QFile::encodeName(absolute) + '/' + entry.raw,
+                      caption);
         }
     }
 }
 
-void Macro::AddScript(QMenu* menu, const QString& path, const QString& name) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return;
+void Macro::AddScript(QMenu* menu, const QString& path, const QByteArray& raw,
+                      const QString& caption) {
+    QFile file;
+    const int fd =
+        ::open((raw.isEmpty() ? QFile::encodeName(path) : raw).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return;
+    }
     QByteArray head = file.read(kHeadBytes);
     // a line cut at the limit is not read: its key would be wrong
     if (head.size() == kHeadBytes && !file.atEnd()) head.truncate(head.lastIndexOf('\n') + 1);
@@ -169,8 +234,8 @@ void Macro::AddScript(QMenu* menu, const QString& path, const QString& name) {
     for (QByteArray& line : lines)
         if (line.endsWith('\r')) line.chop(1);
 
-    const int tag = IndexOf(path);
-    auto* entry = new QAction("&" + name, menu);
+    const int tag = IndexOf(path, raw);
+    auto* entry = new QAction("&" + caption, menu);
     entry->setData(tag);
     entry->setProperty("tag", tag);
     const QByteArray first = lines.value(0);
@@ -222,17 +287,28 @@ void Macro::BuildContextMenu(QMenu* menu, const QString& key) {
 }
 
 void Macro::RunScriptIndex(int tag) {
-    if (tag >= 0 && tag < ScriptList.size()) RunScriptFile(ScriptList[tag]);
+    if (tag < 0 || tag >= ScriptList.size()) return;
+    const auto raw = mRawPaths.constFind(tag);
+    if (raw == mRawPaths.constEnd()) {
+        RunScriptFile(ScriptList[tag]);
+        return;
+    }
+    SetCurrentScript(ScriptList[tag]);
+    if (mHost) mHost->RunScriptPath(raw.value());
 }
 
 void Macro::RunScriptFile(const QString& path) {
+    SetCurrentScript(path);
+    if (mHost) mHost->RunScriptFile(path);
+}
+
+void Macro::SetCurrentScript(const QString& path) {
     QByteArray name = path.toUtf8();
     int length = std::min<int>(name.size(), sizeof(currentScript) - 1);
     while (length > 0 && length < name.size() && (name[length] & 0xC0) == 0x80)
         --length;  // never cut a character in two
     std::memcpy(currentScript, name.constData(), length);
     currentScript[length] = 0;
-    if (mHost) mHost->RunScriptFile(path);
 }
 
 bool Macro::PreviewKey(int virtualKey, bool shift, bool ctrl, bool alt) {
@@ -252,6 +328,8 @@ void Macro::Clear() {
     Py_CLEAR(keypreview);
     ScriptList.clear();
     mScriptIndex.clear();
+    mRawTags.clear();
+    mRawPaths.clear();
     ContextTable.clear();
     mContextTags.clear();
     PopupFolder = "none";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QPointer>
@@ -51,9 +52,12 @@ private:
         QSet<QString> entered;  // canonical paths, so no folder is entered twice
     };
 
-    int IndexOf(const QString& path);
+    // The tag of a script; `raw` holds the path's bytes when the name is not UTF-8.
+    int IndexOf(const QString& path, const QByteArray& raw);
     void FillMenu(QMenu* menu, const QString& dir, int depth, Walk& walk);
-    void AddScript(QMenu* menu, const QString& path, const QString& name);
+    void AddScript(QMenu* menu, const QString& path, const QByteArray& raw, const QString& caption);
+    // Stores the script's name for app.macro.currentScript, cut to whole characters.
+    void SetCurrentScript(const QString& path);
     void Register(const QString& key, QAction* entry, int tag);
     // Drops the entries of menus that are gone from the context table.
     void PruneContextTable();
@@ -61,6 +65,9 @@ private:
     TScriptHost* mHost = nullptr;
     QList<QPointer<QMenu>> mTopMenus;  // made by BuildTopMenus; replaced when it runs again
     QHash<QString, int> mScriptIndex;  // case-folded path -> its index in ScriptList
+    // Scripts whose names are not UTF-8: ScriptList shows them with U+FFFD, these run them.
+    QHash<QByteArray, int> mRawTags;                             // path bytes -> tag
+    QHash<int, QByteArray> mRawPaths;                            // tag -> path bytes
     QHash<QString, QHash<int, QPointer<QAction>>> mContextTags;  // key -> tag -> its entry
 };
 

@@ -1,5 +1,6 @@
 #include "script/script_host.h"
 
+#include <QFile>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <utility>
@@ -71,9 +72,9 @@ void ReplaceInput() {
 }
 
 // Starts `function(argument)` in a new tasklet; false when it could not start.
-bool StartTasklet(PyObject* function, const QByteArray& argument) {
+bool StartTasklet(PyObject* function, const PyRef& argument) {
     PyRef tasklet = PyRef::Steal(function ? PyTasklet_New(nullptr, function) : nullptr);
-    PyRef args = PyRef::Steal(Py_BuildValue("(s)", argument.constData()));
+    PyRef args = PyRef::Steal(argument ? PyTuple_Pack(1, argument.get()) : nullptr);
     return tasklet && args && PyTasklet_Call(tasklet.get(), args.get(), nullptr) == 0;
 }
 
@@ -147,15 +148,18 @@ bool TScriptHost::Start() {
 void TScriptHost::RunLine(const QString& text) {
     Write("> " + text + "\r\n");
     PyRef function = PyRef::Steal(PyCFunction_New(&kRunString, nullptr));
-    StartTasklet(function.get(), text.toUtf8());
+    StartTasklet(function.get(), PyRef::Steal(PyUnicode_FromString(text.toUtf8().constData())));
 }
 
-void TScriptHost::RunScriptFile(const QString& path) {
+// Paths are taken as they are: on this system "\\" is a character of a file name.
+void TScriptHost::RunScriptFile(const QString& path) { RunScriptPath(QFile::encodeName(path)); }
+
+void TScriptHost::RunScriptPath(const QByteArray& path) {
     PyRef pyos = PyRef::Steal(PyImport_ImportModule("vorn.pyos"));
     PyRef exec = PyRef::Steal(pyos ? PyObject_GetAttrString(pyos.get(), "ExecFile") : nullptr);
-    QString forward = path;
-    forward.replace('\\', '/');
-    if (!StartTasklet(exec.get(), forward.toUtf8())) {
+    // bytes that are not UTF-8 travel as surrogate escapes, which ExecFile turns back into them
+    PyRef name = PyRef::Steal(PyUnicode_DecodeFSDefaultAndSize(path.constData(), path.size()));
+    if (!StartTasklet(exec.get(), name)) {
         PyOS->ReportError(0);
         RefreshErrors();
     }

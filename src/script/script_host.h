@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -24,6 +25,8 @@ public:
     void RunLine(const QString& text);
     // Runs a script file in a new tasklet through vorn.pyos.ExecFile.
     void RunScriptFile(const QString& path);
+    // The same for a path given as the file system's bytes, which need not be UTF-8.
+    void RunScriptPath(const QByteArray& path);
     void Write(const QString& text) override;
     void WriteError(const QString& text) { Write(text); }
     // Moves the runtime's pending error on (into the error log once it exists).

@@ -1,6 +1,7 @@
 // The macro menus: folders and scripts of the macro directory as menus, hints, context entries,
 // odd and hostile folders, the running script's name and the key previewer.
 #include <Python.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -15,6 +16,7 @@
 #include "checks.h"
 #include "python_checks.h"
 #include "script/macro.h"
+#include "script/script_host.h"
 #include "test_env.h"
 
 namespace {
@@ -193,6 +195,37 @@ private slots:
         QCOMPARE(Captions(&context), QStringList({" &Macro &Big"}));
         TheMacro().BuildContextMenu(&context, "Far");
         QVERIFY(context.actions().isEmpty());
+    }
+
+    // Catches scripts left out of the menus because their names are ".py" or not UTF-8, two
+    // such names that share one entry, an entry that runs another file than its own, and a
+    // failure to read such a file that the console never shows.
+    void oddNamesRun() {
+        QTemporaryDir dir;
+        const QString marker = dir.filePath("ran");
+        const QByteArray folder = QFile::encodeName(dir.filePath("Odd")) + '/';
+        QVERIFY(QDir().mkpath(dir.filePath("Odd")));
+        QByteArray labels;
+        for (const QByteArray name : {".py", "bad\xfe.py", "bad\xff.py"}) {
+            QFile script;  // QFile cannot name these files: opened by their bytes
+            const int fd = open((folder + name).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            QVERIFY(fd >= 0 && script.open(fd, QIODevice::WriteOnly, QFile::AutoCloseHandle));
+            script.write("open(r'" + marker.toUtf8() + "', 'a').write('" + name.toHex() + " ')\n");
+            labels += name.toHex() + ' ';
+        }
+        QVERIFY(build(dir.path()));
+        QMenu* odd = Submenu(mMacroMenu, "&Odd");
+        QCOMPARE(Captions(odd), QStringList({"&(.py)", "&bad\uFFFD", "&bad\uFFFD"}));
+        for (QAction* entry : odd->actions()) entry->trigger();
+        QFile ran(marker);
+        QVERIFY(ran.open(QIODevice::ReadOnly));
+        QCOMPARE(ran.readAll(), labels);
+        QCOMPARE(unlink((folder + "bad\xff.py").constData()), 0);
+        mWindow->ScriptHost()->TakePendingOutput();
+        odd->actions()[2]->trigger();
+        const QString said = mWindow->ScriptHost()->TakePendingOutput();
+        QVERIFY2(said.contains("ExecFile: Cannot read " + dir.filePath("Odd/bad\uFFFD.py")),
+                 qPrintable(said));
     }
 
     // Catches a link followed out of the macro folder (one to "/" walks the whole disk) or into a

@@ -16,6 +16,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QToolBar>
@@ -387,6 +389,124 @@ private slots:
         action("FileNew1")->trigger();
         action("FileNew1")->trigger();
         QCOMPARE(captions(), (QStringList{"NONAME1", "NONAME2"}));
+    }
+
+    // Catches a Window menu that does not list the open windows, lists them again on every
+    // opening, numbers past nine, checks the wrong one, or whose entries activate no window.
+    void windowMenuListsWindows() {
+        QMdiArea* area = mWindow->MdiArea();
+        area->closeAllSubWindows();
+        QTRY_VERIFY(area->subWindowList().isEmpty());
+        auto* menu = mWindow->findChild<QMenu*>("Window1");
+        auto listed = [menu] {  // what follows the five commands; "*" marks the checked entry
+            menu->popup(QPoint());
+            menu->hide();
+            QStringList list;
+            for (QAction* a : menu->actions().mid(5))
+                list << (a->isSeparator() ? "-" : a->text() + (a->isChecked() ? " *" : ""));
+            return list;
+        };
+        QCOMPARE(listed(), QStringList());
+        for (int i = 0; i < 10; ++i) action("FileNew1")->trigger();
+        area->setActiveSubWindow(area->subWindowList()[1]);
+        QStringList expected{"-"};
+        for (int i = 1; i <= 10; ++i)
+            expected << (i <= 9 ? QString("&%1 NONAME%1").arg(i) : "NONAME10") +
+                            (i == 2 ? " *" : "");
+        QCOMPARE(listed(), expected);
+        QCOMPARE(listed(), expected);
+        menu->actions()[5 + 3]->trigger();
+        QCOMPARE(area->currentSubWindow(), area->subWindowList()[2]);
+        area->closeAllSubWindows();
+        QTRY_VERIFY(area->subWindowList().isEmpty());
+        QCOMPARE(listed(), QStringList());
+    }
+
+    void windowCommands_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("tile horizontally") << "WindowTileHorizontal1";
+        QTest::newRow("tile vertically") << "WindowTileVertical1";
+        QTest::newRow("arrange all") << "WindowArrangeAll1";
+    }
+    // Catches the commands all doing one grid tile, tiled parts that overlap, leave area empty
+    // or take in minimized windows, and icons not lined up along the bottom.
+    void windowCommands() {
+        QFETCH(QString, command);
+        QMdiArea* area = mWindow->MdiArea();
+        area->closeAllSubWindows();
+        QTRY_VERIFY(area->subWindowList().isEmpty());
+        for (int i = 0; i < 4; ++i) action("FileNew1")->trigger();
+        const QList<QMdiSubWindow*> windows = area->subWindowList();
+        windows[3]->showMinimized();
+        windows[3]->move(30, 30);
+        QList<QRect> before;
+        for (QMdiSubWindow* w : windows) before << w->geometry();
+        action(command.toUtf8())->trigger();
+        const QRect room = area->viewport()->rect();
+        QVERIFY(windows[3]->isMinimized());
+        if (command == "WindowArrangeAll1") {
+            QCOMPARE(windows[3]->geometry().bottomLeft(), room.bottomLeft());
+            for (int i = 0; i < 3; ++i) QCOMPARE(windows[i]->geometry(), before[i]);
+            return;
+        }
+        const bool column = command == "WindowTileHorizontal1";
+        const int length = column ? room.height() : room.width();
+        int edge = 0;
+        for (int i = 0; i < 3; ++i) {
+            const QRect g = windows[i]->geometry();
+            const QRect expected = column ? QRect(0, edge, room.width(), g.height())
+                                          : QRect(edge, 0, g.width(), room.height());
+            QCOMPARE(g, expected);
+            QVERIFY(qAbs((column ? g.height() : g.width()) - length / 3) <= 1);
+            edge += column ? g.height() : g.width();
+        }
+        QCOMPARE(edge, length);
+    }
+
+    void textWindowSizeAndWrap_data() {
+        QTest::addColumn<QByteArray>("text");
+        QStringList words(2000, "word");
+        QTest::newRow("plain") << words.join(' ').toUtf8();
+        QTest::newRow("rich") << "{\\rtf1 " + words.join(' ').toUtf8() + "}";
+    }
+    // Catches text windows opened at the text's size hint, or long lines that do not wrap.
+    void textWindowSizeAndWrap() {
+        QFETCH(QByteArray, text);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("long.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        TMDIChild* child = mWindow->OpenTextWindow("long", file.fileName());
+        auto* frame = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+        QVERIFY(frame && !frame->isMaximized());
+        QCOMPARE(frame->size(),
+                 TMDIChild::kOpenSize.boundedTo(mWindow->MdiArea()->viewport()->size()));
+        QVERIFY(child->Editor()->toPlainText().startsWith("word word"));
+        QTRY_VERIFY(child->Editor()->verticalScrollBar()->maximum() > 0);  // laid out, wrapped
+        QCOMPARE(child->Editor()->horizontalScrollBar()->maximum(), 0);
+        frame->close();
+    }
+
+    void leftTabsReadable_data() {
+        QTest::addColumn<QString>("width");
+        QTest::newRow("default width") << "0";
+        QTest::newRow("stored narrower") << "40";
+    }
+    // Catches tab captions of the left panel cut short, scrolled or clipped by a narrow panel.
+    void leftTabsReadable() {
+        QFETCH(QString, width);
+        QVERIFY(restart({{"leftpanel_width", width}, {"view_browsers", "1"}}));
+        QTabBar* bar = mWindow->findChild<QTabWidget*>("mPageLeft")->tabBar();
+        QWidget* left = panel("mPanelLeft");
+        for (int i = 0; i < bar->count(); ++i) {
+            const QRect tab = bar->tabRect(i);
+            QVERIFY2(tab.width() > bar->fontMetrics().horizontalAdvance(bar->tabText(i)),
+                     qPrintable(bar->tabText(i)));
+            QVERIFY2(left->rect().contains(QRect(bar->mapTo(left, tab.topLeft()), tab.size())),
+                     qPrintable(bar->tabText(i)));
+        }
+        for (QToolButton* scroll : bar->findChildren<QToolButton*>()) QVERIFY(!scroll->isVisible());
     }
 
     void unreadableFiles_data() {

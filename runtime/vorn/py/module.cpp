@@ -135,9 +135,11 @@ PyMethodDef kOsMethods[] = {
 // --- vorn.pyos -------------------------------------------------------------------------------
 
 PyObject* PyosExecFile(PyObject*, PyObject* args) {
-    const char* path = nullptr;
-    if (!PyArg_ParseTuple(args, "s:ExecFile", &path)) return nullptr;
-    bool ran = ExecScriptFile(path);
+    // a str (bytes that are not UTF-8 escaped as surrogates) or bytes: any file name can be run
+    PyObject* encoded = nullptr;
+    if (!PyArg_ParseTuple(args, "O&:ExecFile", PyUnicode_FSConverter, &encoded)) return nullptr;
+    PyRef path = PyRef::Steal(encoded);
+    bool ran = ExecScriptFile(PyBytes_AS_STRING(path.get()));
     if (!ran && PyErr_Occurred()) return nullptr;  // a RecursionError goes on to the caller
     if (!ran) ThePythonSide().Tasks().NoteFailure();
     return PyBool_FromLong(ran);
@@ -145,8 +147,9 @@ PyObject* PyosExecFile(PyObject*, PyObject* args) {
 
 PyMethodDef kPyosMethods[] = {
     {"ExecFile", PyosExecFile, METH_VARARGS,
-     "ExecFile(path): runs a script file with globals of its own; errors are printed. Answers "
-     "False when the script raised; a RecursionError goes on to the caller."},
+     "ExecFile(path): runs a script file with globals of its own; errors are printed. The path "
+     "is a str or bytes. Answers False when the script raised; a RecursionError goes on to the "
+     "caller."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -325,7 +328,11 @@ bool ScriptFailed() {
 bool ExecScriptFile(const char* path) {
     std::string text, why;
     if (!ReadRegularFile(path, kMaxScriptBytes, &text, &why)) {
-        PySys_WriteStderr("ExecFile: %s\n", why.c_str());
+        // the path may hold bytes that are not UTF-8; they show as U+FFFD, never drop the line
+        PyRef message = PyRef::Steal(
+            PyUnicode_DecodeUTF8(why.data(), static_cast<Py_ssize_t>(why.size()), "replace"));
+        if (message) PySys_FormatStderr("ExecFile: %U\n", message.get());
+        PyErr_Clear();
         return false;
     }
     // compiled as a C string, the text would end at the NUL and only its start would run
