@@ -607,8 +607,10 @@ TMDIChild* TmMain::OpenTextWindow(const QString& caption, const QString& file) {
     auto* frame = new QMdiSubWindow;
     frame->setAttribute(Qt::WA_DeleteOnClose);
     frame->setWidget(child);
+    // an area not laid out yet (the read-me opens right after the window shows) has no room
     const QSize room = mMdi->viewport()->size();
-    frame->resize(mMdi->isVisible() ? TMDIChild::kOpenSize.boundedTo(room) : TMDIChild::kOpenSize);
+    const bool laidOut = mMdi->isVisible() && room.width() > 100 && room.height() > 100;
+    frame->resize(laidOut ? TMDIChild::kOpenSize.boundedTo(room) : TMDIChild::kOpenSize);
     mMdi->addSubWindow(frame);
     frame->show();
     return child;
