@@ -23,6 +23,16 @@ void TEditorKit::SetEditLine(TmEditLine* form) { mEditLine = form; }
 
 TmEditLine* TEditorKit::EditLine() const { return mEditLine; }
 
+void TEditorKit::AddForm(QWidget* form) {
+    if (form) mForms.append(form);
+}
+
+QWidget* TEditorKit::FindForm(const char* name) const {
+    for (const QPointer<QWidget>& form : mForms)
+        if (form && form->objectName() == QLatin1String(name)) return form;
+    return nullptr;
+}
+
 TRowEditor::TRowEditor(const mw::MemberValue& value, TEditorKit& kit) : mValue(value), mKit(kit) {}
 
 TRowEditor::~TRowEditor() {

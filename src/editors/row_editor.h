@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QWidget>
 #include <memory>
 
 #include "core/member_value.h"
@@ -26,11 +28,20 @@ public:
     IOutput& Output() const { return mOutput; }
     TmEditLine* EditLine() const;
     void SetEditLine(TmEditLine* form);
+    // The modal editing forms, found by their object name ("mColorPick", "mVornPick", ...).
+    void AddForm(QWidget* form);
+    template <class Form>
+    Form* FormNamed(const char* name) const {
+        return qobject_cast<Form*>(FindForm(name));
+    }
 
 private:
+    QWidget* FindForm(const char* name) const;
+
     IShell& mShell;
     IOutput& mOutput;
     QPointer<TmEditLine> mEditLine;
+    QList<QPointer<QWidget>> mForms;
 };
 
 // The owner of one row of the member grid: draws the member's name and value, is placed over
