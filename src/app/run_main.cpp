@@ -17,7 +17,10 @@
 #include "browser/tm_vorn_list_sorter.h"
 #include "core/vorn_string.h"
 #include "editors/row_editor.h"
+#include "editors/tm_chooser_pick.h"
 #include "editors/tm_edit_line.h"
+#include "editors/tm_texture_browser.h"
+#include "editors/tm_vorn_pick.h"
 #include "platform/message_box.h"
 #include "script/console_window.h"
 #include "script/error_log.h"
@@ -102,16 +105,20 @@ PyObject* RunMain(PyObject*, PyObject*) {
             forms.Keep(new TmVornBrowser(main, host, kit, TmVornBrowser::DefaultClassList()));
         forms.Pending({"mColorPick"});
         kit.SetEditLine(forms.Keep(new TmEditLine));
-        forms.Pending({"mVornPick", "mVectorPick", "mChooserPick"});
+        auto* vornPick = forms.Keep(new TmVornPick);
+        kit.AddForm(vornPick);
+        forms.Pending({"mVectorPick"});
+        kit.AddForm(forms.Keep(new TmChooserPick));
         main.SetImageList(forms.Keep(new TgData));  // hands its images to the bars made before it
         forms.Pending({"mUI"});
         auto* sorter = forms.Keep(new TmVornListSorter);
         browser->SetDialogs(sorter, forms.Keep(new TmObjPropertyDlg));
+        vornPick->SetClassList(browser->ClassList());
         forms.Keep(new TmErrorLog(main, host));
         forms.Keep(new TmConsoleWindow(main, host));
         forms.Pending({"mQuatPick"});
         auto* config = forms.Keep(new TmConfigDialog);
-        forms.Pending({"mTextureBrowser"});
+        forms.Keep(new TmTextureBrowser);
         main.SetDialogs(about, config);
         // the tree shows what escaped a handler, as its one root
         app.SetExceptionHandler(

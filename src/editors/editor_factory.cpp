@@ -2,6 +2,7 @@
 // it holds and its choice table.
 #include <Python.h>
 
+#include "editors/chooser_row_editor.h"
 #include "editors/line_row_editor.h"
 #include "editors/py_row_editor.h"
 #include "editors/ref_row_editor.h"

@@ -1,10 +1,13 @@
 #include "editors/ref_row_editor.h"
 
+#include <QApplication>
 #include <cstdio>
 #include <cstring>
 
 #include "core/class_id.h"
 #include "core/value_text.h"
+#include "editors/tm_vorn_pick.h"
+#include "shell/ioutput.h"
 #include "vorn/pyos.h"
 
 namespace {
@@ -32,6 +35,39 @@ TRefRowEditor::TRefRowEditor(const mw::MemberValue& value, TEditorKit& kit, int 
     mIcon = icon;
 }
 
+void TRefRowEditor::BeginEdit() {
+    auto* dialog = mKit.FormNamed<TmVornPick>("mVornPick");
+    if (!dialog) return;
+    gReturnFocus = QApplication::focusWidget();
+    dialog->Run(*this);
+    EndEdit(false);
+}
+
+void TRefRowEditor::EndEdit(bool) {
+    if (gCurrentEditor == this) gCurrentEditor = nullptr;
+    if (gReturnFocus) gReturnFocus->setFocus();
+}
+
+bool TRefRowEditor::Store(IRoot* object) {
+    if (!mValue.value || mValue.desc->type != kVnObjectRef) return false;
+    if (const VnIID* iid = mw::RequiredInterface(mValue.desc); iid && object) {
+        void* answer = nullptr;
+        if (!object->QueryInterface(*iid, &answer, 0)) {
+            mKit.Output().RefreshErrors();
+            return false;
+        }
+        static_cast<IRoot*>(answer)->Release();
+    }
+    // the new object is held before the old one goes: it may be held only by the old one
+    if (object) object->AddRef();
+    IRoot*& slot = *static_cast<IRoot**>(mValue.value);
+    IRoot* old = slot;
+    slot = object;
+    if (old) old->Release();
+    Changed(this);
+    return true;
+}
+
 const char* TRefRowEditor::GetText(char* buffer, std::size_t size) {
     if (!buffer || size == 0) return "";
     IRoot* object = mw::MemberObject(mValue);
@@ -46,18 +82,4 @@ const char* TRefRowEditor::GetText(char* buffer, std::size_t size) {
     else
         std::snprintf(buffer, size, "%s of any type", word);
     return buffer;
-}
-
-TChooserRowEditor::TChooserRowEditor(const mw::MemberValue& value, TEditorKit& kit)
-    : TRowEditor(value, kit) {}
-
-const char* TChooserRowEditor::GetText(char* buffer, std::size_t size) {
-    for (const VnChoice* c = mw::ChoiceTable(mValue.desc); c && c->name; ++c) {
-        const mw::MemberValue choice{mValue.desc, const_cast<unsigned char*>(c->value.bytes)};
-        if (mw::CompareValues(choice, mValue) == 0) {
-            std::snprintf(buffer, size, "%s", c->name);
-            return buffer;
-        }
-    }
-    return mw::ValueToText(mValue, buffer, size);
 }

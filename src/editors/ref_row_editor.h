@@ -3,19 +3,16 @@
 #include "editors/row_editor.h"
 
 // The row of an object member: shows what the member holds (the object's own Python text when
-// it gives one). The object is read from the member at every paint, so a row never points at an
-// object the member has let go of.
+// it gives one) and lets the user pick another object for a pointer member. The object is read
+// from the member at every paint, so a row never points at an object the member let go of.
 class TRefRowEditor : public TRowEditor {
 public:
     TRefRowEditor(const mw::MemberValue& value, TEditorKit& kit, int icon = 43);
-    void BeginEdit() override {}
+    void BeginEdit() override;
     const char* GetText(char* buffer, std::size_t size) override;
-};
+    void EndEdit(bool cancel) override;
 
-// The row of a member with a table of named choices: shows the name of the choice it holds.
-class TChooserRowEditor : public TRowEditor {
-public:
-    TChooserRowEditor(const mw::MemberValue& value, TEditorKit& kit);
-    void BeginEdit() override {}
-    const char* GetText(char* buffer, std::size_t size) override;
+    // Puts `object` (null: none) into the pointer member, one reference held, and tells the
+    // owner. False, with the runtime's error, when it lacks the member's interface.
+    bool Store(IRoot* object);
 };

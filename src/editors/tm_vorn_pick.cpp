@@ -1,0 +1,149 @@
+#include "editors/tm_vorn_pick.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/class_id.h"
+#include "editors/ref_row_editor.h"
+#include "shell/ioutput.h"
+#include "vorn/os.h"
+#include "vorn/rot.h"
+
+namespace {
+
+// What a line of the list stands for.
+enum Role { kKindRole = Qt::UserRole, kIndexRole };
+enum Kind { kNone, kRegistered, kNewObject };
+
+bool Answers(IRoot* object, const VnIID* iid) {
+    if (!iid) return true;
+    void* answer = nullptr;
+    if (!object->QueryInterface(*iid, &answer, 1)) return false;
+    static_cast<IRoot*>(answer)->Release();
+    return true;
+}
+
+QString MonikerOf(IRoot* object) {
+    const VnROTEntry* entry = VnROT->EntryOf(object);
+    if (!entry) return {};
+    QString text = QString::fromUtf8(entry->scheme) + "/" + QString::fromUtf8(entry->name);
+    if (entry->ext && *entry->ext) text += "." + QString::fromUtf8(entry->ext);
+    return text;
+}
+
+QListWidgetItem* AddLine(QListWidget* list, const QString& text, Kind kind, int index) {
+    auto* item = new QListWidgetItem(text, list);
+    item->setData(kKindRole, kind);
+    item->setData(kIndexRole, index);
+    return item;
+}
+
+}  // namespace
+
+TmVornPick::TmVornPick(QWidget* parent) : QDialog(parent) {
+    setObjectName("mVornPick");
+    setWindowTitle("Pick an object");
+    auto* column = new QVBoxLayout(this);
+    mNote = new QLabel(this);
+    mNote->setObjectName("mNote");
+    mNote->setWordWrap(true);
+    mFilter = new QLineEdit(this);
+    mFilter->setObjectName("mFilter");
+    mFilter->setPlaceholderText("Filter");
+    mFilter->setClearButtonEnabled(true);
+    mObjects = new QListWidget(this);
+    mObjects->setObjectName("mObjects");
+    auto* buttons = new QHBoxLayout;
+    mOK = new QPushButton("OK", this);
+    mOK->setObjectName("mOK");
+    mOK->setDefault(true);
+    mCancel = new QPushButton("Cancel", this);
+    mCancel->setObjectName("mCancel");
+    buttons->addStretch();
+    buttons->addWidget(mOK);
+    buttons->addWidget(mCancel);
+    column->addWidget(mNote);
+    column->addWidget(mFilter);
+    column->addWidget(mObjects, 1);
+    column->addLayout(buttons);
+    resize(320, 360);
+    setTabOrder(mFilter, mObjects);
+    connect(mFilter, &QLineEdit::textChanged, this, &TmVornPick::ApplyFilter);
+    connect(mObjects, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+    connect(mOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(mCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool TmVornPick::Run(TRefRowEditor& editor) {
+    const bool embedded = editor.mValue.desc->type == kVnObject;
+    mFilter->clear();
+    mFilter->setVisible(!embedded);
+    mObjects->setVisible(!embedded);
+    mNote->setText(embedded ? "This object is part of its owner and cannot be replaced."
+                            : "Choose what the member holds.");
+    if (!embedded) Fill(editor);
+    (embedded ? static_cast<QWidget*>(mOK) : static_cast<QWidget*>(mFilter))->setFocus();
+    const bool stored = exec() == Accepted && !embedded && StoreChoice(editor);
+    mObjects->clear();
+    mShown.clear();
+    return stored;
+}
+
+void TmVornPick::Fill(TRefRowEditor& editor) {
+    mObjects->clear();
+    mShown.clear();
+    const VnIID* iid = mw::RequiredInterface(editor.mValue.desc);
+    IRoot* held = mw::MemberObject(editor.mValue);
+    VnRef<IRoot> heldIdentity = VnQuery<IRoot>(held, 1);
+    QListWidgetItem* current = AddLine(mObjects, "(none)", kNone, -1);
+    if (VnRef<IList> table = VnQuery<IList>(VnROT, 1)) {
+        for (int i = 0, n = table->GetCount(); i < n; ++i) {
+            IRoot* object = table->GetItem(i);
+            if (!object || !Answers(object, iid)) continue;
+            mShown.emplace_back(object);
+            QListWidgetItem* item = AddLine(mObjects, MonikerOf(object), kRegistered,
+                                            static_cast<int>(mShown.size()) - 1);
+            VnRef<IRoot> identity = VnQuery<IRoot>(object, 1);
+            if (identity && identity.get() == heldIdentity.get()) current = item;
+        }
+    }
+    for (int i = 0; i < mClasses.size(); ++i)
+        AddLine(mObjects, "New " + mClasses[i], kNewObject, i);
+    if (held && current->data(kKindRole).toInt() == kNone) current = nullptr;  // not listed
+    mObjects->setCurrentItem(current);
+}
+
+void TmVornPick::ApplyFilter(const QString& text) {
+    for (int i = 0; i < mObjects->count(); ++i) {
+        QListWidgetItem* item = mObjects->item(i);
+        const bool none = item->data(kKindRole).toInt() == kNone;
+        item->setHidden(!none && !item->text().contains(text, Qt::CaseInsensitive));
+    }
+}
+
+bool TmVornPick::StoreChoice(TRefRowEditor& editor) {
+    const QListWidgetItem* item = mObjects->currentItem();
+    if (!item || item->isHidden()) return false;
+    const int index = item->data(kIndexRole).toInt();
+    switch (item->data(kKindRole).toInt()) {
+        case kNone:
+            return editor.Store(nullptr);
+        case kRegistered:
+            return editor.Store(mShown[static_cast<std::size_t>(index)].get());
+        default: {
+            VnCLSID clsid{};
+            void* made = nullptr;
+            const QByteArray text = mClasses[index].toUtf8();
+            if (!mw::ParseClassId(text.constData(), &clsid) ||
+                !VnOS->CreateInstance(clsid, IID_IRoot, &made)) {
+                editor.mKit.Output().RefreshErrors();
+                return false;
+            }
+            VnRef<IRoot> object = VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
+            return editor.Store(object.get());
+        }
+    }
+}

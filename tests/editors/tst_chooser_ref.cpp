@@ -1,0 +1,212 @@
+// The chooser and the reference editor as a user meets them in the grid: choices and flags
+// written live and given back on Cancel, the texts of reference rows, and picking what an
+// object pointer holds.
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+#include "editors/chooser_row_editor.h"
+#include "editors/ref_row_editor.h"
+#include "editors/tm_chooser_pick.h"
+#include "editors/tm_texture_browser.h"
+#include "editors/tm_vorn_pick.h"
+#include "fake_shell.h"
+#include "modal.h"
+#include "test_env.h"
+#include "vorn/kalix.h"
+#include "vorn/rot.h"
+
+namespace {
+
+VnRef<IRoot> Make(const char* cls) {
+    void* made = nullptr;
+    VnOS->CreateInstance(VnMakeCLSID("kalix", cls, -1), IID_IRoot, &made);
+    return VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
+}
+
+mw::MemberValue Member(IRoot* object, const char* name) {
+    mw::MemberValue found;
+    mw::ForEachMember(object, [&](const mw::MemberValue& v, const VnTypeInfo*) {
+        if (!found.desc && std::strcmp(v.desc->name, name) == 0) found = v;
+    });
+    return found;
+}
+
+int32_t Long(const mw::MemberValue& v) { return *static_cast<int32_t*>(v.value); }
+
+// How many references an object has, without changing it.
+int References(IRoot* object) {
+    const int count = object->AddRef();
+    object->Release();
+    return count - 1;
+}
+
+}  // namespace
+
+class TestChooserRef : public QObject {
+    Q_OBJECT
+
+    TestEnvironment mEnv;
+    FakeShell mShell;
+    FakeOutput mOutput;
+    std::unique_ptr<TEditorKit> mKit;
+    std::unique_ptr<TmChooserPick> mChooser;
+    std::unique_ptr<TmVornPick> mPick;
+
+    // Runs the editor's dialog, letting `act` work in it first.
+    void edit(TRowEditor& editor, std::function<void(QDialog*)> act) {
+        AnswerNextModal([act](QWidget* w) { act(static_cast<QDialog*>(w)); });
+        editor.Place(QRect(0, 0, 100, 18));
+        editor.BeginEdit();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(VnOS->IsStarted());
+        mKit = std::make_unique<TEditorKit>(mShell, mOutput);
+        mChooser = std::make_unique<TmChooserPick>();
+        mPick = std::make_unique<TmVornPick>();
+        mPick->SetClassList({"kalix.KxMaterial", "kalix.KxShader"});
+        mKit->AddForm(mChooser.get());
+        mKit->AddForm(mPick.get());
+    }
+
+    // Catches flags read as one choice, a selection that does not OR together, and Cancel
+    // that does not give the value back.
+    void flagsOrTogether() {
+        VnRef<IRoot> model = Make("KxModel");
+        mw::MemberValue flags = Member(model.get(), "flags");
+        *static_cast<int32_t*>(flags.value) = 5;
+        TChooserRowEditor editor(flags, *mKit);
+        QStringList selected;
+        int32_t during = 0;
+        edit(editor, [&](QDialog* dialog) {
+            QListWidget* list = mChooser->List();
+            for (QListWidgetItem* item : list->selectedItems()) selected << item->text();
+            list->item(1)->setSelected(true);  // Unlit too
+            during = Long(flags);
+            dialog->reject();
+        });
+        QCOMPARE(selected, QStringList({"Wireframe", "Two-sided"}));
+        QCOMPARE(during, 7);
+        QCOMPARE(Long(flags), 5);
+        char buffer[64];
+        QCOMPARE(QString(editor.GetText(buffer, sizeof buffer)), QString("5"));
+    }
+
+    // Catches a value that matches no choice opening without a current one, or a choice written
+    // only on OK; and a double click that does not close with OK.
+    void singleChoice() {
+        VnRef<IRoot> model = Make("KxModel");
+        mw::MemberValue shape = Member(model.get(), "shape");
+        *static_cast<int32_t*>(shape.value) = 99;
+        TChooserRowEditor editor(shape, *mKit);
+        int32_t opened = -1;
+        edit(editor, [&](QDialog* dialog) {
+            opened = Long(shape);
+            QCOMPARE(mChooser->List()->currentItem()->text(), QString("Cube"));
+            dialog->reject();
+        });
+        QCOMPARE(opened, 0);  // the first choice went in at once
+        QCOMPARE(Long(shape), 99);
+        edit(editor, [&](QDialog*) {
+            QListWidget* list = mChooser->List();
+            list->setCurrentRow(2);
+            emit list->itemDoubleClicked(list->item(2));
+        });
+        char buffer[64];
+        QCOMPARE(QString(editor.GetText(buffer, sizeof buffer)), QString("Plane"));
+    }
+
+    // Catches reference rows that say the wrong thing about what they hold.
+    void referenceTexts() {
+        VnRef<IRoot> model = Make("KxModel");
+        TRefRowEditor material(Member(model.get(), "material"), *mKit);
+        TRefRowEditor transform(Member(model.get(), "transform"), *mKit);
+        char buffer[128];
+        QCOMPARE(QString(material.GetText(buffer, sizeof buffer)),
+                 QString("Empty reference of type IKxMaterial"));
+        QCOMPARE(QString(transform.GetText(buffer, sizeof buffer)),
+                 QString("KxTransform instance"));
+        VnRef<IRoot> made = Make("KxMaterial");
+        QVERIFY(material.Store(made.get()));
+        QCOMPARE(QString(material.GetText(buffer, sizeof buffer)),
+                 QString("Reference of type IKxMaterial"));
+    }
+
+    // Catches a pick that leaks or drops a reference, stores an object lacking the member's
+    // interface, or changes the member on Cancel.
+    void pickAnObject() {
+        VnRef<IRoot> model = Make("KxModel");
+        mw::MemberValue slot = Member(model.get(), "material");
+        TRefRowEditor editor(slot, *mKit);
+        VnRef<IRoot> shared = Make("KxMaterial");
+        QVERIFY(VnROT->Register("test:/shared", shared.get()));
+        const int before = References(shared.get());
+        QStringList offered;
+        edit(editor, [&](QDialog* dialog) {
+            QListWidget* list = mPick->Objects();
+            for (int i = 0; i < list->count(); ++i) offered << list->item(i)->text();
+            mPick->Filter()->setText("SHARED");
+            QVERIFY(list->item(2)->isHidden());  // "New kalix.KxMaterial" is filtered out
+            list->setCurrentRow(1);
+            dialog->accept();
+        });
+        QCOMPARE(offered, QStringList({"(none)", "test:/shared", "New kalix.KxMaterial",
+                                       "New kalix.KxShader"}));  // not kx:/dev, no material
+        QCOMPARE(mw::MemberObject(slot), shared.get());
+        QCOMPARE(References(shared.get()), before + 1);
+
+        const int errors = mOutput.errors.size();
+        edit(editor, [&](QDialog* dialog) {
+            mPick->Objects()->setCurrentRow(3);  // a shader is no material
+            dialog->accept();
+        });
+        QCOMPARE(mOutput.errors.size(), errors + 1);
+        QCOMPARE(mw::MemberObject(slot), shared.get());
+        edit(editor, [&](QDialog* dialog) {
+            mPick->Objects()->setCurrentRow(0);
+            dialog->reject();
+        });
+        QCOMPARE(mw::MemberObject(slot), shared.get());
+        edit(editor, [&](QDialog* dialog) {
+            mPick->Objects()->setCurrentRow(0);
+            dialog->accept();
+        });
+        QVERIFY(!mw::MemberObject(slot));
+        QCOMPARE(References(shared.get()), before);
+        QVERIFY(VnROT->Revoke("test:/shared"));
+
+        TRefRowEditor embedded(Member(model.get(), "transform"), *mKit);
+        IRoot* part = mw::MemberObject(embedded.mValue);
+        edit(embedded, [&](QDialog* dialog) {
+            QVERIFY(!mPick->Objects()->isVisible());
+            QVERIFY(dialog->findChild<QLabel*>("mNote")->text().contains("cannot be replaced"));
+            dialog->accept();
+        });
+        QCOMPARE(mw::MemberObject(embedded.mValue), part);
+    }
+
+    // Catches a texture browser that does not answer its keys as a dialog.
+    void textureBrowserKeys() {
+        TmTextureBrowser browser;
+        QVERIFY(!browser.findChild<QWidget*>("mPanel")->isVisibleTo(&browser));
+        for (auto [key, result] : {std::pair{Qt::Key_Return, int(QDialog::Accepted)},
+                                   {Qt::Key_Escape, int(QDialog::Rejected)}}) {
+            AnswerNextModal(
+                [key = key, &browser](QWidget*) { QTest::keyClick(browser.List(), key); });
+            QCOMPARE(browser.exec(), result);
+        }
+    }
+
+    void cleanupTestCase() {
+        mPick.reset();
+        mChooser.reset();
+        VnOS->Shutdown();
+    }
+};
+
+QTEST_MAIN(TestChooserRef)
+#include "tst_chooser_ref.moc"
