@@ -150,14 +150,12 @@ private slots:
     }
 
     void hugeInputIsLinear() {
-        // Catches quadratic run merging or string building: these take hours when quadratic.
+        // Catches quadratic run merging or string building: these take hours when quadratic,
+        // far past the test's time limit, whatever else the machine is doing.
         QByteArray input = "{\\rtf1 ";
         for (int k = 0; k < 200000; ++k) input += "{\\b x}y\\'e9\\u8364?";
         input += QByteArray(8 << 20, 'z') + QByteArray(100000, '\\').replace("\\", "\\par ") + "}";
-        QElapsedTimer timer;
-        timer.start();
         const RichText text = Parse(input);
-        QVERIFY2(timer.elapsed() < 10000, QByteArray::number(timer.elapsed()));
         QCOMPARE(text.paragraphs.size(), size_t(100000));
         QCOMPARE(text.paragraphs[0].runs.size(), size_t(400000));
         QCOMPARE(text.paragraphs[0].runs.back().text.size(), size_t(1 + 2 + 3 + (8 << 20)));
