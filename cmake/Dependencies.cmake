@@ -6,4 +6,6 @@ find_package(nlohmann_json 3.10 REQUIRED)
 find_package(Threads REQUIRED)
 if(NOT MOSSWICK_FUZZ)
   find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Test)
+  # the web view is optional: without it the page says so and everything else works
+  find_package(Qt6 6.4 QUIET OPTIONAL_COMPONENTS WebEngineWidgets)
 endif()

@@ -34,8 +34,9 @@ bool TBatchRun::FromCommandLine(int argc, char** argv, QStringList* files) {
     return batch;
 }
 
-TBatchRun::TBatchRun(TmMain& main, QStringList files, QObject* parent)
-    : QObject(parent), mMain(&main), mFiles(std::move(files)) {}
+TBatchRun::TBatchRun(TmMain& main, QStringList files, std::function<bool()> waiting,
+                     QObject* parent)
+    : QObject(parent), mMain(&main), mFiles(std::move(files)), mWaiting(std::move(waiting)) {}
 
 void TBatchRun::Start() {
     mFailuresBefore = SynchroCount("Failures");
@@ -47,7 +48,7 @@ void TBatchRun::Start() {
 // runtime will never bring (no timer, no posted work, no frame).
 void TBatchRun::Watch() {
     long live = SynchroCount("Live");
-    bool stuck = live > 0 && VnOS->NextWorkIn() < 0;
+    bool stuck = live > 0 && VnOS->NextWorkIn() < 0 && !(mWaiting && mWaiting());
     if (live > 0 && !stuck) {
         QTimer::singleShot(20, this, &TBatchRun::Watch);
         return;

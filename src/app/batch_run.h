@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 
 class TmMain;
 
@@ -14,7 +15,9 @@ public:
     // True for a batch run; `files` receives the files after --batch, made absolute.
     static bool FromCommandLine(int argc, char** argv, QStringList* files);
 
-    TBatchRun(TmMain& main, QStringList files, QObject* parent = nullptr);
+    // `waiting` tells whether something outside the runtime may still wake a tasklet.
+    TBatchRun(TmMain& main, QStringList files, std::function<bool()> waiting = {},
+              QObject* parent = nullptr);
     // Starts the files; the main window closes once all tasklets have ended.
     void Start();
     // 0, or 1 when a script or a tasklet raised, or tasklets waited for nothing.
@@ -25,6 +28,7 @@ private:
 
     QPointer<TmMain> mMain;
     QStringList mFiles;
+    std::function<bool()> mWaiting;
     long mFailuresBefore = 0;
     int mStatus = 0;
 };

@@ -9,12 +9,14 @@
 #include "app/batch_run.h"
 #include "app/forms.h"
 #include "app/idle_driver.h"
+#include "app/py_ui.h"
 #include "app/tm_about_box.h"
 #include "app/tm_config_dialog.h"
 #include "app/tm_main.h"
 #include "browser/tm_obj_property_dlg.h"
 #include "browser/tm_vorn_browser.h"
 #include "browser/tm_vorn_list_sorter.h"
+#include "browser/vorn_browser_py.h"
 #include "core/vorn_string.h"
 #include "editors/row_editor.h"
 #include "editors/tm_chooser_pick.h"
@@ -25,6 +27,7 @@
 #include "script/console_window.h"
 #include "script/error_log.h"
 #include "script/script_host.h"
+#include "script/tm_ui.h"
 #include "vorn/os.h"
 #include "vorn/pyos.h"
 
@@ -110,10 +113,12 @@ PyObject* RunMain(PyObject*, PyObject*) {
         forms.Pending({"mVectorPick"});
         kit.AddForm(forms.Keep(new TmChooserPick));
         main.SetImageList(forms.Keep(new TgData));  // hands its images to the bars made before it
-        forms.Pending({"mUI"});
+        auto* ui = forms.Keep(new TmUI(main));
+        TheUI().SetDialog(ui);
         auto* sorter = forms.Keep(new TmVornListSorter);
         browser->SetDialogs(sorter, forms.Keep(new TmObjPropertyDlg));
         vornPick->SetClassList(browser->ClassList());
+        TheBrowserPy().SetBrowser(browser);
         forms.Keep(new TmErrorLog(main, host));
         forms.Keep(new TmConsoleWindow(main, host));
         forms.Pending({"mQuatPick"});
@@ -126,7 +131,8 @@ PyObject* RunMain(PyObject*, PyObject*) {
 
         TIdleDriver idle(main);
         app.SetIdleDriver(&idle);
-        TBatchRun batch(main, gCommandLine.batchFiles);
+        // a tasklet waiting for a started program is woken by the program's end
+        TBatchRun batch(main, gCommandLine.batchFiles, [ui] { return ui->IsWaiting(); });
         main.show();
         if (gCommandLine.batch)
             QTimer::singleShot(0, &batch, &TBatchRun::Start);

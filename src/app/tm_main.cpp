@@ -28,10 +28,13 @@
 #include "app/application.h"
 #include "app/forms.h"
 #include "app/mdi_child.h"
+#include "app/py_ui.h"
 #include "app/version.h"
+#include "browser/vorn_browser_py.h"
 #include "platform/message_box.h"
 #include "platform/virtual_keys.h"
 #include "script/macro.h"
+#include "script/py_driver.h"
 #include "script/script_host.h"
 #include "shell/settings.h"
 
@@ -140,6 +143,8 @@ QWidget* TmMain::Place(TShellPlace place) {
             return mBrowserSheet;
         case TShellPlace::RightPanel:
             return mPanelRight;
+        case TShellPlace::WebPage:
+            return mWebSheet;
     }
     return nullptr;
 }
@@ -151,6 +156,10 @@ QIcon TmMain::Image(int index) const { return mImages ? mImages->Image(index) : 
 void TmMain::ShowPlace(TShellPlace place) {
     if (place == TShellPlace::BrowserPage || place == TShellPlace::RightPanel) {
         mViewObjectBrowserExecute();
+        return;
+    }
+    if (place == TShellPlace::WebPage) {
+        mViewROTBrowserExecute();
         return;
     }
     if (!mViewOutputPanel->isChecked()) mViewOutputPanelExecute();
@@ -177,11 +186,12 @@ void TmMain::BuildPanels() {
     mBrowserSheet->setObjectName("mObjectBrowserSheet");
     auto* sheetLayout = new QVBoxLayout(mBrowserSheet);
     sheetLayout->setContentsMargins(0, 0, 0, 0);
-    auto* rotSheet = new QWidget;
-    rotSheet->setObjectName("mROTSheet");
-    new QVBoxLayout(rotSheet);
+    mWebSheet = new QWidget;
+    mWebSheet->setObjectName("mROTSheet");
+    new QVBoxLayout(mWebSheet);
+    mWebSheet->layout()->setContentsMargins(0, 0, 0, 0);
     mPageLeft->addTab(mBrowserSheet, "Vorn Surfer");
-    mPageLeft->addTab(rotSheet, "Web Surfer");
+    mPageLeft->addTab(mWebSheet, "Web Surfer");
     // whole captions: the tabs fit their text and the panel is never narrower than they are
     mPageLeft->setElideMode(Qt::ElideNone);
     mPageLeft->setUsesScrollButtons(false);
@@ -442,7 +452,10 @@ void TmMain::FormCreate() {
     mRecordFlag = nullptr;
     mRecordGuard = false;
     mHost = std::make_unique<TScriptHost>(*this);
-    mHost->Start();
+    // the objects of module "app", in the order scripts have always found them
+    TheDriver().SetShell(this);
+    TheUI().SetShell(this);
+    mHost->Start({{"driver", &TheDriver()}, {"browser", &TheBrowserPy()}, {"ui", &TheUI()}});
     setWindowTitle(QString("Mosswick (Build %1)").arg(kVersionBuild));
     ReadPanelSizes();
     mClock = VnOS->GetClock();

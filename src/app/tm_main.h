@@ -152,6 +152,7 @@ private:
     QPointer<QDialog> mConfigDialog;
     QPointer<TgData> mImages;
     QWidget* mBrowserSheet = nullptr;
+    QWidget* mWebSheet = nullptr;
 
     QMdiArea* mMdi = nullptr;
     QSplitter* mHorizontal = nullptr;

@@ -8,6 +8,7 @@
 #include "script/console_window.h"
 #include "script/error_log.h"
 #include "script/macro.h"
+#include "script/script_object.h"
 #include "shell/ishell.h"
 #include "shell/settings.h"
 #include "vorn/object.h"
@@ -78,20 +79,26 @@ bool StartTasklet(PyObject* function, const PyRef& argument) {
     return tasklet && args && PyTasklet_Call(tasklet.get(), args.get(), nullptr) == 0;
 }
 
-const VnCLSID kOutputSinkClass = VnMakeCLSID("mosswick", "OutputSink", 1);
+const VnCLSID kOutputSinkClass = VnMakeCLSID("app", "PyEvents", 1);
+
+PyObject* ViewROTBrowser(PyObject* self, PyObject* args);
+
+const VnMethodDef kSinkMethods[] = {
+    {"ViewROTBrowser", Bracketed<ViewROTBrowser>, 1, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
 
 // Hands everything Python prints to the host that installed it.
 class OutputSink final : public VnStaticObject<IPythonEvents> {
 public:
-    const VnTypeInfo* GetTypeInfo() override {
-        static const VnMemberDescriptor members[] = {{}};
-        static const VnTypeInfo type = {&kOutputSinkClass, nullptr, Interfaces(), members, nullptr,
-                                        nullptr,           0};
-        return &type;
-    }
-    void Output(int, const char* text) override {
+    const VnTypeInfo* GetTypeInfo() override;
+    void Output(int error, const char* text) override {
         if (host) {
-            host->Write(QString::fromUtf8(text));
+            const QString written = QString::fromUtf8(text);
+            if (error)
+                host->WriteError(written);
+            else
+                host->Write(written);
             return;
         }
         // the host has gone: what the shut-down prints is kept for the "OOPS!" box
@@ -100,9 +107,31 @@ public:
     }
     TScriptHost* host = nullptr;
     QString shutdownOutput;
+    bool testbool = false;
 };
 
 OutputSink gOutputSink;
+
+const VnTypeInfo* OutputSink::GetTypeInfo() {
+    static VnMemberDescriptor members[] = {
+        {"testbool", kVnBool, 0, 1, nullptr, "A descripotoin of testobool", 3, nullptr, {0, 1, 0}},
+        {},
+    };
+    static const VnTypeInfo* type = [] {
+        const char* start = reinterpret_cast<const char*>(static_cast<IRoot*>(&gOutputSink));
+        members[0].offset =
+            static_cast<int32_t>(reinterpret_cast<const char*>(&gOutputSink.testbool) - start);
+        static const VnTypeInfo info = {
+            &kOutputSinkClass, nullptr, Interfaces(), members, kSinkMethods, nullptr, 0};
+        return &info;
+    }();
+    return type;
+}
+
+PyObject* ViewROTBrowser(PyObject*, PyObject*) {
+    if (gOutputSink.host) gOutputSink.host->ShowWebPage();
+    Py_RETURN_NONE;
+}
 
 }  // namespace
 
@@ -123,10 +152,16 @@ QString TakeShutdownOutput() {
     return text;
 }
 
-bool TScriptHost::Start() {
-    // the module "app" scripts drive the tool through; its objects are added as they exist
+bool TScriptHost::Start(const std::vector<std::pair<const char*, IRoot*>>& objects) {
+    // the output goes to the console before anything can print
+    gOutputSink.host = this;
+    gInputHost = this;
+    PyOS->SetEventSink(&gOutputSink);
+    // the module "app" scripts drive the tool through: the objects of the parts above, then
+    // app.macro
     if (PyObject* app = PyImport_AddModule("app")) {
         PyModule_AddStringConstant(app, "__doc__", "The tool, as scripts see it.");
+        for (const auto& [name, object] : objects) AddScriptObject(app, name, object);
         RegisterMacroObject(app);
     }
     TheMacro().SetHost(this);
@@ -134,9 +169,6 @@ bool TScriptHost::Start() {
         QString resdir = mw::ReadSetting("resdir", "");
         if (!resdir.isEmpty()) VnOS->SetPath(kVnPathResource, resdir.toUtf8().constData());
     }
-    gOutputSink.host = this;
-    gInputHost = this;
-    PyOS->SetEventSink(&gOutputSink);
     ReplaceInput();
     for (const char* line : {"import autoexec", "import vorn", "import app",
                              "rot = vorn.os.CreateInstance(\"vorn.Rot\")"})
@@ -203,6 +235,8 @@ void TScriptHost::RefreshErrors() {
 }
 
 void TScriptHost::DropFiles(const QStringList& files) { mShell.OpenFiles(files); }
+
+void TScriptHost::ShowWebPage() { mShell.ShowPlace(TShellPlace::WebPage); }
 
 void TScriptHost::ShowConsole() {
     mShell.ShowPlace(TShellPlace::ConsolePage);

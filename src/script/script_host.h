@@ -4,8 +4,11 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <utility>
+#include <vector>
 
 #include "shell/ioutput.h"
+#include "vorn/iroot.h"
 
 class IShell;
 class TmConsoleWindow;
@@ -20,7 +23,9 @@ public:
     TScriptHost(const TScriptHost&) = delete;
     TScriptHost& operator=(const TScriptHost&) = delete;
 
-    bool Start();
+    // Registers the module "app" with `objects` (name, static script object) in their order,
+    // then app.macro, and runs the start-up statements.
+    bool Start(const std::vector<std::pair<const char*, IRoot*>>& objects = {});
     // Echoes "> " and the text, then runs it in a new tasklet.
     void RunLine(const QString& text);
     // Runs a script file in a new tasklet through vorn.pyos.ExecFile.
@@ -33,6 +38,8 @@ public:
     void RefreshErrors() override;
     void DropFiles(const QStringList& files);
     void ShowConsole();
+    // Shows the browsing panels and brings the web view's page to the front.
+    void ShowWebPage();
     // Asks the user for a line for a script's input(); false when there is no one to ask or the
     // user declined.
     bool AskForInput(const QString& prompt, QString* answer);

@@ -12,6 +12,7 @@ enum class TShellPlace {
     ErrorsPage,   // the output panel's hidden second page: the error log
     BrowserPage,  // the browsing panel's "Vorn Surfer" page: the object tree
     RightPanel,   // the panel right of the documents: the member grid and its in-place editors
+    WebPage,      // the browsing panel's "Web Surfer" page: the web view
 };
 
 // What the libraries below the main window need of it. The main window implements it and hands

@@ -1,0 +1,295 @@
+#include "app/py_ui.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QWidget>
+#include <climits>
+#include <ctime>
+
+#include "platform/message_box.h"
+#include "script/script_object.h"
+#include "script/tm_ui.h"
+#include "shell/ishell.h"
+#include "web/tm_ie.h"
+
+namespace {
+
+const VnCLSID kClass = VnMakeCLSID("app", "PyUI", 1);
+const VnMemberDescriptor kNoMembers[] = {{}};
+
+TPyUI gUI;
+
+PyObject* Text(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    return PyUnicode_DecodeUTF8(utf8.constData(), utf8.size(), "surrogateescape");
+}
+
+QString FromUtf8(const char* text) { return QString::fromUtf8(text ? text : ""); }
+
+PyObject* ShellExecute(PyObject*, PyObject* args) {
+    int wait = 0;
+    const char* file = nullptr;
+    const char* parameters = "";
+    const char* verb = "";
+    if (!PyArg_ParseTuple(args, "is|ss:ShellExecute", &wait, &file, &parameters, &verb))
+        return nullptr;
+    TmUI* dialog = gUI.Dialog();
+    if (!dialog || dialog->IsWaiting()) return VnOS->SetError(-1, &kClass, "Another task pending ");
+    VnTasklet tasklet = PyOS->CurrentTasklet();
+    if (wait && !tasklet)
+        return VnOS->SetError(-1, &kClass, "Only a tasklet can wait for a program");
+    if (!dialog->Execute(FromUtf8(file), FromUtf8(parameters), FromUtf8(verb), wait))
+        return VnOS->SetError(-2, &kClass, "Couldn't start process");
+    if (!wait) Py_RETURN_NONE;
+    return dialog->WaitForProcess(tasklet);
+}
+
+PyObject* Navigate(PyObject*, PyObject* args) {
+    const char* url = nullptr;
+    if (!PyArg_ParseTuple(args, "s:Navigate", &url)) return nullptr;
+    TmIE* web = gUI.WebView();
+    if (!web || !web->Navigate(FromUtf8(url))) return nullptr;  // the pending error says why
+    Py_RETURN_NONE;
+}
+
+PyObject* SetIEHandler(PyObject*, PyObject* args) {
+    PyObject* handler = nullptr;
+    if (!PyArg_ParseTuple(args, "O:SetIEHandler", &handler)) return nullptr;
+    if (TmIE* web = gUI.WebView()) web->SetHandler(handler);
+    Py_RETURN_NONE;
+}
+
+PyObject* Ask(PyObject*, PyObject* args) {
+    const char* question = nullptr;
+    const char* answer = "";
+    if (!PyArg_ParseTuple(args, "s|s:Ask", &question, &answer)) return nullptr;
+    TmUI* dialog = gUI.Dialog();
+    const auto typed = dialog ? dialog->Ask(FromUtf8(question), FromUtf8(answer)) : std::nullopt;
+    if (!typed) Py_RETURN_NONE;
+    return Text(*typed);
+}
+
+PyObject* AskMsgBox(PyObject*, PyObject* args) {
+    const char* text = nullptr;
+    const char* caption = "";
+    int flags = 0;
+    if (!PyArg_ParseTuple(args, "s|si:AskMsgBox", &text, &caption, &flags)) return nullptr;
+    IShell* shell = gUI.Shell();
+    return PyLong_FromLong(mw::ShowMessageBox(shell ? shell->DialogParent() : nullptr,
+                                              FromUtf8(text), FromUtf8(caption),
+                                              static_cast<unsigned>(flags)));
+}
+
+PyObject* AskList(PyObject*, PyObject* args) {
+    const char* question = nullptr;
+    PyObject* list = nullptr;
+    int index = -1;
+    PyObject* callback = nullptr;
+    if (!PyArg_ParseTuple(args, "sO!|iO:AskList", &question, &PyList_Type, &list, &index,
+                          &callback))
+        return nullptr;
+    if (PyList_GET_SIZE(list) == 0) return VnOS->SetError(-1, &kClass, "List has no entries");
+    QStringList entries;
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i) {
+        PyRef text = PyRef::Steal(PyObject_Str(PyList_GET_ITEM(list, i)));
+        const char* utf8 = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
+        if (!utf8) return nullptr;
+        entries << QString::fromUtf8(utf8);
+    }
+    TmUI* dialog = gUI.Dialog();
+    const auto chosen =
+        dialog ? dialog->AskList(FromUtf8(question), entries, index, callback) : std::nullopt;
+    if (!chosen) Py_RETURN_NONE;
+    return PyLong_FromLong(*chosen);
+}
+
+PyObject* AskFile(PyObject* args, bool save, const char* format) {
+    const char* title = "Save File";
+    const char* file = "";
+    const char* filter = "All files (*.*)|*.*";
+    const char* folder = "";
+    if (!PyArg_ParseTuple(args, format, &title, &file, &filter, &folder)) return nullptr;
+    TmUI* dialog = gUI.Dialog();
+    const auto chosen = dialog ? dialog->AskFile(save, FromUtf8(title), FromUtf8(file),
+                                                 FromUtf8(filter), FromUtf8(folder))
+                               : std::nullopt;
+    if (!chosen) Py_RETURN_NONE;
+    return Text(*chosen);
+}
+
+PyObject* AskFileSave(PyObject*, PyObject* args) {
+    return AskFile(args, true, "|ssss:AskFileSave");
+}
+
+PyObject* AskFileOpen(PyObject*, PyObject* args) {
+    return AskFile(args, false, "|ssss:AskFileOpen");
+}
+
+PyObject* ReloadNavigation(PyObject*, PyObject* args) {
+    if (!PyArg_ParseTuple(args, ":ReloadNavigation")) return nullptr;
+    gUI.ReloadNavigation();
+    Py_RETURN_NONE;
+}
+
+PyObject* PopupMenu(PyObject*, PyObject* args) {
+    int x = 0, y = 0;
+    PyObject* entries = nullptr;
+    if (!PyArg_ParseTuple(args, "iiO:PopupMenu", &x, &y, &entries)) return nullptr;
+    if (!PyList_Check(entries)) return VnOS->SetError(-1, &kClass, "Invalid args");
+    QStringList captions;
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(entries); ++i) {
+        PyRef text = PyRef::Steal(PyObject_Str(PyList_GET_ITEM(entries, i)));
+        const char* utf8 = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
+        if (!utf8) return nullptr;
+        captions << QString::fromUtf8(utf8);
+    }
+    TmUI* dialog = gUI.Dialog();
+    const auto chosen = dialog ? dialog->PopupMenu(x, y, captions) : std::nullopt;
+    if (!chosen) Py_RETURN_NONE;  // dismissed
+    return PyLong_FromLong(*chosen);
+}
+
+PyObject* SetStatusText(PyObject*, PyObject* args) {
+    const char* text = nullptr;
+    if (!PyArg_ParseTuple(args, "s:SetStatusText", &text)) return nullptr;
+    if (IShell* shell = gUI.Shell()) shell->SetStatusText(0, FromUtf8(text));
+    Py_RETURN_NONE;
+}
+
+PyObject* GetMainWindowHandle(PyObject*, PyObject* args) {
+    if (!PyArg_ParseTuple(args, ":GetMainWindowHandle")) return nullptr;
+    IShell* shell = gUI.Shell();
+    QWidget* window = shell ? shell->DialogParent() : nullptr;
+    return PyLong_FromUnsignedLongLong(window ? static_cast<unsigned long long>(window->winId())
+                                              : 0ULL);
+}
+
+PyObject* FormatTypeInfo(PyObject*, PyObject* args) {
+    PyObject* wrapper = nullptr;
+    if (!PyArg_ParseTuple(args, "O!:FormatTypeInfo", PyOS->WrapperType(), &wrapper)) return nullptr;
+    IRoot* object = PyOS->Unwrap(wrapper);
+    const VnTypeInfo* type = object ? object->GetTypeInfo() : nullptr;
+    PyRef info = PyRef::Steal(PyDict_New());
+    PyRef interfaces = PyRef::Steal(PyDict_New());
+    PyRef members = PyRef::Steal(PyDict_New());
+    PyRef methods = PyRef::Steal(PyDict_New());
+    if (!info || !interfaces || !members || !methods) return nullptr;
+    if (type && type->clsid) {
+        const VnCLSID& id = *type->clsid;
+        PyRef module = PyRef::Steal(
+            PyUnicode_FromStringAndSize(id.module, strnlen(id.module, sizeof id.module)));
+        PyRef name =
+            PyRef::Steal(PyUnicode_FromStringAndSize(id.name, strnlen(id.name, sizeof id.name)));
+        PyRef version = PyRef::Steal(PyLong_FromLong(id.version));
+        PyRef description =
+            PyRef::Steal(PyUnicode_FromString(type->description ? type->description : ""));
+        if (!module || !name || !version || !description ||
+            PyDict_SetItemString(info.get(), "module", module.get()) ||
+            PyDict_SetItemString(info.get(), "classname", name.get()) ||
+            PyDict_SetItemString(info.get(), "version", version.get()) ||
+            PyDict_SetItemString(info.get(), "description", description.get()))
+            return nullptr;
+    }
+    for (const VnTypeInfo* t = type; t; t = t->base) {
+        for (const VnInterfaceEntry* e = t->interfaces; e && e->iid; ++e) {
+            PyRef version = PyRef::Steal(PyLong_FromLong(e->iid->version));
+            if (!version ||
+                PyDict_SetItemString(interfaces.get(), InterfaceName(e->iid), version.get()))
+                return nullptr;
+        }
+        for (const VnMemberDescriptor* m = t->members; m && m->name && *m->name; ++m) {
+            PyRef member = PyRef::Steal(MemberDictionary(m, false));
+            if (!member || PyDict_SetItemString(members.get(), m->name, member.get()))
+                return nullptr;
+        }
+        for (const VnMethodDef* m = t->methods; m && m->name; ++m) {
+            PyRef doc = PyRef::Steal(PyUnicode_FromString(m->doc ? m->doc : ""));
+            if (!doc || PyDict_SetItemString(methods.get(), m->name, doc.get())) return nullptr;
+        }
+    }
+    return PyTuple_Pack(4, info.get(), interfaces.get(), members.get(), methods.get());
+}
+
+PyObject* GetComputerTime(PyObject*, PyObject* args) {
+    if (!PyArg_ParseTuple(args, ":GetComputerTime")) return nullptr;
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d %04d\n", kDays[local.tm_wday],
+                  kMonths[local.tm_mon], local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  local.tm_year + 1900);
+    return PyUnicode_FromString(text);
+}
+
+PyObject* GetLoggedOnUser(PyObject*, PyObject* args) {
+    if (!PyArg_ParseTuple(args, ":GetLoggedOnUser")) return nullptr;
+    const passwd* user = getpwuid(geteuid());
+    return PyUnicode_DecodeFSDefault(user && user->pw_name ? user->pw_name : "");
+}
+
+PyObject* GetComputerName(PyObject*, PyObject* args) {
+    if (!PyArg_ParseTuple(args, ":GetComputerName")) return nullptr;
+    char name[HOST_NAME_MAX + 1] = {};
+    if (gethostname(name, sizeof name - 1) != 0) name[0] = 0;
+    name[15] = 0;  // as long as a computer name may be
+    return PyUnicode_DecodeFSDefault(name);
+}
+
+PyObject* SetAppTitle(PyObject*, PyObject* args) {
+    const char* title = nullptr;
+    const char* caption = nullptr;
+    if (!PyArg_ParseTuple(args, "s|s:SetAppTitle", &title, &caption)) return nullptr;
+    QGuiApplication::setApplicationDisplayName(FromUtf8(title));
+    IShell* shell = gUI.Shell();
+    if (QWidget* window = shell ? shell->DialogParent() : nullptr)
+        window->setWindowTitle(FromUtf8(caption ? caption : title));
+    Py_RETURN_NONE;
+}
+
+const VnMethodDef kMethods[] = {
+    {"ShellExecute", Bracketed<ShellExecute>, 1, "ShellExecute"},
+    {"Navigate", Bracketed<Navigate>, 1, "Navigate"},
+    {"SetIEHandler", Bracketed<SetIEHandler>, 1, "SetIEHandler"},
+    {"Ask", Bracketed<Ask>, 1, "Asks a question"},
+    {"AskMsgBox", Bracketed<AskMsgBox>, 1, "Displays a message box"},
+    {"AskList", Bracketed<AskList>, 1, "Choose item from list"},
+    {"AskFileSave", Bracketed<AskFileSave>, 1, "File Save dialog"},
+    {"AskFileOpen", Bracketed<AskFileOpen>, 1, "File Open dialog"},
+    {"ReloadNavigation", Bracketed<ReloadNavigation>, 1, "Reload navigation module"},
+    {"PopupMenu", Bracketed<PopupMenu>, 1, "Bring up a popup menu"},
+    {"SetStatusText", Bracketed<SetStatusText>, 1, "Puts text in status bar"},
+    {"GetMainWindowHandle", Bracketed<GetMainWindowHandle>, 1,
+     "Returns the main window handle as integer"},
+    {"FormatTypeInfo", Bracketed<FormatTypeInfo>, 1, "Returns type info for a vorn object"},
+    {"GetComputerTime", Bracketed<GetComputerTime>, 1, "Returns computer time as string"},
+    {"GetLoggedOnUser", Bracketed<GetLoggedOnUser>, 1, "Returns name of logged on user"},
+    {"GetComputerName", Bracketed<GetComputerName>, 1, "Returns computer name"},
+    {"SetAppTitle", Bracketed<SetAppTitle>, 1, "Sets the title and caption of app"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+const VnTypeInfo* TPyUI::GetTypeInfo() {
+    static const VnTypeInfo type = {&kClass, nullptr, Interfaces(), kNoMembers, kMethods,
+                                    nullptr, 0};
+    return &type;
+}
+
+TmIE* TPyUI::WebView() {
+    if (!mWebView && mShell) mWebView = new TmIE(*mShell);
+    return mWebView;
+}
+
+void TPyUI::SetDialog(TmUI* dialog) { mDialog = dialog; }
+
+TmUI* TPyUI::Dialog() const { return mDialog; }
+
+TPyUI& TheUI() { return gUI; }

@@ -1,0 +1,110 @@
+#include "browser/vorn_browser_py.h"
+
+#include "browser/browser_model.h"
+#include "browser/tm_vorn_browser.h"
+#include "core/python_value.h"
+#include "script/script_object.h"
+
+namespace {
+
+const VnCLSID kClass = VnMakeCLSID("mosswick", "VornBrowserPy", 1);
+const VnMemberDescriptor kNoMembers[] = {{}};
+
+TVornBrowserPy gBrowserPy;
+
+TmVornBrowser* BrowserOf(PyObject* self) {
+    auto* object = VnSelf<TVornBrowserPy>(self);
+    return (object ? object : &gBrowserPy)->Browser();
+}
+
+// The object a node shows, as scripts see it: a wrapper, the Python object itself, or None.
+PyObject* NodeValue(const TBrowserNode* node) {
+    if (node && node->HasData()) {
+        if (IRoot* object = mw::MemberObject(node->value)) return PyOS->Wrap(object, -1);
+        if (PyObject* python = mw::MemberPython(node->value)) return Py_NewRef(python);
+    }
+    Py_RETURN_NONE;
+}
+
+PyObject* GetSelected(PyObject* self, PyObject* args) {
+    if (!PyArg_ParseTuple(args, ":GetSelected")) return nullptr;
+    TmVornBrowser* browser = BrowserOf(self);
+    return NodeValue(browser ? browser->Model().Selected() : nullptr);
+}
+
+PyObject* GetSelectedParent(PyObject* self, PyObject* args) {
+    if (!PyArg_ParseTuple(args, ":GetSelectedParent")) return nullptr;
+    TmVornBrowser* browser = BrowserOf(self);
+    const TBrowserNode* node = browser ? browser->Model().Selected() : nullptr;
+    return NodeValue(node ? node->parent : nullptr);
+}
+
+PyObject* GetSelectedType(PyObject* self, PyObject*) {
+    TmVornBrowser* browser = BrowserOf(self);
+    const TBrowserNode* node = browser ? browser->Model().Selected() : nullptr;
+    if (!node) return VnOS->SetError(-1, &kClass, "No object selected.");
+    if (!node->HasData()) return VnOS->SetError(-1, &kClass, "Object has no info?!?");
+    return MemberDictionary(node->value.desc, true);
+}
+
+PyObject* Browse(PyObject* self, PyObject* args) {
+    PyObject* value = nullptr;
+    const char* label = "";
+    if (!PyArg_ParseTuple(args, "O|s:Browse", &value, &label)) return nullptr;
+    if (TmVornBrowser* browser = BrowserOf(self)) {
+        IRoot* object = PyOS->Unwrap(value);
+        browser->Browse(object, object ? nullptr : value, QString::fromUtf8(label), true);
+    }
+    Py_RETURN_NONE;
+}
+
+PyObject* Expand(PyObject* self, PyObject* args) {
+    int all = 0;
+    if (!PyArg_ParseTuple(args, "|i:Expand", &all)) return nullptr;
+    if (TmVornBrowser* browser = BrowserOf(self)) {
+        if (all)
+            browser->ExpandEverything();
+        else
+            browser->ExpandSelected();
+    }
+    Py_RETURN_NONE;
+}
+
+PyObject* Collapse(PyObject* self, PyObject* args) {
+    int all = 0;
+    if (!PyArg_ParseTuple(args, "|i:Collapse", &all)) return nullptr;
+    if (TmVornBrowser* browser = BrowserOf(self)) {
+        if (all)
+            browser->CollapseEverything();
+        else
+            browser->CollapseSelectedParent();
+    }
+    Py_RETURN_NONE;
+}
+
+const VnMethodDef kMethods[] = {
+    {"GetSelected", Bracketed<GetSelected>, 1,
+     "Returns the currently selected object in the browser tree"},
+    {"GetSelectedParent", Bracketed<GetSelectedParent>, 1,
+     "Returns the parent of the currently selected object in the browser tree"},
+    {"GetSelectedType", Bracketed<GetSelectedType>, 1,
+     "Returns the entry type of the object as defined by the parent."},
+    {"Browse", Bracketed<Browse>, 1, "Displays an object in the browser tree"},
+    {"Expand", Bracketed<Expand>, 1, "Displays all the nodes in the tree"},
+    {"Collapse", Bracketed<Collapse>, 1, "Hides all the subnodes in the tree"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+const VnTypeInfo* TVornBrowserPy::GetTypeInfo() {
+    static const VnTypeInfo type = {&kClass, nullptr, Interfaces(), kNoMembers, kMethods,
+                                    nullptr, 0};
+    return &type;
+}
+
+void TVornBrowserPy::SetBrowser(TmVornBrowser* browser) { mBrowser = browser; }
+
+TmVornBrowser* TVornBrowserPy::Browser() const { return mBrowser; }
+
+TVornBrowserPy& TheBrowserPy() { return gBrowserPy; }

@@ -1,0 +1,39 @@
+#include "script/script_object.h"
+
+#include <cstring>
+#include <string>
+
+void AddScriptObject(PyObject* module, const char* name, IRoot* object) {
+    VnOS->RegisterClass({object->GetTypeInfo(), nullptr});  // a second time is refused quietly
+    VnOS->SetError(0, nullptr, nullptr);
+    PyRef wrapper = PyRef::Steal(PyOS->Wrap(object, -1));
+    if (!module || !wrapper || PyDict_SetItemString(PyModule_GetDict(module), name, wrapper.get()))
+        PyOS->ReportError(0);
+}
+
+const char* InterfaceName(const VnIID* iid) {
+    static thread_local std::string name;
+    name = iid ? std::string(iid->name, strnlen(iid->name, sizeof iid->name)) : std::string();
+    return name.c_str();
+}
+
+PyObject* MemberDictionary(const VnMemberDescriptor* member, bool named) {
+    PyRef dict = PyRef::Steal(PyDict_New());
+    if (!dict) return nullptr;
+    auto put = [&](const char* key, PyObject* value) {
+        PyRef held = PyRef::Steal(value);
+        return held && PyDict_SetItemString(dict.get(), key, held.get()) == 0;
+    };
+    const bool ok =
+        (!named || put("name", PyUnicode_FromString(member->name ? member->name : ""))) &&
+        put("type", PyLong_FromUnsignedLong(member->type)) &&
+        put("iid_name", PyUnicode_FromString(InterfaceName(member->iid))) &&
+        put("iid_ver", PyLong_FromLong(member->iid ? member->iid->version : 0)) &&
+        put("description",
+            PyUnicode_DecodeUTF8(
+                member->description ? member->description : "",
+                static_cast<Py_ssize_t>(strlen(member->description ? member->description : "")),
+                "replace")) &&
+        put("editflags", PyLong_FromUnsignedLong(member->editflags));
+    return ok ? dict.release() : nullptr;
+}

@@ -1,0 +1,191 @@
+#include "script/tm_ui.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+#include "platform/file_filter.h"
+#include "shell/ishell.h"
+#include "vorn/os.h"
+
+namespace {
+
+// Images of the shared list that popup entries show, from the first entry on.
+constexpr int kFirstPopupImage = 44;
+
+// Where started programs run: the runtime's base folder, made when it is missing.
+QString WorkingFolder() {
+    QString folder = QString::fromUtf8(VnOS->GetPath(kVnPathBase));
+    if (folder.endsWith('/')) folder.chop(1);
+    QDir().mkpath(folder);
+    return folder;
+}
+
+// The program `file` names, when it is one: a path to an executable file, or a name found on
+// the search path. Empty for documents and URLs.
+QString ProgramOf(const QString& file) {
+    if (file.contains('/')) {
+        const QFileInfo info(file);
+        return info.isFile() && info.isExecutable() ? info.absoluteFilePath() : QString();
+    }
+    return QStandardPaths::findExecutable(file);
+}
+
+}  // namespace
+
+TmUI::TmUI(IShell& shell, QWidget* parent) : QDialog(parent), mShell(shell) {
+    setObjectName("mUI");
+    setWindowTitle("Question");
+    auto* column = new QVBoxLayout(this);
+    mQuestion = new QLabel(this);
+    mQuestion->setObjectName("mQuestion");
+    mQuestion->setWordWrap(true);
+    mQuestion->setMinimumSize(273, 40);
+    mList = new QListWidget(this);
+    mList->setObjectName("mList");
+    mList->hide();
+    mAnswer = new QLineEdit(this);
+    mAnswer->setObjectName("mAnswer");
+    auto* buttons = new QHBoxLayout;
+    mOK = new QPushButton("OK", this);
+    mOK->setObjectName("mOK");
+    mOK->setDefault(true);
+    mCancel = new QPushButton("Cancel", this);
+    mCancel->setObjectName("mCancel");
+    buttons->addStretch();
+    buttons->addWidget(mOK);
+    buttons->addWidget(mCancel);
+    column->addWidget(mQuestion);
+    column->addWidget(mList, 1);
+    column->addWidget(mAnswer);
+    column->addLayout(buttons);
+    resize(306, 220);
+    setTabOrder(mAnswer, mOK);
+    setTabOrder(mOK, mCancel);
+    setTabOrder(mCancel, mList);
+    connect(mOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(mCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(mList, &QListWidget::currentRowChanged, this, [this] { mListClick(); });
+    connect(mList, &QListWidget::itemDoubleClicked, this, [this] { mListDblClick(); });
+    for (QPointer<QFileDialog>* dialog : {&mOpenDlg, &mSaveDlg}) {
+        *dialog = new QFileDialog(shell.DialogParent());
+        (*dialog)->setNameFilter("All files (*)");
+    }
+    mOpenDlg->setObjectName("mOpenDlg");
+    mOpenDlg->setFileMode(QFileDialog::ExistingFile);
+    mSaveDlg->setObjectName("mSaveDlg");
+    mSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
+    mPopup = new QMenu(this);
+    mPopup->setObjectName("mPopup");
+}
+
+TmUI::~TmUI() {
+    delete mOpenDlg;
+    delete mSaveDlg;
+}
+
+std::optional<QString> TmUI::Ask(const QString& question, const QString& answer) {
+    mQuestion->setText(question);
+    mList->hide();
+    mAnswer->show();
+    mAnswer->setText(answer);
+    mAnswer->setFocus();
+    if (exec() != Accepted) return std::nullopt;
+    return mAnswer->text();
+}
+
+std::optional<int> TmUI::AskList(const QString& question, const QStringList& entries, int index,
+                                 PyObject* callback) {
+    mListCallback = PyRef::Borrow(callback);
+    mQuestion->setText(question);
+    mAnswer->hide();
+    mList->show();
+    {
+        const QSignalBlocker quiet(mList);  // the callback hears of the chosen entry only
+        mList->clear();
+        mList->addItems(entries);
+        mList->setCurrentRow(index);
+    }
+    if (index >= 0) mListClick();
+    mList->setFocus();
+    if (exec() != Accepted) return std::nullopt;
+    return mList->currentRow();
+}
+
+void TmUI::mListClick() {
+    if (!mListCallback) return;
+    PyRef keep = mListCallback;  // the callback may start another list
+    PyRef result = PyRef::Steal(PyObject_CallFunction(keep.get(), "i", mList->currentRow()));
+    if (!result) PyOS->ReportError(0);
+}
+
+void TmUI::mListDblClick() { accept(); }
+
+std::optional<QString> TmUI::AskFile(bool save, const QString& title, const QString& file,
+                                     const QString& filter, const QString& folder) {
+    QFileDialog* dialog = save ? mSaveDlg : mOpenDlg;
+    dialog->setWindowTitle(title);
+    dialog->setNameFilter(mw::ToQtFilter(filter));
+    if (!folder.isEmpty()) dialog->setDirectory(QDir::toNativeSeparators(folder));
+    dialog->selectFile(file);
+    if (dialog->exec() != Accepted || dialog->selectedFiles().isEmpty()) return std::nullopt;
+    return QDir::toNativeSeparators(dialog->selectedFiles().first());
+}
+
+std::optional<int> TmUI::PopupMenu(int x, int y, const QStringList& entries) {
+    mPopup->clear();
+    for (int i = 0; i < entries.size(); ++i) {
+        QAction* entry = mPopup->addAction(mShell.Image(i + kFirstPopupImage), entries[i]);
+        entry->setData(i);
+    }
+    mChosenItem = mPopup->exec(QPoint(x, y));
+    if (!mChosenItem) return std::nullopt;
+    return mChosenItem->data().toInt();
+}
+
+bool TmUI::Execute(const QString& file, const QString& parameters, const QString& verb, bool wait) {
+    const QString program = verb.isEmpty() ? ProgramOf(file) : QString();
+    // a document, a URL or an explicit verb goes to the desktop's opener, never to a shell
+    const QString run = program.isEmpty() ? QString("xdg-open") : program;
+    const QStringList arguments =
+        program.isEmpty() ? QStringList{file} : QProcess::splitCommand(parameters);
+    const QString folder = WorkingFolder();
+    if (!wait) return QProcess::startDetached(run, arguments, folder);
+    auto* process = new QProcess(this);
+    process->setWorkingDirectory(folder);
+    process->start(run, arguments);
+    if (!process->waitForStarted()) {
+        delete process;
+        return false;
+    }
+    connect(process, &QProcess::finished, this, &TmUI::ProcessEnded);
+    connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::Crashed) ProcessEnded();
+    });
+    mPendingProcess = process;
+    return true;
+}
+
+PyObject* TmUI::WaitForProcess(VnTasklet tasklet) {
+    mPendingTasklet = tasklet;
+    PyObject* value = PyOS->BlockTasklet(tasklet);
+    if (mPendingTasklet == tasklet) mPendingTasklet = nullptr;  // ended some other way
+    return value;
+}
+
+void TmUI::ProcessEnded() {
+    if (mPendingProcess) mPendingProcess->deleteLater();
+    mPendingProcess = nullptr;
+    VnTasklet waiting = mPendingTasklet;
+    mPendingTasklet = nullptr;
+    if (waiting) PyOS->ResumeTasklet(waiting, nullptr);
+}
