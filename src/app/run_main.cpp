@@ -18,6 +18,8 @@
 #include "core/vorn_string.h"
 #include "editors/row_editor.h"
 #include "editors/tm_edit_line.h"
+#include "editors/tm_quat_pick.h"
+#include "editors/tm_vector_pick.h"
 #include "platform/message_box.h"
 #include "script/console_window.h"
 #include "script/error_log.h"
@@ -102,14 +104,16 @@ PyObject* RunMain(PyObject*, PyObject*) {
             forms.Keep(new TmVornBrowser(main, host, kit, TmVornBrowser::DefaultClassList()));
         forms.Pending({"mColorPick"});
         kit.SetEditLine(forms.Keep(new TmEditLine));
-        forms.Pending({"mVornPick", "mVectorPick", "mChooserPick"});
+        forms.Pending({"mVornPick"});
+        kit.AddForm(forms.Keep(new TmVectorPick));
+        forms.Pending({"mChooserPick"});
         main.SetImageList(forms.Keep(new TgData));  // hands its images to the bars made before it
         forms.Pending({"mUI"});
         auto* sorter = forms.Keep(new TmVornListSorter);
         browser->SetDialogs(sorter, forms.Keep(new TmObjPropertyDlg));
         forms.Keep(new TmErrorLog(main, host));
         forms.Keep(new TmConsoleWindow(main, host));
-        forms.Pending({"mQuatPick"});
+        kit.AddForm(forms.Keep(new TmQuatPick));
         auto* config = forms.Keep(new TmConfigDialog);
         forms.Pending({"mTextureBrowser"});
         main.SetDialogs(about, config);
