@@ -21,7 +21,9 @@
 #include "editors/row_editor.h"
 #include "editors/tm_chooser_pick.h"
 #include "editors/tm_edit_line.h"
+#include "editors/tm_quat_pick.h"
 #include "editors/tm_texture_browser.h"
+#include "editors/tm_vector_pick.h"
 #include "editors/tm_vorn_pick.h"
 #include "platform/message_box.h"
 #include "script/console_window.h"
@@ -110,7 +112,7 @@ PyObject* RunMain(PyObject*, PyObject*) {
         kit.SetEditLine(forms.Keep(new TmEditLine));
         auto* vornPick = forms.Keep(new TmVornPick);
         kit.AddForm(vornPick);
-        forms.Pending({"mVectorPick"});
+        kit.AddForm(forms.Keep(new TmVectorPick));
         kit.AddForm(forms.Keep(new TmChooserPick));
         main.SetImageList(forms.Keep(new TgData));  // hands its images to the bars made before it
         auto* ui = forms.Keep(new TmUI(main));
@@ -121,7 +123,7 @@ PyObject* RunMain(PyObject*, PyObject*) {
         TheBrowserPy().SetBrowser(browser);
         forms.Keep(new TmErrorLog(main, host));
         forms.Keep(new TmConsoleWindow(main, host));
-        forms.Pending({"mQuatPick"});
+        kit.AddForm(forms.Keep(new TmQuatPick));
         auto* config = forms.Keep(new TmConfigDialog);
         forms.Keep(new TmTextureBrowser);
         main.SetDialogs(about, config);

@@ -5,13 +5,14 @@
 #include "editors/chooser_row_editor.h"
 #include "editors/line_row_editor.h"
 #include "editors/py_row_editor.h"
+#include "editors/quat_row_editor.h"
 #include "editors/ref_row_editor.h"
+#include "editors/vector_row_editor.h"
 #include "vorn/kalix.h"
 
 namespace {
 
 constexpr int kColorIcon = 82;
-constexpr int kVectorIcon = 81;
 
 bool Answers(IRoot* object, const VnIID& iid) {
     void* out = nullptr;
@@ -25,11 +26,11 @@ bool Answers(IRoot* object, const VnIID& iid) {
 std::unique_ptr<TRowEditor> CreateRowEditor(const mw::MemberValue& value, TEditorKit& kit) {
     if (mw::IsObjectMember(value)) {
         IRoot* object = mw::MemberObject(value);
-        // the colour, vector and rotation dialogs are to come; until then these rows show text
+        // the colour dialog is to come; until then its rows show text
         if (Answers(object, IID_IKxColor))
             return std::make_unique<TRefRowEditor>(value, kit, kColorIcon);
-        if (Answers(object, IID_IKxVector) || Answers(object, IID_IKxQuaternion))
-            return std::make_unique<TRefRowEditor>(value, kit, kVectorIcon);
+        if (Answers(object, IID_IKxVector)) return std::make_unique<TVectorRowEditor>(value, kit);
+        if (Answers(object, IID_IKxQuaternion)) return std::make_unique<TQuatRowEditor>(value, kit);
         return std::make_unique<TRefRowEditor>(value, kit);
     }
     if (mw::ChoiceTable(value.desc)) return std::make_unique<TChooserRowEditor>(value, kit);

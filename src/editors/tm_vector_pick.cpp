@@ -1,0 +1,118 @@
+#include "editors/tm_vector_pick.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <cmath>
+#include <cstring>
+#include <iterator>
+#include <limits>
+
+#include "core/value_text.h"
+#include "editors/form_tools.h"
+#include "editors/row_editor.h"
+#include "vorn/kalix.h"
+
+namespace {
+
+// Gives a control of the form its name and its fixed place.
+template <class T>
+T* Place(T* control, QWidget* form, const char* name, const QRect& geometry) {
+    control->setObjectName(name);
+    control->setParent(form);
+    control->setGeometry(geometry);
+    return control;
+}
+
+QSlider* NewSlider(QWidget* form, const char* name, int y) {
+    auto* slider = Place(new QSlider(Qt::Horizontal), form, name, {181, y, 193, 21});
+    slider->setRange(0, 1000);
+    slider->setValue(0);
+    return slider;
+}
+
+// The vector of the current editor's member, asked for anew: a script may have replaced it.
+VnRef<IKxVector> CurrentVector() {
+    return gCurrentEditor ? VnQuery<IKxVector>(mw::MemberObject(gCurrentEditor->mValue))
+                          : VnRef<IKxVector>();
+}
+
+// The field's number as a float; false when it does not read as one a float holds.
+bool FieldNumber(const QLineEdit* field, float* out) {
+    double v = 0;
+    if (!mw::ReadRealNumber(field->text().toUtf8().constData(), &v, nullptr) ||
+        std::fabs(v) > std::numeric_limits<float>::max())
+        return false;
+    *out = static_cast<float>(v);
+    return true;
+}
+
+}  // namespace
+
+TmVectorPick::TmVectorPick(QWidget* parent)
+    : QDialog(parent),
+      mX(Place(new QLineEdit, this, "mX", {48, 16, 121, 21})),
+      mY(Place(new QLineEdit, this, "mY", {48, 46, 121, 21})),
+      mZ(Place(new QLineEdit, this, "mZ", {48, 76, 121, 21})),
+      mSlideX(NewSlider(this, "mSlideX", 16)),
+      mSlideY(NewSlider(this, "mSlideY", 46)),
+      mSlideZ(NewSlider(this, "mSlideZ", 76)),
+      mOK(Place(new QPushButton("OK"), this, "mOK", {216, 113, 75, 25})),
+      mCancel(Place(new QPushButton("Cancel"), this, "mCancel", {299, 113, 75, 25})) {
+    setObjectName("mVectorPick");
+    setWindowTitle("Gimme vector");
+    setFixedSize(398, 154);
+    const char* const labels[][2] = {{"Label1", "X:"}, {"Label2", "Y:"}, {"Label3", "Z:"}};
+    QLineEdit* const fields[] = {mX, mY, mZ};
+    for (int k = 0; k < 3; ++k) {
+        auto* label =
+            Place(new QLabel(labels[k][1]), this, labels[k][0], {24, 16 + 30 * k, 20, 21});
+        label->setBuddy(fields[k]);
+        connect(fields[k], &QLineEdit::textChanged, this, &TmVectorPick::mXChange);
+    }
+    for (QSlider* slider : {mSlideX, mSlideY, mSlideZ})
+        connect(slider, &QSlider::valueChanged, this, &TmVectorPick::mSlideXChange);
+    mOK->setDefault(true);
+    mCancel->setAutoDefault(false);
+    connect(mOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(mCancel, &QPushButton::clicked, this, &QDialog::reject);
+    QWidget* const order[] = {mX, mY, mZ, mSlideX, mSlideY, mSlideZ, mOK, mCancel};
+    for (std::size_t k = 1; k < std::size(order); ++k) setTabOrder(order[k - 1], order[k]);
+}
+
+void TmVectorPick::ShowValue(const float* xyz) {
+    QLineEdit* const fields[] = {mX, mY, mZ};
+    for (int k = 0; k < 3; ++k) {
+        // blocked, so no field is read back while the others still show the old value
+        const QSignalBlocker quiet(fields[k]);
+        fields[k]->setText(QString::fromStdString(ThreeDecimals(xyz[k])));
+    }
+}
+
+void TmVectorPick::mXChange() {
+    TRowEditor* editor = gCurrentEditor;
+    VnRef<IKxVector> vector = CurrentVector();
+    if (!vector) return;
+    float xyz[3];
+    std::memcpy(xyz, vector->GetValue(), sizeof xyz);
+    const QLineEdit* const fields[] = {mX, mY, mZ};
+    // a field that is not a number (yet) leaves its component as it is
+    for (int k = 0; k < 3; ++k) FieldNumber(fields[k], &xyz[k]);
+    if (std::memcmp(xyz, vector->GetValue(), sizeof xyz) == 0) return;
+    std::memcpy(vector->EditValue(), xyz, sizeof xyz);
+    Changed(editor);
+}
+
+void TmVectorPick::mSlideXChange() {
+    TRowEditor* editor = gCurrentEditor;
+    VnRef<IKxVector> vector = CurrentVector();
+    if (!vector) return;
+    const QSlider* const sliders[] = {mSlideX, mSlideY, mSlideZ};
+    float xyz[3];
+    for (int k = 0; k < 3; ++k) xyz[k] = static_cast<float>(sliders[k]->value() * kSliderStep);
+    std::memcpy(vector->EditValue(), xyz, sizeof xyz);
+    ShowValue(xyz);
+    Changed(editor);
+}
