@@ -154,7 +154,10 @@ bool TGridRows::SelectCell(int column, int row) {
 void TGridRows::EditRow(int row) {
     if (row < 0) row = mGrid->currentIndex().row();
     TRowEditor* editor = Editor(row);
-    if (editor && editor->IsEditable()) editor->BeginEdit();
+    if (!editor || !editor->IsEditable()) return;
+    // placed again: an edit that ended left no current editor, and the cell is still selected
+    SelectCell(1, row);
+    editor->BeginEdit();
 }
 
 int TGridRows::rowCount(const QModelIndex& parent) const {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -32,6 +33,9 @@ void TQuatRowEditor::BeginEdit() {
     float yaw = 0, pitch = 0, roll = 0;
     rotation->GetYawPitchRoll(&yaw, &pitch, &roll);
     rotation.reset();
+    // the yaw slider runs from 0 to a full turn: a yaw the engine gives as negative is the
+    // same turn from 0 up, not 0 (touching another slider would otherwise lose it)
+    if (yaw < 0) yaw += 2 * static_cast<float>(M_PI);
     mEditing = true;
     form->ShowAngles(yaw, pitch, roll);
     const std::weak_ptr<char> alive = mAlive;

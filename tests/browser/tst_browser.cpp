@@ -323,6 +323,25 @@ items.append(new())
             QVERIFY2(mShell->status.contains("not a number"), qPrintable(mShell->status));
     }
 
+    // Catches a second edit of the same cell that shows the field but stores nothing (no
+    // editor was current once the first edit ended).
+    void editingTheSameCellTwice() {
+        mShell->window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&mShell->window));
+        QVERIFY(RunPython("twice = new('kalix.KxLight'); twice.intensity = 0.25"));
+        browseObject("twice");
+        QLineEdit* edit = editRow("intensity");
+        edit->setText("2");
+        QTest::keyClick(edit, Qt::Key_Return);
+        // a double click on the cell that is still selected
+        QTableView* grid = mBrowser->Grid();
+        emit grid->doubleClicked(grid->currentIndex());
+        QTRY_VERIFY(edit->isVisible());
+        edit->setText("3");
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(EvalPython("twice.intensity"), QString("3.0"));
+    }
+
     // Catches Python values stored under another type, a failed store that goes unreported,
     // and a row showing a value its container never took.
     void pythonStores() {

@@ -15,6 +15,7 @@
 #include "editors/tm_quat_pick.h"
 #include "editors/tm_vector_pick.h"
 #include "editors/vector_row_editor.h"
+#include "fake_shell.h"
 #include "modal.h"
 #include "shell/ioutput.h"
 #include "shell/ishell.h"
@@ -26,24 +27,6 @@ namespace {
 
 using Vector = std::array<float, 3>;
 using Quat = std::array<float, 4>;
-
-class FakeShell final : public IShell {
-public:
-    QWidget* Place(TShellPlace) override { return &window; }
-    void ShowPlace(TShellPlace) override {}
-    void OpenFiles(const QStringList&) override {}
-    bool IsBatchRun() const override { return false; }
-    void SetStatusText(int, const QString&) override {}
-    QIcon Image(int) const override { return {}; }
-    QWidget* DialogParent() override { return &window; }
-    QWidget window;
-};
-
-class FakeOutput final : public IOutput {
-public:
-    void Write(const QString&) override {}
-    void RefreshErrors() override {}
-};
 
 VnRef<IRoot> NewObject(const char* name) {
     VnRef<IRoot> object;
@@ -243,8 +226,8 @@ private slots:
         QCOMPARE(mQuatRow->GetText(text, sizeof text), "(0.100, -0.200, 0.300) 0.900");
     }
 
-    // Catches the sliders' first placing writing the rotation: it was rounded to the sliders'
-    // steps and a negative yaw (shown at 0) was lost.
+    // Catches the sliders' first placing writing the rotation (it was rounded to the sliders'
+    // steps), and a negative yaw shown at 0 instead of the same turn from 0 up.
     void quatOpensWithoutWriting() {
         mRotation->SetYawPitchRoll(-0.7f, 0.3f, 0.2f);
         const Quat before = rotation();
@@ -257,7 +240,9 @@ private slots:
                              child<QSlider>(form, "mRoll")->value()};
             },
             "mOK");
-        QCOMPARE(positions, (std::array<int, 3>{0, int(0.3f * TmQuatPick::kScale),
+        const float turn = 2 * static_cast<float>(M_PI);
+        QCOMPARE(positions, (std::array<int, 3>{int((turn - 0.7f) * TmQuatPick::kScale),
+                                                int(0.3f * TmQuatPick::kScale),
                                                 int(0.2f * TmQuatPick::kScale)}));
         QVERIFY(SameBits(rotation(), before));
     }
@@ -348,6 +333,7 @@ private slots:
         QTest::newRow("down") << 400 << -247 << 450;
         QTest::newRow("up, turned") << 37 << 247 << 0;
         QTest::newRow("down, rolled") << 0 << -247 << -123;
+        QTest::newRow("past half a turn") << 750 << 40 << 0;  // the engine says -90 degrees
     }
     // What the sliders wrote, read back through the engine, puts them where they were.
     void quatRoundTrip() {
