@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "platform/file_filter.h"
@@ -154,7 +155,10 @@ std::optional<int> TmUI::PopupMenu(int x, int y, const QStringList& entries) {
 
 bool TmUI::Execute(const QString& file, const QString& parameters, const QString& verb, bool wait) {
     const QString program = verb.isEmpty() ? ProgramOf(file) : QString();
-    // a document, a URL or an explicit verb goes to the desktop's opener, never to a shell
+    // a document, a URL or an explicit verb goes to the desktop's opener, never to a shell;
+    // what is none of them cannot be started (the opener would fail later, unseen)
+    const bool opens = QFileInfo::exists(file) || QUrl(file).scheme().size() > 1;
+    if (program.isEmpty() && !opens) return false;
     const QString run = program.isEmpty() ? QString("xdg-open") : program;
     const QStringList arguments =
         program.isEmpty() ? QStringList{file} : QProcess::splitCommand(parameters);
