@@ -17,6 +17,7 @@
 #include "browser/tm_vorn_list_sorter.h"
 #include "core/vorn_string.h"
 #include "editors/row_editor.h"
+#include "editors/tm_color_pick.h"
 #include "editors/tm_edit_line.h"
 #include "platform/message_box.h"
 #include "script/console_window.h"
@@ -100,7 +101,7 @@ PyObject* RunMain(PyObject*, PyObject*) {
         auto* about = forms.Keep(new TmAboutBox);
         auto* browser =
             forms.Keep(new TmVornBrowser(main, host, kit, TmVornBrowser::DefaultClassList()));
-        forms.Pending({"mColorPick"});
+        kit.AddForm(forms.Keep(new TmColorPick));
         kit.SetEditLine(forms.Keep(new TmEditLine));
         forms.Pending({"mVornPick", "mVectorPick", "mChooserPick"});
         main.SetImageList(forms.Keep(new TgData));  // hands its images to the bars made before it

@@ -2,6 +2,7 @@
 // it holds and its choice table.
 #include <Python.h>
 
+#include "editors/color_row_editor.h"
 #include "editors/line_row_editor.h"
 #include "editors/py_row_editor.h"
 #include "editors/ref_row_editor.h"
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr int kColorIcon = 82;
 constexpr int kVectorIcon = 81;
 
 bool Answers(IRoot* object, const VnIID& iid) {
@@ -24,9 +24,8 @@ bool Answers(IRoot* object, const VnIID& iid) {
 std::unique_ptr<TRowEditor> CreateRowEditor(const mw::MemberValue& value, TEditorKit& kit) {
     if (mw::IsObjectMember(value)) {
         IRoot* object = mw::MemberObject(value);
-        // the colour, vector and rotation dialogs are to come; until then these rows show text
-        if (Answers(object, IID_IKxColor))
-            return std::make_unique<TRefRowEditor>(value, kit, kColorIcon);
+        if (Answers(object, IID_IKxColor)) return std::make_unique<TColorRowEditor>(value, kit);
+        // the vector and rotation dialogs are to come; until then these rows show text
         if (Answers(object, IID_IKxVector) || Answers(object, IID_IKxQuaternion))
             return std::make_unique<TRefRowEditor>(value, kit, kVectorIcon);
         return std::make_unique<TRefRowEditor>(value, kit);
