@@ -20,6 +20,7 @@
 #include "core/vorn_string.h"
 #include "editors/row_editor.h"
 #include "editors/tm_chooser_pick.h"
+#include "editors/tm_color_pick.h"
 #include "editors/tm_edit_line.h"
 #include "editors/tm_quat_pick.h"
 #include "editors/tm_texture_browser.h"
@@ -108,7 +109,7 @@ PyObject* RunMain(PyObject*, PyObject*) {
         auto* about = forms.Keep(new TmAboutBox);
         auto* browser =
             forms.Keep(new TmVornBrowser(main, host, kit, TmVornBrowser::DefaultClassList()));
-        forms.Pending({"mColorPick"});
+        kit.AddForm(forms.Keep(new TmColorPick));
         kit.SetEditLine(forms.Keep(new TmEditLine));
         auto* vornPick = forms.Keep(new TmVornPick);
         kit.AddForm(vornPick);

@@ -3,6 +3,7 @@
 #include <Python.h>
 
 #include "editors/chooser_row_editor.h"
+#include "editors/color_row_editor.h"
 #include "editors/line_row_editor.h"
 #include "editors/py_row_editor.h"
 #include "editors/quat_row_editor.h"
@@ -11,8 +12,6 @@
 #include "vorn/kalix.h"
 
 namespace {
-
-constexpr int kColorIcon = 82;
 
 bool Answers(IRoot* object, const VnIID& iid) {
     void* out = nullptr;
@@ -26,9 +25,7 @@ bool Answers(IRoot* object, const VnIID& iid) {
 std::unique_ptr<TRowEditor> CreateRowEditor(const mw::MemberValue& value, TEditorKit& kit) {
     if (mw::IsObjectMember(value)) {
         IRoot* object = mw::MemberObject(value);
-        // the colour dialog is to come; until then its rows show text
-        if (Answers(object, IID_IKxColor))
-            return std::make_unique<TRefRowEditor>(value, kit, kColorIcon);
+        if (Answers(object, IID_IKxColor)) return std::make_unique<TColorRowEditor>(value, kit);
         if (Answers(object, IID_IKxVector)) return std::make_unique<TVectorRowEditor>(value, kit);
         if (Answers(object, IID_IKxQuaternion)) return std::make_unique<TQuatRowEditor>(value, kit);
         return std::make_unique<TRefRowEditor>(value, kit);
