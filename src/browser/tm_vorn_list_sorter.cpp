@@ -7,18 +7,12 @@
 
 #include "core/class_id.h"
 #include "core/member_ref.h"
+#include "platform/fixed_layout.h"
 #include "vorn/iroot.h"
 
 namespace {
 
-// Gives a control of the form its name and its fixed place.
-template <class T>
-T* Place(T* control, QWidget* form, const char* name, const QRect& geometry) {
-    control->setObjectName(name);
-    control->setParent(form);
-    control->setGeometry(geometry);
-    return control;
-}
+using mw::PlaceControl;
 
 // An item's line: its name, or its class name when it has none.
 QString LineText(IRoot* item) {
@@ -49,20 +43,21 @@ int MoveTarget(TmVornListSorter::Move which, int line, int count) {
 
 TmVornListSorter::TmVornListSorter(QWidget* parent)
     : QDialog(parent),
-      mListBox(Place(new QListWidget, this, "mListBox", {8, 8, 193, 153})),
+      mListBox(PlaceControl(new QListWidget, this, "mListBox", {8, 8, 193, 153})),
       mTop(AddMoveButton("mTop", "&Top", 8, Move::Top)),
       mUp(AddMoveButton("mUp", "Move &Up", 40, Move::Up)),
       mDown(AddMoveButton("mDown", "Move &Down", 72, Move::Down)),
       mBottom(AddMoveButton("mBottom", "&Bottom", 104, Move::Bottom)),
-      mOK(Place(new QPushButton("OK"), this, "mOK", {128, 216, 75, 25})) {
+      mOK(PlaceControl(new QPushButton("OK"), this, "mOK", {128, 216, 75, 25})) {
     setObjectName("mVornListSorter");
     setWindowTitle("List Manipulating Device - LMD");
     setFixedSize(302, 250);
-    auto* note = Place(new QLabel("Note: More features will be added here in the future. It's "
-                                  "not just for sorting lists. Cheers, The Management."),
-                       this, "Label1", {16, 176, 273, 41});
+    auto* note =
+        PlaceControl(new QLabel("Note: More features will be added here in the future. It's "
+                                "not just for sorting lists. Cheers, The Management."),
+                     this, "Label1", {16, 176, 273, 41});
     note->setWordWrap(true);
-    auto* cancel = Place(new QPushButton("Cancel"), this, "mCancel", {216, 216, 75, 25});
+    auto* cancel = PlaceControl(new QPushButton("Cancel"), this, "mCancel", {216, 216, 75, 25});
     mOK->setDefault(true);
     connect(mOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -74,7 +69,7 @@ TmVornListSorter::TmVornListSorter(QWidget* parent)
 
 QPushButton* TmVornListSorter::AddMoveButton(const char* name, const char* text, int y,
                                              Move which) {
-    auto* button = Place(new QPushButton(text), this, name, {216, y, 75, 25});
+    auto* button = PlaceControl(new QPushButton(text), this, name, {216, y, 75, 25});
     connect(button, &QPushButton::clicked, this, [this, which] { OnMoveItem(which); });
     return button;
 }

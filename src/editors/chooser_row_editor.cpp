@@ -32,7 +32,8 @@ void TChooserRowEditor::BeginEdit() {
     if (!dialog || !mValue.value) return;
     gReturnFocus = QApplication::focusWidget();
     std::memcpy(mSaved, mValue.value, Size());
-    EndEdit(!dialog->Run(*this));
+    int result = 0;
+    if (dialog->Fill(*this) && RunModal(*dialog, &result)) EndEdit(result != QDialog::Accepted);
 }
 
 void TChooserRowEditor::EndEdit(bool cancel) {

@@ -51,12 +51,8 @@ void TColorRowEditor::BeginEdit() {
     gCurrentEditor = this;  // the form's handlers write into the current editor's colour
     std::copy_n(color->GetValue(), 4, mSaved.begin());
     form->ShowColor(mSaved);
-    const std::weak_ptr<char> life = mLife;
-    // owned by the shell only while it shows, since the form list deletes it
-    form->setParent(mKit.Shell().DialogParent(), form->windowFlags());
-    const int result = form->exec();
-    form->setParent(nullptr, form->windowFlags());
-    if (!life.expired()) EndEdit(result != QDialog::Accepted);
+    int result = 0;
+    if (RunModal(*form, &result)) EndEdit(result != QDialog::Accepted);
 }
 
 void TColorRowEditor::EndEdit(bool cancel) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <memory>
 
 #include "editors/row_editor.h"
 #include "vorn/kalix.h"
@@ -23,6 +22,5 @@ public:
     IRoot* ColorObject() const;
 
 private:
-    std::array<float, 4> mSaved{};          // the colour as it was when editing began
-    std::shared_ptr<char> mLife{new char};  // a dialog that outlives the row sees it expire
+    std::array<float, 4> mSaved{};  // the colour as it was when editing began
 };

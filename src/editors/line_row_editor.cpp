@@ -41,12 +41,13 @@ void TLineRowEditor::BeginEdit() {
 void TLineRowEditor::PickRotReference() {
     QFileDialog* dialog = mKit.EditLine()->OpenDialog();
     const VnChoice* entry = mw::FileDialogEntry(mValue.desc);
-    dialog->setParent(mKit.Shell().DialogParent(), Qt::Dialog);
     dialog->setWindowTitle(
         QString::fromUtf8(entry && entry->name ? entry->name : "Open something"));
     dialog->setNameFilter(mw::ToQtFilter(QString::fromUtf8(
         entry && entry->description ? entry->description : "All Files (*.*)|*.*")));
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
+    int result = QDialog::Rejected;
+    if (!RunModal(*dialog, &result)) return;  // the grid was rebuilt while the dialog showed
+    if (result != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
     char* moniker = nullptr;
     const QByteArray path = dialog->selectedFiles().first().toUtf8();
     if (!VnROT->PathToMoniker(path.constData(), &moniker)) {

@@ -38,9 +38,8 @@ void TQuatRowEditor::BeginEdit() {
     if (yaw < 0) yaw += 2 * static_cast<float>(M_PI);
     mEditing = true;
     form->ShowAngles(yaw, pitch, roll);
-    const std::weak_ptr<char> alive = mAlive;
-    const int result = ExecModalForm(*form, mKit.Shell().DialogParent());
-    if (!alive.expired()) EndEdit(result != QDialog::Accepted);
+    int result = 0;
+    if (RunModal(*form, &result)) EndEdit(result != QDialog::Accepted);
 }
 
 const char* TQuatRowEditor::GetText(char* buffer, std::size_t size) {

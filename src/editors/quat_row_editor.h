@@ -24,5 +24,4 @@ private:
     std::array<float, 4> mSaved{};  // the value when the form opened
     bool mEditing = false;
     // Lets BeginEdit see, after the form closes, whether the row was rebuilt meanwhile.
-    std::shared_ptr<char> mAlive = std::make_shared<char>();
 };

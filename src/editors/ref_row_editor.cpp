@@ -39,8 +39,12 @@ void TRefRowEditor::BeginEdit() {
     auto* dialog = mKit.FormNamed<TmVornPick>("mVornPick");
     if (!dialog) return;
     gReturnFocus = QApplication::focusWidget();
-    dialog->Run(*this);
-    EndEdit(false);
+    dialog->Prepare(*this);
+    int result = QDialog::Rejected;
+    const bool alive = RunModal(*dialog, &result);
+    if (alive && result == QDialog::Accepted) dialog->StoreChoice(*this);
+    dialog->Finish();
+    if (alive) EndEdit(false);
 }
 
 void TRefRowEditor::EndEdit(bool) {

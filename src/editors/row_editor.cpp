@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "core/value_text.h"
+#include "editors/form_tools.h"
 #include "editors/tm_edit_line.h"
 #include "shell/ioutput.h"
 #include "shell/ishell.h"
@@ -86,6 +87,12 @@ const char* TRowEditor::GetText(char* buffer, std::size_t size) {
 void TRowEditor::EndEdit(bool) {
     if (gCurrentEditor == this) gCurrentEditor = nullptr;
     if (mControl) mControl->hide();
+}
+
+bool TRowEditor::RunModal(QDialog& form, int* result) {
+    const std::weak_ptr<char> alive = mAlive;
+    *result = ExecModalForm(form, mKit.Shell().DialogParent());
+    return !alive.expired();  // nothing of the editor is read before this is known
 }
 
 QString TRowEditor::Description() const {

@@ -14,6 +14,7 @@
 class IOutput;
 class IShell;
 class QAbstractItemView;
+class QDialog;
 class QPainter;
 class QWidget;
 class TmEditLine;
@@ -68,6 +69,9 @@ public:
     virtual void EndEdit(bool cancel);
 
     bool IsEditable() const { return mw::IsEditable(mValue); }
+    // Shows `form` modally over the main window. False when this editor was destroyed while it
+    // showed (a script rebuilt the grid): the caller must then not touch the editor again.
+    bool RunModal(QDialog& form, int* result);
     // The member's description, or "" when it has none.
     QString Description() const;
 
@@ -79,6 +83,9 @@ public:
     int mRow = -1;           // the grid row this editor owns
     VnRef<INotify> mNotify;  // the owner, told of changes when the member asks for it
     TEditorKit& mKit;
+
+private:
+    std::shared_ptr<char> mAlive = std::make_shared<char>();  // expires with the editor
 };
 
 // The editor that was placed last and has not ended, or none; the editing forms act on it.

@@ -72,7 +72,7 @@ TmChooserPick::TmChooserPick(QWidget* parent) : QDialog(parent) {
     connect(mList, &QListWidget::itemDoubleClicked, this, &TmChooserPick::mListDblClick);
 }
 
-bool TmChooserPick::Run(TChooserRowEditor& editor) {
+bool TmChooserPick::Fill(TChooserRowEditor& editor) {
     const mw::MemberValue value = editor.mValue;
     const bool single = mw::IsExclusiveChoice(value.desc);
     mFilling = true;
@@ -96,7 +96,7 @@ bool TmChooserPick::Run(TChooserRowEditor& editor) {
     mFilling = false;
     mListClick();  // the current choice goes into the member once
     mOK->setFocus();
-    return exec() == Accepted;
+    return mList->count() > 0;
 }
 
 const VnChoice* TmChooserPick::CurrentChoice() const {

@@ -18,9 +18,9 @@ class TmChooserPick : public QDialog {
 public:
     explicit TmChooserPick(QWidget* parent = nullptr);
 
-    // Fills the list for the editor's member and writes the current choice once; then shows
-    // the dialog modally. True when it closed with OK.
-    bool Run(TChooserRowEditor& editor);
+    // Fills the list for the editor's member and writes the current choice once; the editor
+    // then shows the dialog. False when there is nothing to choose from.
+    bool Fill(TChooserRowEditor& editor);
 
     QListWidget* List() const { return mList; }
 

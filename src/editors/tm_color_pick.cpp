@@ -15,6 +15,7 @@
 #include "core/member_ref.h"
 #include "core/value_text.h"
 #include "editors/color_row_editor.h"
+#include "platform/fixed_layout.h"
 #include "shell/settings.h"
 #include "vorn/os.h"
 
@@ -23,17 +24,10 @@ namespace {
 constexpr int kCustomColors = TColorGrid::kColumns * TColorGrid::kRows;
 constexpr uint32_t kWhite = 0xFFFFFF;
 
-// Gives a control of the form its name, its parent and its fixed place.
-template <class T>
-T* Place(T* control, QWidget* parent, const char* name, const QRect& geometry) {
-    control->setObjectName(name);
-    control->setParent(parent);
-    control->setGeometry(geometry);
-    return control;
-}
+using mw::PlaceControl;
 
 QLineEdit* NumberField(QWidget* parent, const char* name, const QRect& geometry) {
-    auto* field = Place(new QLineEdit, parent, name, geometry);
+    auto* field = PlaceControl(new QLineEdit, parent, name, geometry);
     field->setMaxLength(12);
     return field;
 }
@@ -203,12 +197,13 @@ void TColorGrid::keyPressEvent(QKeyEvent* event) {
 
 TmColorPick::TmColorPick(QWidget* parent)
     : QDialog(parent),
-      mColorPanel(Place(new QFrame, this, "mColorPanel", {0, 0, 366, 318})),
-      mClrSpectrum(Place(new TColorPicture(SpectrumImage(175, 187), nullptr), mColorPanel,
-                         "mClrSpectrum", {8, 8, 175, 187})),
-      mImage2(Place(new TColorPicture(ValueImage(10, 187), nullptr), mColorPanel, "Image2",
-                    {189, 8, 10, 187})),
-      mClrValue(Place(new QSlider(Qt::Vertical), mColorPanel, "mClrValue", {201, 0, 22, 203})),
+      mColorPanel(PlaceControl(new QFrame, this, "mColorPanel", {0, 0, 366, 318})),
+      mClrSpectrum(PlaceControl(new TColorPicture(SpectrumImage(175, 187), nullptr), mColorPanel,
+                                "mClrSpectrum", {8, 8, 175, 187})),
+      mImage2(PlaceControl(new TColorPicture(ValueImage(10, 187), nullptr), mColorPanel, "Image2",
+                           {189, 8, 10, 187})),
+      mClrValue(
+          PlaceControl(new QSlider(Qt::Vertical), mColorPanel, "mClrValue", {201, 0, 22, 203})),
       mClrH(NumberField(mColorPanel, "mClrH", {48, 210, 42, 22})),
       mClrS(NumberField(mColorPanel, "mClrS", {94, 210, 42, 22})),
       mClrV(NumberField(mColorPanel, "mClrV", {140, 210, 42, 22})),
@@ -216,16 +211,18 @@ TmColorPick::TmColorPick(QWidget* parent)
       mClrG(NumberField(mColorPanel, "mClrG", {94, 240, 42, 22})),
       mClrB(NumberField(mColorPanel, "mClrB", {140, 240, 42, 22})),
       mClrA(NumberField(mColorPanel, "mClrA", {48, 270, 42, 22})),
-      mClrSample(Place(new QFrame, mColorPanel, "mClrSample", {230, 8, 52, 187})),
-      mClrAlpha(Place(new QSlider(Qt::Horizontal), mColorPanel, "mClrAlpha", {94, 270, 188, 22})),
-      mClrSampleNumber(Place(new QLineEdit, mColorPanel, "mClrSampleNumber", {192, 210, 90, 22})),
-      mUpdateColor(
-          Place(new QPushButton("&Update color"), mColorPanel, "mUpdateColor", {192, 239, 90, 24})),
-      mColorGrid(Place(new TColorGrid(nullptr), mColorPanel, "mColorGrid",
-                       {290, 8, 2 + TColorGrid::kColumns * TColorGrid::kCell,
-                        2 + TColorGrid::kShownRows * TColorGrid::kCell})),
-      mOK(Place(new QPushButton("OK"), this, "mOK", {198, 326, 75, 25})),
-      mCancel(Place(new QPushButton("Cancel"), this, "mCancel", {283, 326, 75, 25})) {
+      mClrSample(PlaceControl(new QFrame, mColorPanel, "mClrSample", {230, 8, 52, 187})),
+      mClrAlpha(
+          PlaceControl(new QSlider(Qt::Horizontal), mColorPanel, "mClrAlpha", {94, 270, 188, 22})),
+      mClrSampleNumber(
+          PlaceControl(new QLineEdit, mColorPanel, "mClrSampleNumber", {192, 210, 90, 22})),
+      mUpdateColor(PlaceControl(new QPushButton("&Update color"), mColorPanel, "mUpdateColor",
+                                {192, 239, 90, 24})),
+      mColorGrid(PlaceControl(new TColorGrid(nullptr), mColorPanel, "mColorGrid",
+                              {290, 8, 2 + TColorGrid::kColumns * TColorGrid::kCell,
+                               2 + TColorGrid::kShownRows * TColorGrid::kCell})),
+      mOK(PlaceControl(new QPushButton("OK"), this, "mOK", {198, 326, 75, 25})),
+      mCancel(PlaceControl(new QPushButton("Cancel"), this, "mCancel", {283, 326, 75, 25})) {
     setObjectName("mColorPick");
     setWindowTitle("Pick a color");
     setFixedSize(366, 360);
@@ -248,8 +245,8 @@ TmColorPick::TmColorPick(QWidget* parent)
     } labels[] = {
         {"Label1", "HSV:", mClrH}, {"Label2", "RGB:", mClrR}, {"Label3", "Alpha:", mClrA}};
     for (const auto& label : labels) {
-        auto* text = Place(new QLabel(label.text), mColorPanel, label.name,
-                           {8, label.buddy->y(), 40, label.buddy->height()});
+        auto* text = PlaceControl(new QLabel(label.text), mColorPanel, label.name,
+                                  {8, label.buddy->y(), 40, label.buddy->height()});
         text->setBuddy(label.buddy);
     }
     mOK->setDefault(true);

@@ -10,18 +10,12 @@
 #include <vector>
 
 #include "editors/row_editor.h"
+#include "platform/fixed_layout.h"
 #include "vorn/kalix.h"
 
 namespace {
 
-// Gives a control of the form its name and its fixed place.
-template <class T>
-T* Place(T* control, QWidget* form, const char* name, const QRect& geometry) {
-    control->setObjectName(name);
-    control->setParent(form);
-    control->setGeometry(geometry);
-    return control;
-}
+using mw::PlaceControl;
 
 // One row of angle buttons: each moves the row's slider to its position.
 struct AngleButton {
@@ -61,16 +55,16 @@ VnRef<IKxQuaternion> CurrentRotation() {
 
 TmQuatPick::TmQuatPick(QWidget* parent)
     : QDialog(parent),
-      mYaw(Place(new QSlider(Qt::Horizontal), this, "mYaw", {56, kRowTop, 366, 25})),
-      mPitch(
-          Place(new QSlider(Qt::Horizontal), this, "mPitch", {56, kRowTop + kRowPitch, 366, 25})),
-      mRoll(Place(new QSlider(Qt::Horizontal), this, "mRoll",
-                  {56, kRowTop + 2 * kRowPitch, 366, 25})),
-      mOK(Place(new QPushButton("OK"), this, "mOK", {689, kRowTop, 75, 25})),
-      mCancel(
-          Place(new QPushButton("Cancel"), this, "mCancel", {689, kRowTop + kRowPitch, 75, 25})),
-      mReset(
-          Place(new QPushButton("Reset"), this, "mReset", {689, kRowTop + 2 * kRowPitch, 75, 25})) {
+      mYaw(PlaceControl(new QSlider(Qt::Horizontal), this, "mYaw", {56, kRowTop, 366, 25})),
+      mPitch(PlaceControl(new QSlider(Qt::Horizontal), this, "mPitch",
+                          {56, kRowTop + kRowPitch, 366, 25})),
+      mRoll(PlaceControl(new QSlider(Qt::Horizontal), this, "mRoll",
+                         {56, kRowTop + 2 * kRowPitch, 366, 25})),
+      mOK(PlaceControl(new QPushButton("OK"), this, "mOK", {689, kRowTop, 75, 25})),
+      mCancel(PlaceControl(new QPushButton("Cancel"), this, "mCancel",
+                           {689, kRowTop + kRowPitch, 75, 25})),
+      mReset(PlaceControl(new QPushButton("Reset"), this, "mReset",
+                          {689, kRowTop + 2 * kRowPitch, 75, 25})) {
     setObjectName("mQuatPick");
     setWindowTitle("QuatPick");
     setFixedSize(772, 117);
@@ -93,14 +87,14 @@ TmQuatPick::TmQuatPick(QWidget* parent)
     for (int r = 0; r < 3; ++r) {
         const Row& row = rows[r];
         const int y = kRowTop + r * kRowPitch;
-        auto* label = Place(new QLabel(row.label), this, row.labelName, {8, y, 44, 25});
+        auto* label = PlaceControl(new QLabel(row.label), this, row.labelName, {8, y, 44, 25});
         label->setBuddy(row.slider);
         connect(row.slider, &QSlider::valueChanged, this, &TmQuatPick::OnSliding);
         order.push_back(row.slider);
         for (int b = 0; b < kButtonsPerRow; ++b, ++number) {
             const QByteArray name = "Button" + QByteArray::number(number);
-            auto* button = Place(new QPushButton(QString::fromUtf8(row.buttons[b].caption)), this,
-                                 name.constData(), {kButtonsLeft + 35 * b, y, 33, 25});
+            auto* button = PlaceControl(new QPushButton(QString::fromUtf8(row.buttons[b].caption)),
+                                        this, name.constData(), {kButtonsLeft + 35 * b, y, 33, 25});
             button->setAutoDefault(false);
             const int position = row.buttons[b].position;
             const auto handler = row.handler;

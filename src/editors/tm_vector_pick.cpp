@@ -13,21 +13,15 @@
 #include "core/value_text.h"
 #include "editors/form_tools.h"
 #include "editors/row_editor.h"
+#include "platform/fixed_layout.h"
 #include "vorn/kalix.h"
 
 namespace {
 
-// Gives a control of the form its name and its fixed place.
-template <class T>
-T* Place(T* control, QWidget* form, const char* name, const QRect& geometry) {
-    control->setObjectName(name);
-    control->setParent(form);
-    control->setGeometry(geometry);
-    return control;
-}
+using mw::PlaceControl;
 
 QSlider* NewSlider(QWidget* form, const char* name, int y) {
-    auto* slider = Place(new QSlider(Qt::Horizontal), form, name, {181, y, 193, 21});
+    auto* slider = PlaceControl(new QSlider(Qt::Horizontal), form, name, {181, y, 193, 21});
     slider->setRange(0, 1000);
     slider->setValue(0);
     return slider;
@@ -53,14 +47,14 @@ bool FieldNumber(const QLineEdit* field, float* out) {
 
 TmVectorPick::TmVectorPick(QWidget* parent)
     : QDialog(parent),
-      mX(Place(new QLineEdit, this, "mX", {48, 16, 121, 21})),
-      mY(Place(new QLineEdit, this, "mY", {48, 46, 121, 21})),
-      mZ(Place(new QLineEdit, this, "mZ", {48, 76, 121, 21})),
+      mX(PlaceControl(new QLineEdit, this, "mX", {48, 16, 121, 21})),
+      mY(PlaceControl(new QLineEdit, this, "mY", {48, 46, 121, 21})),
+      mZ(PlaceControl(new QLineEdit, this, "mZ", {48, 76, 121, 21})),
       mSlideX(NewSlider(this, "mSlideX", 16)),
       mSlideY(NewSlider(this, "mSlideY", 46)),
       mSlideZ(NewSlider(this, "mSlideZ", 76)),
-      mOK(Place(new QPushButton("OK"), this, "mOK", {216, 113, 75, 25})),
-      mCancel(Place(new QPushButton("Cancel"), this, "mCancel", {299, 113, 75, 25})) {
+      mOK(PlaceControl(new QPushButton("OK"), this, "mOK", {216, 113, 75, 25})),
+      mCancel(PlaceControl(new QPushButton("Cancel"), this, "mCancel", {299, 113, 75, 25})) {
     setObjectName("mVectorPick");
     setWindowTitle("Gimme vector");
     setFixedSize(398, 154);
@@ -68,7 +62,7 @@ TmVectorPick::TmVectorPick(QWidget* parent)
     QLineEdit* const fields[] = {mX, mY, mZ};
     for (int k = 0; k < 3; ++k) {
         auto* label =
-            Place(new QLabel(labels[k][1]), this, labels[k][0], {24, 16 + 30 * k, 20, 21});
+            PlaceControl(new QLabel(labels[k][1]), this, labels[k][0], {24, 16 + 30 * k, 20, 21});
         label->setBuddy(fields[k]);
         connect(fields[k], &QLineEdit::textChanged, this, &TmVectorPick::mXChange);
     }

@@ -8,6 +8,7 @@
 
 #include "core/class_id.h"
 #include "editors/ref_row_editor.h"
+#include "platform/fixed_layout.h"
 #include "shell/ioutput.h"
 #include "vorn/os.h"
 #include "vorn/rot.h"
@@ -56,15 +57,7 @@ TmVornPick::TmVornPick(QWidget* parent) : QDialog(parent) {
     mFilter->setClearButtonEnabled(true);
     mObjects = new QListWidget(this);
     mObjects->setObjectName("mObjects");
-    auto* buttons = new QHBoxLayout;
-    mOK = new QPushButton("OK", this);
-    mOK->setObjectName("mOK");
-    mOK->setDefault(true);
-    mCancel = new QPushButton("Cancel", this);
-    mCancel->setObjectName("mCancel");
-    buttons->addStretch();
-    buttons->addWidget(mOK);
-    buttons->addWidget(mCancel);
+    QHBoxLayout* buttons = mw::OkCancelRow(this, &mOK, &mCancel);
     column->addWidget(mNote);
     column->addWidget(mFilter);
     column->addWidget(mObjects, 1);
@@ -73,11 +66,9 @@ TmVornPick::TmVornPick(QWidget* parent) : QDialog(parent) {
     setTabOrder(mFilter, mObjects);
     connect(mFilter, &QLineEdit::textChanged, this, &TmVornPick::ApplyFilter);
     connect(mObjects, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
-    connect(mOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(mCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-bool TmVornPick::Run(TRefRowEditor& editor) {
+void TmVornPick::Prepare(TRefRowEditor& editor) {
     const bool embedded = editor.mValue.desc->type == kVnObject;
     mFilter->clear();
     mFilter->setVisible(!embedded);
@@ -86,10 +77,11 @@ bool TmVornPick::Run(TRefRowEditor& editor) {
                             : "Choose what the member holds.");
     if (!embedded) Fill(editor);
     (embedded ? static_cast<QWidget*>(mOK) : static_cast<QWidget*>(mFilter))->setFocus();
-    const bool stored = exec() == Accepted && !embedded && StoreChoice(editor);
+}
+
+void TmVornPick::Finish() {
     mObjects->clear();
     mShown.clear();
-    return stored;
 }
 
 void TmVornPick::Fill(TRefRowEditor& editor) {
@@ -125,6 +117,7 @@ void TmVornPick::ApplyFilter(const QString& text) {
 }
 
 bool TmVornPick::StoreChoice(TRefRowEditor& editor) {
+    if (editor.mValue.desc->type == kVnObject) return false;  // embedded: only shown
     const QListWidgetItem* item = mObjects->currentItem();
     if (!item || item->isHidden()) return false;
     const int index = item->data(kIndexRole).toInt();

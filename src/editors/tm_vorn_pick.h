@@ -23,8 +23,12 @@ public:
 
     // The classes a new object may be made of, one class id each.
     void SetClassList(const QStringList& classes) { mClasses = classes; }
-    // Shows the choices for the editor's member; true when one was stored.
-    bool Run(TRefRowEditor& editor);
+    // Lists the choices for the editor's member; the editor shows the dialog after.
+    void Prepare(TRefRowEditor& editor);
+    // Puts the chosen line into the editor's member; true when one was stored.
+    bool StoreChoice(TRefRowEditor& editor);
+    // Lets go of the listed objects once the dialog is closed.
+    void Finish();
 
     QListWidget* Objects() const { return mObjects; }
     QLineEdit* Filter() const { return mFilter; }
@@ -32,7 +36,6 @@ public:
 private:
     void Fill(TRefRowEditor& editor);
     void ApplyFilter(const QString& text);
-    bool StoreChoice(TRefRowEditor& editor);
 
     QStringList mClasses;
     QLineEdit* mFilter;

@@ -32,9 +32,8 @@ void TVectorRowEditor::BeginEdit() {
     vector.reset();
     mEditing = true;
     form->ShowValue(mSaved.data());
-    const std::weak_ptr<char> alive = mAlive;
-    const int result = ExecModalForm(*form, mKit.Shell().DialogParent());
-    if (!alive.expired()) EndEdit(result != QDialog::Accepted);
+    int result = 0;
+    if (RunModal(*form, &result)) EndEdit(result != QDialog::Accepted);
 }
 
 const char* TVectorRowEditor::GetText(char* buffer, std::size_t size) {

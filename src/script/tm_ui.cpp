@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "platform/file_filter.h"
+#include "platform/fixed_layout.h"
 #include "shell/ishell.h"
 #include "vorn/os.h"
 
@@ -56,15 +57,7 @@ TmUI::TmUI(IShell& shell, QWidget* parent) : QDialog(parent), mShell(shell) {
     mList->hide();
     mAnswer = new QLineEdit(this);
     mAnswer->setObjectName("mAnswer");
-    auto* buttons = new QHBoxLayout;
-    mOK = new QPushButton("OK", this);
-    mOK->setObjectName("mOK");
-    mOK->setDefault(true);
-    mCancel = new QPushButton("Cancel", this);
-    mCancel->setObjectName("mCancel");
-    buttons->addStretch();
-    buttons->addWidget(mOK);
-    buttons->addWidget(mCancel);
+    QHBoxLayout* buttons = mw::OkCancelRow(this, &mOK, &mCancel);
     column->addWidget(mQuestion);
     column->addWidget(mList, 1);
     column->addWidget(mAnswer);
@@ -73,8 +66,6 @@ TmUI::TmUI(IShell& shell, QWidget* parent) : QDialog(parent), mShell(shell) {
     setTabOrder(mAnswer, mOK);
     setTabOrder(mOK, mCancel);
     setTabOrder(mCancel, mList);
-    connect(mOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(mCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(mList, &QListWidget::currentRowChanged, this, [this] { mListClick(); });
     connect(mList, &QListWidget::itemDoubleClicked, this, [this] { mListDblClick(); });
     for (QPointer<QFileDialog>* dialog : {&mOpenDlg, &mSaveDlg}) {

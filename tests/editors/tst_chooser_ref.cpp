@@ -189,6 +189,30 @@ private slots:
         QCOMPARE(mw::MemberObject(embedded.mValue), part);
     }
 
+    // Catches an editor read after its dialog closed when a script rebuilt the grid meanwhile
+    // (the address sanitizer reports the read); the choice is then dropped, not half stored.
+    void editorGoneWhileItsDialogShows() {
+        VnRef<IRoot> model = Make("KxModel");
+        mw::MemberValue slot = Member(model.get(), "material");
+        auto refRow = std::make_unique<TRefRowEditor>(slot, *mKit);
+        edit(*refRow, [&](QDialog* dialog) {
+            mPick->Objects()->setCurrentRow(1);  // a new material
+            refRow.reset();
+            dialog->accept();
+        });
+        QVERIFY(!mw::MemberObject(slot));
+        QCOMPARE(mPick->Objects()->count(), 0);  // the listed objects were let go
+
+        mw::MemberValue shape = Member(model.get(), "shape");
+        *static_cast<int32_t*>(shape.value) = 1;
+        auto chooserRow = std::make_unique<TChooserRowEditor>(shape, *mKit);
+        edit(*chooserRow, [&](QDialog* dialog) {
+            chooserRow.reset();
+            dialog->reject();
+        });
+        QCOMPARE(gCurrentEditor, nullptr);
+    }
+
     // Catches a texture browser that does not answer its keys as a dialog.
     void textureBrowserKeys() {
         TmTextureBrowser browser;

@@ -15,6 +15,7 @@
 
 #include "editors/color_row_editor.h"
 #include "editors/tm_color_pick.h"
+#include "fake_shell.h"
 #include "modal.h"
 #include "shell/ioutput.h"
 #include "shell/ishell.h"
@@ -23,26 +24,6 @@
 #include "vorn/os.h"
 
 namespace {
-
-class FakeShell final : public IShell {
-public:
-    FakeShell() { window.resize(400, 300); }
-    QWidget* Place(TShellPlace) override { return &window; }
-    void ShowPlace(TShellPlace) override {}
-    void OpenFiles(const QStringList&) override {}
-    bool IsBatchRun() const override { return false; }
-    void SetStatusText(int, const QString&) override {}
-    QIcon Image(int) const override { return {}; }
-    QWidget* DialogParent() override { return &window; }
-
-    QWidget window;
-};
-
-class FakeOutput final : public IOutput {
-public:
-    void Write(const QString&) override {}
-    void RefreshErrors() override {}
-};
 
 using Floats = std::array<float, 4>;
 
