@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QStringList>
 
+class QMdiSubWindow;
+class QSize;
 class QWidget;
 
 // The places of the main window where the libraries below it put their panels.
@@ -33,4 +35,9 @@ public:
     virtual QIcon Image(int index) const = 0;
     // The window that owns the dialogs and message boxes of the libraries below.
     virtual QWidget* DialogParent() = 0;
+    // The 3D window is a document: `content` shown in a frame of `size` (caption and border
+    // included) among the documents; the frame closes and deletes itself.
+    virtual QMdiSubWindow* AddDocumentWindow(QWidget* content, const QSize& size) = 0;
+    // Escape in the 3D window is the way back from a fill-screen 3D window to the main window.
+    virtual void BringToFront() = 0;
 };
