@@ -35,8 +35,7 @@ public:
     virtual QIcon Image(int index) const = 0;
     // The window that owns the dialogs and message boxes of the libraries below.
     virtual QWidget* DialogParent() = 0;
-    // The 3D window is a document: `content` shown in a frame of `size` (caption and border
-    // included) among the documents; the frame closes and deletes itself.
+    // The 3D window is a document: shows `content` in a self-deleting frame of `size` there.
     virtual QMdiSubWindow* AddDocumentWindow(QWidget* content, const QSize& size) = 0;
     // Escape in the 3D window is the way back from a fill-screen 3D window to the main window.
     virtual void BringToFront() = 0;
