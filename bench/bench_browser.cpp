@@ -51,6 +51,8 @@ public:
     void SetStatusText(int, const QString&) override {}
     QIcon Image(int) const override { return {}; }
     QWidget* DialogParent() override { return &mPlace; }
+    QMdiSubWindow* AddDocumentWindow(QWidget*, const QSize&) override { return nullptr; }
+    void BringToFront() override {}
 
 private:
     QWidget mPlace;

@@ -66,7 +66,11 @@ public:
 private:
     void Render(int w, int h);
     void DrawScene(class KxScene* s, float aspect);
+    // A digest of all a frame shows: the clock time, the surface and its size, the background,
+    // the fill mode and every member of every object the scene reaches.
+    uint64_t FrameDigest(const VnClock& clock);
     IKxSurface* mSurface = nullptr;
+    uint64_t mShownDigest = 0;  // of the frame last presented; 0 before the first
     FrameBuffer mFrame;
     Rasterizer mRaster;
 };

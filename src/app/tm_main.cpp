@@ -37,6 +37,7 @@
 #include "script/py_driver.h"
 #include "script/script_host.h"
 #include "shell/settings.h"
+#include "view3d/tm_3d_window.h"
 
 namespace {
 
@@ -455,6 +456,7 @@ void TmMain::FormCreate() {
     // the objects of module "app", in the order scripts have always found them
     TheDriver().SetShell(this);
     TheUI().SetShell(this);
+    TheUI().SetNavigationReload([this] { ReloadNavigationIn(mMdi->subWindowList()); });
     mHost->Start({{"driver", &TheDriver()}, {"browser", &TheBrowserPy()}, {"ui", &TheUI()}});
     setWindowTitle(QString("Mosswick (Build %1)").arg(kVersionBuild));
     ReadPanelSizes();
@@ -561,10 +563,12 @@ void TmMain::WriteSettings() {
 
 void TmMain::FormDestroy() {
     if (!mHost) return;
+    Tm3DWindow::CloseCurrent();  // it may still print while the console exists
     WriteSettings();
     mHost->KeepErrorForExit("The settings could not be stored");
     TheMacro().Clear();
     mHost.reset();
+    TheUI().SetNavigationReload(nullptr);  // the document area goes with the window
 }
 
 void TmMain::StoreRect() {
@@ -612,20 +616,31 @@ void TmMain::StopWatcher() {
     if (mWatcher.joinable()) mWatcher.join();
 }
 
+QMdiSubWindow* TmMain::AddDocumentWindow(QWidget* content, const QSize& size) {
+    // sized before it is added, so the area places it at that size instead of the content's hint
+    auto* frame = new QMdiSubWindow;
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    frame->setWidget(content);
+    // an area not laid out yet (the read-me opens right after the window shows) has no room
+    const QSize room = mMdi->viewport()->size();
+    const bool laidOut = mMdi->isVisible() && room.width() > 100 && room.height() > 100;
+    frame->resize(laidOut ? size.boundedTo(room) : size);
+    mMdi->addSubWindow(frame);
+    frame->show();
+    return frame;
+}
+
+void TmMain::BringToFront() {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+}
+
 TMDIChild* TmMain::OpenTextWindow(const QString& caption, const QString& file) {
     auto* child = new TMDIChild;
     child->setWindowTitle(caption);
     if (!file.isEmpty()) child->LoadFile(file);
-    // sized before it is added, so the area places it at that size instead of the text's hint
-    auto* frame = new QMdiSubWindow;
-    frame->setAttribute(Qt::WA_DeleteOnClose);
-    frame->setWidget(child);
-    // an area not laid out yet (the read-me opens right after the window shows) has no room
-    const QSize room = mMdi->viewport()->size();
-    const bool laidOut = mMdi->isVisible() && room.width() > 100 && room.height() > 100;
-    frame->resize(laidOut ? TMDIChild::kOpenSize.boundedTo(room) : TMDIChild::kOpenSize);
-    mMdi->addSubWindow(frame);
-    frame->show();
+    AddDocumentWindow(child, TMDIChild::kOpenSize);
     return child;
 }
 
@@ -761,9 +776,7 @@ void TmMain::mViewFillscreenExecute() {
     mViewFillscreen->setChecked(mFillScreen->isChecked());
 }
 
-void TmMain::mView3DExecute() {
-    // the 3D window arrives with the view subsystem
-}
+void TmMain::mView3DExecute() { Tm3DWindow::Create(*this, *mHost, mFillScreen->isChecked()); }
 
 void TmMain::mViewConfigExecute() {
     if (mConfigDialog) mConfigDialog->exec();

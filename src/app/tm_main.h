@@ -58,6 +58,8 @@ public:
     void SetStatusText(int panel, const QString& text) override;
     QIcon Image(int index) const override;
     QWidget* DialogParent() override { return this; }
+    QMdiSubWindow* AddDocumentWindow(QWidget* content, const QSize& size) override;
+    void BringToFront() override;
     // The shared image list, made after the main window.
     void SetImageList(TgData* images);
 

@@ -1,5 +1,9 @@
 #include "platform/virtual_keys.h"
 
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
 namespace mw {
 
 namespace {
@@ -126,6 +130,15 @@ int ShiftState(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons, bool double
     if (buttons.testFlag(Qt::MiddleButton)) state |= 32;
     if (doubleClick) state |= 64;
     return state;
+}
+
+int ShiftStateOf(const QInputEvent& event) {
+    if (const auto* mouse = dynamic_cast<const QMouseEvent*>(&event))
+        return ShiftState(mouse->modifiers(), mouse->buttons(),
+                          mouse->type() == QEvent::MouseButtonDblClick);
+    if (const auto* wheel = dynamic_cast<const QWheelEvent*>(&event))
+        return ShiftState(wheel->modifiers(), wheel->buttons(), false);
+    return ShiftState(event.modifiers(), QGuiApplication::mouseButtons(), false);
 }
 
 }  // namespace mw

@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QStringList>
 
+class QMdiSubWindow;
+class QSize;
 class QWidget;
 
 // The places of the main window where the libraries below it put their panels.
@@ -34,4 +36,8 @@ public:
     virtual QIcon Image(int index) const = 0;
     // The window that owns the dialogs and message boxes of the libraries below.
     virtual QWidget* DialogParent() = 0;
+    // The 3D window is a document: shows `content` in a self-deleting frame of `size` there.
+    virtual QMdiSubWindow* AddDocumentWindow(QWidget* content, const QSize& size) = 0;
+    // Escape in the 3D window is the way back from a fill-screen 3D window to the main window.
+    virtual void BringToFront() = 0;
 };

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QHBoxLayout>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -32,11 +34,24 @@ public:
     }
     QIcon Image(int) const override { return {}; }
     QWidget* DialogParent() override { return &window; }
+    // Documents go to an area of their own, shown apart from the window.
+    QMdiSubWindow* AddDocumentWindow(QWidget* content, const QSize& size) override {
+        auto* frame = new QMdiSubWindow;
+        frame->setAttribute(Qt::WA_DeleteOnClose);
+        frame->setWidget(content);
+        frame->resize(size);
+        documents.addSubWindow(frame);
+        frame->show();
+        return frame;
+    }
+    void BringToFront() override { ++broughtToFront; }
 
     QWidget window;
     QWidget browserPage;
     QWidget rightPanel;
     QString status;
+    QMdiArea documents;
+    int broughtToFront = 0;
 };
 
 // Takes the runtime's pending errors as the error log would, and keeps what was written.
