@@ -331,6 +331,7 @@ void TmMain::BuildMenus() {
     view->addSeparator();
     view->addActions({mViewROTBrowser, mViewObjectBrowser, mViewConsole, mViewErrors});
     view->addSeparator();
+    view->addAction(mView3D);  // the tool button's only way in from the keyboard
     view->addAction(mViewTimeBar);
     view->addAction(mViewConfig);
     mViewROTBrowser->setText("Rats!");
