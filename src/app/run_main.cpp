@@ -99,6 +99,8 @@ void SetCommandLine(int argc, char** argv) {
 
 PyObject* RunMain(PyObject*, PyObject*) {
     {
+        // the web view shares its GL contexts with the windows; this must precede the application
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         TApplication app(gCommandLine.argc, gCommandLine.argv);
         std::unique_ptr<TEditorKit> editorKit;  // outlives the forms that use it
         Forms forms;

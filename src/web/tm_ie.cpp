@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "shell/ishell.h"
 #include "vorn/os.h"
@@ -12,23 +13,21 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-namespace {
-
 // Hands every navigation to the form first: its handler may cancel it.
 class ScriptedPage : public QWebEnginePage {
 public:
     ScriptedPage(TmIE* form, QObject* parent) : QWebEnginePage(parent), mForm(form) {}
 
 protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        return !mForm->mWebBeforeNavigate2(url.toString());
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        const bool accepted = !mForm->mWebBeforeNavigate2(url.toString());
+        if (accepted && isMainFrame) mForm->mAccepted = true;
+        return accepted;
     }
 
 private:
     TmIE* mForm;
 };
-
-}  // namespace
 #endif
 
 TmIE::TmIE(IShell& shell, QWidget* parent) : QWidget(parent) {
@@ -40,10 +39,19 @@ TmIE::TmIE(IShell& shell, QWidget* parent) : QWidget(parent) {
     auto* view = new QWebEngineView(this);
     auto* page = new ScriptedPage(this, view);
     view->setPage(page);
-    connect(page, &QWebEnginePage::urlChanged, this,
-            [this](const QUrl& url) { mWebNavigateComplete2(url.toString()); });
-    connect(page, &QWebEnginePage::loadFinished, this,
-            [this, page](bool) { mWebDocumentComplete(page->url().toString()); });
+    // A navigation completes when the page shows its address after the handler let it through
+    // (a link), or at the latest when its document has loaded (a typed address, announced
+    // before it was asked about); a cancelled one never completes.
+    auto complete = [this](const QUrl& url) {
+        if (!std::exchange(mAccepted, false)) return false;
+        mWebNavigateComplete2(url.toString());
+        return true;
+    };
+    connect(page, &QWebEnginePage::urlChanged, this, complete);
+    connect(page, &QWebEnginePage::loadFinished, this, [this, page, complete](bool) {
+        complete(page->url());
+        mWebDocumentComplete(page->url().toString());
+    });
     mWeb = view;
 #else
     mWeb = new QLabel("The web view is not available in this build of Mosswick.", this);

@@ -13,6 +13,8 @@ class IShell;
 // "NavigateComplete" and "DocumentComplete", each called with the URL.
 class TmIE : public QWidget {
     Q_OBJECT
+    friend class ScriptedPage;
+
 public:
     explicit TmIE(IShell& shell, QWidget* parent = nullptr);
     ~TmIE() override;
@@ -36,4 +38,7 @@ private:
 
     PyRef mHandler;
     QPointer<QWidget> mWeb;
+    // A navigation of the page itself was let through and has not yet shown its address; the
+    // view announces a typed address before it asks, so completion waits for this.
+    bool mAccepted = false;
 };
