@@ -108,6 +108,7 @@ PyObject* RunMain(PyObject*, PyObject*) {
         TScriptHost& host = *main.ScriptHost();
         editorKit = std::make_unique<TEditorKit>(main, host);
         TEditorKit& kit = *editorKit;
+        main.SetEditHistory(&kit.History());
         auto* about = forms.Keep(new TmAboutBox);
         auto* browser =
             forms.Keep(new TmVornBrowser(main, host, kit, TmVornBrowser::DefaultClassList()));

@@ -31,6 +31,7 @@
 #include "app/py_ui.h"
 #include "app/version.h"
 #include "browser/vorn_browser_py.h"
+#include "editors/edit_history.h"
 #include "platform/message_box.h"
 #include "platform/virtual_keys.h"
 #include "script/macro.h"
@@ -130,6 +131,24 @@ QString TmMain::MacroButtonName(int tag) {
 void TmMain::SetDialogs(QDialog* aboutBox, QDialog* configDialog) {
     mAboutBox = aboutBox;
     mConfigDialog = configDialog;
+}
+
+void TmMain::SetEditHistory(TEditHistory* history) {
+    mEditHistory = history;
+    QUndoStack& stack = history->Stack();
+    const auto update = [this, &stack] {
+        mEditUndo->setEnabled(stack.canUndo());
+        mEditUndo->setText(stack.canUndo() ? "&Undo " + stack.undoText() : "&Undo");
+        mEditRedo->setEnabled(stack.canRedo());
+        mEditRedo->setText(stack.canRedo() ? "&Redo " + stack.redoText() : "&Redo");
+    };
+    connect(&stack, &QUndoStack::indexChanged, this, update);
+    connect(&stack, &QUndoStack::cleanChanged, this, update);
+    connect(&stack, &QUndoStack::canUndoChanged, this, update);
+    connect(&stack, &QUndoStack::canRedoChanged, this, update);
+    connect(mEditUndo, &QAction::triggered, history, &TEditHistory::Undo);
+    connect(mEditRedo, &QAction::triggered, history, &TEditHistory::Redo);
+    update();
 }
 
 QWidget* TmMain::Place(TShellPlace place) {
@@ -319,6 +338,17 @@ void TmMain::BuildMenus() {
     QMenu* edit = bar->addMenu("&Edit");
     edit->setObjectName("Edit1");
     edit->setToolTip("Edit commands");
+    mEditUndo = edit->addAction("&Undo");
+    mEditUndo->setObjectName("mEditUndo");
+    mEditUndo->setShortcut(QKeySequence("Ctrl+Z"));
+    mEditRedo = edit->addAction("&Redo");
+    mEditRedo->setObjectName("mEditRedo");
+    mEditRedo->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
+    for (QAction* a : {mEditUndo, mEditRedo}) a->setEnabled(false);
+    connect(edit, &QMenu::aboutToShow, this, [this] {
+        if (mEditHistory) mEditHistory->Prune();  // the texts name steps that can still apply
+    });
+    edit->addSeparator();
     edit->addAction("Cu&t")->setObjectName("Cut1");
     edit->addAction("&Copy")->setObjectName("Copy1");
     QAction* paste = edit->addAction("&Paste many lines to execute");

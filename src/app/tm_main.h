@@ -34,6 +34,8 @@ constexpr QEvent::Type kPumpEvent = static_cast<QEvent::Type>(QEvent::User + 123
 // The multi-document main window: docking panels, menus, actions, tool bar, time bar, status
 // bar, text windows; it keeps the runtime running while it waits for input. The libraries below
 // it reach it only as their shell.
+class TEditHistory;
+
 class TmMain : public QMainWindow, public IShell {
     Q_OBJECT
 public:
@@ -50,6 +52,8 @@ public:
     QMdiArea* MdiArea() const { return mMdi; }
     // The dialogs the View and Help menus open; they are made after the main window.
     void SetDialogs(QDialog* aboutBox, QDialog* configDialog);
+    // The history Edit > Undo and Redo walk; made after the main window, outlives it.
+    void SetEditHistory(TEditHistory* history);
 
     QWidget* Place(TShellPlace place) override;
     void ShowPlace(TShellPlace place) override;
@@ -201,6 +205,9 @@ private:
     QAction* mView3D = nullptr;
     QAction* mViewConfig = nullptr;
     QAction* mViewTimeBar = nullptr;
+    QAction* mEditUndo = nullptr;
+    QAction* mEditRedo = nullptr;
+    TEditHistory* mEditHistory = nullptr;
 
     int mLeftWidth = 200;  // the panels' sizes as stored, kept while a panel is hidden
     int mRightWidth = 200;

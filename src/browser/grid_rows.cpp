@@ -74,7 +74,10 @@ void TGridRows::AddRow(std::unique_ptr<TRowEditor> editor, INotify* owner) {
 void TGridRows::AddMemberRows(IRoot* object) {
     VnRef<INotify> owner = VnQuery<INotify>(object, 1);
     mw::ForEachMember(object, [&](const mw::MemberValue& value, const VnTypeInfo*) {
-        if (!browser::IsContainer(value)) AddRow(CreateRowEditor(value, mKit), owner.get());
+        if (browser::IsContainer(value)) return;
+        std::unique_ptr<TRowEditor> editor = CreateRowEditor(value, mKit);
+        editor->mOwner = VnRef<IRoot>(object);  // its storage lives in the object
+        AddRow(std::move(editor), owner.get());
     });
 }
 

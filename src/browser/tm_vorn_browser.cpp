@@ -63,6 +63,18 @@ IRoot** PointerSlot(const TBrowserNode* node) {
     return static_cast<IRoot**>(node->value.value);
 }
 
+// The object whose storage holds a member node's value; null for the root's own slot.
+IRoot* StorageOwner(const TBrowserNode* node) {
+    return node && node->kind == TBrowserNode::Kind::Member ? node->keep.get() : nullptr;
+}
+
+// "material of light1": what a step changed, as the tree names it.
+QString MemberTitle(const TBrowserNode* node) {
+    return QString("%1 of %2")
+        .arg(QString::fromUtf8(node->value.desc->name),
+             TEditHistory::ObjectTitle(StorageOwner(node)));
+}
+
 }  // namespace
 
 TmVornBrowser::TmVornBrowser(IShell& shell, IOutput& output, TEditorKit& kit,
@@ -278,6 +290,7 @@ void TmVornBrowser::FormCreate(const QString& classList) {
     PutInto(mVornPanel, mShell.Place(TShellPlace::BrowserPage));
     PutInto(mKeyValPanel, mShell.Place(TShellPlace::RightPanel));
 
+    connect(&mKit.History(), &TEditHistory::Applied, this, &TmVornBrowser::ShowStepApplied);
     connect(mVornTree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
         mModel->RefreshSelection();
         mActionUpdate();
@@ -491,18 +504,53 @@ void TmVornBrowser::OnListAction(ListAction action) {
         VnRef<IList> list = ListOf(TBrowserModel::NodeObject(parent));
         if (!list) return;
         const int position = node->position >= 0 ? node->position : node->row;
+        const TListStep::Items before = TListStep::ItemsOf(list.get());
+        const QString text = "Remove item from " + mModel->Label(parent);
         mModel->Select(parent);  // the removed item's node goes with the rebuild
         list->RemoveItem(position);
         if (VnOS->HasError(0)) mOutput.RefreshErrors();
+        mKit.History().RecordList(list.get(), before, text);
         changed = parent;
     } else {
         VnRef<IList> list = ListOf(TBrowserModel::NodeObject(node));
         if (!list) return;
+        const TListStep::Items before = TListStep::ItemsOf(list.get());
+        const QString name = mModel->Label(node);
         if (action == ListAction::Add && !list->AddItem(-1, nullptr)) mOutput.RefreshErrors();
         if (action == ListAction::RemoveAll) list->RemoveItem(-1);
-        if (action == ListAction::Manage && !RunSorter(list.get())) return;
+        // the sorter moves the items as the user asks, so even a cancelled one may have moved some
+        const bool sorted = action == ListAction::Manage && RunSorter(list.get());
+        const char* what = action == ListAction::Add         ? "Add item to "
+                           : action == ListAction::RemoveAll ? "Remove all items from "
+                                                             : "Rearrange ";
+        mKit.History().RecordList(list.get(), before, what + name);
+        if (action == ListAction::Manage && !sorted) return;
     }
     RefreshListNode(changed);
+    mModel->RefreshSelection();
+    mActionUpdate();
+}
+
+void TmVornBrowser::ShowStepApplied(IRoot* target) {
+    // expanded nodes of the list the step changed are built again from its items
+    std::vector<TBrowserNode*> lists;
+    std::vector<TBrowserNode*> pending{mModel->Top()};
+    while (!pending.empty()) {
+        TBrowserNode* node = pending.back();
+        pending.pop_back();
+        if (!node || !node->expanded) continue;
+        VnRef<IRoot> identity = VnQuery<IRoot>(TBrowserModel::NodeObject(node), 1);
+        if (identity && identity.get() == target && ListOf(identity.get()))
+            lists.push_back(node);
+        else
+            for (const auto& child : node->children) pending.push_back(child.get());
+    }
+    for (TBrowserNode* list : lists) {
+        // a selected item goes with the rebuild: its list is selected instead
+        for (const TBrowserNode* at = mModel->Selected(); at; at = at->parent)
+            if (at->parent == list) mModel->Select(list);
+        RefreshListNode(list);
+    }
     mModel->RefreshSelection();
     mActionUpdate();
 }
@@ -513,7 +561,9 @@ void TmVornBrowser::mNewItemClick() {
     TBrowserNode* node = mModel->Selected();
     VnRef<IList> list = ListOf(TBrowserModel::NodeObject(node));
     if (!list) return;
+    const TListStep::Items before = TListStep::ItemsOf(list.get());
     if (!list->AddItem(-1, nullptr)) mOutput.RefreshErrors();
+    mKit.History().RecordList(list.get(), before, "Add item to " + mModel->Label(node));
     Expand(node);
 }
 
@@ -522,7 +572,9 @@ void TmVornBrowser::mDeleteItemClick() {
     TBrowserNode* parent = node ? node->parent : nullptr;
     VnRef<IList> list = ListOf(TBrowserModel::NodeObject(parent));
     if (!list) return;
+    const TListStep::Items before = TListStep::ItemsOf(list.get());
     list->RemoveItem(node->position >= 0 ? node->position : node->row);
+    mKit.History().RecordList(list.get(), before, "Remove item from " + mModel->Label(parent));
     mModel->Select(parent);
     RefreshListNode(parent);
 }
@@ -530,7 +582,11 @@ void TmVornBrowser::mDeleteItemClick() {
 void TmVornBrowser::mSortListClick() {
     TBrowserNode* node = mModel->Selected();
     VnRef<IList> list = ListOf(TBrowserModel::NodeObject(node));
-    if (list && RunSorter(list.get())) Expand(node);
+    if (!list) return;
+    const TListStep::Items before = TListStep::ItemsOf(list.get());
+    const bool sorted = RunSorter(list.get());
+    mKit.History().RecordList(list.get(), before, "Rearrange " + mModel->Label(node));
+    if (sorted) Expand(node);
 }
 
 void TmVornBrowser::NotifyOwner(const TBrowserNode* node) {
@@ -563,10 +619,13 @@ void TmVornBrowser::NewObjectClick(int line) {
         }
         static_cast<IRoot*>(answer)->Release();
     }
+    const TMemberState before = TMemberState::Take(node->value, true);
     IRoot* old = *slot;
     *slot = object.detach();
     if (old) old->Release();
     NotifyOwner(node);
+    mKit.History().RecordMember(StorageOwner(node), node->value, before,
+                                "New object in " + MemberTitle(node));
     mModel->RefreshSelection();
     mActionUpdate();
 }
@@ -580,10 +639,13 @@ void TmVornBrowser::OnIRootAction(IRootAction action) {
             break;
         case IRootAction::Clear:
             if (IRoot** slot = PointerSlot(node)) {
+                const TMemberState before = TMemberState::Take(node->value, true);
                 IRoot* old = *slot;
                 *slot = nullptr;
                 if (old) old->Release();
                 NotifyOwner(node);
+                mKit.History().RecordMember(StorageOwner(node), node->value, before,
+                                            "Clear " + MemberTitle(node));
             }
             break;
         case IRootAction::FindInROT:

@@ -88,6 +88,8 @@ private:
     void NotifyOwner(const TBrowserNode* node);
     // Rebuilds a list node after its list changed: collapsed when empty, else expanded anew.
     void RefreshListNode(TBrowserNode* node);
+    // Shows again what an undone or redone step changed.
+    void ShowStepApplied(IRoot* target);
     void Collapse(TBrowserNode* node);
     void Expand(TBrowserNode* node);
     void Branch(const TBrowserNode* node);

@@ -56,8 +56,10 @@ void TLineRowEditor::PickRotReference() {
     }
     mw::VornString text;
     text.adopt(moniker);
+    const TMemberState before = Taken();
     mw::TextToValue(mValue, text.c_str());
     NotifyOwner(this);
+    RecordChange(before);
 }
 
 void TLineRowEditor::EndEdit(bool cancel) {
@@ -65,8 +67,10 @@ void TLineRowEditor::EndEdit(bool cancel) {
     TmEditLine* form = mKit.EditLine();
     if (!cancel && form && mValue.value) {
         if (mValue.desc->type == kVnBool) {
+            const TMemberState before = Taken();
             *static_cast<unsigned char*>(mValue.value) = form->Check()->isChecked() ? 1 : 0;
             NotifyOwner(this);
+            RecordChange(before);
         } else {
             CommitText();
         }
@@ -83,8 +87,11 @@ void TLineRowEditor::CommitText() {
             QString("%1 was not changed: %2").arg(mValue.desc->name, QString::fromStdString(why)));
         return;
     }
-    if (mw::TextToValue(mValue, text.constData()))
-        NotifyOwner(this);
-    else
+    const TMemberState before = Taken();
+    if (!mw::TextToValue(mValue, text.constData())) {
         mKit.Output().RefreshErrors();  // a Python member says why it refused
+        return;
+    }
+    NotifyOwner(this);
+    RecordChange(before);
 }

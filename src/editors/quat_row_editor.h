@@ -23,5 +23,4 @@ private:
 
     std::array<float, 4> mSaved{};  // the value when the form opened
     bool mEditing = false;
-    // Lets BeginEdit see, after the form closes, whether the row was rebuilt meanwhile.
 };

@@ -62,6 +62,7 @@ bool TRefRowEditor::Store(IRoot* object) {
         }
         static_cast<IRoot*>(answer)->Release();
     }
+    const TMemberState before = TMemberState::Take(mValue, true);
     // the new object is held before the old one goes: it may be held only by the old one
     if (object) object->AddRef();
     IRoot*& slot = *static_cast<IRoot**>(mValue.value);
@@ -69,6 +70,7 @@ bool TRefRowEditor::Store(IRoot* object) {
     slot = object;
     if (old) old->Release();
     Changed(this);
+    RecordChange(before);
     return true;
 }
 

@@ -95,6 +95,10 @@ bool TRowEditor::RunModal(QDialog& form, int* result) {
     return !alive.expired();  // nothing of the editor is read before this is known
 }
 
+void TRowEditor::RecordChange(const TMemberState& before) {
+    if (mOwner) mKit.History().RecordMember(mOwner.get(), mValue, before);
+}
+
 QString TRowEditor::Description() const {
     return QString::fromUtf8(mValue.desc && mValue.desc->description ? mValue.desc->description
                                                                      : "");

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/member_value.h"
+#include "editors/edit_history.h"
 #include "vorn/py_ref.h"
 #include "vorn/ref.h"
 
@@ -24,9 +25,12 @@ class TmEditLine;
 // the browser and hand themselves over as they are made.
 class TEditorKit {
 public:
-    TEditorKit(IShell& shell, IOutput& output) : mShell(shell), mOutput(output) {}
+    TEditorKit(IShell& shell, IOutput& output)
+        : mShell(shell), mOutput(output), mHistory(std::make_unique<TEditHistory>(output)) {}
     IShell& Shell() const { return mShell; }
     IOutput& Output() const { return mOutput; }
+    // The undo history of every edit made through the tool.
+    TEditHistory& History() const { return *mHistory; }
     TmEditLine* EditLine() const;
     void SetEditLine(TmEditLine* form);
     // The modal editing forms, found by their object name ("mColorPick", "mVornPick", ...).
@@ -41,6 +45,7 @@ private:
 
     IShell& mShell;
     IOutput& mOutput;
+    std::unique_ptr<TEditHistory> mHistory;
     QPointer<TmEditLine> mEditLine;
     QList<QPointer<QWidget>> mForms;
 };
@@ -74,6 +79,10 @@ public:
     bool RunModal(QDialog& form, int* result);
     // The member's description, or "" when it has none.
     QString Description() const;
+    // What the member holds now, to compare with after an edit.
+    TMemberState Taken() const { return TMemberState::Take(mValue); }
+    // Puts the change of the member since `before` on the edit history as one step.
+    void RecordChange(const TMemberState& before);
 
     mw::MemberValue mValue;
     int mIcon = 9;
@@ -82,6 +91,7 @@ public:
     QAbstractItemView* mGrid = nullptr;
     int mRow = -1;           // the grid row this editor owns
     VnRef<INotify> mNotify;  // the owner, told of changes when the member asks for it
+    VnRef<IRoot> mOwner;     // the object whose storage holds the member; none for Python rows
     TEditorKit& mKit;
 
 private:

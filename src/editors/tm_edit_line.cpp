@@ -66,6 +66,8 @@ bool TmEditLine::mEditKeyDown(int key) {
 void TmEditLine::mCheckClick() {
     TRowEditor* editor = gCurrentEditor;
     if (!editor || editor->mControl != mCheck || !editor->mValue.value) return;
+    const TMemberState before = editor->Taken();
     *static_cast<unsigned char*>(editor->mValue.value) = mCheck->isChecked() ? 1 : 0;
     NotifyOwner(editor);
+    editor->RecordChange(before);
 }

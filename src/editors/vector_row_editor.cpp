@@ -32,8 +32,11 @@ void TVectorRowEditor::BeginEdit() {
     vector.reset();
     mEditing = true;
     form->ShowValue(mSaved.data());
+    const TMemberState before = Taken();
     int result = 0;
-    if (RunModal(*form, &result)) EndEdit(result != QDialog::Accepted);
+    if (!RunModal(*form, &result)) return;
+    EndEdit(result != QDialog::Accepted);
+    if (result == QDialog::Accepted) RecordChange(before);  // the live changes are one step
 }
 
 const char* TVectorRowEditor::GetText(char* buffer, std::size_t size) {

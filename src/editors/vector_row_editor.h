@@ -22,5 +22,4 @@ private:
 
     std::array<float, 3> mSaved{};  // the value when the form opened
     bool mEditing = false;
-    // Lets BeginEdit see, after the form closes, whether the row was rebuilt meanwhile.
 };

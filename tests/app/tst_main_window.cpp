@@ -30,12 +30,15 @@
 #include "app/tm_about_box.h"
 #include "app/tm_config_dialog.h"
 #include "app/tm_main.h"
+#include "editors/edit_history.h"
 #include "modal.h"
 #include "script/macro.h"
 #include "script/script_host.h"
 #include "shell/settings.h"
 #include "test_env.h"
+#include "vorn/kalix.h"
 #include "vorn/members.h"
+#include "vorn/os.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
 
@@ -253,6 +256,40 @@ private slots:
             QTRY_VERIFY2(entry->menu()->isVisible(), qPrintable(entry->text()));
             entry->menu()->hide();
         }
+    }
+
+    // Catches Edit > Undo and Redo whose keys or texts do not reach the history.
+    void editMenuUndoes() {
+        QVERIFY(restart({}));
+        VnRef<IRoot> light;
+        QVERIFY(VnOS->CreateInstance(VnMakeCLSID("kalix", "KxLight", -1), IID_IRoot, light.out()));
+        mw::MemberValue intensity;
+        mw::ForEachMember(light.get(), [&](const mw::MemberValue& value, const VnTypeInfo*) {
+            if (std::strcmp(value.desc->name, "intensity") == 0) intensity = value;
+            return true;
+        });
+        QVERIFY(intensity.value);
+        float& stored = *static_cast<float*>(intensity.value);
+        stored = 1;
+        TEditHistory history(*mWindow->ScriptHost());
+        mWindow->SetEditHistory(&history);
+        const TMemberState before = TMemberState::Take(intensity);
+        stored = 3;
+        history.RecordMember(light.get(), intensity, before);
+        auto* undo = mWindow->findChild<QAction*>("mEditUndo");
+        auto* redo = mWindow->findChild<QAction*>("mEditRedo");
+        QCOMPARE(undo->text(), QString("&Undo Set intensity of KxLight"));
+        QVERIFY(!redo->isEnabled());
+        QTest::keySequence(mWindow, QKeySequence("Ctrl+Z"));
+        QCOMPARE(stored, 1.0f);
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE(redo->text(), QString("&Redo Set intensity of KxLight"));
+        QTest::keySequence(mWindow, QKeySequence("Ctrl+Shift+Z"));
+        QCOMPARE(stored, 3.0f);
+        QTest::keySequence(mWindow, QKeySequence("Ctrl+Z"));
+        QTest::keySequence(mWindow, QKeySequence("Ctrl+Y"));
+        QCOMPARE(stored, 3.0f);
+        QVERIFY(restart({}));  // the window must not outlive the history it was given
     }
 
     // Catches the panel state lost at exit, or stored but not applied by the next window.

@@ -342,6 +342,51 @@ items.append(new())
         QCOMPARE(EvalPython("twice.intensity"), QString("3.0"));
     }
 
+    // Catches an edit that leaves no step or several, an undo the grid does not show, list steps
+    // that lose the order, and a step applied to an object the world has let go.
+    void undoAndRedo() {
+        mShell->window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&mShell->window));
+        TEditHistory& history = mKit->History();
+        history.Stack().clear();  // the steps of the editing cases before
+        QVERIFY(RunPython("undone = new('kalix.KxLight', 'lamp1'); undone.intensity = 0.25"));
+        browseObject("undone");
+        QLineEdit* edit = editRow("intensity");
+        edit->setText("2");
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(history.Stack().undoText(), QString("Set intensity of lamp1"));
+        QCOMPARE(history.Stack().count(), 1);
+        QVERIFY(history.Undo());
+        QCOMPARE(EvalPython("undone.intensity"), QString("0.25"));
+        QVERIFY(rows().contains("intensity=0.2500"));
+        QVERIFY(history.Redo());
+        QCOMPARE(EvalPython("undone.intensity"), QString("2.0"));
+        QVERIFY(!history.Redo());
+
+        QVERIFY(RunPython("trio = new(name='trio')\nfor n in 'abc': trio.append(new(name=n))"));
+        browseObject("trio");
+        select(model().Top()->children[1].get());
+        action("mListRemove")->trigger();
+        select(model().Top());
+        action("mListRemoveAll")->trigger();
+        QCOMPARE(history.Stack().undoText(), QString("Remove all items from trio"));
+        QVERIFY(history.Undo() && history.Undo());
+        QCOMPARE(EvalPython("[i.name for i in trio]"), QString("['a', 'b', 'c']"));
+        QVERIFY(model().hasChildren(model().IndexOf(model().Top())));  // emptied, it collapsed
+        model().ExpandNode(model().Top());
+        QCOMPARE(labels(model().Top()), QStringList({"a", "b", "c"}));
+        QVERIFY(history.Redo());
+        QCOMPARE(EvalPython("[i.name for i in trio]"), QString("['a', 'c']"));
+
+        // only the history still holds them: their steps are dropped, not applied
+        QVERIFY(RunPython("elsewhere = {}"));
+        browsePython("elsewhere");
+        QVERIFY(RunPython("del undone, trio; import gc; gc.collect()"));
+        QVERIFY(!history.Undo());
+        history.Prune();
+        QCOMPARE(history.Stack().count(), 0);
+    }
+
     // Catches Python values stored under another type, a failed store that goes unreported,
     // and a row showing a value its container never took.
     void pythonStores() {

@@ -71,6 +71,7 @@ private slots:
             if (std::strcmp(value.desc->name, "color") == 0) mRow = CreateRowEditor(value, *mKit);
         });
         QVERIFY(row());
+        mRow->mOwner = mLight;  // as the grid gives it: its edits go on the history
         QVERIFY(mKit->FormNamed<TmColorPick>("mColorPick") == mForm.get());
     }
 
@@ -154,6 +155,31 @@ private slots:
         setColor(start);
         edit([] {}, "mOK");
         QVERIFY(SameBits(color(), start));
+    }
+
+    // Catches a dialog's live writes recorded one by one, a Cancel that leaves a step, and an
+    // undo or redo that does not give back the exact colour.
+    void liveChangesAreOneStep() {
+        QUndoStack& steps = mKit->History().Stack();
+        steps.clear();
+        const Floats start{0.1234567f, 0.5f, 0.75f, 0.3337f};
+        setColor(start);
+        const auto change = [this] {
+            control("mClrR")->setText("51");
+            control<QSlider>("mClrAlpha")->setValue(200);
+            control("mClrV")->setText("10");
+        };
+        edit(change, "mCancel");
+        QCOMPARE(steps.count(), 0);
+        edit(change, "mOK");
+        QCOMPARE(steps.count(), 1);
+        QCOMPARE(steps.undoText(), QString("Set color of KxLight"));
+        Floats after{};
+        std::memcpy(after.data(), color(), sizeof after);
+        QVERIFY(mKit->History().Undo());
+        QVERIFY(SameBits(color(), start));
+        QVERIFY(mKit->History().Redo());
+        QVERIFY(SameBits(color(), after));
     }
 
     void textThatIsNoNumber_data() {

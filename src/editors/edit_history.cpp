@@ -1,0 +1,296 @@
+#include "editors/edit_history.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "core/class_id.h"
+#include "core/member_ref.h"
+#include "core/value_text.h"
+#include "shell/ioutput.h"
+#include "vorn/kalix.h"
+#include "vorn/os.h"
+#include "vorn/rot.h"
+
+namespace {
+
+constexpr int kStepLimit = 100;  // older steps go; each may hold a list's items
+
+VnRef<IRoot> Identity(IRoot* object) { return VnQuery<IRoot>(object, 1); }
+
+// The floats of the colour, vector or rotation `object` is, with their count; null if none.
+float* ValueFloats(IRoot* object, int* count) {
+    if (VnRef<IKxColor> color = VnQuery<IKxColor>(object, 1)) {
+        *count = 4;
+        return color->EditValue();
+    }
+    if (VnRef<IKxVector> vector = VnQuery<IKxVector>(object, 1)) {
+        *count = 3;
+        return vector->EditValue();
+    }
+    if (VnRef<IKxQuaternion> rotation = VnQuery<IKxQuaternion>(object, 1)) {
+        *count = 4;
+        return rotation->EditValue();
+    }
+    return nullptr;
+}
+
+int ByteSize(uint32_t type) {
+    switch (type) {
+        case kVnLong:
+        case kVnFloat:
+            return 4;
+        case kVnDouble:
+        case kVnTime:
+            return 8;
+        case kVnBool:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+TMemberState TMemberState::Take(const mw::MemberValue& value, bool reference) {
+    TMemberState state;
+    if (!value.desc || !value.value) return state;
+    const uint32_t type = value.desc->type;
+    if (const int size = ByteSize(type)) {
+        state.mKind = Kind::Bytes;
+        state.mCount = size;
+        std::memcpy(state.mBytes.data(), value.value, static_cast<std::size_t>(size));
+    } else if (mw::IsTextMember(value)) {
+        state.mKind = Kind::Text;
+        if (const char* text = mw::MemberTextPointer(value)) state.mText = text;
+    } else if (mw::IsObjectMember(value)) {
+        IRoot* object = mw::MemberObject(value);
+        int count = 0;
+        if (const float* floats = reference ? nullptr : ValueFloats(object, &count)) {
+            state.mKind = Kind::Floats;
+            state.mCount = count;
+            std::memcpy(state.mFloats.data(), floats, sizeof(float) * static_cast<unsigned>(count));
+        } else if (type == kVnObjectRef) {
+            state.mKind = Kind::Object;
+            state.mObject = Identity(object);
+        }
+    }
+    return state;
+}
+
+TMemberState TMemberState::Again(const mw::MemberValue& value) const {
+    return Take(value, mKind == Kind::Object);
+}
+
+bool TMemberState::Restore(const mw::MemberValue& value) const {
+    if (!value.desc || !value.value) return false;
+    switch (mKind) {
+        case Kind::None:
+            return false;
+        case Kind::Bytes:
+            std::memcpy(value.value, mBytes.data(), static_cast<std::size_t>(mCount));
+            return true;
+        case Kind::Text:
+            if (mText) return mw::TextToValue(value, mText->c_str());
+            if (value.desc->type == kVnString) return mw::TextToValue(value, "");
+            VnOS->Free(std::exchange(*static_cast<char**>(value.value), nullptr));
+            return true;
+        case Kind::Floats: {
+            int count = 0;
+            float* floats = ValueFloats(mw::MemberObject(value), &count);
+            if (!floats || count != mCount) return false;  // the member holds something else now
+            std::memcpy(floats, mFloats.data(), sizeof(float) * static_cast<unsigned>(count));
+            return true;
+        }
+        case Kind::Object: {
+            // the new object is held before the old one goes: it may be held only by the old one
+            IRoot* object = mObject.get();
+            if (object) object->AddRef();
+            IRoot*& slot = *static_cast<IRoot**>(value.value);
+            IRoot* old = std::exchange(slot, object);
+            if (old) old->Release();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TMemberState::operator==(const TMemberState& other) const {
+    if (mKind != other.mKind || mCount != other.mCount) return false;
+    switch (mKind) {
+        case Kind::None:
+            return true;
+        case Kind::Bytes:
+            return std::memcmp(mBytes.data(), other.mBytes.data(),
+                               static_cast<std::size_t>(mCount)) == 0;
+        case Kind::Text:
+            return mText == other.mText;
+        case Kind::Floats:  // bit for bit: -0 and 0 differ to the scene's owner too
+            return std::memcmp(mFloats.data(), other.mFloats.data(),
+                               sizeof(float) * static_cast<unsigned>(mCount)) == 0;
+        case Kind::Object:
+            return mObject.get() == other.mObject.get();
+    }
+    return false;
+}
+
+TEditStep::TEditStep(TEditHistory& history, IRoot* target, const QString& text)
+    : QUndoCommand(text), mHistory(history), mTarget(Identity(target)) {}
+
+int TEditStep::Holds(IRoot* identity) const { return mTarget.get() == identity ? 1 : 0; }
+
+void TEditStep::undo() {
+    if (!mHistory.Exists(mTarget.get())) {
+        setObsolete(true);  // the stack drops it
+        return;
+    }
+    Apply(false);
+    emit mHistory.Applied(mTarget.get());
+}
+
+void TEditStep::redo() {
+    if (std::exchange(mDone, false)) return;  // pushed after the change was made
+    if (!mHistory.Exists(mTarget.get())) {
+        setObsolete(true);
+        return;
+    }
+    Apply(true);
+    emit mHistory.Applied(mTarget.get());
+}
+
+TMemberStep::TMemberStep(TEditHistory& history, IRoot* owner, const mw::MemberValue& value,
+                         TMemberState before, TMemberState after, const QString& text)
+    : TEditStep(history, owner, text),
+      mValue(value),
+      mBefore(std::move(before)),
+      mAfter(std::move(after)) {}
+
+int TMemberStep::Holds(IRoot* identity) const {
+    return TEditStep::Holds(identity) + (mBefore.HeldObject() == identity ? 1 : 0) +
+           (mAfter.HeldObject() == identity ? 1 : 0);
+}
+
+void TMemberStep::Apply(bool after) {
+    if (!(after ? mAfter : mBefore).Restore(mValue)) return;
+    if (!(mValue.desc->editflags & kVnEditNotify)) return;
+    // the owner hears of it as it heard of the edit
+    if (VnRef<INotify> owner = VnQuery<INotify>(Target(), 1);
+        owner && !owner->MemberChanged(mValue.value))
+        mHistory.Output().RefreshErrors();
+}
+
+TListStep::TListStep(TEditHistory& history, IList* list, Items before, Items after,
+                     const QString& text)
+    : TEditStep(history, list, text), mBefore(std::move(before)), mAfter(std::move(after)) {}
+
+TListStep::Items TListStep::ItemsOf(IList* list) {
+    Items items;
+    const int n = list ? list->GetCount() : 0;
+    items.reserve(static_cast<std::size_t>(std::max(n, 0)));
+    for (int i = 0; i < n; ++i) items.push_back(Identity(list->GetItem(i)));
+    return items;
+}
+
+int TListStep::Holds(IRoot* identity) const {
+    int held = TEditStep::Holds(identity);
+    for (const Items* items : {&mBefore, &mAfter})
+        for (const VnRef<IRoot>& item : *items) held += item.get() == identity ? 1 : 0;
+    return held;
+}
+
+void TListStep::Apply(bool after) {
+    VnRef<IList> list = VnQuery<IList>(Target(), 1);
+    if (!list) return;
+    const Items& wanted = after ? mAfter : mBefore;
+    const Items present = ItemsOf(list.get());
+    if (present.size() == wanted.size() &&
+        std::equal(present.begin(), present.end(), wanted.begin(),
+                   [](const VnRef<IRoot>& a, const VnRef<IRoot>& b) { return a.get() == b.get(); }))
+        return;
+    // the items are held here while the list is emptied and filled again in the wanted order
+    if (!present.empty()) list->RemoveItem(-1);
+    for (const VnRef<IRoot>& item : wanted)
+        if (item) list->AddItem(-1, item.get());
+    if (VnOS->HasError(0)) mHistory.Output().RefreshErrors();
+}
+
+TEditHistory::TEditHistory(IOutput& output, QObject* parent) : QObject(parent), mOutput(output) {
+    mStack.setUndoLimit(kStepLimit);
+}
+
+void TEditHistory::RecordMember(IRoot* owner, const mw::MemberValue& value,
+                                const TMemberState& before, const QString& text) {
+    if (!owner || !before.IsValid()) return;
+    TMemberState after = before.Again(value);
+    if (!after.IsValid() || after == before) return;
+    mStack.push(new TMemberStep(*this, owner, value, before, std::move(after),
+                                text.isEmpty() ? MemberStepText(owner, value) : text));
+}
+
+void TEditHistory::RecordList(IList* list, const TListStep::Items& before, const QString& text) {
+    if (!list) return;
+    TListStep::Items after = TListStep::ItemsOf(list);
+    if (after.size() == before.size() &&
+        std::equal(after.begin(), after.end(), before.begin(),
+                   [](const VnRef<IRoot>& a, const VnRef<IRoot>& b) { return a.get() == b.get(); }))
+        return;
+    mStack.push(new TListStep(*this, list, before, std::move(after), text));
+}
+
+const TEditStep* TEditHistory::Next(bool undo) const {
+    const int index = undo ? mStack.index() - 1 : mStack.index();
+    if (index < 0 || index >= mStack.count()) return nullptr;
+    return static_cast<const TEditStep*>(mStack.command(index));
+}
+
+bool TEditHistory::Undo() {
+    while (const TEditStep* step = Next(true)) {
+        const bool exists = Exists(step->Target());
+        mStack.undo();  // a step whose object is gone drops itself
+        if (exists) return true;
+    }
+    return false;
+}
+
+bool TEditHistory::Redo() {
+    while (const TEditStep* step = Next(false)) {
+        const bool exists = Exists(step->Target());
+        mStack.redo();
+        if (exists) return true;
+    }
+    return false;
+}
+
+void TEditHistory::Prune() {
+    for (bool undo : {true, false}) {
+        while (const TEditStep* step = Next(undo)) {
+            if (Exists(step->Target())) break;
+            undo ? mStack.undo() : mStack.redo();
+        }
+    }
+}
+
+bool TEditHistory::Exists(IRoot* object) const {
+    if (!object) return false;
+    if (object->IsStatic()) return true;
+    int held = 0;
+    for (int i = 0; i < mStack.count(); ++i)
+        held += static_cast<const TEditStep*>(mStack.command(i))->Holds(object);
+    const int references = object->AddRef() - 1;
+    object->Release();
+    return references > held;
+}
+
+QString TEditHistory::ObjectTitle(IRoot* object) {
+    mw::MemberRef name;
+    if (name.Bind("name", object) && *name.text()) return QString::fromUtf8(name.text());
+    if (const VnROTEntry* entry = object && VnROT ? VnROT->EntryOf(object) : nullptr)
+        return QString::fromUtf8(entry->scheme) + "/" + QString::fromUtf8(entry->name);
+    return QString::fromStdString(mw::ClassName(object));
+}
+
+QString TEditHistory::MemberStepText(IRoot* owner, const mw::MemberValue& value) {
+    return QString("Set %1 of %2")
+        .arg(QString::fromUtf8(value.desc && value.desc->name ? value.desc->name : "?"),
+             ObjectTitle(owner));
+}
