@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# The colour editor of the real program under Xvfb with the default world, used as a person
+# would: the light "Lamp" found in the object browser's tree, its colour row opened from the
+# member grid with Enter, red, green and blue typed into "Pick a color" (the light must take each
+# change at once) and kept with Enter; then the row opened again with F2, other channels typed
+# and the Cancel button clicked, which must give the light its colour back. A statement started
+# in the console beforehand keeps writing the light's colour to a file, also while the dialog
+# holds the program.
+# Usage: test_color_editor.sh MOSSWICK SHOT_DIR; exits 77 (skipped) without the tools.
+set -uo pipefail
+
+source "$(dirname "$0")/lib.sh"
+
+dir=$work/color
+out=$dir/color.txt
+
+# click X Y: a left click at a point of the main window, from its top-left corner.
+click() {
+    xdotool mousemove --window "$main" "$1" "$2" click 1
+    sleep 0.3
+}
+
+# seek TEXT: typed into the focused tree, as in test_browser.sh.
+seek() {
+    xdotool windowfocus --sync "$main"
+    xdotool type --delay 50 "$1"
+    sleep 0.6
+}
+
+# expect_color "R G B" WHEN: the Lamp's colour as bytes must read so in a write of the watching
+# statement made after this is called, within 10 s.
+expect_color() {
+    local i
+    rm -f "$out"
+    for ((i = 0; i < 100; i++)); do [[ $(cat "$out" 2>/dev/null) == "$1" ]] && return; sleep 0.1; done
+    fail "$2 the Lamp's colour is '$(cat "$out" 2>/dev/null)', expected '$1'"
+}
+
+# type_rgb R G B: into the open dialog, whose H field has the focus; R, G and B follow V.
+type_rgb() {
+    local channel
+    xdotool windowfocus --sync "$dialog"
+    xdotool key --delay 50 Tab Tab Tab
+    for channel in "$@"; do
+        xdotool key --delay 50 ctrl+a
+        xdotool type --delay 50 "$channel"
+        xdotool key --delay 50 Tab
+    done
+}
+
+# closed: waits up to 10 s for the colour dialog to go.
+closed() {
+    local i
+    for ((i = 0; i < 100; i++)); do
+        xdotool search --onlyvisible --name "^Pick a color$" >/dev/null || return
+        sleep 0.1
+    done
+    fail "the colour dialog is still open"
+}
+
+start color
+main=$(window "^Mosswick")
+sleep 1
+
+# The watcher: every 100 ms, until the file "stop" exists, the Lamp (the default world's second
+# light) writes its colour as "R G B" bytes, whole files only.
+keys alt+3 # the console's input line
+xdotool type --delay 10 "import os, vorn; exec(\"while not os.path.exists('$dir/stop'):\\n \
+c = vorn.os.GetObject('kx:/world').lights[1].color; open('$dir/t', 'w').write('%d %d %d' % \
+tuple(round(v * 255) for v in (c.r, c.g, c.b))); os.replace('$dir/t', '$out'); \
+vorn.synchro.Sleep(100)\")"
+xdotool key Return
+expect_color "128 153 255" "as the default world makes it,"
+
+# "Go to ROT" and down the tree to the light, as in test_browser.sh
+click 60 300
+click 18 96
+seek "kx:/world"
+keys Right # expanded: camera, models, lights, lines
+seek "lights"
+keys Right # expanded: Sun, Lamp, Spot
+seek "Lamp"
+# Tab goes to the grid's title row; a light's own members come first: kind, then color.
+keys Tab Down Down Return
+dialog=$(window "^Pick a color$")
+type_rgb 200 40 10
+expect_color "200 40 10" "with the dialog open after typing 200 40 10,"
+xdotool key Return # OK is the default button
+closed
+expect_color "200 40 10" "after OK,"
+
+# The grid has the focus back, on the colour row.
+keys F2
+dialog=$(window "^Pick a color$")
+type_rgb 0 255 0
+expect_color "0 255 0" "with the dialog open again after typing 0 255 0,"
+xdotool mousemove --window "$dialog" 320 338 click 1 # Cancel, at its fixed place
+closed
+expect_color "200 40 10" "after Cancel,"
+
+touch "$dir/stop"
+sleep 0.5
+keys alt+f x
+finish 0
+
+echo "e2e color editor: all checks passed"
