@@ -273,8 +273,9 @@ void TBrowserModel::AddObjectChildren(TBrowserNode*, IRoot* object, Nodes& out) 
             PyRef value =
                 PyRef::Steal(name ? PyObject_GetAttr(wrapper.get(), name.get()) : nullptr);
             PyErr_Clear();
-            if (browser::IsContainer(value.get()))
-                out.push_back(PythonNode(value.get(), browser::PythonText(name.get())));
+            if (!browser::IsContainer(value.get())) continue;
+            out.push_back(PythonNode(value.get(), browser::PythonText(name.get())));
+            out.back()->step = "." + out.back()->label;
         }
     }
     PyErr_Clear();
@@ -283,8 +284,10 @@ void TBrowserModel::AddObjectChildren(TBrowserNode*, IRoot* object, Nodes& out) 
 void TBrowserModel::AddPythonChildren(TBrowserNode* node, PyObject* object, Nodes& out) {
     if (PyObject* dict = browser::ItemsOf(object)) {
         browser::ForEachItem(dict, [&](PyObject* key, PyObject* value) {
-            if (browser::IsContainer(value))
+            if (browser::IsContainer(value)) {
                 out.push_back(ValueNode(value, browser::PythonText(key), true));
+                out.back()->key = PyRef::Borrow(key);
+            }
             return true;
         });
         return;
@@ -293,8 +296,9 @@ void TBrowserModel::AddPythonChildren(TBrowserNode* node, PyObject* object, Node
         const Py_ssize_t n = PySequence_Size(object);
         for (Py_ssize_t i = 0; i < n; ++i) {
             PyRef item = PyRef::Steal(PySequence_GetItem(object, i));
-            if (item && browser::IsContainer(item.get()))
-                out.push_back(ValueNode(item.get(), QString("[%1]").arg(i), false));
+            if (!item || !browser::IsContainer(item.get())) continue;
+            out.push_back(ValueNode(item.get(), QString("[%1]").arg(i), false));
+            out.back()->step = out.back()->label;
         }
         PyErr_Clear();
         return;
@@ -308,7 +312,9 @@ void TBrowserModel::AddPythonChildren(TBrowserNode* node, PyObject* object, Node
         PyRef methods = PyRef::Steal(PyDict_New());
         if (methods && type->tp_dict) PyDict_Update(methods.get(), type->tp_dict);
         out.push_back(PythonNode(type->tp_bases ? type->tp_bases : Py_None, "bases (tuple)"));
+        out.back()->step = ".__bases__";
         out.push_back(PythonNode(methods.get(), "methods (dict)"));
+        out.back()->step = ".__dict__";  // a read-only view of the same names
         PyErr_Clear();
         return;
     }
@@ -316,7 +322,11 @@ void TBrowserModel::AddPythonChildren(TBrowserNode* node, PyObject* object, Node
         PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(object));
         PyRef members = PyRef::Steal(PyObject_GenericGetDict(object, nullptr));
         out.push_back(PythonNode(type, "class " + QString::fromUtf8(Py_TYPE(object)->tp_name)));
-        if (members) out.push_back(PythonNode(members.get(), "members (dict)"));
+        out.back()->step = ".__class__";
+        if (members) {
+            out.push_back(PythonNode(members.get(), "members (dict)"));
+            out.back()->step = ".__dict__";
+        }
         PyErr_Clear();
     }
 }

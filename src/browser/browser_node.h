@@ -26,6 +26,10 @@ struct TBrowserNode {
     QString label;      // made when the view first asks, for list items
     bool labelMade = false;
     int position = -1;  // a list item's position, for its label
+    // How a script reaches the node's value from its parent's: a dictionary item's key, or a
+    // fixed step (".__class__", "[2]") where neither the member nor the position says it.
+    PyRef key;
+    QString step;
 
     bool expanded = false;  // children were built from the live object
 

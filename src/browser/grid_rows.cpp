@@ -6,6 +6,7 @@
 
 #include "browser/browser_node.h"
 #include "browser/browser_rules.h"
+#include "browser/python_path.h"
 #include "core/class_id.h"
 #include "core/python_value.h"
 #include "shell/ishell.h"
@@ -14,6 +15,7 @@
 TGridRows::TGridRows(QAbstractItemView* grid, TEditorKit& kit, QObject* parent)
     : QAbstractTableModel(parent), mGrid(grid), mKit(kit) {
     mRows.resize(1);
+    mSteps.resize(1);
 }
 
 TGridRows::~TGridRows() = default;
@@ -22,6 +24,7 @@ void TGridRows::ClearRows() {
     beginResetModel();
     mRows.clear();
     mRows.resize(1);
+    mSteps.assign(1, QString());
     mHeader.clear();
     mShowing = false;
     mOwner.reset();
@@ -46,7 +49,7 @@ void TGridRows::FillRows(const TBrowserNode* node) {
     } else if (python) {
         mOwnerPython = PyRef::Borrow(python);
         if (PyObject* dict = browser::ItemsOf(python))
-            AddDictionaryRows(dict);
+            AddDictionaryRows(python, dict);
         else if (browser::IsSequence(python))
             AddSequenceRows(python);
     }
@@ -63,12 +66,18 @@ void TGridRows::SetHeader(const TBrowserNode* node, IRoot* object, PyObject* pyt
         mHeader = python ? "Key" : "Unassigned ref";
 }
 
-void TGridRows::AddRow(std::unique_ptr<TRowEditor> editor, INotify* owner) {
+void TGridRows::AddRow(std::unique_ptr<TRowEditor> editor, INotify* owner, QString step) {
     editor->mGrid = mGrid;
     editor->mRow = static_cast<int>(mRows.size());
     if (owner && (editor->mValue.desc->editflags & kVnEditNotify))
         editor->mNotify = VnRef<INotify>(owner);
     mRows.push_back(std::move(editor));
+    mSteps.push_back(std::move(step));
+}
+
+QString TGridRows::PathStep(int row) const {
+    return row > 0 && row < static_cast<int>(mSteps.size()) ? mSteps[static_cast<std::size_t>(row)]
+                                                            : QString();
 }
 
 void TGridRows::AddMemberRows(IRoot* object) {
@@ -77,7 +86,7 @@ void TGridRows::AddMemberRows(IRoot* object) {
         if (browser::IsContainer(value)) return;
         std::unique_ptr<TRowEditor> editor = CreateRowEditor(value, mKit);
         editor->mOwner = VnRef<IRoot>(object);  // its storage lives in the object
-        AddRow(std::move(editor), owner.get());
+        AddRow(std::move(editor), owner.get(), "." + QString::fromUtf8(value.desc->name));
     });
 }
 
@@ -107,17 +116,17 @@ void TGridRows::AddAttributeRows(PyObject* names, PyObject* wrapper, bool readOn
             continue;
         }
         if (browser::IsContainer(value.get())) continue;
-        AddRow(CreatePyRowEditor(value.get(), wrapper, name.get(), browser::PythonText(name.get()),
-                                 readOnly, mKit),
-               nullptr);
+        const QString text = browser::PythonText(name.get());
+        AddRow(CreatePyRowEditor(value.get(), wrapper, name.get(), text, readOnly, mKit), nullptr,
+               "." + text);
     }
 }
 
-void TGridRows::AddDictionaryRows(PyObject* dict) {
+void TGridRows::AddDictionaryRows(PyObject* owner, PyObject* dict) {
     browser::ForEachItem(dict, [&](PyObject* key, PyObject* value) {
         if (!browser::IsContainer(value))
             AddRow(CreatePyRowEditor(value, dict, key, browser::PythonText(key), false, mKit),
-                   nullptr);
+                   nullptr, browser::KeyStep(owner, key));
         return true;
     });
 }
@@ -132,9 +141,9 @@ void TGridRows::AddSequenceRows(PyObject* sequence) {
         }
         if (browser::IsContainer(item.get())) continue;
         PyRef key = PyRef::Steal(PyLong_FromSsize_t(i));
-        AddRow(
-            CreatePyRowEditor(item.get(), sequence, key.get(), QString("[%1]").arg(i), false, mKit),
-            nullptr);
+        const QString label = QString("[%1]").arg(i);
+        AddRow(CreatePyRowEditor(item.get(), sequence, key.get(), label, false, mKit), nullptr,
+               label);
     }
 }
 

@@ -29,6 +29,9 @@ public:
     void EditRow(int row);
 
     TRowEditor* Editor(int row) const;
+    // How a script reaches the row's value from the value of the node the rows show (".color",
+    // "[2]", "['key']"); empty for the header and where nothing reads back.
+    QString PathStep(int row) const;
     int RowCountWithHeader() const { return static_cast<int>(mRows.size()); }
     QString HeaderText() const { return mHeader; }
 
@@ -38,17 +41,19 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    void AddRow(std::unique_ptr<TRowEditor> editor, INotify* owner);
+    void AddRow(std::unique_ptr<TRowEditor> editor, INotify* owner, QString step);
     void AddMemberRows(IRoot* object);
     void AddAttributeRows(IRoot* object);
     void AddAttributeRows(PyObject* names, PyObject* wrapper, bool readOnly);
-    void AddDictionaryRows(PyObject* dict);
+    // `owner`: the module or dictionary whose items `dict` holds.
+    void AddDictionaryRows(PyObject* owner, PyObject* dict);
     void AddSequenceRows(PyObject* sequence);
     void SetHeader(const TBrowserNode* node, IRoot* object, PyObject* python);
 
     QAbstractItemView* mGrid;
     TEditorKit& mKit;
     std::vector<std::unique_ptr<TRowEditor>> mRows;  // slot 0, the header, stays empty
+    std::vector<QString> mSteps;                     // beside the rows
     QString mHeader;
     bool mShowing = false;  // a node is selected
     VnRef<IRoot> mOwner;    // what the rows show lives in these while they exist

@@ -1,10 +1,12 @@
 #include "browser/tm_vorn_browser.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +24,7 @@
 
 #include "browser/browser_model.h"
 #include "browser/browser_rules.h"
+#include "browser/python_path.h"
 #include "browser/tm_obj_property_dlg.h"
 #include "browser/tm_vorn_list_sorter.h"
 #include "core/class_id.h"
@@ -216,6 +219,10 @@ void TmVornBrowser::BuildActions() {
     mIRootProperties =
         AddAction("mIRootProperties", "IRoot", "&Properties", QKeySequence("Alt+Return"), 18);
     mIRootBranch = AddAction("mIRootBranch", "IRootRef", "&Branch", {}, -1);
+    mCopyPythonPath =
+        AddAction("mCopyPythonPath", "Tree", "Copy P&ython Path", QKeySequence("Ctrl+Shift+C"), -1);
+    connect(mCopyPythonPath, &QAction::triggered, this,
+            [this] { CopyPythonPath(mGrid->hasFocus() ? mGrid->currentIndex().row() : 0); });
     mIRootShare = AddAction("mIRootShare", "IRootRef", "&Share...", {}, -1);
     mIRootAssign = AddAction("mIRootAssign", "IRootRef", "&Assign...", {}, -1);
     for (auto [action, which] : {std::pair{mListAdd, ListAction::Add},
@@ -269,6 +276,7 @@ void TmVornBrowser::BuildPopup() {
     mPopup->addMenu(mNewObjectMenu);
     mPopup->addAction(mIRootClear);
     mPopup->addAction(mIRootFindInROT);
+    mPopup->addAction(mCopyPythonPath);
     mPopup->addSeparator()->setObjectName("N4");
     mPopup->addActions({mListAdd, mListRemove, mListRemoveAll, mListManage});
     mPopup->addSeparator()->setObjectName("N3");
@@ -312,6 +320,20 @@ void TmVornBrowser::FormCreate(const QString& classList) {
                 if (index.isValid()) mModel->Rows().SelectCell(index.column(), index.row());
             });
     connect(mGrid, &QTableView::doubleClicked, this, [this] { mModel->Rows().EditRow(-1); });
+    mGridPopup = new QMenu(mKeyValPanel);
+    mGridPopup->setObjectName("mGridPopup");
+    QAction* copyRow = mGridPopup->addAction("Copy P&ython Path");
+    copyRow->setObjectName("mCopyRowPath");
+    copyRow->setShortcut(mCopyPythonPath->shortcut());  // shown; the panel's action takes the key
+    mGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(mGrid, &QWidget::customContextMenuRequested, this, [this, copyRow](const QPoint& at) {
+        const int row = mGrid->indexAt(at).row();
+        copyRow->setData(row);
+        copyRow->setEnabled(mModel->Selected() != nullptr);
+        mGridPopup->popup(mGrid->viewport()->mapToGlobal(at));
+    });
+    connect(copyRow, &QAction::triggered, this,
+            [this, copyRow] { CopyPythonPath(copyRow->data().toInt()); });
     mAutoRedraw.setObjectName("mAutoRedraw");
     mAutoRedraw.setInterval(kRedrawMs);
     connect(&mAutoRedraw, &QTimer::timeout, this, &TmVornBrowser::mAutoRedrawTimer);
@@ -553,6 +575,22 @@ void TmVornBrowser::ShowStepApplied(IRoot* target) {
     }
     mModel->RefreshSelection();
     mActionUpdate();
+}
+
+void TmVornBrowser::CopyPythonPath(int row) {
+    const TBrowserNode* node = mModel->Selected();
+    if (!node || !node->HasData()) return;
+    QString path = browser::NodePath(node, node);
+    if (!path.isEmpty() && row > 0) {
+        const QString step = mModel->Rows().PathStep(row);
+        path = step.isEmpty() ? QString() : path + step;
+    }
+    if (path.isEmpty()) {
+        mShell.SetStatusText(0, "No Python path reaches this value");
+        return;
+    }
+    QGuiApplication::clipboard()->setText(path);
+    mShell.SetStatusText(0, "Copied " + path);
 }
 
 bool TmVornBrowser::RunSorter(IList* list) { return mSorter && mSorter->Run(list); }

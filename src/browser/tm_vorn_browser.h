@@ -41,6 +41,9 @@ public:
 
     TBrowserModel& Model() const { return *mModel; }
     QTreeView* Tree() const { return mVornTree; }
+    // Puts on the clipboard the Python expression of grid row `row`'s value, or of the selected
+    // node's for the header or no row; says in the status bar when nothing reaches it.
+    void CopyPythonPath(int row);
     QTableView* Grid() const { return mGrid; }
 
     // What the application's exception handler calls: the tree becomes one root for None
@@ -127,6 +130,8 @@ private:
     QAction* mTreeExpand = nullptr;
     QAction* mIRootProperties = nullptr;
     QAction* mIRootBranch = nullptr;
+    QAction* mCopyPythonPath = nullptr;
+    QMenu* mGridPopup = nullptr;
     QAction* mIRootShare = nullptr;
     QAction* mIRootAssign = nullptr;
     QTimer mAutoRedraw;

@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,7 +18,9 @@
 
 #include "browser/browser_model.h"
 #include "browser/tm_vorn_browser.h"
+#include "core/python_value.h"
 #include "core/vorn_string.h"
+#include "editors/py_row_editor.h"
 #include "editors/row_editor.h"
 #include "editors/tm_edit_line.h"
 #include "fake_shell.h"
@@ -33,6 +36,27 @@ PrintCollector gSink;
 
 PyObject* MainValue(const char* name) {
     return PyDict_GetItemString(PyModule_GetDict(PyImport_AddModule("__main__")), name);
+}
+
+// What a Python expression typed into the console gives, or null (the error cleared).
+PyRef Evaluate(const QString& expression) {
+    PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));
+    PyRef result = PyRef::Steal(
+        PyRun_String(expression.toUtf8().constData(), Py_eval_input, globals, globals));
+    PyErr_Clear();
+    return result;
+}
+
+// Whether two Python values are the same runtime object, or equal.
+bool SameValue(PyObject* a, PyObject* b) {
+    IRoot* objectA = a ? PyOS->Unwrap(a) : nullptr;
+    IRoot* objectB = b ? PyOS->Unwrap(b) : nullptr;
+    if (objectA || objectB)
+        return objectA && objectB &&
+               VnQuery<IRoot>(objectA, 1).get() == VnQuery<IRoot>(objectB, 1).get();
+    const int equal = a && b ? PyObject_RichCompareBool(a, b, Py_EQ) : 0;
+    PyErr_Clear();
+    return equal == 1;
 }
 
 }  // namespace
@@ -385,6 +409,78 @@ items.append(new())
         QVERIFY(!history.Undo());
         history.Prune();
         QCOMPARE(history.Stack().count(), 0);
+    }
+
+    // Catches copied paths that do not read back: every node and row below a registered root
+    // is selected, its path copied as the popup entry does and evaluated; it must give the value
+    // shown, reached from the node's object or container without the path.
+    void copiedPathsEvaluate() {
+        QVERIFY(RunPython(R"(
+class Shape:
+    def __init__(self):
+        self.size = 2
+reached = new(name="reached")
+vos.Register("test:/reached", reached)
+lamp = new("kalix.KxLight", "lamp")
+holder = new("kalix.KxModel", "holder")
+holder.info = {"k": [1.5, {"z": 2}], 3: "three", (1, 2): "pair"}
+holder.figure = Shape()
+holder.figureClass = Shape
+for o in (lamp, holder, new("kalix.KxModel", "plain")):
+    reached.append(o)
+)"));
+        mBrowser->Browse(PyOS->Unwrap(MainValue("reached")), nullptr, QString(), false);
+        QVERIFY(model().ExpandAll(model().Top()));
+        std::vector<TBrowserNode*> nodes{model().Top()};
+        for (std::size_t i = 0; i < nodes.size(); ++i)
+            for (const auto& c : nodes[i]->children) nodes.push_back(c.get());
+        QVERIFY(nodes.size() > 15);
+        QAction* copy = action("mCopyPythonPath");
+        QStringList failed;
+        int rowsRead = 0;
+        for (TBrowserNode* node : nodes) {
+            select(node);
+            mBrowser->Tree()->setFocus();
+            copy->trigger();
+            const QString path = QGuiApplication::clipboard()->text();
+            PyRef expected = PyRef::Steal(TBrowserModel::NodeObject(node)
+                                              ? PyOS->Wrap(TBrowserModel::NodeObject(node), -1)
+                                              : Py_NewRef(mw::MemberPython(node->value)
+                                                              ? mw::MemberPython(node->value)
+                                                              : Py_None));
+            if (!path.startsWith("vorn.os.GetObject(\"test:/reached\")") ||
+                !SameValue(Evaluate(path).get(), expected.get()))
+                failed << model().Label(node) + ": " + path;
+            TGridRows& grid = model().Rows();
+            for (int r = 1; r < grid.rowCount(); ++r) {
+                TRowEditor* row = grid.Editor(r);
+                PyRef shown;
+                if (auto* py = dynamic_cast<TPyRowEditor*>(row)) {
+                    shown = PyRef::Borrow(py->Value());
+                } else {  // a member of the node's object
+                    shown = PyRef::Steal(
+                        PyObject_GetAttrString(expected.get(), row->mValue.desc->name));
+                    PyErr_Clear();
+                }
+                mBrowser->CopyPythonPath(r);
+                const QString rowPath = QGuiApplication::clipboard()->text();
+                if (!rowPath.startsWith(path) || !SameValue(Evaluate(rowPath).get(), shown.get()))
+                    failed << grid.index(r, 0).data().toString() + ": " + rowPath;
+                ++rowsRead;
+            }
+        }
+        QVERIFY2(failed.isEmpty(), qPrintable(failed.join('\n')));
+        QVERIFY(rowsRead > 30);
+
+        // nothing registered above: the path starts at the selection
+        QVERIFY(RunPython("loose = {'inner': {'n': 1}}"));
+        browsePython("loose");
+        select(model().Top()->children[0].get());
+        copy->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("app.browser.GetSelected()"));
+        mBrowser->CopyPythonPath(1);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("app.browser.GetSelected()['n']"));
+        QVERIFY(RunPython("vos.Revoke('test:/reached')"));
     }
 
     // Catches Python values stored under another type, a failed store that goes unreported,
