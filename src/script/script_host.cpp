@@ -146,6 +146,8 @@ TScriptHost::~TScriptHost() {
     if (gOutputSink.host == this) gOutputSink.host = nullptr;
 }
 
+IRoot* TheOutputSink() { return &gOutputSink; }
+
 QString TakeShutdownOutput() {
     QString text = gOutputSink.shutdownOutput;
     gOutputSink.shutdownOutput.clear();

@@ -63,6 +63,10 @@ private:
     bool mShuttingDown = false;
 };
 
+// The output sink: what every print reaches, with the one script method ViewROTBrowser. The
+// runtime hands it to no script; tests reach it here.
+IRoot* TheOutputSink();
+
 // What was printed after the host went (while the runtime shut down), and output that never
 // reached a console; shown in the "OOPS!" box. Empties it.
 QString TakeShutdownOutput();

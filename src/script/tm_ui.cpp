@@ -105,7 +105,9 @@ std::optional<int> TmUI::AskList(const QString& question, const QStringList& ent
         const QSignalBlocker quiet(mList);  // the callback hears of the chosen entry only
         mList->clear();
         mList->addItems(entries);
-        mList->setCurrentRow(index);
+        // the view's own call also tells it that "none" is chosen on purpose; otherwise it makes
+        // the first entry current when it takes the focus, and OK would answer that entry
+        mList->setCurrentIndex(mList->model()->index(index, 0));
     }
     if (index >= 0) mListClick();
     mList->setFocus();

@@ -21,7 +21,10 @@ public:
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
         const bool accepted = !mForm->mWebBeforeNavigate2(url.toString());
-        if (accepted && isMainFrame) mForm->mAccepted = true;
+        if (isMainFrame) {
+            if (accepted) mForm->mAccepted = true;
+            mForm->mCancelled = !accepted;
+        }
         return accepted;
     }
 
@@ -48,7 +51,9 @@ TmIE::TmIE(IShell& shell, QWidget* parent) : QWidget(parent) {
         return true;
     };
     connect(page, &QWebEnginePage::urlChanged, this, complete);
-    connect(page, &QWebEnginePage::loadFinished, this, [this, page, complete](bool) {
+    connect(page, &QWebEnginePage::loadFinished, this, [this, page, complete](bool ok) {
+        // the end of a cancelled navigation: nothing was loaded, the page shown stays as it was
+        if (!ok && std::exchange(mCancelled, false)) return;
         complete(page->url());
         mWebDocumentComplete(page->url().toString());
     });

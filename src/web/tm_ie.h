@@ -41,4 +41,6 @@ private:
     // A navigation of the page itself was let through and has not yet shown its address; the
     // view announces a typed address before it asks, so completion waits for this.
     bool mAccepted = false;
+    // The handler cancelled the last navigation of the page itself; its end is no completion.
+    bool mCancelled = false;
 };

@@ -6,25 +6,37 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <utility>
 
-// Runs `answer` on the next modal widget that opens, from inside its own event loop, so a test
-// can answer a dialog it is about to open. Gives up with a warning after ten seconds.
-inline void AnswerNextModal(std::function<void(QWidget*)> answer) {
-    const QPointer<QWidget> before = QApplication::activeModalWidget();
+// Runs `answer` on the next widget `current` reports (one that was not current before and is
+// visible), from inside that widget's own event loop. Gives up with a warning after ten seconds.
+inline void AnswerNext(std::function<QWidget*()> current, std::function<void(QWidget*)> answer) {
+    const QPointer<QWidget> before = current();
     auto* timer = new QTimer(qApp);
     QElapsedTimer clock;
     clock.start();
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
-        QWidget* modal = QApplication::activeModalWidget();
-        const bool opened = modal && modal != before && modal->isVisible();
+        QWidget* widget = current();
+        const bool opened = widget && widget != before && widget->isVisible();
         if (!opened && !clock.hasExpired(10000)) return;
         timer->stop();
         timer->deleteLater();
         if (opened) {
-            answer(modal);
+            answer(widget);
         } else {
-            qWarning("AnswerNextModal: no modal widget opened");
+            qWarning("AnswerNext: no modal widget or popup opened");
         }
     });
     timer->start(10);
+}
+
+// Runs `answer` on the next modal widget that opens, so a test can answer a dialog it is about
+// to open.
+inline void AnswerNextModal(std::function<void(QWidget*)> answer) {
+    AnswerNext(&QApplication::activeModalWidget, std::move(answer));
+}
+
+// The same for the next popup (a menu shown by exec()), which is no modal widget.
+inline void AnswerNextPopup(std::function<void(QWidget*)> answer) {
+    AnswerNext(&QApplication::activePopupWidget, std::move(answer));
 }
