@@ -1,8 +1,12 @@
 // What a user waits for in the object browser: expanding a runtime list of 100,000 and of
 // 1,000,000 items until the tree shows its first screen, beside a QTreeWidget given the same
-// label texts; and filling the member grid for an object of 300 members and for a dictionary of
-// 10,000 items until the grid shows its first screen, beside a QTableWidget given the same
-// texts. Each figure is the best of three runs, the two sides taking turns, on fresh views.
+// label texts; each keystroke of the tree's filter over 100,000 expanded nodes until the tree
+// shows the result, beside a QTreeWidget of the same labels hiding its items, after a plain
+// relayout of the unfiltered tree in both as the floor, and one keystroke beside a recursive
+// QSortFilterProxyModel over the same model; and filling the member grid for
+// an object of 300 members and for a dictionary of 10,000 items until the grid shows its first
+// screen, beside a QTableWidget given the same texts. Each figure is the best of three runs, the
+// two sides taking turns, on fresh views.
 // Settings and paths live in a temporary folder; without a display it uses Qt's offscreen
 // platform.
 #include <Python.h>
@@ -11,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -298,6 +303,236 @@ bool MeasureExpand(TEditorKit& kit, int count) {
     return true;
 }
 
+// --- the filter --------------------------------------------------------------------------------
+
+// A runtime list of 1,000 named lists of 99 items each: with every list expanded the tree has
+// 100,001 nodes. Every other item is named after one of a few words ("light 12", "model 7"),
+// the rest get computed labels ("List3"). `labels` receives each group's label and then its
+// items' labels, group after group.
+constexpr int kGroups = 1000;
+constexpr int kGroupItems = 99;
+const char* const kWords[] = {"light", "model", "camera", "material", "line"};
+// What is typed, one keystroke after the other; the empty text is clearing the line.
+const char* const kTyped[] = {"l", "li", "lig", "ligh", "light", ""};
+constexpr int kKeystrokes = int(sizeof kTyped / sizeof kTyped[0]);
+
+void Name(IRoot* object, const QByteArray& name) {
+    mw::MemberRef member;
+    member.Bind("name", object);
+    mw::TextToValue(member.value(), name.constData());
+}
+
+VnRef<IRoot> MakeGroups(std::vector<QStringList>& labels) {
+    VnRef<IRoot> object = NewObject(kListClass);
+    VnRef<IList> list = VnQuery<IList>(object.get());
+    if (!list) return {};
+    labels.assign(kGroups, {});
+    for (int g = 0; g < kGroups; ++g) {
+        VnRef<IRoot> group = NewObject(kListClass);
+        VnRef<IList> items = VnQuery<IList>(group.get());
+        if (!items) return {};
+        const QByteArray groupName = "group " + QByteArray::number(g);
+        Name(group.get(), groupName);
+        labels[std::size_t(g)] << QString::fromLatin1(groupName);
+        for (int i = 0; i < kGroupItems; ++i) {
+            VnRef<IRoot> item = NewObject(kListClass);
+            if (!item) return {};
+            if (i % 2 == 0) {
+                const QByteArray name =
+                    kWords[(g + i / 2) % 5] + QByteArray(" ") + QByteArray::number(i);
+                Name(item.get(), name);
+                labels[std::size_t(g)] << QString::fromLatin1(name);
+            } else {
+                labels[std::size_t(g)] << "List" + QString::number(i);
+            }
+            if (!items->AddItem(-1, item.get())) return {};
+        }
+        if (!list->AddItem(-1, group.get())) return {};
+    }
+    return object;
+}
+
+// The browser with the top and every group expanded, shown; false when the tree does not hold
+// the nodes it should.
+bool ExpandGroups(Browser& browser, IRoot* root) {
+    browser.model.SetRoot(root, nullptr, "big", false);
+    TBrowserNode* top = browser.model.Top();
+    browser.model.ExpandNode(top);
+    browser.model.ExpandInView(top);
+    for (const auto& group : top->children) {
+        browser.model.ExpandNode(group.get());
+        browser.model.ExpandInView(group.get());
+    }
+    Show(browser.tree);
+    std::size_t nodes = 0;
+    for (const auto& group : top->children) nodes += 1 + group->children.size();
+    return nodes == std::size_t(kGroups) * (1 + kGroupItems);
+}
+
+// Counts the rows the view shows below `parent`, hidden ones left out.
+int ShownRows(const QTreeView& tree, const QModelIndex& parent) {
+    int shown = 0;
+    const QAbstractItemModel* model = tree.model();
+    for (int r = 0; r < model->rowCount(parent); ++r)
+        if (!tree.isRowHidden(r, parent)) shown += 1 + ShownRows(tree, model->index(r, 0, parent));
+    return shown;
+}
+
+// The rows the filter should leave below the top: each group that holds the text or has an item
+// that does, with those items.
+int ExpectedRows(const std::vector<QStringList>& labels, const QString& text) {
+    int shown = 0;
+    for (const QStringList& group : labels) {
+        int matches = 0;
+        for (int i = 1; i < group.size(); ++i)
+            if (group[i].contains(text, Qt::CaseInsensitive)) ++matches;
+        if (text.isEmpty()) matches = int(group.size()) - 1;
+        if (matches || group[0].contains(text, Qt::CaseInsensitive)) shown += 1 + matches;
+    }
+    return shown;
+}
+
+// A plain pass over the whole tree with nothing filtered: the view lays out every expanded row
+// again and paints, what any keystroke that hides or shows a row costs at least.
+double Relayout(QTreeView& tree) {
+    QElapsedTimer clock;
+    clock.start();
+    tree.doItemsLayout();
+    LayOut(tree);
+    return Milliseconds(clock);
+}
+
+// Each keystroke's time in the browser, the labels made by the first one, after a plain pass;
+// false when a keystroke left the tree showing other rows than it should.
+bool FilterInBrowser(TEditorKit& kit, IRoot* root, const std::vector<QStringList>& labels,
+                     std::vector<double>& times, double& relayout) {
+    Browser browser(kit);
+    if (!ExpandGroups(browser, root)) return false;
+    relayout = Relayout(browser.tree);
+    const QModelIndex top = browser.model.IndexOf(browser.model.Top());
+    for (int k = 0; k < kKeystrokes; ++k) {
+        QElapsedTimer clock;
+        clock.start();
+        browser.model.SetFilter(kTyped[k]);
+        LayOut(browser.tree);
+        times[std::size_t(k)] = Milliseconds(clock);
+        if (ShownRows(browser.tree, top) != ExpectedRows(labels, kTyped[k])) {
+            std::fprintf(stderr, "bench_browser: the filter '%s' shows %d rows, not %d\n",
+                         kTyped[k], ShownRows(browser.tree, top), ExpectedRows(labels, kTyped[k]));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Hides the items that neither hold the text nor have an item below that does, as a filter of a
+// QTreeWidget does it; true when the item shows.
+bool FilterItem(QTreeWidgetItem* item, const QString& text) {
+    bool below = false;
+    for (int i = 0; i < item->childCount(); ++i)
+        if (FilterItem(item->child(i), text)) below = true;
+    const bool shown = text.isEmpty() || below || item->text(0).contains(text, Qt::CaseInsensitive);
+    item->setHidden(!shown);
+    return shown;
+}
+
+void FilterTreeWidget(const std::vector<QStringList>& labels, std::vector<double>& times,
+                      double& relayout) {
+    QTreeWidget tree;
+    SetUpTree(tree);
+    auto* top = new QTreeWidgetItem(QStringList{"big"});
+    tree.addTopLevelItem(top);
+    for (const QStringList& group : labels) {
+        auto* node = new QTreeWidgetItem(QStringList{group[0]});
+        QList<QTreeWidgetItem*> items;
+        for (int i = 1; i < group.size(); ++i)
+            items.append(new QTreeWidgetItem(QStringList{group[i]}));
+        node->addChildren(items);
+        top->addChild(node);
+        node->setExpanded(true);
+    }
+    top->setExpanded(true);
+    Show(tree);
+    relayout = Relayout(tree);
+    for (int k = 0; k < kKeystrokes; ++k) {
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < tree.topLevelItemCount(); ++i)
+            FilterItem(tree.topLevelItem(i), kTyped[k]);
+        LayOut(tree);
+        times[std::size_t(k)] = Milliseconds(clock);
+    }
+}
+
+// One keystroke ("lig") on the unfiltered tree, through the browser's filter or through a
+// recursive proxy over the same model in a second view with the same nodes expanded.
+double FilterOnceInBrowser(TEditorKit& kit, IRoot* root) {
+    Browser browser(kit);
+    if (!ExpandGroups(browser, root)) return -1;
+    QElapsedTimer clock;
+    clock.start();
+    browser.model.SetFilter("lig");
+    LayOut(browser.tree);
+    return Milliseconds(clock);
+}
+
+double FilterOnceInProxy(TEditorKit& kit, IRoot* root) {
+    Browser browser(kit);
+    if (!ExpandGroups(browser, root)) return -1;
+    browser.tree.hide();
+    QSortFilterProxyModel proxy;
+    proxy.setRecursiveFilteringEnabled(true);
+    proxy.setFilterCaseSensitivity(Qt::CaseInsensitive);
+    proxy.setSourceModel(&browser.model);
+    QTreeView view;
+    SetUpTree(view);
+    view.setModel(&proxy);
+    TBrowserNode* top = browser.model.Top();
+    view.expand(proxy.mapFromSource(browser.model.IndexOf(top)));
+    for (const auto& group : top->children)
+        view.expand(proxy.mapFromSource(browser.model.IndexOf(group.get())));
+    Show(view);
+    QElapsedTimer clock;
+    clock.start();
+    proxy.setFilterFixedString("lig");
+    LayOut(view);
+    return Milliseconds(clock);
+}
+
+bool MeasureFilter(TEditorKit& kit) {
+    std::vector<QStringList> labels;
+    VnRef<IRoot> root = MakeGroups(labels);
+    if (!root) {
+        std::fprintf(stderr, "bench_browser: cannot make the groups to filter\n");
+        return false;
+    }
+    std::vector<double> ours(kKeystrokes, 1e300), theirs(kKeystrokes, 1e300);
+    std::vector<double> run(kKeystrokes);
+    double plainOurs = 1e300, plainTheirs = 1e300, plain = 0;
+    for (int r = 0; r < kRuns; ++r) {
+        if (!FilterInBrowser(kit, root.get(), labels, run, plain)) return false;
+        plainOurs = std::min(plainOurs, plain);
+        for (int k = 0; k < kKeystrokes; ++k) ours[k] = std::min(ours[k], run[k]);
+        FilterTreeWidget(labels, run, plain);
+        plainTheirs = std::min(plainTheirs, plain);
+        for (int k = 0; k < kKeystrokes; ++k) theirs[k] = std::min(theirs[k], run[k]);
+    }
+    Print("relayout 100001 nodes, no filter (the floor of a keystroke)", plainOurs, "QTreeWidget",
+          plainTheirs);
+    for (int k = 0; k < kKeystrokes; ++k) {
+        const QByteArray figure = *kTyped[k]
+                                      ? "filter 100001 nodes, typed '" + QByteArray(kTyped[k]) + "'"
+                                      : QByteArray("filter 100001 nodes, cleared");
+        Print(figure.constData(), ours[k], "QTreeWidget", theirs[k]);
+    }
+    double once, proxy;
+    if (!Best([&] { return FilterOnceInBrowser(kit, root.get()); },
+              [&] { return FilterOnceInProxy(kit, root.get()); }, once, proxy))
+        return false;
+    Print("filter 100001 nodes, 'lig' at once", once, "QSortFilterProxyModel", proxy);
+    return true;
+}
+
 // --- the grid ----------------------------------------------------------------------------------
 
 // The texts of the grid's rows, header included, as the browser shows them.
@@ -364,6 +599,7 @@ bool MeasureFill(TEditorKit& kit, const char* figure, IRoot* object, PyObject* p
 int Measure(TEditorKit& kit) {
     for (int count : {100000, 1000000})
         if (!MeasureExpand(kit, count)) return 1;
+    if (!MeasureFilter(kit)) return 1;
 
     VnRef<IRoot> wide = NewObject(kWideClass);
     PyRef dict = MakeDictionary(10000);

@@ -1,5 +1,6 @@
 #include "browser/browser_model.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QTableView>
 #include <QTreeView>
@@ -193,6 +194,7 @@ void TBrowserModel::SetRoot(IRoot* object, PyObject* python, const QString& labe
     root->parent = mInvisibleRoot.get();
     mInvisibleRoot->children.push_back(std::move(root));
     endResetModel();
+    if (Filtering()) FilterBelow(Top());
     Select(Top());
     RefreshSelection();
     if (show) mKit.Shell().ShowPlace(TShellPlace::BrowserPage);
@@ -203,6 +205,9 @@ void TBrowserModel::SetRoot(IRoot* object, PyObject* python, const QString& labe
 void TBrowserModel::ReplaceChildren(TBrowserNode* node, Nodes children) {
     const QModelIndex at = IndexOf(node);
     if (!node->children.empty()) {
+        // the view forgets the rows it hid: it would keep them after they are gone
+        if (Filtering())
+            for (const auto& child : node->children) UnhideBelow(child.get());
         beginRemoveRows(at, 0, static_cast<int>(node->children.size()) - 1);
         Nodes old = std::move(node->children);
         node->children.clear();
@@ -217,6 +222,7 @@ void TBrowserModel::ReplaceChildren(TBrowserNode* node, Nodes children) {
         }
         node->children = std::move(children);
         endInsertRows();
+        if (Filtering()) FilterNewChildren(node);
     }
     emit dataChanged(at, at);  // the expand button may come or go
 }
@@ -360,6 +366,60 @@ bool TBrowserModel::ExpandBelow(TBrowserNode* node, int& budget) {
     return true;
 }
 
+// --- the filter ----------------------------------------------------------------------------
+
+void TBrowserModel::SetFilter(const QString& text) {
+    const QString folded = text.toCaseFolded();
+    if (folded == mFilter) return;
+    mFilter = folded;
+    for (const auto& top : mInvisibleRoot->children) FilterBelow(top.get());
+    if (mTree) mTree->viewport()->update();  // rows that stay may gain or lose their bold
+}
+
+bool TBrowserModel::Matches(TBrowserNode* node) const {
+    if (!node->foldedMade) {
+        node->folded = Label(node).toCaseFolded();
+        node->foldedMade = true;
+    }
+    return node->folded.contains(mFilter);
+}
+
+// Every node below is visited, so none keeps the flags of an earlier text; the view is told
+// only about rows whose state changes.
+bool TBrowserModel::FilterBelow(TBrowserNode* node) {
+    bool below = false;
+    for (const auto& child : node->children)
+        if (FilterBelow(child.get())) below = true;
+    node->matched = Filtering() && Matches(node);
+    const bool shown = !Filtering() || node->matched || below;
+    ShowRow(node, shown);
+    return shown;
+}
+
+// The rebuilt node itself keeps its state: a node the user expands or collapses never vanishes
+// under the pointer. A new match shows in place, so the nodes above it show too.
+void TBrowserModel::FilterNewChildren(TBrowserNode* node) {
+    bool found = false;
+    for (const auto& child : node->children) {
+        child->matched = Matches(child.get());
+        ShowRow(child.get(), child->matched);
+        if (child->matched) found = true;
+    }
+    for (TBrowserNode* up = node; found && up->parent && up->hidden; up = up->parent)
+        ShowRow(up, true);
+}
+
+void TBrowserModel::UnhideBelow(TBrowserNode* node) {
+    for (const auto& child : node->children) UnhideBelow(child.get());
+    ShowRow(node, true);
+}
+
+void TBrowserModel::ShowRow(TBrowserNode* node, bool shown) {
+    if (node->hidden == !shown) return;
+    node->hidden = !shown;
+    if (mTree) mTree->setRowHidden(node->row, IndexOf(node->parent), !shown);
+}
+
 // --- what the view shows -------------------------------------------------------------------
 
 QString TBrowserModel::Label(const TBrowserNode* node) const {
@@ -438,5 +498,10 @@ QVariant TBrowserModel::data(const QModelIndex& index, int role) const {
     if (!node) return {};
     if (role == Qt::DisplayRole) return Label(node);
     if (role == Qt::DecorationRole) return mKit.Shell().Image(NodeImage(node));
+    if (role == Qt::FontRole && node->matched && Filtering()) {
+        QFont bold;  // only the weight: the view's own font gives the rest
+        bold.setBold(true);
+        return bold;
+    }
     return {};
 }

@@ -51,6 +51,13 @@ public:
     static IRoot* NodeObject(const TBrowserNode* node);
     static PyObject* NodePython(const TBrowserNode* node);
 
+    // Hides in the tree every node whose label does not hold `text` (case-insensitive) and that
+    // has no such node below it; a node whose label holds it is shown in bold. Only the nodes
+    // already built count: nothing is expanded for the filter. Nodes built later are filtered
+    // as they come, and an empty text shows every node again.
+    void SetFilter(const QString& text);
+    bool Filtering() const { return !mFilter.isEmpty(); }
+
     // The tree view is being told to expand a node whose children were just built.
     bool ExpandingInView() const { return mExpandingInView; }
     void ExpandInView(const TBrowserNode* node);
@@ -76,6 +83,14 @@ private:
     bool ExpandBelow(TBrowserNode* node, int& budget);
     bool IsAncestorObject(const TBrowserNode* node) const;
 
+    // The filter: whether a node's label holds the text, one pass over a subtree that answers
+    // whether its top shows, the children a rebuild just made, and the view's hidden flag.
+    bool Matches(TBrowserNode* node) const;
+    bool FilterBelow(TBrowserNode* node);
+    void FilterNewChildren(TBrowserNode* node);
+    void ShowRow(TBrowserNode* node, bool shown);
+    void UnhideBelow(TBrowserNode* node);
+
     QPointer<QTreeView> mTree;
     QPointer<QTableView> mGrid;
     QPointer<QLabel> mCaption;
@@ -88,4 +103,5 @@ private:
     QByteArray mRootLabel;
     std::unique_ptr<TBrowserNode> mInvisibleRoot;  // parent of the top-level node
     bool mExpandingInView = false;
+    QString mFilter;  // case-folded; empty when nothing is filtered
 };

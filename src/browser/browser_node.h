@@ -33,5 +33,11 @@ struct TBrowserNode {
 
     bool expanded = false;  // children were built from the live object
 
+    // What the tree's filter made of the node.
+    QString folded;  // the label case-folded, made when a filter first reads it
+    bool foldedMade = false;
+    bool matched = false;  // the label holds the filter's text
+    bool hidden = false;   // the view hides the node's row
+
     bool HasData() const { return kind != Kind::Design; }
 };

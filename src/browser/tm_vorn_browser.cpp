@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -97,7 +98,10 @@ TmVornBrowser::~TmVornBrowser() {
     mAutoRedraw.stop();
     // the panels live in the main window, which may have gone first and taken them along;
     // those that are left go below, and their events no longer reach this form
-    if (mVornPanel) mVornTree->viewport()->removeEventFilter(this);
+    if (mVornPanel) {
+        mVornTree->viewport()->removeEventFilter(this);
+        mTreeFilter->removeEventFilter(this);
+    }
     if (mKeyValPanel) mGrid->removeEventFilter(this);
     mModel.reset();
     delete mVornPanel;
@@ -147,6 +151,10 @@ void TmVornBrowser::BuildPanels() {
     connect(mAutoRerfreshPropertyViewer, &QToolButton::clicked, this,
             &TmVornBrowser::mAutoRerfreshPropertyViewerClick);
     column->addWidget(bar);
+
+    // made before the tree, so it comes before it in the focus chain: Tab still goes from the
+    // tree to the grid
+    column->addWidget(MakeFilterLine());
 
     auto* split = new QSplitter(Qt::Vertical, mVornPanel);
     split->setObjectName("Splitter1");
@@ -239,6 +247,7 @@ void TmVornBrowser::BuildActions() {
                                  {mIRootAssign, IRootAction::Assign}})
         connect(action, &QAction::triggered, this, [this, which = which] { OnIRootAction(which); });
     connect(mTreeExpand, &QAction::triggered, this, &TmVornBrowser::OnTreeAction);
+    AddFilterAction();
     if (auto* expand = mVornPanel->findChild<QToolButton*>("ToolButton1"))
         expand->setDefaultAction(mTreeExpand);
 }
@@ -376,6 +385,7 @@ bool TmVornBrowser::eventFilter(QObject* watched, QEvent* event) {
             if (!at.isValid()) mVornTree->selectionModel()->clear();
         }
     }
+    if (watched == mTreeFilter && FilterLineKey(event)) return true;
     if (watched == mGrid && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) {
@@ -745,10 +755,78 @@ void TmVornBrowser::FindInRot(const TBrowserNode* node) {
     for (const auto& child : top->children) {
         VnRef<IRoot> id = VnQuery<IRoot>(TBrowserModel::NodeObject(child.get()), 1);
         if (id && id.get() == identity.get()) {
+            if (child->hidden) mTreeFilter->clear();  // the user asked to see it
             mModel->Select(child.get());
             mVornTree->scrollTo(mModel->IndexOf(child.get()));
             break;
         }
     }
     mActionUpdate();
+}
+
+// --- the tree's filter line ------------------------------------------------------------------
+
+QLineEdit* TmVornBrowser::MakeFilterLine() {
+    mTreeFilter = new QLineEdit(mVornPanel);
+    mTreeFilter->setObjectName("mTreeFilter");
+    mTreeFilter->setPlaceholderText("Filter");
+    mTreeFilter->setClearButtonEnabled(true);
+    mTreeFilter->setToolTip(
+        "Shows the open nodes whose name holds the text, with the nodes above them "
+        "(Ctrl+Shift+F; Escape clears)");
+    mTreeFilter->installEventFilter(this);
+    connect(mTreeFilter, &QLineEdit::textChanged, this, &TmVornBrowser::ApplyFilter);
+    return mTreeFilter;
+}
+
+// Ctrl+F is Find in ROT.
+void TmVornBrowser::AddFilterAction() {
+    mTreeFilterFocus =
+        AddAction("mTreeFilterFocus", "Tree", "&Filter Tree", QKeySequence("Ctrl+Shift+F"), -1);
+    connect(mTreeFilterFocus, &QAction::triggered, this, [this] {
+        mTreeFilter->setFocus(Qt::ShortcutFocusReason);
+        mTreeFilter->selectAll();
+    });
+}
+
+bool TmVornBrowser::FilterLineKey(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Delete, Ctrl+Insert and Ctrl+Delete edit the text here: as the browser's keys they
+        // would clear a member or change a list
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Delete || key == Qt::Key_Insert) {
+            event->accept();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::KeyPress) {
+        // Escape clears the text, and on an empty line goes back to the tree, as do Down and
+        // Enter
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape && !mTreeFilter->text().isEmpty()) {
+            mTreeFilter->clear();
+            return true;
+        }
+        if (key == Qt::Key_Escape || key == Qt::Key_Down || key == Qt::Key_Return ||
+            key == Qt::Key_Enter) {
+            mVornTree->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The selected node keeps its selection and the grid even while the filter hides it.
+void TmVornBrowser::ApplyFilter(const QString& text) {
+    mModel->SetFilter(text);
+    ScrollToSelected();
+}
+
+// Only when the view shows every node above it open: scrolling to a node opens its parents.
+void TmVornBrowser::ScrollToSelected() {
+    const TBrowserNode* node = mModel->Selected();
+    if (!node || node->hidden) return;
+    for (const TBrowserNode* up = node->parent; up && up->parent; up = up->parent)
+        if (!mVornTree->isExpanded(mModel->IndexOf(up))) return;
+    mVornTree->scrollTo(mModel->IndexOf(node));
 }

@@ -13,6 +13,7 @@ class IShell;
 class QAction;
 class QFileDialog;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QTableView;
 class QToolButton;
@@ -79,6 +80,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The filter line above the tree, its focus key, its own keys (true when taken) and what
+    // typing does: filters the tree, keeping the selected node in sight.
+    QLineEdit* MakeFilterLine();
+    void AddFilterAction();
+    bool FilterLineKey(QEvent* event);
+    void ApplyFilter(const QString& text);
+    void ScrollToSelected();
+
     void BuildPanels();
     void BuildActions();
     void BuildPopup();
@@ -109,6 +118,7 @@ private:
 
     QPointer<QWidget> mVornPanel;
     QPointer<QWidget> mKeyValPanel;
+    QLineEdit* mTreeFilter = nullptr;
     QTreeView* mVornTree = nullptr;
     QTableView* mGrid = nullptr;
     QLabel* mCustomEditPanel = nullptr;
@@ -128,6 +138,7 @@ private:
     QAction* mIRootClear = nullptr;
     QAction* mIRootFindInROT = nullptr;
     QAction* mTreeExpand = nullptr;
+    QAction* mTreeFilterFocus = nullptr;
     QAction* mIRootProperties = nullptr;
     QAction* mIRootBranch = nullptr;
     QAction* mCopyPythonPath = nullptr;

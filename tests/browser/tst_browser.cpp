@@ -1,12 +1,14 @@
 // The object browser as a user and a script meet it: which values become tree nodes and which
 // grid rows, their labels, the list actions and their enabling, New Object, Branch, in-place
-// editing, Python stores, and objects that scripts free while they are on screen.
+// editing, Python stores, objects that scripts free while they are on screen, and the tree's
+// filter line.
 #include <Python.h>
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -555,6 +557,80 @@ vos.Register("test:/shared", owner.material)
         QCOMPARE(model().Label(model().Top()), QString("ROT"));
         QCOMPARE(model().Label(model().Selected()), QString("test:/shared"));
         QVERIFY(RunPython("vos.Revoke('test:/shared')"));
+    }
+
+    // Catches a filter that expands nodes or matches what is not built (or the placeholder name
+    // of object nodes), hides the nodes above a match or shows a non-match, loses the selection,
+    // lets the browser's Delete clear a member while the user edits the text, or leaves a node
+    // expanded under it unfiltered; and Escape that does not bring every node back as it was.
+    void filterLine() {
+        mShell->window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&mShell->window));
+        QVERIFY(RunPython(R"(
+boat = new("kalix.KxModel", "boat")
+boat.material = new("kalix.KxMaterial", "paint")
+crate = new(name="Material crate")
+crate.append(new(name="matte"))
+crate.append(new(name="rope"))
+fleet = new()
+for o in (boat, new("kalix.KxModel", "car"), crate):
+    fleet.append(o)
+)"));
+        QTreeView* tree = mBrowser->Tree();
+        auto* filter = mShell->window.findChild<QLineEdit*>("mTreeFilter");
+        QVERIFY(filter);
+        browseObject("fleet");
+        TBrowserNode* top = model().Top();
+        model().ExpandInView(top);
+        TBrowserNode* boat = child(top, "boat");
+        TBrowserNode* car = child(top, "car");
+        TBrowserNode* crate = child(top, "Material crate");
+        tree->expand(model().IndexOf(boat));  // as a click on its arrow does
+        TBrowserNode* material = child(boat, "material");
+        TBrowserNode* transform = child(boat, "transform");
+        QVERIFY(car && crate && material && transform);
+        select(material);
+        const QString header = model().Rows().HeaderText();
+        auto shown = [&](const TBrowserNode* node) {
+            return !tree->isRowHidden(node->row, model().IndexOf(node->parent));
+        };
+        auto bold = [&](const TBrowserNode* node) {
+            return model().IndexOf(node).data(Qt::FontRole).value<QFont>().bold();
+        };
+
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(filter->hasFocus());
+        QTest::keyClicks(filter, "MATx");
+        QTest::keyClick(filter, Qt::Key_Left);
+        QTest::keyClick(filter, Qt::Key_Delete);
+        QCOMPARE(filter->text(), QString("MAT"));
+        QCOMPARE(EvalPython("boat.material.name"), QString("paint"));
+        QVERIFY(shown(top) && shown(boat) && shown(material) && shown(crate));
+        QVERIFY(!shown(transform) && !shown(car));
+        QVERIFY(bold(material) && bold(crate) && !bold(boat) && !bold(top));
+        QVERIFY(!car->expanded && car->children.empty() && !crate->expanded);  // car's material
+
+        filter->setText("dummyname");  // what object nodes' descriptors are called
+        QVERIFY(!shown(top) && !shown(boat) && !shown(crate));
+        QCOMPARE(model().Selected(), material);
+        QCOMPARE(model().Rows().HeaderText(), header);
+
+        filter->setText("mat");
+        tree->expand(model().IndexOf(crate));
+        QCOMPARE(labels(crate), QStringList({"matte", "rope"}));
+        QVERIFY(shown(crate->children[0].get()) && !shown(crate->children[1].get()));
+        QVERIFY(bold(crate->children[0].get()));
+
+        QTest::keyClick(filter, Qt::Key_Escape);
+        QVERIFY(filter->text().isEmpty());
+        for (const TBrowserNode* node : {top, boat, car, crate, material, transform,
+                                         crate->children[0].get(), crate->children[1].get()})
+            QVERIFY2(shown(node) && !bold(node), qPrintable(model().Label(node)));
+        QVERIFY(tree->isExpanded(model().IndexOf(boat)) && !car->expanded);
+        QCOMPARE(model().Selected(), material);
+        QTest::keyClick(filter, Qt::Key_Escape);  // on the empty line: back to the tree
+        QTRY_VERIFY(tree->hasFocus());
     }
 
     // Catches an exception escaping a handler that leaves the tree as it was, with nodes that
