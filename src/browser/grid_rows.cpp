@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QPainter>
+#include <QTimer>
 
 #include "browser/browser_node.h"
 #include "browser/browser_rules.h"
@@ -12,10 +13,20 @@
 #include "shell/ishell.h"
 #include "vorn/pyos.h"
 
+namespace {
+
+const QColor kChangedColor(255, 226, 122);  // a warm yellow that black text reads on
+
+}  // namespace
+
 TGridRows::TGridRows(QAbstractItemView* grid, TEditorKit& kit, QObject* parent)
     : QAbstractTableModel(parent), mGrid(grid), mKit(kit) {
     mRows.resize(1);
     mSteps.resize(1);
+    mClock.start();
+    mFade = new QTimer(this);
+    mFade->setSingleShot(true);
+    connect(mFade, &QTimer::timeout, this, [this] { mGrid->viewport()->update(); });
 }
 
 TGridRows::~TGridRows() = default;
@@ -25,6 +36,7 @@ void TGridRows::ClearRows() {
     mRows.clear();
     mRows.resize(1);
     mSteps.assign(1, QString());
+    mSeen.clear();
     mHeader.clear();
     mShowing = false;
     mOwner.reset();
@@ -73,6 +85,23 @@ void TGridRows::AddRow(std::unique_ptr<TRowEditor> editor, INotify* owner, QStri
         editor->mNotify = VnRef<INotify>(owner);
     mRows.push_back(std::move(editor));
     mSteps.push_back(std::move(step));
+}
+
+bool TGridRows::ChangedLately(int row) {
+    TRowEditor* editor = Editor(row);
+    if (!editor) return false;
+    if (mSeen.size() < mRows.size()) mSeen.resize(mRows.size());
+    Seen& seen = mSeen[static_cast<std::size_t>(row)];
+    char buffer[TRowEditor::kTextSize];
+    const char* text = editor->GetText(buffer, sizeof buffer);
+    const qint64 now = mClock.elapsed();
+    if (seen.drawn && seen.text != text) {
+        seen.changedAt = now;
+        mFade->start(kChangeShownMs + 20);  // the last change decides when the marks go
+    }
+    seen.drawn = true;
+    seen.text = text;
+    return seen.changedAt >= 0 && now - seen.changedAt < kChangeShownMs;
 }
 
 QString TGridRows::PathStep(int row) const {
@@ -213,9 +242,14 @@ void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->drawText(option.rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
                           index.data().toString());
     } else if (TRowEditor* editor = mRows.Editor(index.row())) {
+        // a value that changed since its cell was drawn before shows so for a moment
+        const bool changed = index.column() == 1 && mRows.ChangedLately(index.row());
         if (option.state & QStyle::State_Selected) {
             painter->fillRect(option.rect, palette.highlight());
             painter->setPen(palette.highlightedText().color());
+        } else if (changed) {
+            painter->fillRect(option.rect, kChangedColor);
+            painter->setPen(Qt::black);
         }
         editor->Draw(index.column(), *painter, option.rect);
     }

@@ -1,13 +1,16 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QStyledItemDelegate>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "editors/row_editor.h"
 
 class QAbstractItemView;
+class QTimer;
 struct TBrowserNode;
 
 // The grid half of the browser: one row per scalar value of the selected node's object (its
@@ -32,6 +35,11 @@ public:
     // How a script reaches the row's value from the value of the node the rows show (".color",
     // "[2]", "['key']"); empty for the header and where nothing reads back.
     QString PathStep(int row) const;
+    // Whether the value of row `row` reads differently from the time its cell was drawn before,
+    // within the last kChangeShownMs; called as the cell is drawn. The first drawing after the
+    // rows were filled shows no change.
+    bool ChangedLately(int row);
+    static constexpr int kChangeShownMs = 1000;
     int RowCountWithHeader() const { return static_cast<int>(mRows.size()); }
     QString HeaderText() const { return mHeader; }
 
@@ -54,6 +62,15 @@ private:
     TEditorKit& mKit;
     std::vector<std::unique_ptr<TRowEditor>> mRows;  // slot 0, the header, stays empty
     std::vector<QString> mSteps;                     // beside the rows
+    // What each value cell showed when last drawn, and when it last changed (ms of mClock).
+    struct Seen {
+        bool drawn = false;
+        std::string text;
+        qint64 changedAt = -1;
+    };
+    std::vector<Seen> mSeen;
+    QElapsedTimer mClock;
+    QTimer* mFade = nullptr;  // one redraw once the last change has been shown long enough
     QString mHeader;
     bool mShowing = false;  // a node is selected
     VnRef<IRoot> mOwner;    // what the rows show lives in these while they exist

@@ -485,6 +485,35 @@ for o in (lamp, holder, new("kalix.KxModel", "plain")):
         QVERIFY(RunPython("vos.Revoke('test:/reached')"));
     }
 
+    // Catches a change mark on a freshly filled grid, on a value that did not change, or one
+    // that never goes.
+    void changedValuesAreMarked() {
+        QVERIFY(RunPython("marked = new('kalix.KxLight', 'marked'); marked.intensity = 0.25"));
+        browseObject("marked");
+        TGridRows& grid = model().Rows();
+        int intensity = -1, name = -1;
+        for (int r = 1; r < grid.rowCount(); ++r) {
+            const QString key = grid.index(r, 0).data().toString();
+            if (key == "intensity") intensity = r;
+            if (key == "name") name = r;
+        }
+        QVERIFY(intensity > 0 && name > 0);
+        QTableView* view = mBrowser->Grid();
+        view->clearSelection();
+        const auto background = [&](int row) {
+            const QRect cell = view->visualRect(grid.index(row, 1));
+            return view->viewport()->grab().toImage().pixelColor(cell.right() - 2,
+                                                                 cell.center().y());
+        };
+        const QColor plain = background(intensity);
+        QCOMPARE(background(name), plain);
+        QVERIFY(RunPython("marked.intensity = 0.5"));
+        QVERIFY(background(intensity) != plain);
+        QCOMPARE(background(name), plain);
+        QTest::qWait(TGridRows::kChangeShownMs + 100);
+        QCOMPARE(background(intensity), plain);
+    }
+
     // Catches Python values stored under another type, a failed store that goes unreported,
     // and a row showing a value its container never took.
     void pythonStores() {
