@@ -11,7 +11,7 @@ constexpr uint64_t kLiveMagic = 0x564F524E424C4B31ull;  // "VORNBLK1"
 constexpr uint64_t kFreedMagic = 0x564F524E46524545ull;
 struct alignas(16) Header {
     uint64_t magic;
-    uint64_t size;
+    uint64_t size;  // what the block was allocated with: its room
 };
 }  // namespace
 
@@ -42,6 +42,21 @@ char* Allocator::Dup(const char* text, std::size_t length) {
     if (!copy) return nullptr;
     if (length) std::memcpy(copy, text, length);
     copy[length] = 0;
+    return copy;
+}
+
+char* Allocator::Replace(void* block, const char* text, std::size_t length) {
+    if (block) {
+        Header* h = static_cast<Header*>(block) - 1;
+        if (h->magic == kLiveMagic && h->size > length) {
+            char* same = static_cast<char*>(block);
+            if (length) std::memmove(same, text, length);
+            same[length] = 0;
+            return same;
+        }
+    }
+    char* copy = Dup(text, length);
+    if (copy) Free(block);
     return copy;
 }
 

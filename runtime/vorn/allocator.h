@@ -16,6 +16,10 @@ public:
     // An Alloc'ed copy of the text (null text gives an empty one).
     char* Dup(const char* text);
     char* Dup(const char* text, std::size_t length);
+    // A block holding a copy of the text: `block` itself, written over, when it is a live block
+    // of this allocator with room for the text; else a new block, and `block` is freed. Null
+    // when no memory is left; `block` is untouched then.
+    char* Replace(void* block, const char* text, std::size_t length);
 
 private:
     std::atomic<long> mLive{0};

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "../core/test_objects.h"
+#include "py/name_cache.h"
 #include "python_checks.h"
 #include "test_env.h"
 #include "vorn/members.h"
@@ -18,6 +19,7 @@ namespace {
 
 const VnCLSID kProbeClass = VnMakeCLSID("test", "Probe", 1);
 const VnCLSID kScriptClass = VnMakeCLSID("test", "Script", 1);
+const VnCLSID kTwinClass = VnMakeCLSID("test", "Twin", 1);
 
 // An object with a member of every type Python can reach.
 class Probe final : public VnObject<INotify> {
@@ -138,6 +140,41 @@ const VnTypeInfo* ScriptThing::Type() {
     return &type;
 }
 
+// Uses the probe's names otherwise: "ratio" is a long elsewhere in the object, "count" a method.
+class Twin final : public VnObject<IRoot> {
+public:
+    static const VnTypeInfo* Type();
+    const VnTypeInfo* GetTypeInfo() override { return Type(); }
+    int64_t before = 0;
+    int32_t ratio = 0;
+};
+
+PyObject* TwinCount(PyObject*, PyObject*) {
+    PyThunkEnter();
+    return PyThunkLeave(PyLong_FromLong(99));
+}
+
+const VnMethodDef kTwinMethods[] = {
+    {"count", TwinCount, 1, "Answers 99"},
+    {nullptr, nullptr, 0, nullptr},
+};
+VnMemberDescriptor gTwinMembers[] = {
+    {"ratio", kVnLong, 0, sizeof(int32_t), nullptr, "a long", kVnEditable, nullptr, {}},
+    {},
+};
+
+const VnTypeInfo* Twin::Type() {
+    static const VnTypeInfo type = {&kTwinClass, "twin", Interfaces(), gTwinMembers, kTwinMethods,
+                                    nullptr,     0};
+    return &type;
+}
+
+void FillTwinOffsets() {
+    Twin t;
+    gTwinMembers[0].offset =
+        static_cast<int32_t>(reinterpret_cast<char*>(&t.ratio) - reinterpret_cast<char*>(&t));
+}
+
 PrintCollector gSink;
 
 PyObject* Main() { return PyImport_AddModule("__main__"); }
@@ -159,6 +196,7 @@ private slots:
     void initTestCase() {
         QVERIFY(VnOS->IsStarted());
         FillProbeOffsets();
+        FillTwinOffsets();
         QVERIFY(VnOS->RegisterClass({Probe::Type(), [] { return (new Probe())->Root(); }}));
         QVERIFY(PyOS->SetEventSink(&gSink));
         mProbe = new Probe();
@@ -357,6 +395,89 @@ private slots:
         Py_DECREF(args);
         Py_DECREF(tasklet);
         QCOMPARE(EvalPython("s.Live()"), QString("0"));
+    }
+
+    // Catches a name resolved once and then taken to mean the same on every type, or on every
+    // object of a type whatever its script attributes: wrappers remember what names stand for.
+    void namesResolvePerTypeAndObject() {
+        auto* twin = new Twin();
+        SetGlobal("twin", PyOS->Wrap(twin->Root(), -1));
+        QVERIFY(RunPython("probe.count = 4; probe.ratio = 0.25; twin.ratio = 7"));
+        QCOMPARE(twin->ratio, 7);
+        QCOMPARE(mProbe->ratio, 0.25f);
+        QCOMPARE(EvalPython("(probe.count, twin.count(), probe.ratio, twin.ratio, probe.count)"),
+                 QString("(4, 99, 0.25, 7, 4)"));
+        QVERIFY(!RunPython("twin.count = 1"));
+        QVERIFY2(gSink.all.contains("method 'count' cannot be replaced"), qPrintable(gSink.all));
+        QVERIFY(!RunPython("twin.ratio = 0.5"));  // a long there, whatever the probe's is
+        QCOMPARE(mProbe->ratio, 0.25f);
+        // names made at run time, or of a str subclass, mean what their literals do
+        QCOMPARE(EvalPython("(getattr(probe, 'co' + 'unt'), getattr(twin, 'co' + 'unt')(),"
+                            " getattr(probe, type('S', (str,), {})('ratio')))"),
+                 QString("(4, 99, 0.25)"));
+        // a script attribute where the type has no such member, set, read and taken away
+        gSink.all.clear();
+        QVERIFY(
+            RunPython("for o in (twin, script):\n"
+                      "    o.note = o\n"
+                      "    assert o.note is o\n"
+                      "    del o.note\n"
+                      "    assert not hasattr(o, 'note')\n"
+                      "twin.note = 1"));
+        QVERIFY(!RunPython("del script.note"));
+        QVERIFY2(gSink.all.contains("has no attribute 'note'"), qPrintable(gSink.all));
+        QCOMPARE(EvalPython("(twin.note, hasattr(probe, 'note'), script.__class__.__name__)"),
+                 QString("(1, False, 'Object')"));
+        // more names than the wrappers keep: the oldest are worked out again
+        QVERIFY(
+            RunPython("names = ['n%d' % i for i in range(5000)]\n"
+                      "for n in names: setattr(twin, n, n)\n"
+                      "assert all(getattr(twin, n) == n for n in names)\n"
+                      "assert not any(hasattr(probe, n) for n in names)\n"
+                      "assert (probe.count, twin.count(), twin.ratio) == (4, 99, 7)"));
+        QVERIFY2(RunPython("del twin, names"), qPrintable(gSink.all));
+        QCOMPARE(twin->Release(), 0);
+    }
+
+    // Catches a name cache that grows without bound, or misses a name equal to one it holds.
+    void nameCacheIsBounded() {
+        using vorn::NameCache;
+        NameCache cache;
+        vorn::NameMeaning meaning;
+        meaning.special = true;
+        PyObject* kept = PyUnicode_FromString("kept");
+        PyObject* same = PyUnicode_FromStringAndSize("kept!", 4);  // equal, another object
+        QVERIFY(cache.Add(Probe::Type(), kept, NameCache::HashOf(kept), meaning)->special);
+        const vorn::NameMeaning* found = cache.Find(Probe::Type(), same, NameCache::HashOf(same));
+        QVERIFY(found && found->special);
+        QVERIFY(!cache.Find(Twin::Type(), same, NameCache::HashOf(same)));
+        for (size_t i = 0; i < 2 * NameCache::kMaxEntries; ++i) {
+            PyObject* name = PyUnicode_FromFormat("n%zu", i);
+            cache.Add(Twin::Type(), name, NameCache::HashOf(name), meaning);
+            Py_DECREF(name);
+            QVERIFY(cache.Size() <= NameCache::kMaxEntries);
+        }
+        cache.Clear();
+        QCOMPARE(cache.Size(), size_t(0));
+        QVERIFY(!cache.Find(Probe::Type(), kept, NameCache::HashOf(kept)));
+        Py_DECREF(kept);
+        Py_DECREF(same);
+    }
+
+    // Catches a text read handed out again after the member's text changed behind the wrapper.
+    void textsReadAfterEveryChange() {
+        QVERIFY(RunPython("probe.name = 'first'; probe.link = 'a link'; probe.label = 'inl'"));
+        QCOMPARE(EvalPython("(probe.name, probe.link, probe.label, probe.name)"),
+                 QString("('first', 'a link', 'inl', 'first')"));
+        std::strcpy(mProbe->name, "fir");  // the same block, written over by the owner
+        std::strcpy(mProbe->label, "ilk");
+        QCOMPARE(EvalPython("(probe.name, probe.label)"), QString("('fir', 'ilk')"));
+        QVERIFY(RunPython("probe.name = 'a far longer text than the first'"));
+        QCOMPARE(EvalPython("probe.name"), QString("a far longer text than the first"));
+        QVERIFY(RunPython("probe.name = 'é'"));
+        QCOMPARE(EvalPython("probe.name"), QString("é"));
+        QVERIFY(RunPython("probe.name = None"));
+        QCOMPARE(EvalPython("probe.name"), QString("None"));
     }
 
     // Catches runtime texts handed out by wrappers and never given back.

@@ -14,6 +14,8 @@ namespace {
 
 PyObject* gVornError = nullptr;
 
+constexpr Py_ssize_t kLastTextLength = 256;  // longer texts are made afresh on every read
+
 PyObject* TextOrNone(const char* text) {
     if (!text) Py_RETURN_NONE;
     return PyUnicode_DecodeUTF8(text, static_cast<Py_ssize_t>(std::strlen(text)), "replace");
@@ -31,8 +33,14 @@ const char* PlainText(const VnMemberDescriptor* m, PyObject* value, Py_ssize_t* 
                      Py_TYPE(value)->tp_name);
         return nullptr;
     }
-    const char* text = PyUnicode_AsUTF8AndSize(value, length);
-    if (text && std::strlen(text) != static_cast<size_t>(*length)) {
+    const char* text;
+    if (PyUnicode_IS_COMPACT_ASCII(value)) {  // its characters are its UTF-8 already
+        text = static_cast<const char*>(PyUnicode_DATA(value));
+        *length = PyUnicode_GET_LENGTH(value);
+    } else {
+        text = PyUnicode_AsUTF8AndSize(value, length);
+    }
+    if (text && std::memchr(text, 0, static_cast<size_t>(*length))) {
         PyErr_Format(PyExc_ValueError, "member '%s' cannot hold a NUL character", m->name);
         return nullptr;
     }
@@ -90,19 +98,22 @@ bool SetObjectRef(const VnMemberDescriptor* m, void* storage, PyObject* value) {
 }
 
 bool SetRuntimeText(const VnMemberDescriptor* m, void* storage, PyObject* value) {
-    char* copy = nullptr;
-    if (value != Py_None) {
-        Py_ssize_t length = 0;
-        const char* text = PlainText(m, value, &length);
-        if (!text) return false;
-        copy = TheRuntime().Heap().Dup(text, static_cast<size_t>(length));
-        if (!copy) {
-            PyErr_NoMemory();
-            return false;
-        }
-    }
     char*& slot = *static_cast<char**>(storage);
-    TheRuntime().Heap().Free(slot);
+    Allocator& heap = TheRuntime().Heap();
+    if (value == Py_None) {
+        heap.Free(slot);
+        slot = nullptr;
+        return true;
+    }
+    Py_ssize_t length = 0;
+    const char* text = PlainText(m, value, &length);
+    if (!text) return false;
+    // the text's own block is written over when the new text fits in it
+    char* copy = heap.Replace(slot, text, static_cast<size_t>(length));
+    if (!copy) {
+        PyErr_NoMemory();
+        return false;
+    }
     slot = copy;
     return true;
 }
@@ -153,6 +164,34 @@ PyObject* MemberToPython(const VnMemberDescriptor* m, void* storage) {
         default:
             return MemberError(PyExc_TypeError, m, "has a type code Python cannot read");
     }
+}
+
+PyObject* MemberToPython(const VnMemberDescriptor* m, void* storage, LastText* last) {
+    const char* text = nullptr;
+    switch (m->type) {
+        case kVnString:
+            text = static_cast<char*>(storage);
+            break;
+        case kVnVornString:
+        case kVnROTReference:
+            text = *static_cast<char**>(storage);
+            break;
+        default:
+            return MemberToPython(m, storage);
+    }
+    if (!text) Py_RETURN_NONE;
+    if (last->text && last->storage == storage) {
+        // the text may have been changed in place: only the same bytes give the same str
+        const char* kept = PyUnicode_AsUTF8(last->text);
+        if (kept && std::strcmp(kept, text) == 0) return Py_NewRef(last->text);
+        PyErr_Clear();
+    }
+    PyObject* made = TextOrNone(text);
+    if (made && PyUnicode_GET_LENGTH(made) <= kLastTextLength) {
+        Py_XSETREF(last->text, Py_NewRef(made));
+        last->storage = storage;
+    }
+    return made;
 }
 
 bool PythonToMember(const VnMemberDescriptor* m, void* storage, PyObject* value) {

@@ -10,6 +10,7 @@
 #include "../class_registry.h"
 #include "../runtime.h"
 #include "member_convert.h"
+#include "name_cache.h"
 #include "python_side.h"
 #include "vorn/members.h"
 #include "vorn/py_ref.h"
@@ -23,6 +24,11 @@ namespace {
 struct WrapperObject {
     PyObject_HEAD IRoot* object;  // the identity; one reference unless the object is static
     PyObject* weakrefs;
+    // What the object answered for its implementation base while its type was `baseType`,
+    // asked for on the first member access; an object does not move while the wrapper holds it.
+    const VnTypeInfo* baseType;
+    char* base;
+    LastText lastText;  // of whichever text member was read last
 };
 
 PyTypeObject* gWrapperType = nullptr;  // a heap type, made when the interpreter starts
@@ -34,8 +40,8 @@ std::string ClassText(IRoot* object) {
     return (t && t->clsid) ? ClassIdText(*t->clsid) : std::string("(unknown class)");
 }
 
-const VnMethodDef* FindMethod(IRoot* object, const char* name) {
-    for (const VnTypeInfo* t = object->GetTypeInfo(); t; t = t->base) {
+const VnMethodDef* FindMethod(const VnTypeInfo* type, const char* name) {
+    for (const VnTypeInfo* t = type; t; t = t->base) {
         for (const VnMethodDef* m = t->methods; m && m->name; ++m)
             if (std::strcmp(m->name, name) == 0) return m;
     }
@@ -231,18 +237,82 @@ const PyMethodDef* FindListMethod(const char* name) {
 
 // --- attributes -------------------------------------------------------------------------------
 
-PyObject* GetAttr(PyObject* self, PyObject* nameObject) {
+NameCache gNames;  // in use while the wrapper type exists; emptied before the interpreter ends
+
+// What `name` stands for on objects of `type`, looked up in the type records.
+NameMeaning LookUpName(const VnTypeInfo* type, const char* name) {
+    NameMeaning meaning;
+    meaning.special = std::strncmp(name, "__", 2) == 0;
+    intptr_t adjustment = 0;
+    meaning.member = TheRuntime().FindMember(name, type, &adjustment);
+    if (meaning.member) {
+        // as VnMemberStorage reckons it: the base sits at the own type's first interface
+        intptr_t first = 0;
+        if (type->interfaces && type->interfaces[0].iid) first = type->interfaces[0].offset;
+        meaning.storageOffset = meaning.member->offset + adjustment - first;
+        return meaning;
+    }
+    meaning.method = FindMethod(type, name);
+    if (!meaning.method) meaning.listMethod = FindListMethod(name);
+    return meaning;
+}
+
+// What `nameObject` stands for on objects of `type`: the cache's entry when the pair was seen
+// before, else worked out (into `scratch` when it is not cached). Valid only until the next
+// look-up, since code run later in the same access (a finalizer, say) may change the cache.
+// Null with a Python error when the name cannot be read as UTF-8.
+const NameMeaning* MeaningOf(const VnTypeInfo* type, PyObject* nameObject, NameMeaning* scratch) {
+    // subclasses of str may hash and compare in ways of their own: they are never cached, nor
+    // is anything once the wrapper type is gone at shutdown
+    if (!type || !PyUnicode_CheckExact(nameObject) || !gWrapperType) {
+        const char* name = PyUnicode_AsUTF8(nameObject);
+        if (!name) return nullptr;
+        *scratch = LookUpName(type, name);
+        return scratch;
+    }
+    Py_hash_t hash = NameCache::HashOf(nameObject);
+    if (hash == -1) return nullptr;
+    if (const NameMeaning* known = gNames.Find(type, nameObject, hash)) return known;
     const char* name = PyUnicode_AsUTF8(nameObject);
     if (!name) return nullptr;
+    return gNames.Add(type, nameObject, hash, LookUpName(type, name));
+}
+
+// Where the member of `meaning` lies in the wrapper's object of type `type`: what
+// VnMemberStorage answers, without asking the object for its base on every access. Null when
+// the object has no base.
+void* MemberStorage(PyObject* self, const VnTypeInfo* type, const NameMeaning& meaning) {
+    auto* w = reinterpret_cast<WrapperObject*>(self);
+    if (!w->base || w->baseType != type) {
+        w->base = VnImplementationBase(w->object);
+        w->baseType = type;
+        if (!w->base) return nullptr;
+    }
+    return w->base + meaning.storageOffset;
+}
+
+// The name for error texts; it was read as UTF-8 already when its meaning was found.
+const char* NameText(PyObject* nameObject) {
+    const char* name = PyUnicode_AsUTF8(nameObject);
+    return name ? name : "?";
+}
+
+PyObject* GetAttr(PyObject* self, PyObject* nameObject) {
     IRoot* object = Object(self);
-    if (std::strncmp(name, "__", 2) != 0) {
-        MemberHit hit = FindMemberOf(object, name);
-        if (hit.member) return MemberToPython(hit.member, hit.storage);
-        if (const VnMethodDef* m = FindMethod(object, name))
-            return PyCFunction_NewEx(reinterpret_cast<PyMethodDef*>(const_cast<VnMethodDef*>(m)),
-                                     self, nullptr);
-        if (const PyMethodDef* lm = FindListMethod(name); lm && ListOf(object))
-            return PyCFunction_NewEx(const_cast<PyMethodDef*>(lm), self, nullptr);
+    const VnTypeInfo* type = object->GetTypeInfo();
+    NameMeaning scratch;
+    const NameMeaning* meaning = MeaningOf(type, nameObject, &scratch);
+    if (!meaning) return nullptr;
+    if (!meaning->special) {
+        if (const VnMemberDescriptor* member = meaning->member)
+            return MemberToPython(member, MemberStorage(self, type, *meaning),
+                                  &reinterpret_cast<WrapperObject*>(self)->lastText);
+        if (const VnMethodDef* method = meaning->method)
+            return PyCFunction_NewEx(
+                reinterpret_cast<PyMethodDef*>(const_cast<VnMethodDef*>(method)), self, nullptr);
+        // the entry is read before calling out: what runs meanwhile may change the cache
+        if (const PyMethodDef* listMethod = meaning->listMethod; listMethod && ListOf(object))
+            return PyCFunction_NewEx(const_cast<PyMethodDef*>(listMethod), self, nullptr);
         if (PyObject* attrs = ThePythonSide().AttributesOf(object, false)) {
             if (PyObject* v = PyDict_GetItemWithError(attrs, nameObject)) return Py_NewRef(v);
             if (PyErr_Occurred()) return nullptr;
@@ -252,35 +322,40 @@ PyObject* GetAttr(PyObject* self, PyObject* nameObject) {
 }
 
 int SetAttr(PyObject* self, PyObject* nameObject, PyObject* value) {
-    const char* name = PyUnicode_AsUTF8(nameObject);
-    if (!name) return -1;
     IRoot* object = Object(self);
-    MemberHit hit = FindMemberOf(object, name);
-    if (hit.member) {
+    const VnTypeInfo* type = object->GetTypeInfo();
+    NameMeaning scratch;
+    const NameMeaning* meaning = MeaningOf(type, nameObject, &scratch);
+    if (!meaning) return -1;
+    if (const VnMemberDescriptor* member = meaning->member) {
         if (!value) {
-            PyErr_Format(PyExc_AttributeError, "member '%s' cannot be deleted", name);
+            PyErr_Format(PyExc_AttributeError, "member '%s' cannot be deleted",
+                         NameText(nameObject));
             return -1;
         }
-        if (!(hit.member->editflags & kVnEditable)) {
-            PyErr_Format(PyExc_AttributeError, "member '%s' of %s is read-only", name,
-                         ClassText(object).c_str());
+        if (!(member->editflags & kVnEditable)) {
+            PyErr_Format(PyExc_AttributeError, "member '%s' of %s is read-only",
+                         NameText(nameObject), ClassText(object).c_str());
             return -1;
         }
-        if (!PythonToMember(hit.member, hit.storage, value)) return -1;
-        return NotifyOwner(object, hit.member, hit.storage) ? 0 : -1;
+        void* storage = MemberStorage(self, type, *meaning);
+        if (!PythonToMember(member, storage, value)) return -1;
+        return NotifyOwner(object, member, storage) ? 0 : -1;
     }
     // a stored value would be hidden by the method of the same name, so it is refused
-    if (FindMethod(object, name) || (FindListMethod(name) && ListOf(object))) {
-        PyErr_Format(PyExc_AttributeError, "method '%s' cannot be replaced", name);
+    bool special = meaning->special;
+    const PyMethodDef* listMethod = meaning->listMethod;
+    if (meaning->method || (listMethod && ListOf(object))) {
+        PyErr_Format(PyExc_AttributeError, "method '%s' cannot be replaced", NameText(nameObject));
         return -1;
     }
-    if (std::strncmp(name, "__", 2) == 0) return PyObject_GenericSetAttr(self, nameObject, value);
+    if (special) return PyObject_GenericSetAttr(self, nameObject, value);
     PyObject* attrs = ThePythonSide().AttributesOf(object, value != nullptr);
     if (!value) {
         if (!attrs || PyDict_DelItem(attrs, nameObject) < 0) {
             PyErr_Clear();
             PyErr_Format(PyExc_AttributeError, "%s has no attribute '%s'",
-                         ClassText(object).c_str(), name);
+                         ClassText(object).c_str(), NameText(nameObject));
             return -1;
         }
         return 0;
@@ -413,6 +488,7 @@ void Dealloc(PyObject* self) {
     if (w->weakrefs) PyObject_ClearWeakRefs(self);
     IRoot* object = w->object;
     w->object = nullptr;
+    Py_CLEAR(w->lastText.text);
     ThePythonSide().Forget(self, object);
     type->tp_free(self);
     Py_DECREF(type);
@@ -458,7 +534,10 @@ bool InitWrapperType() {
     return gWrapperType != nullptr;
 }
 
-void ClearWrapperType() { Py_CLEAR(gWrapperType); }
+void ClearWrapperType() {
+    Py_CLEAR(gWrapperType);  // first, so that the interpreter's teardown adds no names
+    gNames.Clear();
+}
 
 PyTypeObject* WrapperTypeObject() { return gWrapperType; }
 
@@ -471,6 +550,9 @@ PyObject* NewWrapper(IRoot* identity) {
     auto* w = PyObject_GC_New(WrapperObject, gWrapperType);
     if (!w) return nullptr;
     w->weakrefs = nullptr;
+    w->baseType = nullptr;
+    w->base = nullptr;
+    w->lastText = LastText();
     w->object = identity;
     if (!identity->IsStatic()) identity->AddRef();
     PyObject_GC_Track(w);
