@@ -1,11 +1,13 @@
 #include "script/console_window.h"
 
+#include <QAbstractItemView>
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QStringListModel>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -32,6 +34,11 @@ QString PlainLines(QString text) {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.remove(QLatin1Char('\r'));
     return text;
+}
+
+// What a name or dotted name is made of.
+bool IsNameChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('.');
 }
 
 bool IsBlankOrControl(QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; }
@@ -71,6 +78,21 @@ TmConsoleWindow::TmConsoleWindow(IShell& shell, TScriptHost& host, QWidget* pare
     mInput->setFixedHeight(21);
     layout->addWidget(mConsole, 1);
     layout->addWidget(mInput);
+    // Tab's candidates: filtered by what is typed while the list is open, case-sensitive as
+    // Python is; the filter on the list comes after the completer's, so it sees keys first
+    mCompleter = new QCompleter(mInput);
+    mCandidates = new QStringListModel(mCompleter);
+    mCompleter->setModel(mCandidates);
+    mCompleter->setCaseSensitivity(Qt::CaseSensitive);
+    mCompleter->setWidget(mInput);
+    mCompleter->popup()->setObjectName("mCandidates");
+    mCompleter->popup()->installEventFilter(this);
+    connect(mCompleter, qOverload<const QString&>(&QCompleter::activated), this,
+            &TmConsoleWindow::ReplaceName);  // a click on a candidate
+    // typing, Backspace and the arrows all move the caret, and the list follows the name
+    connect(mInput, &QLineEdit::cursorPositionChanged, this, [this] {
+        if (mCompleter->popup()->isVisible()) ShowCandidates();
+    });
     mFlushTimer.setSingleShot(true);
     connect(&mFlushTimer, &QTimer::timeout, this, &TmConsoleWindow::FlushTurn);
     mInput->installEventFilter(this);
@@ -183,6 +205,12 @@ bool TmConsoleWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (watched == mInput) return mInputKeyDown(key);
+    if (mCompleter && watched == mCompleter->popup()) {
+        if (key != Qt::Key_Tab && key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;  // the completer moves in the list, closes it or passes typing on
+        PickCandidate();
+        return true;
+    }
     if (watched == mConsole && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
         mConsoleKeyDown(key);
         return true;  // the line goes to the input; the log stays as it was
@@ -215,6 +243,8 @@ bool TmConsoleWindow::mInputKeyDown(int key) {
             if (HistoryIndex < History.size() - 1) mInput->setText(History[++HistoryIndex]);
             mInput->end(false);
             return true;
+        case Qt::Key_Tab:
+            return CompleteName();
         case Qt::Key_F11:
             mInput->setText(mInput->text() + "app.browser.GetSelected()");
             mInput->end(false);
@@ -222,6 +252,65 @@ bool TmConsoleWindow::mInputKeyDown(int key) {
         default:
             return false;
     }
+}
+
+bool TmConsoleWindow::CompleteName() {
+    if (mInput->text().left(mInput->cursorPosition()).trimmed().isEmpty()) return false;
+    const QString name = NameBeforeCaret();
+    QStringList found = name.isEmpty() ? QStringList() : mHost.Complete(name);
+    found.sort();
+    found.removeDuplicates();
+    if (found.size() == 1) ReplaceName(found.first());
+    if (found.size() < 2) return true;
+    QString common = found.first();
+    for (const QString& candidate : std::as_const(found))
+        while (!candidate.startsWith(common)) common.chop(1);
+    if (common.size() > name.size() && common.startsWith(name)) ReplaceName(common);
+    mCompletedName = name;
+    mCandidates->setStringList(found);
+    ShowCandidates();
+    return true;
+}
+
+QString TmConsoleWindow::NameBeforeCaret() const {
+    const QString text = mInput->text();
+    const int caret = mInput->cursorPosition();
+    int start = caret;
+    while (start > 0 && IsNameChar(text[start - 1])) --start;
+    return text.mid(start, caret - start);
+}
+
+void TmConsoleWindow::ReplaceName(const QString& text) {
+    const int length = int(NameBeforeCaret().size());
+    mInput->setSelection(mInput->cursorPosition() - length, length);
+    mInput->insert(text);  // one step the input's undo takes back
+}
+
+void TmConsoleWindow::ShowCandidates() {
+    QAbstractItemView* list = mCompleter->popup();
+    const QString name = NameBeforeCaret();
+    if (!name.startsWith(mCompletedName)) {
+        list->hide();
+        return;
+    }
+    mCompleter->setCompletionPrefix(name);
+    if (mCompleter->completionCount() == 0) {
+        list->hide();
+        return;
+    }
+    // under the caret, as wide as the longest candidate
+    QRect under = mInput->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    under.setWidth(list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width() +
+                   2 * list->frameWidth());
+    mCompleter->complete(under);
+    list->setCurrentIndex(mCompleter->completionModel()->index(0, 0));
+}
+
+void TmConsoleWindow::PickCandidate() {
+    QAbstractItemView* list = mCompleter->popup();
+    const QModelIndex current = list->currentIndex();
+    list->hide();
+    if (current.isValid()) ReplaceName(current.data().toString());
 }
 
 void TmConsoleWindow::mConsoleKeyDown(int) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCompleter>
 #include <QLineEdit>
 #include <QPointer>
 #include <QStringList>
@@ -8,6 +9,7 @@
 #include <QWidget>
 
 class IShell;
+class QStringListModel;
 class QTextCursor;
 class TScriptHost;
 
@@ -33,6 +35,8 @@ public:
     QWidget* ConsolePanel() const { return mConsolePanel; }
     QLineEdit* Input() const { return mInput; }
     QTextEdit* Console() const { return mConsole; }
+    // Lists the candidates when Tab finds several; its popup is shown under the caret.
+    QCompleter* Completer() const { return mCompleter; }
 
     QStringList History;
     int HistoryIndex = 0;
@@ -43,6 +47,19 @@ protected:
 private:
     bool mInputKeyDown(int key);
     void mConsoleKeyDown(int key);
+    // Tab in the input: completes the name before the caret. False when only blanks are before
+    // the caret, where Tab keeps its usual meaning.
+    bool CompleteName();
+    // The name or dotted name that ends at the caret.
+    QString NameBeforeCaret() const;
+    // Replaces the name before the caret with `text`.
+    void ReplaceName(const QString& text);
+    // Shows the candidates that begin with the name before the caret, the first one current;
+    // closes the list when there are none or the name no longer begins with the one Tab
+    // completed.
+    void ShowCandidates();
+    // Takes the current candidate of the list (if any) and closes it.
+    void PickCandidate();
     // Inserts one write at the cursor as rich text or plain text.
     static void Insert(QTextCursor& cursor, const QString& text, bool rich);
 
@@ -58,6 +75,9 @@ private:
     QPointer<QWidget> mConsolePanel;
     QPointer<QLineEdit> mInput;
     QPointer<QTextEdit> mConsole;
+    QPointer<QCompleter> mCompleter;
+    QStringListModel* mCandidates = nullptr;  // owned by the completer
+    QString mCompletedName;  // the name Tab completed; the list is of its candidates
     QList<QueuedWrite> mQueued;
     qsizetype mTurnChars = 4 * 1024;
     bool mFollow = true;  // the view is at the end and follows new output

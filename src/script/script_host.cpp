@@ -185,6 +185,32 @@ void TScriptHost::RunLine(const QString& text) {
     StartTasklet(function.get(), PyRef::Steal(PyUnicode_FromString(text.toUtf8().constData())));
 }
 
+QStringList TScriptHost::Complete(const QString& word) {
+    QStringList found;
+    if (word.trimmed().isEmpty()) return found;  // the completer's answer to that is a tab
+    const PyGILState_STATE gil = PyGILState_Ensure();
+    const bool errorBefore = VnOS->HasError(0);
+    PyRef module = PyRef::Steal(PyImport_ImportModule("rlcompleter"));
+    PyObject* main = PyImport_AddModule("__main__");              // borrowed
+    PyObject* globals = main ? PyModule_GetDict(main) : nullptr;  // borrowed
+    PyRef completer = PyRef::Steal(
+        module && globals ? PyObject_CallMethod(module.get(), "Completer", "O", globals) : nullptr);
+    PyRef text = PyRef::Steal(PyUnicode_FromString(word.toUtf8().constData()));
+    for (int state = 0; completer && text; ++state) {
+        PyRef match =
+            PyRef::Steal(PyObject_CallMethod(completer.get(), "complete", "Oi", text.get(), state));
+        const char* utf8 =
+            match && PyUnicode_Check(match.get()) ? PyUnicode_AsUTF8(match.get()) : nullptr;
+        if (!utf8) break;  // None after the last one, or the completer failed
+        found << QString::fromUtf8(utf8);
+    }
+    // what failed while completing is not the user's error: nothing is printed or kept
+    PyErr_Clear();
+    if (!errorBefore && VnOS->HasError(0)) VnOS->SetError(0, nullptr, nullptr);
+    PyGILState_Release(gil);
+    return found;
+}
+
 // Paths are taken as they are: on this system "\\" is a character of a file name.
 void TScriptHost::RunScriptFile(const QString& path) { RunScriptPath(QFile::encodeName(path)); }
 

@@ -28,6 +28,12 @@ public:
     bool Start(const std::vector<std::pair<const char*, IRoot*>>& objects = {});
     // Echoes "> " and the text, then runs it in a new tasklet.
     void RunLine(const QString& text);
+    // The completions of the name or dotted name `word` in __main__ (with the builtins and
+    // keywords), as the standard library's rlcompleter gives them: callables end in "(". Runs at
+    // once on the calling tasklet, under the interpreter's lock; the dotted part before the last
+    // "." is evaluated, so its attribute reads run, nothing else. A failing completion answers what
+    // it found until then and leaves no error behind, neither Python's nor the runtime's.
+    QStringList Complete(const QString& word);
     // Runs a script file in a new tasklet through vorn.pyos.ExecFile.
     void RunScriptFile(const QString& path);
     // The same for a path given as the file system's bytes, which need not be UTF-8.

@@ -1,8 +1,10 @@
 // The console and error log as a user meets them: statements run from the input, history keys,
 // lines taken back from the output, output written before the console existed, rich and queued
-// writes, and runtime errors moved into the log.
+// writes, runtime errors moved into the log, and Tab completing names.
 #include <Python.h>
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QInputDialog>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -19,6 +21,18 @@
 #include "test_env.h"
 #include "vorn/ids.h"
 #include "vorn/os.h"
+
+namespace {
+
+// Leaves a runtime error pending without raising, as a careless extension might.
+PyObject* LeaveRuntimeError(PyObject*, PyObject*) {
+    VnOS->SetError(1, nullptr, "left behind by dir()");
+    return PyList_New(0);
+}
+
+PyMethodDef kLeaveRuntimeError = {"leave_runtime_error", LeaveRuntimeError, METH_NOARGS, nullptr};
+
+}  // namespace
 
 class TestConsole : public QObject {
     Q_OBJECT
@@ -39,6 +53,13 @@ class TestConsole : public QObject {
         input()->setText(text);
         QTest::keyClick(input(), Qt::Key_Return);
     }
+    QAbstractItemView* candidates() { return mConsole->Completer()->popup(); }
+    // Types `text` with the caret `back` characters before its end, then Tab.
+    void tab(const QString& text, int back = 0) {
+        input()->setText(text);
+        input()->setCursorPosition(int(text.size()) - back);
+        QTest::keyClick(input(), Qt::Key_Tab);
+    }
     // The character format at the first occurrence of `text` in the console.
     QTextCharFormat formatAt(const QString& text) {
         QTextCursor found = mConsole->Console()->document()->find(text);
@@ -58,6 +79,19 @@ private slots:
         mConsole = new TmConsoleWindow(*mWindow, *host());
         mWindow->show();
         QVERIFY(QTest::qWaitForWindowExposed(mWindow));
+        PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));
+        PyObject* leave = PyCFunction_New(&kLeaveRuntimeError, nullptr);
+        QCOMPARE(PyDict_SetItemString(globals, "leave_runtime_error", leave), 0);
+        Py_DECREF(leave);
+        QCOMPARE(PyRun_SimpleString("light = vorn.os.CreateInstance('kalix.KxLight')\n"
+                                    "class Raises:\n"
+                                    "    def __dir__(self):\n"
+                                    "        return vorn.os.CreateInstance('nosuch.Thing')\n"
+                                    "class Leaves:\n"
+                                    "    def __dir__(self):\n"
+                                    "        return leave_runtime_error()\n"
+                                    "raises, leaves = Raises(), Leaves()\n"),
+                 0);
     }
 
     // Catches output written before the console existed being lost, reordered or kept pending.
@@ -77,7 +111,11 @@ private slots:
         mConsole->Console()->clear();
         mConsole->History.clear();
         mConsole->HistoryIndex = 0;
+        candidates()->hide();
         input()->clear();
+        mWindow->activateWindow();  // a dialog of an earlier test may have had it
+        QVERIFY(QTest::qWaitForWindowActive(mWindow));
+        input()->setFocus();  // a list of candidates stays open only while the input has it
     }
 
     void runLine_data() {
@@ -260,6 +298,70 @@ private slots:
         AnswerNextModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
         enter("import sys\ntry:\n input()\nexcept EOFError:\n declined = sys.stdin.read()");
         QTRY_COMPARE(EvalPython("repr(declined)"), QString("''"));
+    }
+
+    // Catches members or methods of a runtime object missing from its candidates (its dir()) and
+    // methods not marked as calls.
+    void runtimeObjectCandidates() {
+        const QStringList color = host()->Complete("light.color.");
+        for (const char* name : {"light.color.r", "light.color.Set(", "light.color.SetHSV("})
+            QVERIFY2(color.contains(name), qPrintable(color.join(' ')));
+    }
+
+    // Catches the only candidate not put in place of the name before the caret, text after the
+    // caret lost, a list shown for one candidate or none, and Tab after blanks no longer moving
+    // the focus on.
+    void tabInsertsTheOnlyCandidate() {
+        tab("x = light.inten");
+        QCOMPARE(input()->text(), QString("x = light.intensity"));
+        tab("light.col.r", 2);
+        QCOMPARE(input()->text(), QString("light.color.r"));
+        QCOMPARE(input()->cursorPosition(), 11);
+        tab("nosuchname");
+        QCOMPARE(input()->text(), QString("nosuchname"));
+        QVERIFY(!candidates()->isVisible());
+        tab("  ");
+        QCOMPARE(input()->text(), QString("  "));
+        QVERIFY(!input()->hasFocus());  // Tab moved the focus on, as it does elsewhere
+    }
+
+    // Catches several candidates not completed to their common part or not listed, typing that
+    // does not filter the list, and keys on the list that do not pick (or run the line).
+    void tabListsSeveral() {
+        tab("c = light.color.S");
+        QCOMPARE(input()->text(), QString("c = light.color.Set"));
+        QVERIFY(candidates()->isVisible());
+        QCOMPARE(candidates()->model()->rowCount(), 2);
+        QTest::keyClick(candidates(), Qt::Key_Down);
+        QTest::keyClick(candidates(), Qt::Key_Return);
+        QCOMPARE(input()->text(), QString("c = light.color.SetHSV("));
+        QVERIFY(!candidates()->isVisible());
+        QVERIFY(mConsole->History.isEmpty());
+
+        tab("light.color.S");
+        QTest::keyClick(candidates(), 'H');
+        QCOMPARE(input()->text(), QString("light.color.SetH"));
+        QCOMPARE(candidates()->model()->rowCount(), 1);
+        QTest::keyClick(candidates(), Qt::Key_Tab);
+        QCOMPARE(input()->text(), QString("light.color.SetHSV("));
+    }
+
+    void failingCompletion_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("python error") << "raises.x";
+        QTest::newRow("runtime error") << "leaves.x";
+    }
+    // Catches an error raised while completing printed as the user's, left pending in Python, or
+    // a runtime error left for the error log.
+    void failingCompletion() {
+        QFETCH(QString, typed);
+        const qsizetype logged = mLog->Errors.size();
+        tab(typed);
+        QCOMPARE(input()->text(), typed);
+        QVERIFY(!PyErr_Occurred());
+        mWindow->RunIdlePass();
+        QCOMPARE(mLog->Errors.size(), logged);
+        QCOMPARE(shown(), QString());
     }
 
     // Catches the shut-down's own ending of a statement that still sleeps shown to the user as
