@@ -6,15 +6,6 @@
 
 namespace vorn {
 
-namespace {
-constexpr uint64_t kLiveMagic = 0x564F524E424C4B31ull;  // "VORNBLK1"
-constexpr uint64_t kFreedMagic = 0x564F524E46524545ull;
-struct alignas(16) Header {
-    uint64_t magic;
-    uint64_t size;  // what the block was allocated with: its room
-};
-}  // namespace
-
 void* Allocator::Alloc(std::size_t size) {
     if (size > SIZE_MAX - sizeof(Header)) return nullptr;
     auto* h = static_cast<Header*>(std::malloc(sizeof(Header) + size));
@@ -47,8 +38,7 @@ char* Allocator::Dup(const char* text, std::size_t length) {
 
 char* Allocator::Replace(void* block, const char* text, std::size_t length) {
     if (block) {
-        Header* h = static_cast<Header*>(block) - 1;
-        if (h->magic == kLiveMagic && h->size > length) {
+        if (Room(block) > length) {
             char* same = static_cast<char*>(block);
             if (length) std::memmove(same, text, length);
             same[length] = 0;

@@ -321,6 +321,19 @@ PyObject* GetAttr(PyObject* self, PyObject* nameObject) {
     return PyObject_GenericGetAttr(self, nameObject);
 }
 
+// The common case of a script setting a runtime text: an ASCII str without NULs written over a
+// text whose block has room for it. False when the general conversion must do it.
+bool WriteTextInPlace(void* storage, PyObject* value) {
+    char* slot = *static_cast<char**>(storage);
+    if (!slot || !PyUnicode_CheckExact(value) || !PyUnicode_IS_COMPACT_ASCII(value)) return false;
+    const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(value));
+    const char* text = static_cast<const char*>(PyUnicode_DATA(value));
+    if (Allocator::Room(slot) <= length || std::memchr(text, 0, length)) return false;
+    std::memcpy(slot, text, length);
+    slot[length] = 0;
+    return true;
+}
+
 int SetAttr(PyObject* self, PyObject* nameObject, PyObject* value) {
     IRoot* object = Object(self);
     const VnTypeInfo* type = object->GetTypeInfo();
@@ -339,7 +352,9 @@ int SetAttr(PyObject* self, PyObject* nameObject, PyObject* value) {
             return -1;
         }
         void* storage = MemberStorage(self, type, *meaning);
-        if (!PythonToMember(member, storage, value)) return -1;
+        if (!(member->type == kVnVornString && WriteTextInPlace(storage, value)) &&
+            !PythonToMember(member, storage, value))
+            return -1;
         return NotifyOwner(object, member, storage) ? 0 : -1;
     }
     // a stored value would be hidden by the method of the same name, so it is refused
