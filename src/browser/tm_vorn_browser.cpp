@@ -564,24 +564,32 @@ void TmVornBrowser::OnListAction(ListAction action) {
 }
 
 void TmVornBrowser::ShowStepApplied(IRoot* target) {
-    // expanded nodes of the list the step changed are built again from its items
-    std::vector<TBrowserNode*> lists;
+    // expanded nodes of the list the step changed, and of the object pointers of the object it
+    // changed, are built again from what they hold now
+    std::vector<TBrowserNode*> changed;
     std::vector<TBrowserNode*> pending{mModel->Top()};
     while (!pending.empty()) {
         TBrowserNode* node = pending.back();
         pending.pop_back();
         if (!node || !node->expanded) continue;
         VnRef<IRoot> identity = VnQuery<IRoot>(TBrowserModel::NodeObject(node), 1);
-        if (identity && identity.get() == target && ListOf(identity.get()))
-            lists.push_back(node);
+        VnRef<IRoot> owner = VnQuery<IRoot>(StorageOwner(node), 1);
+        if ((identity && identity.get() == target && ListOf(identity.get())) ||
+            (owner && owner.get() == target && PointerSlot(node)))
+            changed.push_back(node);
         else
             for (const auto& child : node->children) pending.push_back(child.get());
     }
-    for (TBrowserNode* list : lists) {
-        // a selected item goes with the rebuild: its list is selected instead
+    for (TBrowserNode* node : changed) {
+        // a selected node below goes with the rebuild: the rebuilt node is selected instead
         for (const TBrowserNode* at = mModel->Selected(); at; at = at->parent)
-            if (at->parent == list) mModel->Select(list);
-        RefreshListNode(list);
+            if (at->parent == node) mModel->Select(node);
+        if (ListOf(TBrowserModel::NodeObject(node)))
+            RefreshListNode(node);
+        else if (TBrowserModel::NodeObject(node))
+            Expand(node);
+        else
+            Collapse(node);
     }
     mModel->RefreshSelection();
     mActionUpdate();

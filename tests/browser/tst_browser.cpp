@@ -404,10 +404,24 @@ items.append(new())
         QVERIFY(history.Redo());
         QCOMPARE(EvalPython("[i.name for i in trio]"), QString("['a', 'c']"));
 
+        // an open pointer member shows what the step put back, not what it replaced
+        QVERIFY(RunPython("boxed = new('kalix.KxModel', 'boxed')"));
+        browseObject("boxed");
+        TBrowserNode* material = child(model().Top(), "material");
+        select(material);
+        mShell->window.findChild<QMenu*>("mNewObject")->actions()[0]->trigger();
+        model().ExpandNode(material);
+        QVERIFY(!material->children.empty() || model().Rows().rowCount() > 1);
+        QCOMPARE(history.Stack().undoText(), QString("New object in material of boxed"));
+        QVERIFY(history.Undo());
+        QCOMPARE(EvalPython("boxed.material"), QString("None"));
+        QVERIFY(material->children.empty());
+        QCOMPARE(model().Rows().rowCount(), 1);  // the header of an empty pointer
+
         // only the history still holds them: their steps are dropped, not applied
         QVERIFY(RunPython("elsewhere = {}"));
         browsePython("elsewhere");
-        QVERIFY(RunPython("del undone, trio; import gc; gc.collect()"));
+        QVERIFY(RunPython("del undone, trio, boxed; import gc; gc.collect()"));
         QVERIFY(!history.Undo());
         history.Prune();
         QCOMPARE(history.Stack().count(), 0);
