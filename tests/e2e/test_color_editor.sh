@@ -3,9 +3,9 @@
 # would: the light "Lamp" found in the object browser's tree, its colour row opened from the
 # member grid with Enter, red, green and blue typed into "Pick a color" (the light must take each
 # change at once) and kept with Enter; then the row opened again with F2, other channels typed
-# and the Cancel button clicked, which must give the light its colour back. A statement started
-# in the console beforehand keeps writing the light's colour to a file, also while the dialog
-# holds the program.
+# and the Cancel button clicked, which must give the light its colour back; Ctrl+Z and Ctrl+Y
+# then take the OK back and do it again. A statement started in the console beforehand keeps
+# writing the light's colour to a file, also while the dialog holds the program.
 # Usage: test_color_editor.sh MOSSWICK SHOT_DIR; exits 77 (skipped) without the tools.
 set -uo pipefail
 
@@ -97,6 +97,12 @@ expect_color "0 255 0" "with the dialog open again after typing 0 255 0,"
 xdotool mousemove --window "$dialog" 320 338 click 1 # Cancel, at its fixed place
 closed
 expect_color "200 40 10" "after Cancel,"
+
+# Edit > Undo and Redo by their keys: the OK was one step, the Cancel none.
+keys ctrl+z
+expect_color "128 153 255" "after Ctrl+Z,"
+keys ctrl+y
+expect_color "200 40 10" "after Ctrl+Y,"
 
 touch "$dir/stop"
 sleep 0.5
