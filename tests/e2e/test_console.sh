@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The console and the macro menus of the real program under Xvfb, driven by the keyboard:
-# statements typed and entered, Up bringing one back, a statement that waits while a later one
-# runs, a script run from its macro menu, and output printed while the program ends shown in the
-# "OOPS!" box. Effects are read from the files the statements write.
+# statements typed and entered, Up bringing one back, Tab completing a name, a statement that
+# waits while a later one runs, a script run from its macro menu, and output printed while the
+# program ends shown in the "OOPS!" box. Effects are read from the files the statements write.
 # Usage: test_console.sh MOSSWICK SHOT_DIR; exits 77 (skipped) without the tools.
 set -uo pipefail
 
@@ -45,6 +45,13 @@ expect "one;one;early;late;"
 
 keys alt+t m  # Tools > Mark, the menu built from the macro folder
 expect "one;one;early;late;macro;"
+
+# Tab completes the name before the caret: "vorn.os.GetOb" has one candidate, "GetObject("
+xdotool windowfocus --sync "$main"
+xdotool type --delay 15 "vorn.os.GetOb"
+keys Tab
+enter "'kx:/dev') and open('$out', 'a').write('tab;')"
+expect "one;one;early;late;macro;tab;"
 
 enter "import atexit; atexit.register(print, 'bye from atexit')"
 sleep 0.5
