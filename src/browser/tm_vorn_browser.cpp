@@ -167,7 +167,8 @@ void TmVornBrowser::BuildPanels() {
     mVornTree->setIndentation(19);
     mVornTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     mVornTree->setContextMenuPolicy(Qt::CustomContextMenu);
-    mVornTree->viewport()->installEventFilter(this);
+    mTreeViewport = mVornTree->viewport();
+    mTreeViewport->installEventFilter(this);
     mCustomEditPanel = new QLabel("Nothing to see here...", split);
     mCustomEditPanel->setObjectName("mCustomEditPanel");
     mCustomEditPanel->setFixedHeight(33);
@@ -376,7 +377,7 @@ void TmVornBrowser::LoadClassList(const QString& path) {
 }
 
 bool TmVornBrowser::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == mVornTree->viewport() && event->type() == QEvent::MouseButtonPress) {
+    if (watched == mTreeViewport && event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton) {
             // the popup works on the node under the pointer, or on none

@@ -120,6 +120,9 @@ private:
     QPointer<QWidget> mKeyValPanel;
     QLineEdit* mTreeFilter = nullptr;
     QTreeView* mVornTree = nullptr;
+    // its viewport, watched for right clicks; compared only, never called: events reach the
+    // filter while the tree is being destroyed
+    QWidget* mTreeViewport = nullptr;
     QTableView* mGrid = nullptr;
     QLabel* mCustomEditPanel = nullptr;
     QToolButton* mAutoRerfreshPropertyViewer = nullptr;
