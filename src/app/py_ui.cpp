@@ -83,6 +83,17 @@ PyObject* AskMsgBox(PyObject*, PyObject* args) {
                                               static_cast<unsigned>(flags)));
 }
 
+// The str() of each entry of a list; false with the Python error set when one has none.
+bool EntryTexts(PyObject* list, QStringList* texts) {
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i) {
+        PyRef text = PyRef::Steal(PyObject_Str(PyList_GET_ITEM(list, i)));
+        const char* utf8 = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
+        if (!utf8) return false;
+        *texts << QString::fromUtf8(utf8);
+    }
+    return true;
+}
+
 PyObject* AskList(PyObject*, PyObject* args) {
     const char* question = nullptr;
     PyObject* list = nullptr;
@@ -93,12 +104,7 @@ PyObject* AskList(PyObject*, PyObject* args) {
         return nullptr;
     if (PyList_GET_SIZE(list) == 0) return VnOS->SetError(-1, &kClass, "List has no entries");
     QStringList entries;
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i) {
-        PyRef text = PyRef::Steal(PyObject_Str(PyList_GET_ITEM(list, i)));
-        const char* utf8 = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
-        if (!utf8) return nullptr;
-        entries << QString::fromUtf8(utf8);
-    }
+    if (!EntryTexts(list, &entries)) return nullptr;
     TmUI* dialog = gUI.Dialog();
     const auto chosen =
         dialog ? dialog->AskList(FromUtf8(question), entries, index, callback) : std::nullopt;
@@ -140,12 +146,7 @@ PyObject* PopupMenu(PyObject*, PyObject* args) {
     if (!PyArg_ParseTuple(args, "iiO:PopupMenu", &x, &y, &entries)) return nullptr;
     if (!PyList_Check(entries)) return VnOS->SetError(-1, &kClass, "Invalid args");
     QStringList captions;
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(entries); ++i) {
-        PyRef text = PyRef::Steal(PyObject_Str(PyList_GET_ITEM(entries, i)));
-        const char* utf8 = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
-        if (!utf8) return nullptr;
-        captions << QString::fromUtf8(utf8);
-    }
+    if (!EntryTexts(entries, &captions)) return nullptr;
     TmUI* dialog = gUI.Dialog();
     const auto chosen = dialog ? dialog->PopupMenu(x, y, captions) : std::nullopt;
     if (!chosen) Py_RETURN_NONE;  // dismissed

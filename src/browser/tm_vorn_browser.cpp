@@ -657,8 +657,7 @@ void TmVornBrowser::NotifyOwner(const TBrowserNode* node) {
 
 void TmVornBrowser::NewObjectClick(int line) {
     const TBrowserNode* node = mModel->Selected();
-    IRoot** slot = PointerSlot(node);
-    if (!slot || line < 0 || line >= mClassList.size()) return;
+    if (!PointerSlot(node) || line < 0 || line >= mClassList.size()) return;
     VnCLSID clsid{};
     void* made = nullptr;
     const QByteArray text = mClassList[line].toUtf8();
@@ -668,23 +667,21 @@ void TmVornBrowser::NewObjectClick(int line) {
         return;
     }
     VnRef<IRoot> object = VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
-    if (const VnIID* iid = mw::RequiredInterface(node->value.desc)) {
-        void* answer = nullptr;
-        if (!object->QueryInterface(*iid, &answer, 0)) {
-            mOutput.RefreshErrors();
-            return;
-        }
-        static_cast<IRoot*>(answer)->Release();
+    if (StoreInPointer(node, object.get(), "New object in ")) {
+        mModel->RefreshSelection();
+        mActionUpdate();
     }
+}
+
+bool TmVornBrowser::StoreInPointer(const TBrowserNode* node, IRoot* object, const QString& step) {
     const TMemberState before = TMemberState::Take(node->value, true);
-    IRoot* old = *slot;
-    *slot = object.detach();
-    if (old) old->Release();
+    if (!mw::StoreMemberObject(node->value, object)) {
+        mOutput.RefreshErrors();  // it lacks the member's interface
+        return false;
+    }
     NotifyOwner(node);
-    mKit.History().RecordMember(StorageOwner(node), node->value, before,
-                                "New object in " + MemberTitle(node));
-    mModel->RefreshSelection();
-    mActionUpdate();
+    mKit.History().RecordMember(StorageOwner(node), node->value, before, step + MemberTitle(node));
+    return true;
 }
 
 void TmVornBrowser::OnIRootAction(IRootAction action) {
@@ -695,15 +692,7 @@ void TmVornBrowser::OnIRootAction(IRootAction action) {
             if (mProperties) mProperties->Run(node->value);
             break;
         case IRootAction::Clear:
-            if (IRoot** slot = PointerSlot(node)) {
-                const TMemberState before = TMemberState::Take(node->value, true);
-                IRoot* old = *slot;
-                *slot = nullptr;
-                if (old) old->Release();
-                NotifyOwner(node);
-                mKit.History().RecordMember(StorageOwner(node), node->value, before,
-                                            "Clear " + MemberTitle(node));
-            }
+            if (PointerSlot(node)) StoreInPointer(node, nullptr, "Clear ");
             break;
         case IRootAction::FindInROT:
             FindInRot(node);

@@ -98,6 +98,9 @@ private:
 
     // Tells the owner of the selected node's member that it changed.
     void NotifyOwner(const TBrowserNode* node);
+    // Stores `object` in the pointer member `node` shows, tells the owner and records the step
+    // "<step>material of light1"; false, with the error in the log, when the member refuses it.
+    bool StoreInPointer(const TBrowserNode* node, IRoot* object, const QString& step);
     // Rebuilds a list node after its list changed: collapsed when empty, else expanded anew.
     void RefreshListNode(TBrowserNode* node);
     // Shows again what an undone or redone step changed.

@@ -1,5 +1,7 @@
 #include "core/member_value.h"
 
+#include <utility>
+
 namespace mw {
 
 namespace {
@@ -37,6 +39,20 @@ IRoot* MemberObject(const MemberValue& value) {
     if (value.desc->type == kVnObjectRef) return *static_cast<IRoot**>(value.value);
     if (value.desc->type == kVnObject) return static_cast<IRoot*>(value.value);
     return nullptr;
+}
+
+bool StoreMemberObject(const MemberValue& value, IRoot* object) {
+    if (!value.desc || !value.value || value.desc->type != kVnObjectRef) return false;
+    if (const VnIID* iid = RequiredInterface(value.desc); iid && object) {
+        void* answer = nullptr;
+        if (!object->QueryInterface(*iid, &answer, 0)) return false;
+        static_cast<IRoot*>(answer)->Release();
+    }
+    // the new object is held before the old one goes: it may be held only by the old one
+    if (object) object->AddRef();
+    IRoot* old = std::exchange(*static_cast<IRoot**>(value.value), object);
+    if (old) old->Release();
+    return true;
 }
 
 char* MemberTextPointer(const MemberValue& value) {

@@ -46,6 +46,11 @@ bool IsEditable(const MemberValue& value);
 // The object a member holds (type 6) or is (type 5), without adding a reference; else null.
 IRoot* MemberObject(const MemberValue& value);
 
+// Stores `object` (may be null) in an object pointer member (type 6), holding it and letting
+// the old one go. False, with the runtime's error pending, when the object lacks the member's
+// required interface; false also for a member of another type. The member is untouched then.
+bool StoreMemberObject(const MemberValue& value, IRoot* object);
+
 // Type 7: the storage itself; types 8 and 12: the stored pointer (may be null); else null.
 char* MemberTextPointer(const MemberValue& value);
 

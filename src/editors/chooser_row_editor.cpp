@@ -32,11 +32,7 @@ void TChooserRowEditor::BeginEdit() {
     if (!dialog || !mValue.value) return;
     gReturnFocus = QApplication::focusWidget();
     std::memcpy(mSaved, mValue.value, Size());
-    const TMemberState before = Taken();
-    int result = 0;
-    if (!dialog->Fill(*this) || !RunModal(*dialog, &result)) return;
-    EndEdit(result != QDialog::Accepted);
-    if (result == QDialog::Accepted) RecordChange(before);  // the live changes are one step
+    if (dialog->Fill(*this)) EditInForm(*dialog);
 }
 
 void TChooserRowEditor::EndEdit(bool cancel) {

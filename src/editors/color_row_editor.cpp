@@ -51,11 +51,7 @@ void TColorRowEditor::BeginEdit() {
     gCurrentEditor = this;  // the form's handlers write into the current editor's colour
     std::copy_n(color->GetValue(), 4, mSaved.begin());
     form->ShowColor(mSaved);
-    const TMemberState before = Taken();
-    int result = 0;
-    if (!RunModal(*form, &result)) return;
-    EndEdit(result != QDialog::Accepted);
-    if (result == QDialog::Accepted) RecordChange(before);  // the live changes are one step
+    EditInForm(*form);
 }
 
 void TColorRowEditor::EndEdit(bool cancel) {

@@ -35,6 +35,12 @@ float* ValueFloats(IRoot* object, int* count) {
     return nullptr;
 }
 
+bool SameItems(const TListStep::Items& a, const TListStep::Items& b) {
+    return std::equal(
+        a.begin(), a.end(), b.begin(), b.end(),
+        [](const VnRef<IRoot>& x, const VnRef<IRoot>& y) { return x.get() == y.get(); });
+}
+
 int ByteSize(uint32_t type) {
     switch (type) {
         case kVnLong:
@@ -102,15 +108,8 @@ bool TMemberState::Restore(const mw::MemberValue& value) const {
             std::memcpy(floats, mFloats.data(), sizeof(float) * static_cast<unsigned>(count));
             return true;
         }
-        case Kind::Object: {
-            // the new object is held before the old one goes: it may be held only by the old one
-            IRoot* object = mObject.get();
-            if (object) object->AddRef();
-            IRoot*& slot = *static_cast<IRoot**>(value.value);
-            IRoot* old = std::exchange(slot, object);
-            if (old) old->Release();
-            return true;
-        }
+        case Kind::Object:
+            return mw::StoreMemberObject(value, mObject.get());
     }
     return false;
 }
@@ -203,10 +202,7 @@ void TListStep::Apply(bool after) {
     if (!list) return;
     const Items& wanted = after ? mAfter : mBefore;
     const Items present = ItemsOf(list.get());
-    if (present.size() == wanted.size() &&
-        std::equal(present.begin(), present.end(), wanted.begin(),
-                   [](const VnRef<IRoot>& a, const VnRef<IRoot>& b) { return a.get() == b.get(); }))
-        return;
+    if (SameItems(present, wanted)) return;
     // the items are held here while the list is emptied and filled again in the wanted order
     if (!present.empty()) list->RemoveItem(-1);
     for (const VnRef<IRoot>& item : wanted)
@@ -230,10 +226,7 @@ void TEditHistory::RecordMember(IRoot* owner, const mw::MemberValue& value,
 void TEditHistory::RecordList(IList* list, const TListStep::Items& before, const QString& text) {
     if (!list) return;
     TListStep::Items after = TListStep::ItemsOf(list);
-    if (after.size() == before.size() &&
-        std::equal(after.begin(), after.end(), before.begin(),
-                   [](const VnRef<IRoot>& a, const VnRef<IRoot>& b) { return a.get() == b.get(); }))
-        return;
+    if (SameItems(after, before)) return;
     mStack.push(new TListStep(*this, list, before, std::move(after), text));
 }
 

@@ -1,7 +1,6 @@
 #include "editors/quat_row_editor.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -38,11 +37,7 @@ void TQuatRowEditor::BeginEdit() {
     if (yaw < 0) yaw += 2 * static_cast<float>(M_PI);
     mEditing = true;
     form->ShowAngles(yaw, pitch, roll);
-    const TMemberState before = Taken();
-    int result = 0;
-    if (!RunModal(*form, &result)) return;
-    EndEdit(result != QDialog::Accepted);
-    if (result == QDialog::Accepted) RecordChange(before);  // the live changes are one step
+    EditInForm(*form);
 }
 
 const char* TQuatRowEditor::GetText(char* buffer, std::size_t size) {

@@ -54,21 +54,11 @@ void TRefRowEditor::EndEdit(bool) {
 
 bool TRefRowEditor::Store(IRoot* object) {
     if (!mValue.value || mValue.desc->type != kVnObjectRef) return false;
-    if (const VnIID* iid = mw::RequiredInterface(mValue.desc); iid && object) {
-        void* answer = nullptr;
-        if (!object->QueryInterface(*iid, &answer, 0)) {
-            mKit.Output().RefreshErrors();
-            return false;
-        }
-        static_cast<IRoot*>(answer)->Release();
-    }
     const TMemberState before = TMemberState::Take(mValue, true);
-    // the new object is held before the old one goes: it may be held only by the old one
-    if (object) object->AddRef();
-    IRoot*& slot = *static_cast<IRoot**>(mValue.value);
-    IRoot* old = slot;
-    slot = object;
-    if (old) old->Release();
+    if (!mw::StoreMemberObject(mValue, object)) {
+        mKit.Output().RefreshErrors();
+        return false;
+    }
     Changed(this);
     RecordChange(before);
     return true;

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDialog>
 #include <QPainter>
 #include <QPalette>
 #include <QWidget>
@@ -93,6 +94,15 @@ bool TRowEditor::RunModal(QDialog& form, int* result) {
     const std::weak_ptr<char> alive = mAlive;
     *result = ExecModalForm(form, mKit.Shell().DialogParent());
     return !alive.expired();  // nothing of the editor is read before this is known
+}
+
+void TRowEditor::EditInForm(QDialog& form) {
+    const TMemberState before = Taken();
+    int result = 0;
+    if (!RunModal(form, &result)) return;
+    const bool accepted = result == QDialog::Accepted;
+    EndEdit(!accepted);
+    if (accepted) RecordChange(before);
 }
 
 void TRowEditor::RecordChange(const TMemberState& before) {

@@ -79,6 +79,11 @@ public:
     bool RunModal(QDialog& form, int* result);
     // The member's description, or "" when it has none.
     QString Description() const;
+    // Shows a form that writes into the member as the user works and ends the edit as it
+    // closes: EndEdit(cancel) puts the old value back on anything but OK, and OK puts the
+    // live changes on the history as one step. Nothing of the editor is read if it was
+    // destroyed while the form showed.
+    void EditInForm(QDialog& form);
     // What the member holds now, to compare with after an edit.
     TMemberState Taken() const { return TMemberState::Take(mValue); }
     // Puts the change of the member since `before` on the edit history as one step.

@@ -1,7 +1,6 @@
 #include "editors/vector_row_editor.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <cstdio>
 #include <cstring>
 
@@ -32,11 +31,7 @@ void TVectorRowEditor::BeginEdit() {
     vector.reset();
     mEditing = true;
     form->ShowValue(mSaved.data());
-    const TMemberState before = Taken();
-    int result = 0;
-    if (!RunModal(*form, &result)) return;
-    EndEdit(result != QDialog::Accepted);
-    if (result == QDialog::Accepted) RecordChange(before);  // the live changes are one step
+    EditInForm(*form);
 }
 
 const char* TVectorRowEditor::GetText(char* buffer, std::size_t size) {

@@ -50,9 +50,7 @@ class TestAppModule : public QObject {
 
 private slots:
     void initTestCase() {
-        QFile autoexec(mEnv.folder("res/scripts") + "autoexec.py");  // no default world here
-        QVERIFY(autoexec.open(QIODevice::WriteOnly));
-        autoexec.close();
+        QVERIFY(mEnv.noDefaultWorld());
         QVERIFY(VnOS->IsStarted());
         mWindow = new TmMain;
         mUI = new TmUI(*mWindow);  // as the start-up makes it after the main window

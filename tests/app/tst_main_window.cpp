@@ -128,9 +128,7 @@ class TestMainWindow : public QObject {
 
 private slots:
     void initTestCase() {
-        QFile autoexec(mEnv.folder("res/scripts") + "autoexec.py");  // no default world here
-        QVERIFY(autoexec.open(QIODevice::WriteOnly));
-        autoexec.close();
+        QVERIFY(mEnv.noDefaultWorld());
         QVERIFY(VnOS->IsStarted());
         QApplication::setQuitOnLastWindowClosed(false);
         mAboutBox = new TmAboutBox;

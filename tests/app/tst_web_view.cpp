@@ -55,9 +55,7 @@ class TestWebView : public QObject {
 private slots:
     void initTestCase() {
         if (!TmIE::Available()) QSKIP("this build has no web view (no Qt WebEngine)");
-        QFile autoexec(mEnv.folder("res/scripts") + "autoexec.py");  // no default world here
-        QVERIFY(autoexec.open(QIODevice::WriteOnly));
-        autoexec.close();
+        QVERIFY(mEnv.noDefaultWorld());
         QVERIFY(VnOS->IsStarted());
         mWindow = new TmMain;
         mWindow->show();

@@ -61,3 +61,16 @@ keys() {
     sleep 0.5
 }
 
+# click X Y: a left click at a point of the main window ($main), from its top-left corner.
+click() {
+    xdotool mousemove --window "$main" "$1" "$2" click 1
+    sleep 0.3
+}
+
+# seek TEXT: typed into the focused tree, which moves to the next node whose label starts with
+# TEXT; the pause after it keeps the next typing from extending the search.
+seek() {
+    xdotool windowfocus --sync "$main"
+    xdotool type --delay 50 "$1"
+    sleep 0.6
+}

@@ -10,20 +10,6 @@ source "$(dirname "$0")/lib.sh"
 
 out=$work/browser/value.txt
 
-# click X Y: a left click at a point of the main window, from its top-left corner.
-click() {
-    xdotool mousemove --window "$main" "$1" "$2" click 1
-    sleep 0.3
-}
-
-# seek TEXT: typed into the focused tree, which moves to the next node whose label starts with
-# TEXT; the pause after it keeps the next typing from extending the search.
-seek() {
-    xdotool windowfocus --sync "$main"
-    xdotool type --delay 50 "$1"
-    sleep 0.6
-}
-
 start browser
 main=$(window "^Mosswick")
 sleep 1

@@ -14,19 +14,6 @@ source "$(dirname "$0")/lib.sh"
 dir=$work/color
 out=$dir/color.txt
 
-# click X Y: a left click at a point of the main window, from its top-left corner.
-click() {
-    xdotool mousemove --window "$main" "$1" "$2" click 1
-    sleep 0.3
-}
-
-# seek TEXT: typed into the focused tree, as in test_browser.sh.
-seek() {
-    xdotool windowfocus --sync "$main"
-    xdotool type --delay 50 "$1"
-    sleep 0.6
-}
-
 # expect_color "R G B" WHEN: the Lamp's colour as bytes must read so in a write of the watching
 # statement made after this is called, within 10 s.
 expect_color() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtGlobal>
 
@@ -19,6 +20,11 @@ public:
     }
 
     QString path() const { return mDir.path(); }
+    // An empty start-up script, so the main window starts without the default world.
+    bool noDefaultWorld() const {
+        QFile autoexec(folder("res/scripts") + "autoexec.py");
+        return autoexec.open(QIODevice::WriteOnly);
+    }
     QString file(const QString& name) const { return mDir.filePath(name); }
     // A folder below the temporary one, created, with a trailing "/".
     QString folder(const QString& name) const {
