@@ -5,12 +5,14 @@
 #include <QTableView>
 #include <QTreeView>
 #include <cstdio>
+#include <unordered_map>
 #include <utility>
 
 #include "browser/browser_rules.h"
 #include "core/class_id.h"
 #include "core/python_value.h"
 #include "core/value_text.h"
+#include "editors/browser_work.h"
 #include "shell/ishell.h"
 #include "vorn/pyos.h"
 
@@ -105,6 +107,7 @@ TBrowserModel::TBrowserModel(QTreeView* tree, QTableView* grid, QLabel* caption,
       mCaption(caption),
       mKeyValPanel(keyValPanel),
       mKit(kit),
+      mWork(kit.Work()),
       mRows(std::make_unique<TGridRows>(grid, kit)),
       mInvisibleRoot(std::make_unique<TBrowserNode>()) {
     auto desktop = std::make_unique<TBrowserNode>();
@@ -171,11 +174,17 @@ QString TBrowserModel::RootLabel(IRoot* object, PyObject* python, const QString&
 }
 
 void TBrowserModel::SetRootSlot(IRoot* object, PyObject* python, const QString& label) {
-    // the new root is held before the old one goes: it may be held only by the old one
+    // the new root is held before the old one goes: it may be held only by the old one; the
+    // old one goes once the slot holds the new one, and only after the update (its __del__
+    // may browse)
     if (object) object->AddRef();
     Py_XINCREF(python);
-    if (mRootDesc.type == kVnObjectRef && mRootSlot) static_cast<IRoot*>(mRootSlot)->Release();
-    if (mRootDesc.type == kVnPythonRef && mRootSlot) Py_DECREF(static_cast<PyObject*>(mRootSlot));
+    if (mRootDesc.type == kVnObjectRef && mRootSlot)
+        mWork.Retire(
+            std::make_unique<VnRef<IRoot>>(VnRef<IRoot>::Adopt(static_cast<IRoot*>(mRootSlot))));
+    if (mRootDesc.type == kVnPythonRef && mRootSlot)
+        mWork.Retire(std::make_unique<PyRef>(PyRef::Steal(static_cast<PyObject*>(mRootSlot))));
+    mRootSlot = nullptr;
     mRootLabel = label.toUtf8();
     mRootDesc = VnMemberDescriptor{};
     mRootDesc.name = mRootLabel.constData();
@@ -188,7 +197,7 @@ void TBrowserModel::SetRoot(IRoot* object, PyObject* python, const QString& labe
     const QString text = RootLabel(object, python, label);
     beginResetModel();
     mRows->ClearRows();
-    mInvisibleRoot->children.clear();
+    RetireChildren(mInvisibleRoot.get());
     SetRootSlot(object, python, text);
     auto root = MakeNode(Kind::Root, {&mRootDesc, &mRootSlot}, text);
     root->parent = mInvisibleRoot.get();
@@ -200,6 +209,15 @@ void TBrowserModel::SetRoot(IRoot* object, PyObject* python, const QString& labe
     if (show) mKit.Shell().ShowPlace(TShellPlace::BrowserPage);
 }
 
+// Old nodes go once the work that replaced them is over: a frame may still hold one, and what
+// they hold may run a __del__ that browses.
+void TBrowserModel::RetireChildren(TBrowserNode* node) {
+    if (node->children.empty()) return;
+    auto old = std::make_unique<Nodes>(std::move(node->children));
+    node->children.clear();
+    mWork.Retire(std::move(old));
+}
+
 // --- expanding -----------------------------------------------------------------------------
 
 void TBrowserModel::ReplaceChildren(TBrowserNode* node, Nodes children) {
@@ -209,10 +227,8 @@ void TBrowserModel::ReplaceChildren(TBrowserNode* node, Nodes children) {
         if (Filtering())
             for (const auto& child : node->children) UnhideBelow(child.get());
         beginRemoveRows(at, 0, static_cast<int>(node->children.size()) - 1);
-        Nodes old = std::move(node->children);
-        node->children.clear();
+        RetireChildren(node);
         endRemoveRows();
-        old.clear();  // after the view has let go of them
     }
     if (!children.empty()) {
         beginInsertRows(at, 0, static_cast<int>(children.size()) - 1);
@@ -337,17 +353,8 @@ void TBrowserModel::AddPythonChildren(TBrowserNode* node, PyObject* object, Node
     }
 }
 
-bool TBrowserModel::IsAncestorObject(const TBrowserNode* node) const {
-    const void* self = Identity(node);
-    if (!self) return false;
-    for (const TBrowserNode* up = node->parent; up && up != mInvisibleRoot.get(); up = up->parent)
-        if (up->HasData() && Identity(up) == self) return true;
-    return false;
-}
-
 bool TBrowserModel::ExpandAll(TBrowserNode* node) {
-    int budget = kExpandBudget;
-    const bool whole = ExpandBelow(node, budget);
+    const bool whole = ExpandBelow(node);
     if (!whole)
         mKit.Shell().SetStatusText(
             0, QString("Expanding stopped after %1 nodes; expand further nodes one by one")
@@ -355,15 +362,45 @@ bool TBrowserModel::ExpandAll(TBrowserNode* node) {
     return whole;
 }
 
-bool TBrowserModel::ExpandBelow(TBrowserNode* node, int& budget) {
-    if (!node || !node->HasData() || IsAncestorObject(node)) return true;
-    ExpandNode(node);
-    budget -= static_cast<int>(node->children.size());
-    ExpandInView(node);
-    if (budget < 0) return false;
-    for (std::size_t i = 0; i < node->children.size(); ++i)
-        if (!ExpandBelow(node->children[i].get(), budget)) return false;
-    return true;
+// Depth first without recursion, with the objects on the way down counted in a table, so a
+// chain of any depth costs time in proportion to its nodes.
+bool TBrowserModel::ExpandBelow(TBrowserNode* top) {
+    if (!top || !top->HasData()) return true;
+    std::unordered_map<const void*, int> above;  // objects of the nodes above the one in hand
+    for (const TBrowserNode* up = top->parent; up && up != mInvisibleRoot.get(); up = up->parent)
+        if (up->HasData())
+            if (const void* self = Identity(up)) ++above[self];
+    struct Step {
+        TBrowserNode* node;
+        std::size_t next;  // the child to enter next
+        const void* self;
+    };
+    std::vector<Step> path;
+    int budget = kExpandBudget;
+    // false once the budget is spent; a node showing an object above it stays closed
+    const auto enter = [&](TBrowserNode* node) {
+        const void* self = Identity(node);
+        if (self && above.count(self)) return true;
+        ExpandNode(node);
+        budget -= static_cast<int>(node->children.size());
+        ExpandInView(node);
+        if (budget < 0) return false;
+        if (self) ++above[self];
+        path.push_back({node, 0, self});
+        return true;
+    };
+    bool whole = enter(top);
+    while (whole && !path.empty()) {
+        Step& step = path.back();
+        if (step.next < step.node->children.size()) {
+            TBrowserNode* child = step.node->children[step.next++].get();
+            if (child->HasData()) whole = enter(child);
+            continue;
+        }
+        if (step.self && --above[step.self] == 0) above.erase(step.self);
+        path.pop_back();
+    }
+    return whole;
 }
 
 // --- the filter ----------------------------------------------------------------------------
@@ -461,7 +498,6 @@ bool TBrowserModel::RefreshSelection() {
                                             : caption);
     }
     if (mKeyValPanel) mKeyValPanel->show();
-    mRows->ClearRows();
     mRows->FillRows(node);
     return true;
 }
@@ -496,6 +532,7 @@ bool TBrowserModel::hasChildren(const QModelIndex& parent) const {
 QVariant TBrowserModel::data(const QModelIndex& index, int role) const {
     const TBrowserNode* node = NodeOf(index);
     if (!node) return {};
+    TBrowserWork::Scope work(mWork);  // what makes a label may not rebuild the tree
     if (role == Qt::DisplayRole) return Label(node);
     if (role == Qt::DecorationRole) return mKit.Shell().Image(NodeImage(node));
     if (role == Qt::FontRole && node->matched && Filtering()) {

@@ -11,6 +11,7 @@
 class QLabel;
 class QTableView;
 class QTreeView;
+class TBrowserWork;
 class TEditorKit;
 
 // The object tree: one root (a runtime object or a Python object), whose containers become
@@ -71,7 +72,7 @@ public:
 
 private:
     void ReplaceChildren(TBrowserNode* node, std::vector<std::unique_ptr<TBrowserNode>> children);
-    void RemoveAll();
+    void RetireChildren(TBrowserNode* node);
     void SetRootSlot(IRoot* object, PyObject* python, const QString& label);
     QString RootLabel(IRoot* object, PyObject* python, const QString& label) const;
 
@@ -80,8 +81,7 @@ private:
                            std::vector<std::unique_ptr<TBrowserNode>>& out);
     void AddPythonChildren(TBrowserNode* node, PyObject* object,
                            std::vector<std::unique_ptr<TBrowserNode>>& out);
-    bool ExpandBelow(TBrowserNode* node, int& budget);
-    bool IsAncestorObject(const TBrowserNode* node) const;
+    bool ExpandBelow(TBrowserNode* top);
 
     // The filter: whether a node's label holds the text, one pass over a subtree that answers
     // whether its top shows, the children a rebuild just made, and the view's hidden flag.
@@ -96,6 +96,7 @@ private:
     QPointer<QLabel> mCaption;
     QPointer<QWidget> mKeyValPanel;
     TEditorKit& mKit;
+    TBrowserWork& mWork;
     std::unique_ptr<TGridRows> mRows;
 
     VnMemberDescriptor mRootDesc{};

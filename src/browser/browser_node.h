@@ -40,4 +40,18 @@ struct TBrowserNode {
     bool hidden = false;   // the view hides the node's row
 
     bool HasData() const { return kind != Kind::Design; }
+
+    TBrowserNode() = default;
+    TBrowserNode(const TBrowserNode&) = delete;
+    TBrowserNode& operator=(const TBrowserNode&) = delete;
+    // Deep trees (a chain of nested lists) go without recursion.
+    ~TBrowserNode() {
+        std::vector<std::unique_ptr<TBrowserNode>> pending = std::move(children);
+        while (!pending.empty()) {
+            std::unique_ptr<TBrowserNode> node = std::move(pending.back());
+            pending.pop_back();
+            for (auto& child : node->children) pending.push_back(std::move(child));
+            node->children.clear();
+        }
+    }
 };

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QTimer>
+#include <climits>
 
 #include "browser/browser_node.h"
 #include "browser/browser_rules.h"
@@ -21,8 +22,8 @@ const QColor kChangedColor(255, 226, 122);  // a warm yellow that black text rea
 
 TGridRows::TGridRows(QAbstractItemView* grid, TEditorKit& kit, QObject* parent)
     : QAbstractTableModel(parent), mGrid(grid), mKit(kit) {
-    mRows.resize(1);
-    mSteps.resize(1);
+    mShown.rows.resize(1);
+    mShown.steps.resize(1);
     mClock.start();
     mFade = new QTimer(this);
     mFade->setSingleShot(true);
@@ -32,69 +33,88 @@ TGridRows::TGridRows(QAbstractItemView* grid, TEditorKit& kit, QObject* parent)
 TGridRows::~TGridRows() = default;
 
 void TGridRows::ClearRows() {
-    beginResetModel();
-    mRows.clear();
-    mRows.resize(1);
-    mSteps.assign(1, QString());
-    mSeen.clear();
-    mHeader.clear();
-    mShowing = false;
-    mOwner.reset();
-    mOwnerPython.reset();
-    endResetModel();
+    Content empty;
+    empty.rows.resize(1);
+    empty.steps.resize(1);
+    Show(std::move(empty));
 }
 
+// The rows are made before the grid hears of them: making them calls Python, which may paint
+// the grid or let go of what it shows.
 void TGridRows::FillRows(const TBrowserNode* node) {
-    beginResetModel();
-    mShowing = true;
+    Content content;
+    content.rows.resize(1);
+    content.steps.resize(1);
+    content.showing = true;
     IRoot* object = mw::MemberObject(node->value);
     PyObject* python = object ? nullptr : mw::MemberPython(node->value);
     IRoot* wrapped = browser::Unwrapped(python);
-    SetHeader(node, object ? object : wrapped, python);
+    SetHeader(content, node, object ? object : wrapped, python);
     if (object) {
-        mOwner = VnRef<IRoot>(object);
-        AddMemberRows(object);
-        AddAttributeRows(object);
+        content.owner = VnRef<IRoot>(object);
+        AddMemberRows(content, object);
+        AddAttributeRows(content, object);
     } else if (wrapped) {
-        mOwner = VnRef<IRoot>(wrapped);
-        AddMemberRows(wrapped);
+        content.owner = VnRef<IRoot>(wrapped);
+        AddMemberRows(content, wrapped);
     } else if (python) {
-        mOwnerPython = PyRef::Borrow(python);
+        content.ownerPython = PyRef::Borrow(python);
         if (PyObject* dict = browser::ItemsOf(python))
-            AddDictionaryRows(python, dict);
+            AddDictionaryItems(content, dict);
         else if (browser::IsSequence(python))
-            AddSequenceRows(python);
+            AddSequenceItems(content, python);
     }
+    Show(std::move(content));
+}
+
+void TGridRows::Show(Content content) {
+    beginResetModel();
+    auto old = std::make_unique<Content>(std::move(mShown));
+    for (auto& [row, editor] : mMade) old->rows.push_back(std::move(editor));
+    mMade.clear();
+    for (const auto& editor : old->rows)
+        if (editor) editor->Retiring();
+    mShown = std::move(content);
+    mCount = static_cast<int>(mShown.rows.size()) + ItemCount();
+    mSeen.clear();
     endResetModel();
-    mGrid->setEnabled(mRows.size() > 1);
+    // the old editors and values go once the work is over: a frame may still use one, and a
+    // value's __del__ may browse
+    mKit.Work().Retire(std::move(old));
+    mGrid->setEnabled(mCount > 1);
 }
 
-void TGridRows::SetHeader(const TBrowserNode* node, IRoot* object, PyObject* python) {
+int TGridRows::ItemCount() const {
+    return static_cast<int>(mShown.keys.size() + mShown.positions.size());
+}
+
+void TGridRows::SetHeader(Content& content, const TBrowserNode* node, IRoot* object,
+                          PyObject* python) {
     if (object)
-        mHeader = QString::fromStdString(mw::ClassName(object));
+        content.header = QString::fromStdString(mw::ClassName(object));
     else if (const VnIID* iid = mw::RequiredInterface(node->value.desc))
-        mHeader = QString::fromUtf8(iid->name, int(strnlen(iid->name, sizeof iid->name)));
+        content.header = QString::fromUtf8(iid->name, int(strnlen(iid->name, sizeof iid->name)));
     else
-        mHeader = python ? "Key" : "Unassigned ref";
+        content.header = python ? "Key" : "Unassigned ref";
 }
 
-void TGridRows::AddRow(std::unique_ptr<TRowEditor> editor, INotify* owner, QString step) {
+void TGridRows::AddRow(Content& content, std::unique_ptr<TRowEditor> editor, INotify* owner,
+                       QString step) {
     editor->mGrid = mGrid;
-    editor->mRow = static_cast<int>(mRows.size());
+    editor->mRow = static_cast<int>(content.rows.size());
     if (owner && (editor->mValue.desc->editflags & kVnEditNotify))
         editor->mNotify = VnRef<INotify>(owner);
-    mRows.push_back(std::move(editor));
-    mSteps.push_back(std::move(step));
+    content.rows.push_back(std::move(editor));
+    content.steps.push_back(std::move(step));
 }
 
 bool TGridRows::ChangedLately(int row) {
     TRowEditor* editor = Editor(row);
     if (!editor) return false;
-    if (mSeen.size() < mRows.size()) mSeen.resize(mRows.size());
-    Seen& seen = mSeen[static_cast<std::size_t>(row)];
     char buffer[TRowEditor::kTextSize];
     const char* text = editor->GetText(buffer, sizeof buffer);
     const qint64 now = mClock.elapsed();
+    Seen& seen = mSeen[row];
     if (seen.drawn && seen.text != text) {
         seen.changedAt = now;
         mFade->start(kChangeShownMs + 20);  // the last change decides when the marks go
@@ -105,21 +125,25 @@ bool TGridRows::ChangedLately(int row) {
 }
 
 QString TGridRows::PathStep(int row) const {
-    return row > 0 && row < static_cast<int>(mSteps.size()) ? mSteps[static_cast<std::size_t>(row)]
-                                                            : QString();
+    if (row <= 0 || row >= mCount) return {};
+    const auto eager = static_cast<int>(mShown.rows.size());
+    if (row < eager) return mShown.steps[static_cast<std::size_t>(row)];
+    const auto item = static_cast<std::size_t>(row - eager);
+    if (!mShown.positions.empty()) return QString("[%1]").arg(mShown.positions[item]);
+    return browser::KeyStep(mShown.ownerPython.get(), mShown.keys[item].get());
 }
 
-void TGridRows::AddMemberRows(IRoot* object) {
+void TGridRows::AddMemberRows(Content& content, IRoot* object) {
     VnRef<INotify> owner = VnQuery<INotify>(object, 1);
     mw::ForEachMember(object, [&](const mw::MemberValue& value, const VnTypeInfo*) {
         if (browser::IsContainer(value)) return;
         std::unique_ptr<TRowEditor> editor = CreateRowEditor(value, mKit);
         editor->mOwner = VnRef<IRoot>(object);  // its storage lives in the object
-        AddRow(std::move(editor), owner.get(), "." + QString::fromUtf8(value.desc->name));
+        AddRow(content, std::move(editor), owner.get(), "." + QString::fromUtf8(value.desc->name));
     });
 }
 
-void TGridRows::AddAttributeRows(IRoot* object) {
+void TGridRows::AddAttributeRows(Content& content, IRoot* object) {
     PyRef split = PyRef::Steal(PyOS->Split(object, -1));
     if (!split || !PySequence_Check(split.get()) || PySequence_Size(split.get()) < 2) {
         PyErr_Clear();
@@ -129,13 +153,14 @@ void TGridRows::AddAttributeRows(IRoot* object) {
     PyRef readOnly = PyRef::Steal(PySequence_GetItem(split.get(), 0));
     PyRef editable = PyRef::Steal(PySequence_GetItem(split.get(), 1));
     if (wrapper && readOnly && editable) {
-        AddAttributeRows(readOnly.get(), wrapper.get(), true);
-        AddAttributeRows(editable.get(), wrapper.get(), false);
+        AddAttributeRows(content, readOnly.get(), wrapper.get(), true);
+        AddAttributeRows(content, editable.get(), wrapper.get(), false);
     }
     PyErr_Clear();
 }
 
-void TGridRows::AddAttributeRows(PyObject* names, PyObject* wrapper, bool readOnly) {
+void TGridRows::AddAttributeRows(Content& content, PyObject* names, PyObject* wrapper,
+                                 bool readOnly) {
     const Py_ssize_t n = PySequence_Size(names);
     for (Py_ssize_t i = 0; i < n; ++i) {
         PyRef name = PyRef::Steal(PySequence_GetItem(names, i));
@@ -146,38 +171,90 @@ void TGridRows::AddAttributeRows(PyObject* names, PyObject* wrapper, bool readOn
         }
         if (browser::IsContainer(value.get())) continue;
         const QString text = browser::PythonText(name.get());
-        AddRow(CreatePyRowEditor(value.get(), wrapper, name.get(), text, readOnly, mKit), nullptr,
-               "." + text);
+        AddRow(content, CreatePyRowEditor(value.get(), wrapper, name.get(), text, readOnly, mKit),
+               nullptr, "." + text);
     }
+    PyErr_Clear();
 }
 
-void TGridRows::AddDictionaryRows(PyObject* owner, PyObject* dict) {
+void TGridRows::AddDictionaryItems(Content& content, PyObject* dict) {
+    content.items = PyRef::Borrow(dict);
     browser::ForEachItem(dict, [&](PyObject* key, PyObject* value) {
-        if (!browser::IsContainer(value))
-            AddRow(CreatePyRowEditor(value, dict, key, browser::PythonText(key), false, mKit),
-                   nullptr, browser::KeyStep(owner, key));
-        return true;
+        if (!browser::IsContainer(value)) content.keys.push_back(PyRef::Borrow(key));
+        return content.keys.size() < static_cast<std::size_t>(INT_MAX - 1);
     });
 }
 
-void TGridRows::AddSequenceRows(PyObject* sequence) {
-    const Py_ssize_t n = PySequence_Size(sequence);
-    for (Py_ssize_t i = 0; i < n; ++i) {
-        PyRef item = PyRef::Steal(PySequence_GetItem(sequence, i));
-        if (!item) {
+// An exact list or tuple is read from a copy, without running any code; a subclass answers
+// through its own __len__ and __getitem__.
+void TGridRows::AddSequenceItems(Content& content, PyObject* sequence) {
+    content.items = PyRef::Borrow(sequence);
+    const auto add = [&](PyObject* item, Py_ssize_t i) {
+        if (item && !browser::IsContainer(item)) content.positions.push_back(static_cast<int>(i));
+    };
+    if (PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence)) {
+        PyRef copy = PyRef::Steal(PySequence_Tuple(sequence));
+        const Py_ssize_t n =
+            copy ? std::min<Py_ssize_t>(PyTuple_GET_SIZE(copy.get()), INT_MAX - 1) : 0;
+        content.positions.reserve(static_cast<std::size_t>(n));
+        for (Py_ssize_t i = 0; i < n; ++i) add(PyTuple_GET_ITEM(copy.get(), i), i);
+    } else {
+        const Py_ssize_t n = std::min<Py_ssize_t>(PySequence_Size(sequence), INT_MAX - 1);
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            PyRef item = PyRef::Steal(PySequence_GetItem(sequence, i));
+            add(item.get(), i);
             PyErr_Clear();
-            continue;
         }
-        if (browser::IsContainer(item.get())) continue;
-        PyRef key = PyRef::Steal(PyLong_FromSsize_t(i));
-        const QString label = QString("[%1]").arg(i);
-        AddRow(CreatePyRowEditor(item.get(), sequence, key.get(), label, false, mKit), nullptr,
-               label);
     }
+    PyErr_Clear();
 }
 
 TRowEditor* TGridRows::Editor(int row) const {
-    return row > 0 && row < static_cast<int>(mRows.size()) ? mRows[row].get() : nullptr;
+    if (row <= 0 || row >= mCount) return nullptr;
+    if (row < static_cast<int>(mShown.rows.size())) return mShown.rows[row].get();
+    const auto made = mMade.find(row);
+    return made != mMade.end() ? made->second.get() : MakeItemRow(row);
+}
+
+// The item as the container holds it now: one that went meanwhile shows as None.
+TRowEditor* TGridRows::MakeItemRow(int row) const {
+    if (mMade.size() >= kMadeRows) DropMadeRows();
+    const auto item = static_cast<std::size_t>(row - static_cast<int>(mShown.rows.size()));
+    PyObject* items = mShown.items.get();
+    PyRef key = mShown.positions.empty() ? mShown.keys[item]
+                                         : PyRef::Steal(PyLong_FromLong(mShown.positions[item]));
+    PyRef value = PyRef::Steal(key ? PyObject_GetItem(items, key.get()) : nullptr);
+    if (!value) {
+        PyErr_Clear();
+        value = PyRef::Borrow(Py_None);
+    }
+    const QString label = mShown.positions.empty() ? browser::PythonText(key.get())
+                                                   : QString("[%1]").arg(mShown.positions[item]);
+    // Python ran above: it may have filled the grid anew, and this row may be made already
+    if (row >= mCount || row < static_cast<int>(mShown.rows.size()) || items != mShown.items.get())
+        return Editor(row);
+    auto& slot = mMade[row];
+    if (!slot) {
+        slot = CreatePyRowEditor(value.get(), items, key.get(), label, false, mKit);
+        slot->mGrid = mGrid;
+        slot->mRow = row;
+    }
+    return slot.get();
+}
+
+// Rows that scrolled by are made again when they come back; the current editor stays.
+void TGridRows::DropMadeRows() const {
+    auto old = std::make_unique<std::vector<std::unique_ptr<TRowEditor>>>();
+    for (auto it = mMade.begin(); it != mMade.end();) {
+        if (it->second.get() == gCurrentEditor) {
+            ++it;
+            continue;
+        }
+        it->second->Retiring();
+        old->push_back(std::move(it->second));
+        it = mMade.erase(it);
+    }
+    mKit.Work().Retire(std::move(old));
 }
 
 bool TGridRows::SelectCell(int column, int row) {
@@ -201,17 +278,16 @@ void TGridRows::EditRow(int row) {
     editor->BeginEdit();
 }
 
-int TGridRows::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(mRows.size());
-}
+int TGridRows::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : mCount; }
 
 int TGridRows::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
 
 QVariant TGridRows::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
+    TBrowserWork::Scope work(mKit.Work());  // a value's __str__ may not rebuild the grid
     if (index.row() == 0) {
-        if (role != Qt::DisplayRole || !mShowing) return {};
-        return index.column() == 0 ? mHeader : QString("Value");
+        if (role != Qt::DisplayRole || !mShown.showing) return {};
+        return index.column() == 0 ? mShown.header : QString("Value");
     }
     TRowEditor* editor = Editor(index.row());
     if (!editor) return {};
@@ -231,6 +307,7 @@ TGridDelegate::TGridDelegate(TGridRows& rows, QObject* parent)
 
 void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const {
+    TBrowserWork::Scope work(mRows.Work());  // a value's __str__ may not rebuild the grid
     painter->save();
     const QPalette& palette = option.palette;
     if (index.row() == 0) {

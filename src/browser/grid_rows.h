@@ -5,6 +5,7 @@
 #include <QStyledItemDelegate>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "editors/row_editor.h"
@@ -22,15 +23,18 @@ public:
     TGridRows(QAbstractItemView* grid, TEditorKit& kit, QObject* parent = nullptr);
     ~TGridRows() override;
 
-    // Destroys every row editor; only the header remains.
+    // Lets go of every row; only the header remains.
     void ClearRows();
-    // Builds the rows of `node` (which has node data).
+    // Builds the rows of `node` (which has node data) in place of the ones shown. The items of
+    // a dictionary or a sequence get their row editors when a row is first asked for.
     void FillRows(const TBrowserNode* node);
     // Whether the grid may select the cell; a value cell places its editor there.
     bool SelectCell(int column, int row);
     // Begins editing row `row` (-1: the grid's current row) when its member is editable.
     void EditRow(int row);
 
+    // The editor of row `row`, made now for an item row not asked for before; null for the
+    // header and rows out of range.
     TRowEditor* Editor(int row) const;
     // How a script reaches the row's value from the value of the node the rows show (".color",
     // "[2]", "['key']"); empty for the header and where nothing reads back.
@@ -40,8 +44,11 @@ public:
     // rows were filled shows no change.
     bool ChangedLately(int row);
     static constexpr int kChangeShownMs = 1000;
-    int RowCountWithHeader() const { return static_cast<int>(mRows.size()); }
-    QString HeaderText() const { return mHeader; }
+    // Item rows whose editors are kept made; past that, all but the current one are let go.
+    static constexpr std::size_t kMadeRows = 4096;
+    int RowCountWithHeader() const { return mCount; }
+    TBrowserWork& Work() const { return mKit.Work(); }
+    QString HeaderText() const { return mShown.header; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -49,32 +56,47 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    void AddRow(std::unique_ptr<TRowEditor> editor, INotify* owner, QString step);
-    void AddMemberRows(IRoot* object);
-    void AddAttributeRows(IRoot* object);
-    void AddAttributeRows(PyObject* names, PyObject* wrapper, bool readOnly);
-    // `owner`: the module or dictionary whose items `dict` holds.
-    void AddDictionaryRows(PyObject* owner, PyObject* dict);
-    void AddSequenceRows(PyObject* sequence);
-    void SetHeader(const TBrowserNode* node, IRoot* object, PyObject* python);
+    // What the grid shows: rows made at once (members, attributes) and the items of a
+    // dictionary or a sequence, made when asked for.
+    struct Content {
+        std::vector<std::unique_ptr<TRowEditor>> rows;  // slot 0, the header, stays empty
+        std::vector<QString> steps;                     // beside the rows
+        QString header;
+        bool showing = false;  // a node is selected
+        VnRef<IRoot> owner;    // what the rows show lives in these while they exist
+        PyRef ownerPython;
+        PyRef items;                 // the dictionary or sequence whose items follow the rows
+        std::vector<PyRef> keys;     // a dictionary's keys of the items that get rows
+        std::vector<int> positions;  // a sequence's positions of the items that get rows
+    };
+
+    void AddRow(Content& content, std::unique_ptr<TRowEditor> editor, INotify* owner, QString step);
+    void AddMemberRows(Content& content, IRoot* object);
+    void AddAttributeRows(Content& content, IRoot* object);
+    void AddAttributeRows(Content& content, PyObject* names, PyObject* wrapper, bool readOnly);
+    void AddDictionaryItems(Content& content, PyObject* dict);
+    void AddSequenceItems(Content& content, PyObject* sequence);
+    void SetHeader(Content& content, const TBrowserNode* node, IRoot* object, PyObject* python);
+    // Shows `content`; what was shown goes once the work is over.
+    void Show(Content content);
+    int ItemCount() const;
+    TRowEditor* MakeItemRow(int row) const;
+    void DropMadeRows() const;
 
     QAbstractItemView* mGrid;
     TEditorKit& mKit;
-    std::vector<std::unique_ptr<TRowEditor>> mRows;  // slot 0, the header, stays empty
-    std::vector<QString> mSteps;                     // beside the rows
+    Content mShown;
+    int mCount = 1;                                                      // rows with the header
+    mutable std::unordered_map<int, std::unique_ptr<TRowEditor>> mMade;  // item rows by row
     // What each value cell showed when last drawn, and when it last changed (ms of mClock).
     struct Seen {
         bool drawn = false;
         std::string text;
         qint64 changedAt = -1;
     };
-    std::vector<Seen> mSeen;
+    std::unordered_map<int, Seen> mSeen;
     QElapsedTimer mClock;
     QTimer* mFade = nullptr;  // one redraw once the last change has been shown long enough
-    QString mHeader;
-    bool mShowing = false;  // a node is selected
-    VnRef<IRoot> mOwner;    // what the rows show lives in these while they exist
-    PyRef mOwnerPython;
 };
 
 // Paints the grid: the header row in bold on the button colour, every other cell through its

@@ -31,6 +31,7 @@
 #include "core/class_id.h"
 #include "core/member_ref.h"
 #include "core/vorn_string.h"
+#include "editors/browser_work.h"
 #include "editors/row_editor.h"
 #include "platform/message_box.h"
 #include "script/macro.h"
@@ -103,7 +104,11 @@ TmVornBrowser::~TmVornBrowser() {
         mTreeFilter->removeEventFilter(this);
     }
     if (mKeyValPanel) mGrid->removeEventFilter(this);
-    mModel.reset();
+    {
+        TBrowserWork::Scope work(mKit.Work());  // a __del__ run now may not browse
+        mModel.reset();
+    }
+    mKit.Work().ReleaseAll();
     delete mVornPanel;
     delete mKeyValPanel;
     delete mDlgSave;
@@ -136,9 +141,9 @@ void TmVornBrowser::BuildPanels() {
         return b;
     };
     connect(button("mGoHome", "Go to ROT", 48), &QToolButton::clicked, this,
-            &TmVornBrowser::mGoHomeClick);
+            [this] { RunWork([this] { mGoHomeClick(); }); });
     connect(button("mGoKxDevice", "Go to Kalix Device", 58), &QToolButton::clicked, this,
-            &TmVornBrowser::mGoKxDeviceClick);
+            [this] { RunWork([this] { mGoKxDeviceClick(); }); });
     bar->addSeparator()->setObjectName("ToolButton7");
     auto* expand = new QToolButton(bar);
     expand->setObjectName("ToolButton1");
@@ -230,15 +235,17 @@ void TmVornBrowser::BuildActions() {
     mIRootBranch = AddAction("mIRootBranch", "IRootRef", "&Branch", {}, -1);
     mCopyPythonPath =
         AddAction("mCopyPythonPath", "Tree", "Copy P&ython Path", QKeySequence("Ctrl+Shift+C"), -1);
-    connect(mCopyPythonPath, &QAction::triggered, this,
-            [this] { CopyPythonPath(mGrid->hasFocus() ? mGrid->currentIndex().row() : 0); });
+    connect(mCopyPythonPath, &QAction::triggered, this, [this] {
+        RunWork([this] { CopyPythonPath(mGrid->hasFocus() ? mGrid->currentIndex().row() : 0); });
+    });
     mIRootShare = AddAction("mIRootShare", "IRootRef", "&Share...", {}, -1);
     mIRootAssign = AddAction("mIRootAssign", "IRootRef", "&Assign...", {}, -1);
     for (auto [action, which] : {std::pair{mListAdd, ListAction::Add},
                                  {mListRemove, ListAction::Remove},
                                  {mListRemoveAll, ListAction::RemoveAll},
                                  {mListManage, ListAction::Manage}})
-        connect(action, &QAction::triggered, this, [this, which = which] { OnListAction(which); });
+        connect(action, &QAction::triggered, this,
+                [this, which = which] { RunWork([this, which] { OnListAction(which); }); });
     for (auto [action, which] : {std::pair{mIRootProperties, IRootAction::Properties},
                                  {mIRootNewObject, IRootAction::NewObject},
                                  {mIRootClear, IRootAction::Clear},
@@ -246,8 +253,10 @@ void TmVornBrowser::BuildActions() {
                                  {mIRootBranch, IRootAction::Branch},
                                  {mIRootShare, IRootAction::Share},
                                  {mIRootAssign, IRootAction::Assign}})
-        connect(action, &QAction::triggered, this, [this, which = which] { OnIRootAction(which); });
-    connect(mTreeExpand, &QAction::triggered, this, &TmVornBrowser::OnTreeAction);
+        connect(action, &QAction::triggered, this,
+                [this, which = which] { RunWork([this, which] { OnIRootAction(which); }); });
+    connect(mTreeExpand, &QAction::triggered, this,
+            [this] { RunWork([this] { OnTreeAction(); }); });
     AddFilterAction();
     if (auto* expand = mVornPanel->findChild<QToolButton*>("ToolButton1"))
         expand->setDefaultAction(mTreeExpand);
@@ -270,9 +279,11 @@ void TmVornBrowser::BuildPopup() {
     mNewItem = entry("mNewItem", "&New Item", 0);
     mDeleteItem = entry("mDeleteItem", "&Delete Item", 12);
     mSortList = entry("mSortList", "&Sort List...", -1);
-    connect(mNewItem, &QAction::triggered, this, &TmVornBrowser::mNewItemClick);
-    connect(mDeleteItem, &QAction::triggered, this, &TmVornBrowser::mDeleteItemClick);
-    connect(mSortList, &QAction::triggered, this, &TmVornBrowser::mSortListClick);
+    connect(mNewItem, &QAction::triggered, this, [this] { RunWork([this] { mNewItemClick(); }); });
+    connect(mDeleteItem, &QAction::triggered, this,
+            [this] { RunWork([this] { mDeleteItemClick(); }); });
+    connect(mSortList, &QAction::triggered, this,
+            [this] { RunWork([this] { mSortListClick(); }); });
     mPopup->addSeparator()->setObjectName("N1");
     mPopup->addAction(mTreeExpand);
     mTreeExpand->setVisible(false);
@@ -293,7 +304,10 @@ void TmVornBrowser::BuildPopup() {
     mPopup->addAction(mIRootProperties);
     mPopup->addAction(mIRootBranch);
     mIRootBranch->setVisible(false);
-    connect(mPopup, &QMenu::aboutToShow, this, &TmVornBrowser::mPopupPopup);
+    connect(mPopup, &QMenu::aboutToShow, this, [this] {
+        TBrowserWork::Scope work(mKit.Work());  // the menu shows now, or not at all
+        mPopupPopup();
+    });
 }
 
 void TmVornBrowser::FormCreate(const QString& classList) {
@@ -308,28 +322,40 @@ void TmVornBrowser::FormCreate(const QString& classList) {
     PutInto(mVornPanel, mShell.Place(TShellPlace::BrowserPage));
     PutInto(mKeyValPanel, mShell.Place(TShellPlace::RightPanel));
 
-    connect(&mKit.History(), &TEditHistory::Applied, this, &TmVornBrowser::ShowStepApplied);
-    connect(mVornTree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        mModel->RefreshSelection();
-        mActionUpdate();
+    connect(&mKit.History(), &TEditHistory::Applied, this, [this](IRoot* target) {
+        RunWork([this, keep = VnRef<IRoot>(target)] { ShowStepApplied(keep.get()); });
     });
-    connect(mVornTree, &QTreeView::clicked, this, [this] { mModel->RefreshSelection(); });
-    connect(mVornTree, &QTreeView::activated, this, [this] { mModel->RefreshSelection(); });
+    connect(mVornTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { RunWork([this] { RefreshSelection(); }); });
+    connect(mVornTree, &QTreeView::clicked, this,
+            [this] { RunWork([this] { mModel->RefreshSelection(); }); });
+    connect(mVornTree, &QTreeView::activated, this,
+            [this] { RunWork([this] { mModel->RefreshSelection(); }); });
     // a node the view expands is built unless code built it a moment ago (the view also opens
     // the parents of a node it is asked to show): rebuilding it would free the node in hand
     connect(mVornTree, &QTreeView::expanded, this, [this](const QModelIndex& index) {
-        TBrowserNode* node = mModel->NodeOf(index);
-        if (!mModel->ExpandingInView() && node && !node->expanded) mModel->ExpandNode(node);
+        if (mModel->ExpandingInView()) return;
+        RunWork([this, at = QPersistentModelIndex(index)] {
+            TBrowserNode* node = mModel->NodeOf(at);
+            if (node && !node->expanded) mModel->ExpandNode(node);
+        });
     });
-    connect(mVornTree, &QTreeView::collapsed, this,
-            [this](const QModelIndex& index) { mModel->CollapseNode(mModel->NodeOf(index)); });
+    connect(mVornTree, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+        RunWork([this, at = QPersistentModelIndex(index)] {
+            if (!mVornTree->isExpanded(at)) mModel->CollapseNode(mModel->NodeOf(at));
+        });
+    });
     connect(mVornTree, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { mPopup->popup(mVornTree->viewport()->mapToGlobal(at)); });
     connect(mGrid->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& index) {
-                if (index.isValid()) mModel->Rows().SelectCell(index.column(), index.row());
+                if (!index.isValid()) return;
+                RunWork([this, column = index.column(), row = index.row()] {
+                    if (mGrid->currentIndex().row() == row) mModel->Rows().SelectCell(column, row);
+                });
             });
-    connect(mGrid, &QTableView::doubleClicked, this, [this] { mModel->Rows().EditRow(-1); });
+    connect(mGrid, &QTableView::doubleClicked, this,
+            [this] { RunWork([this] { mModel->Rows().EditRow(-1); }); });
     mGridPopup = new QMenu(mKeyValPanel);
     mGridPopup->setObjectName("mGridPopup");
     QAction* copyRow = mGridPopup->addAction("Copy P&ython Path");
@@ -342,11 +368,13 @@ void TmVornBrowser::FormCreate(const QString& classList) {
         copyRow->setEnabled(mModel->Selected() != nullptr);
         mGridPopup->popup(mGrid->viewport()->mapToGlobal(at));
     });
-    connect(copyRow, &QAction::triggered, this,
-            [this, copyRow] { CopyPythonPath(copyRow->data().toInt()); });
+    connect(copyRow, &QAction::triggered, this, [this, copyRow] {
+        RunWork([this, row = copyRow->data().toInt()] { CopyPythonPath(row); });
+    });
     mAutoRedraw.setObjectName("mAutoRedraw");
     mAutoRedraw.setInterval(kRedrawMs);
-    connect(&mAutoRedraw, &QTimer::timeout, this, &TmVornBrowser::mAutoRedrawTimer);
+    connect(&mAutoRedraw, &QTimer::timeout, this,
+            [this] { RunWork([this] { mAutoRedrawTimer(); }); });
     mAutoRedraw.start();
 
     mDlgSave = new QFileDialog(mShell.DialogParent(), "Branch Object As...");
@@ -359,7 +387,7 @@ void TmVornBrowser::FormCreate(const QString& classList) {
     LoadClassList(classList);
     for (int i = 0; i < mClassList.size(); ++i)
         connect(mNewObjectMenu->addAction(mClassList[i]), &QAction::triggered, this,
-                [this, i] { NewObjectClick(i); });
+                [this, i] { RunWork([this, i] { NewObjectClick(i); }); });
     mNewObjectMenu->menuAction()->setVisible(!mClassList.isEmpty());
     mActionUpdate();
 }
@@ -390,15 +418,36 @@ bool TmVornBrowser::eventFilter(QObject* watched, QEvent* event) {
     if (watched == mGrid && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) {
-            const int row = mGrid->currentIndex().row();
-            if (mModel->Rows().SelectCell(1, row)) {
-                mGrid->setCurrentIndex(mModel->Rows().index(row, 1));
-                mModel->Rows().EditRow(-1);
-            }
+            RunWork([this] {
+                const int row = mGrid->currentIndex().row();
+                if (mModel->Rows().SelectCell(1, row)) {
+                    mGrid->setCurrentIndex(mModel->Rows().index(row, 1));
+                    mModel->Rows().EditRow(-1);
+                }
+            });
             return true;
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+TBrowserWork& TmVornBrowser::Work() const { return mKit.Work(); }
+
+// What the user asks of the browser runs as its work; while a tasklet waits inside the
+// browser's work, it runs once that work is over.
+void TmVornBrowser::RunWork(const std::function<void()>& task) {
+    TBrowserWork& work = mKit.Work();
+    if (work.BusyElsewhere()) {
+        work.Later(this, [this, task] { RunWork(task); });
+        return;
+    }
+    TBrowserWork::Scope scope(work);
+    task();
+}
+
+void TmVornBrowser::RefreshSelection() {
+    mModel->RefreshSelection();
+    mActionUpdate();
 }
 
 // --- what other parts call -----------------------------------------------------------------
@@ -551,15 +600,18 @@ void TmVornBrowser::OnListAction(ListAction action) {
         const QString name = mModel->Label(node);
         if (action == ListAction::Add && !list->AddItem(-1, nullptr)) mOutput.RefreshErrors();
         if (action == ListAction::RemoveAll) list->RemoveItem(-1);
-        // the sorter moves the items as the user asks, so even a cancelled one may have moved some
+        // the sorter moves the items as the user asks, so even a cancelled one may have moved some;
+        // scripts may rebuild the tree while it shows: the node is looked up again after it
+        const QPersistentModelIndex at(mModel->IndexOf(node));
         const bool sorted = action == ListAction::Manage && RunSorter(list.get());
+        changed = mModel->NodeOf(at);
         const char* what = action == ListAction::Add         ? "Add item to "
                            : action == ListAction::RemoveAll ? "Remove all items from "
                                                              : "Rearrange ";
         mKit.History().RecordList(list.get(), before, what + name);
         if (action == ListAction::Manage && !sorted) return;
     }
-    RefreshListNode(changed);
+    if (changed) RefreshListNode(changed);
     mModel->RefreshSelection();
     mActionUpdate();
 }
@@ -612,7 +664,10 @@ void TmVornBrowser::CopyPythonPath(int row) {
     mShell.SetStatusText(0, "Copied " + path);
 }
 
-bool TmVornBrowser::RunSorter(IList* list) { return mSorter && mSorter->Run(list); }
+bool TmVornBrowser::RunSorter(IList* list) {
+    TBrowserWork::Open open(mKit.Work());  // scripts may browse while the sorter shows
+    return mSorter && mSorter->Run(list);
+}
 
 void TmVornBrowser::mNewItemClick() {
     TBrowserNode* node = mModel->Selected();
@@ -641,9 +696,12 @@ void TmVornBrowser::mSortListClick() {
     VnRef<IList> list = ListOf(TBrowserModel::NodeObject(node));
     if (!list) return;
     const TListStep::Items before = TListStep::ItemsOf(list.get());
+    const QString name = mModel->Label(node);
+    const QPersistentModelIndex at(mModel->IndexOf(node));
     const bool sorted = RunSorter(list.get());
-    mKit.History().RecordList(list.get(), before, "Rearrange " + mModel->Label(node));
-    if (sorted) Expand(node);
+    mKit.History().RecordList(list.get(), before, "Rearrange " + name);
+    node = mModel->NodeOf(at);  // a script may have rebuilt the tree while the sorter showed
+    if (sorted && node) Expand(node);
 }
 
 void TmVornBrowser::NotifyOwner(const TBrowserNode* node) {
@@ -689,7 +747,14 @@ void TmVornBrowser::OnIRootAction(IRootAction action) {
     if (!node || !node->HasData()) return;
     switch (action) {
         case IRootAction::Properties:
-            if (mProperties) mProperties->Run(node->value);
+            if (mProperties) {
+                // what the value lives in stays while the dialog shows, whatever scripts do
+                const VnRef<IRoot> keep = node->keep;
+                const PyRef keepPython = node->keepPython;
+                const mw::MemberValue value = node->value;
+                TBrowserWork::Open open(mKit.Work());
+                mProperties->Run(value);
+            }
             break;
         case IRootAction::Clear:
             if (PointerSlot(node)) StoreInPointer(node, nullptr, "Clear ");
@@ -713,12 +778,18 @@ void TmVornBrowser::Branch(const TBrowserNode* node) {
     IRoot* object = TBrowserModel::NodeObject(node);
     if (!object) return;
     VnRef<IRoot> keep(object);  // the dialog runs the event loop: scripts may let go meanwhile
+    const bool pointer = node->value.desc->type == kVnObjectRef;
+    const QPersistentModelIndex at(mModel->IndexOf(node));
     mDlgSave->setDirectory(QString::fromUtf8(VnOS->GetPath(kVnPathResource)));
     QString name = browser::NameOf(object);
     mDlgSave->selectFile(name.isEmpty() ? QString::fromStdString(mw::ClassName(object)) : name);
-    if (mDlgSave->exec() != QDialog::Accepted || mDlgSave->selectedFiles().isEmpty()) return;
+    {
+        TBrowserWork::Open open(mKit.Work());  // scripts may browse while the dialog shows
+        if (mDlgSave->exec() != QDialog::Accepted || mDlgSave->selectedFiles().isEmpty()) return;
+    }
     const QString file = mDlgSave->selectedFiles().first();
     if (QFileInfo::exists(file)) {
+        TBrowserWork::Open open(mKit.Work());
         mw::ShowMessageBox(mShell.DialogParent(), "File already exists!", "Cannot Branch",
                            mw::kMbIconWarning);
         return;
@@ -736,7 +807,8 @@ void TmVornBrowser::Branch(const TBrowserNode* node) {
         return;
     }
     VnRef<IRoot> branched = VnRef<IRoot>::Adopt(copy);  // the member keeps what it held
-    if (node == mModel->Selected() && node->value.desc->type == kVnObjectRef) NotifyOwner(node);
+    node = mModel->NodeOf(at);  // looked up again: a script may have rebuilt the tree
+    if (pointer && node && node == mModel->Selected()) NotifyOwner(node);
     mModel->RefreshSelection();
 }
 
@@ -773,7 +845,8 @@ QLineEdit* TmVornBrowser::MakeFilterLine() {
         "Shows the open nodes whose name holds the text, with the nodes above them "
         "(Ctrl+Shift+F; Escape clears)");
     mTreeFilter->installEventFilter(this);
-    connect(mTreeFilter, &QLineEdit::textChanged, this, &TmVornBrowser::ApplyFilter);
+    connect(mTreeFilter, &QLineEdit::textChanged, this,
+            [this](const QString& text) { RunWork([this, text] { ApplyFilter(text); }); });
     return mTreeFilter;
 }
 

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "vorn/iroot.h"
@@ -19,6 +20,7 @@ class QTableView;
 class QToolButton;
 class QTreeView;
 class TBrowserModel;
+class TBrowserWork;
 class TEditorKit;
 class TmObjPropertyDlg;
 class TmVornListSorter;
@@ -41,6 +43,8 @@ public:
     void SetDialogs(TmVornListSorter* sorter, TmObjPropertyDlg* properties);
 
     TBrowserModel& Model() const { return *mModel; }
+    // What the browser is doing, for script calls that would change it.
+    TBrowserWork& Work() const;
     QTreeView* Tree() const { return mVornTree; }
     // Puts on the clipboard the Python expression of grid row `row`'s value, or of the selected
     // node's for the header or no row; says in the status bar when nothing reaches it.
@@ -88,6 +92,8 @@ private:
     void ApplyFilter(const QString& text);
     void ScrollToSelected();
 
+    void RunWork(const std::function<void()>& task);
+    void RefreshSelection();
     void BuildPanels();
     void BuildActions();
     void BuildPopup();

@@ -3,6 +3,7 @@
 #include "browser/browser_model.h"
 #include "browser/tm_vorn_browser.h"
 #include "core/python_value.h"
+#include "editors/browser_work.h"
 #include "script/script_object.h"
 
 namespace {
@@ -47,38 +48,55 @@ PyObject* GetSelectedType(PyObject* self, PyObject*) {
     return MemberDictionary(node->value.desc, true);
 }
 
+// The browser as a script may change it, or null with a Python error while the browser is
+// inside its own work (the script runs from it, or waits inside it on another tasklet).
+TmVornBrowser* ChangeableBrowser(PyObject* self, const char* call, bool* refused) {
+    TmVornBrowser* browser = BrowserOf(self);
+    *refused = browser && !browser->Work().RefuseScriptCall(call);
+    return *refused ? nullptr : browser;
+}
+
 PyObject* Browse(PyObject* self, PyObject* args) {
     PyObject* value = nullptr;
     const char* label = "";
     if (!PyArg_ParseTuple(args, "O|s:Browse", &value, &label)) return nullptr;
-    if (TmVornBrowser* browser = BrowserOf(self)) {
+    bool refused = false;
+    if (TmVornBrowser* browser = ChangeableBrowser(self, "app.browser.Browse", &refused)) {
+        TBrowserWork::Scope work(browser->Work());
         IRoot* object = PyOS->Unwrap(value);
         browser->Browse(object, object ? nullptr : value, QString::fromUtf8(label), true);
     }
+    if (refused) return nullptr;
     Py_RETURN_NONE;
 }
 
 PyObject* Expand(PyObject* self, PyObject* args) {
     int all = 0;
     if (!PyArg_ParseTuple(args, "|i:Expand", &all)) return nullptr;
-    if (TmVornBrowser* browser = BrowserOf(self)) {
+    bool refused = false;
+    if (TmVornBrowser* browser = ChangeableBrowser(self, "app.browser.Expand", &refused)) {
+        TBrowserWork::Scope work(browser->Work());
         if (all)
             browser->ExpandEverything();
         else
             browser->ExpandSelected();
     }
+    if (refused) return nullptr;
     Py_RETURN_NONE;
 }
 
 PyObject* Collapse(PyObject* self, PyObject* args) {
     int all = 0;
     if (!PyArg_ParseTuple(args, "|i:Collapse", &all)) return nullptr;
-    if (TmVornBrowser* browser = BrowserOf(self)) {
+    bool refused = false;
+    if (TmVornBrowser* browser = ChangeableBrowser(self, "app.browser.Collapse", &refused)) {
+        TBrowserWork::Scope work(browser->Work());
         if (all)
             browser->CollapseEverything();
         else
             browser->CollapseSelectedParent();
     }
+    if (refused) return nullptr;
     Py_RETURN_NONE;
 }
 

@@ -37,7 +37,9 @@ QWidget* TEditorKit::FindForm(const char* name) const {
 
 TRowEditor::TRowEditor(const mw::MemberValue& value, TEditorKit& kit) : mValue(value), mKit(kit) {}
 
-TRowEditor::~TRowEditor() {
+TRowEditor::~TRowEditor() { Retiring(); }
+
+void TRowEditor::Retiring() {
     if (gCurrentEditor != this) return;
     // cleared first: hiding the control moves the focus, which would commit into a row that goes
     gCurrentEditor = nullptr;
@@ -92,7 +94,11 @@ void TRowEditor::EndEdit(bool) {
 
 bool TRowEditor::RunModal(QDialog& form, int* result) {
     const std::weak_ptr<char> alive = mAlive;
-    *result = ExecModalForm(form, mKit.Shell().DialogParent());
+    {
+        // scripts may browse while the form shows: this editor may go, and is checked below
+        TBrowserWork::Open open(mKit.Work());
+        *result = ExecModalForm(form, mKit.Shell().DialogParent());
+    }
     return !alive.expired();  // nothing of the editor is read before this is known
 }
 

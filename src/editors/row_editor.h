@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/member_value.h"
+#include "editors/browser_work.h"
 #include "editors/edit_history.h"
 #include "vorn/py_ref.h"
 #include "vorn/ref.h"
@@ -31,6 +32,8 @@ public:
     IOutput& Output() const { return mOutput; }
     // The undo history of every edit made through the tool.
     TEditHistory& History() const { return *mHistory; }
+    // What the browser and its editors are doing, and what they let go of meanwhile.
+    TBrowserWork& Work() const { return *mWork; }
     TmEditLine* EditLine() const;
     void SetEditLine(TmEditLine* form);
     // The modal editing forms, found by their object name ("mColorPick", "mVornPick", ...).
@@ -46,6 +49,7 @@ private:
     IShell& mShell;
     IOutput& mOutput;
     std::unique_ptr<TEditHistory> mHistory;
+    std::unique_ptr<TBrowserWork> mWork = std::make_unique<TBrowserWork>();
     QPointer<TmEditLine> mEditLine;
     QList<QPointer<QWidget>> mForms;
 };
@@ -62,6 +66,8 @@ public:
     TRowEditor(const TRowEditor&) = delete;
     TRowEditor& operator=(const TRowEditor&) = delete;
 
+    // The row leaves the grid (it goes later): it stops being the current editor.
+    void Retiring();
     // Starts editing; the base version shows the control in place over the cell.
     virtual void BeginEdit();
     // Stores the value cell (in the right panel's coordinates) and makes this the current editor.

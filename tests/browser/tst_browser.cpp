@@ -421,6 +421,7 @@ items.append(new())
         // only the history still holds them: their steps are dropped, not applied
         QVERIFY(RunPython("elsewhere = {}"));
         browsePython("elsewhere");
+        QCoreApplication::processEvents();  // the rows of the objects before go
         QVERIFY(RunPython("del undone, trio, boxed; import gc; gc.collect()"));
         QVERIFY(!history.Undo());
         history.Prune();
