@@ -5,11 +5,15 @@
 // relayout of the unfiltered tree in both as the floor, and one keystroke beside a recursive
 // QSortFilterProxyModel over the same model; and filling the member grid for
 // an object of 300 members and for a dictionary of 10,000 items until the grid shows its first
-// screen, beside a QTableWidget given the same texts. Each figure is the best of three runs, the
-// two sides taking turns, on fresh views.
+// screen, beside a QTableWidget given the same texts. Also: expanding everything below a chain
+// of 50,000 nested Python lists, beside a QTreeWidget of the same items opened as deep; and the
+// grid of a flat Python list of 1,000,000 and 10,000,000 ints, beside a QTableView over a bare
+// model of as many rows, with the memory the grid added. Each figure is the best of three runs,
+// the two sides taking turns, on fresh views.
 // Settings and paths live in a temporary folder; without a display it uses Qt's offscreen
 // platform.
 #include <Python.h>
+#include <malloc.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -596,7 +600,149 @@ bool MeasureFill(TEditorKit& kit, const char* figure, IRoot* object, PyObject* p
     return true;
 }
 
+// --- deep chains and long lists ----------------------------------------------------------------
+
+// Memory the C allocator has handed out and not taken back, in MB (Python's small objects
+// come from arenas it allocates through it too).
+double ResidentMb() {
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+}
+
+// A Python list holding a list holding a list ... `depth` deep.
+PyRef MakeChain(int depth) {
+    PyRef top = PyRef::Steal(PyList_New(0));
+    PyObject* at = top.get();
+    for (int i = 0; i < depth && at; ++i) {
+        PyRef next = PyRef::Steal(PyList_New(0));
+        if (!next || PyList_Append(at, next.get()) < 0) return {};
+        at = next.get();  // held by the list before it
+    }
+    return top;
+}
+
+// Expands everything below the chain's root, as app.browser.Expand(1) does.
+double ExpandChainInBrowser(TEditorKit& kit, PyObject* chain, int depth) {
+    Browser browser(kit);
+    browser.model.SetRoot(nullptr, chain, "chain", false);
+    Show(browser.tree);
+    QElapsedTimer clock;
+    clock.start();
+    const bool whole = browser.model.ExpandAll(browser.model.Top());
+    LayOut(browser.tree);
+    const double spent = Milliseconds(clock);
+    int levels = 0;
+    for (const TBrowserNode* n = browser.model.Top(); !n->children.empty();
+         n = n->children[0].get())
+        ++levels;
+    if (!whole || levels != depth) {
+        std::fprintf(stderr, "bench_browser: the chain opened %d levels of %d\n", levels, depth);
+        return -1;
+    }
+    return spent;
+}
+
+// The same chain as QTreeWidget items, every one expanded.
+double ExpandChainInTreeWidget(int depth) {
+    QTreeWidget tree;
+    SetUpTree(tree);
+    Show(tree);
+    QElapsedTimer clock;
+    clock.start();
+    auto* top = new QTreeWidgetItem(QStringList("chain"));
+    QTreeWidgetItem* at = top;
+    std::vector<QTreeWidgetItem*> items{top};
+    for (int i = 0; i < depth; ++i)
+        items.push_back(at = new QTreeWidgetItem(at, QStringList("[0]")));
+    tree.addTopLevelItem(top);
+    // as deep as the browser opens them: deeper, the view's recursive layout overflows the stack
+    for (int i = 0; i < TBrowserModel::kViewDepth; ++i) items[std::size_t(i)]->setExpanded(true);
+    LayOut(tree);
+    return Milliseconds(clock);
+}
+
+bool MeasureChain(TEditorKit& kit, int depth) {
+    PyRef chain = MakeChain(depth);
+    if (!chain) return false;
+    double ours, theirs;
+    if (!Best([&] { return ExpandChainInBrowser(kit, chain.get(), depth); },
+              [&] { return ExpandChainInTreeWidget(depth); }, ours, theirs))
+        return false;
+    const QByteArray figure = "expand all of " + QByteArray::number(depth) + " nested lists";
+    Print(figure.constData(), ours, "QTreeWidget of the same items", theirs);
+    return true;
+}
+
+// A trivial model of `count` rows: what the table view itself costs.
+class CountModel final : public QAbstractTableModel {
+public:
+    explicit CountModel(int count) : mCount(count) {}
+    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : mCount; }
+    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 2; }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole) return {};
+        return index.column() == 0 ? QString("[%1]").arg(index.row())
+                                   : QString::number(index.row());
+    }
+
+private:
+    int mCount;
+};
+
+// Shows a flat list of `count` ints in the grid; `grown` receives the memory it added.
+double FillListInBrowser(TEditorKit& kit, PyObject* list, int count, double& grown) {
+    Browser browser(kit);
+    browser.model.SetRoot(nullptr, list, "ints", false);
+    browser.model.Rows().ClearRows();
+    Show(browser.grid);
+    const double before = ResidentMb();
+    QElapsedTimer clock;
+    clock.start();
+    browser.model.RefreshSelection();
+    LayOut(browser.grid);
+    const double spent = Milliseconds(clock);
+    grown = ResidentMb() - before;
+    const TGridRows& rows = browser.model.Rows();
+    if (rows.rowCount() != count + 1 ||
+        rows.data(rows.index(count, 1), Qt::DisplayRole).toString() != QString::number(count - 1)) {
+        std::fprintf(stderr, "bench_browser: the grid does not show the list's %d items\n", count);
+        return -1;
+    }
+    return spent;
+}
+
+double FillCountModel(int count) {
+    QTableView grid;
+    SetUpGrid(grid);
+    CountModel model(count);
+    Show(grid);
+    QElapsedTimer clock;
+    clock.start();
+    grid.setModel(&model);
+    LayOut(grid);
+    return Milliseconds(clock);
+}
+
+bool MeasureLongList(TEditorKit& kit, int count) {
+    PyRef list = PyRef::Steal(PyList_New(count));
+    for (int i = 0; list && i < count; ++i) PyList_SET_ITEM(list.get(), i, PyLong_FromLong(i));
+    if (!list) return false;
+    double ours, theirs, grown = 0;
+    if (!Best([&] { return FillListInBrowser(kit, list.get(), count, grown); },
+              [&] { return FillCountModel(count); }, ours, theirs))
+        return false;
+    const QByteArray figure = "grid of a list of " + QByteArray::number(count) + " ints";
+    Print(figure.constData(), ours, "QTableView over a bare model", theirs);
+    std::printf("  memory the grid added: %.1f MB\n", grown);
+    std::fflush(stdout);
+    return true;
+}
+
 int Measure(TEditorKit& kit) {
+    if (!MeasureChain(kit, 50000)) return 1;
+    for (int count : {1000000, 10000000})
+        if (!MeasureLongList(kit, count)) return 1;
+
     for (int count : {100000, 1000000})
         if (!MeasureExpand(kit, count)) return 1;
     if (!MeasureFilter(kit)) return 1;

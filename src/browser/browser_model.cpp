@@ -240,7 +240,8 @@ void TBrowserModel::ReplaceChildren(TBrowserNode* node, Nodes children) {
         endInsertRows();
         if (Filtering()) FilterNewChildren(node);
     }
-    emit dataChanged(at, at);  // the expand button may come or go
+    // the expand button goes from a node found empty; an unexpanded node already had one
+    if (node->children.empty() && node->expanded) emit dataChanged(at, at);
 }
 
 void TBrowserModel::ExpandNode(TBrowserNode* node) {
@@ -354,17 +355,22 @@ void TBrowserModel::AddPythonChildren(TBrowserNode* node, PyObject* object, Node
 }
 
 bool TBrowserModel::ExpandAll(TBrowserNode* node) {
-    const bool whole = ExpandBelow(node);
+    bool tooDeep = false;
+    const bool whole = ExpandBelow(node, tooDeep);
     if (!whole)
         mKit.Shell().SetStatusText(
             0, QString("Expanding stopped after %1 nodes; expand further nodes one by one")
                    .arg(kExpandBudget));
+    else if (tooDeep)
+        mKit.Shell().SetStatusText(0, QString("The tree shows %1 levels open; open deeper nodes "
+                                              "one by one")
+                                          .arg(kViewDepth));
     return whole;
 }
 
 // Depth first without recursion, with the objects on the way down counted in a table, so a
 // chain of any depth costs time in proportion to its nodes.
-bool TBrowserModel::ExpandBelow(TBrowserNode* top) {
+bool TBrowserModel::ExpandBelow(TBrowserNode* top, bool& tooDeep) {
     if (!top || !top->HasData()) return true;
     std::unordered_map<const void*, int> above;  // objects of the nodes above the one in hand
     for (const TBrowserNode* up = top->parent; up && up != mInvisibleRoot.get(); up = up->parent)
@@ -377,13 +383,20 @@ bool TBrowserModel::ExpandBelow(TBrowserNode* top) {
     };
     std::vector<Step> path;
     int budget = kExpandBudget;
+    // one layout of the view at the end instead of one search of it for each node: a row
+    // hidden or shown again asks for that
+    if (mTree) mTree->setRowHidden(top->row, IndexOf(top->parent), top->hidden);
     // false once the budget is spent; a node showing an object above it stays closed
     const auto enter = [&](TBrowserNode* node) {
         const void* self = Identity(node);
         if (self && above.count(self)) return true;
         ExpandNode(node);
         budget -= static_cast<int>(node->children.size());
-        ExpandInView(node);
+        // the view lays out open nodes by recursion: past this depth it would overflow the stack
+        if (path.size() < static_cast<std::size_t>(kViewDepth))
+            ExpandInView(node);
+        else
+            tooDeep = tooDeep || !node->children.empty();
         if (budget < 0) return false;
         if (self) ++above[self];
         path.push_back({node, 0, self});

@@ -22,6 +22,8 @@ class TBrowserModel : public QAbstractItemModel {
 public:
     // Expanding everything below a node stops after this many new nodes.
     static constexpr int kExpandBudget = 100000;
+    // Expanding everything opens nodes in the view down to this many levels below the node.
+    static constexpr int kViewDepth = 2000;
 
     TBrowserModel(QTreeView* tree, QTableView* grid, QLabel* caption, QWidget* keyValPanel,
                   TEditorKit& kit, QObject* parent = nullptr);
@@ -81,7 +83,7 @@ private:
                            std::vector<std::unique_ptr<TBrowserNode>>& out);
     void AddPythonChildren(TBrowserNode* node, PyObject* object,
                            std::vector<std::unique_ptr<TBrowserNode>>& out);
-    bool ExpandBelow(TBrowserNode* top);
+    bool ExpandBelow(TBrowserNode* top, bool& tooDeep);
 
     // The filter: whether a node's label holds the text, one pass over a subtree that answers
     // whether its top shows, the children a rebuild just made, and the view's hidden flag.

@@ -185,26 +185,25 @@ void TGridRows::AddDictionaryItems(Content& content, PyObject* dict) {
     });
 }
 
-// An exact list or tuple is read from a copy, without running any code; a subclass answers
-// through its own __len__ and __getitem__.
+// An exact list or tuple is read in place: telling a container from a scalar runs no code, so
+// nothing can change it meanwhile. A subclass answers through its own __len__ and __getitem__.
 void TGridRows::AddSequenceItems(Content& content, PyObject* sequence) {
     content.items = PyRef::Borrow(sequence);
     const auto add = [&](PyObject* item, Py_ssize_t i) {
         if (item && !browser::IsContainer(item)) content.positions.push_back(static_cast<int>(i));
     };
     if (PyList_CheckExact(sequence) || PyTuple_CheckExact(sequence)) {
-        PyRef copy = PyRef::Steal(PySequence_Tuple(sequence));
-        const Py_ssize_t n =
-            copy ? std::min<Py_ssize_t>(PyTuple_GET_SIZE(copy.get()), INT_MAX - 1) : 0;
+        const Py_ssize_t n = std::min<Py_ssize_t>(PySequence_Fast_GET_SIZE(sequence), INT_MAX - 1);
+        PyObject** items = PySequence_Fast_ITEMS(sequence);
         content.positions.reserve(static_cast<std::size_t>(n));
-        for (Py_ssize_t i = 0; i < n; ++i) add(PyTuple_GET_ITEM(copy.get(), i), i);
-    } else {
-        const Py_ssize_t n = std::min<Py_ssize_t>(PySequence_Size(sequence), INT_MAX - 1);
-        for (Py_ssize_t i = 0; i < n; ++i) {
-            PyRef item = PyRef::Steal(PySequence_GetItem(sequence, i));
-            add(item.get(), i);
-            PyErr_Clear();
-        }
+        for (Py_ssize_t i = 0; i < n; ++i) add(items[i], i);
+        return;
+    }
+    const Py_ssize_t n = std::min<Py_ssize_t>(PySequence_Size(sequence), INT_MAX - 1);
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        PyRef item = PyRef::Steal(PySequence_GetItem(sequence, i));
+        add(item.get(), i);
+        PyErr_Clear();
     }
     PyErr_Clear();
 }
@@ -298,6 +297,7 @@ QVariant TGridRows::data(const QModelIndex& index, int role) const {
 }
 
 Qt::ItemFlags TGridRows::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
     if (index.row() > 0 && index.column() == 1) return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     return Qt::ItemIsEnabled;
 }
