@@ -14,10 +14,12 @@
 
 #include "browser/browser_model.h"
 #include "browser/tm_vorn_browser.h"
+#include "browser/tm_vorn_list_sorter.h"
 #include "browser/vorn_browser_py.h"
 #include "editors/row_editor.h"
 #include "editors/tm_edit_line.h"
 #include "fake_shell.h"
+#include "modal.h"
 #include "python_checks.h"
 #include "test_env.h"
 #include "vorn/pyos.h"
@@ -243,6 +245,32 @@ synchro.Start(browse_meanwhile)
         QVERIFY(RunPython("ACTION = None"));
         settle();
         QCOMPARE(model().Label(model().Top()), QString("Len"));
+    }
+
+    // Catches the list actions and Branch using a node freed while their dialog showed: a
+    // script browses elsewhere meanwhile and the old tree is let go before the dialog ends.
+    void dialogsOutliveTheirNode() {
+        TmVornListSorter sorter;
+        mBrowser->SetDialogs(&sorter, nullptr);
+        QVERIFY(
+            RunPython("ACTION = None; kept = vos.CreateInstance('vorn.List')\n"
+                      "for n in range(3): kept.append(vos.CreateInstance('vorn.List'))"));
+        for (const char* name : {"mListManage", "mSortList", "mIRootBranch"}) {
+            QVERIFY(RunPython("browser.Browse(kept); browser.Expand(0)"));
+            settle();
+            AnswerNextModal([this](QWidget* dialog) {
+                QVERIFY(RunPython("browser.Browse(other)"));
+                settle();  // the old tree goes now
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            });
+            QAction* action = mShell->window.findChild<QAction*>(name);
+            QVERIFY2(action, name);
+            action->setEnabled(true);
+            action->trigger();
+            settle();
+            QCOMPARE(model().Label(model().Top()), QString("dict"));
+        }
+        mBrowser->SetDialogs(nullptr, nullptr);
     }
 
     void cleanupTestCase() {
