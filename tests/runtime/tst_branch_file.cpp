@@ -341,6 +341,7 @@ private slots:
     void graphs_data();
     void graphs();
     void registeredAndStaticObjects();
+    void deepBranchGoesWithTheTable();
     void inlineTextMustFit_data();
     void inlineTextMustFit();
     void writerRefuses_data();
@@ -535,6 +536,24 @@ void TestBranchFile::registeredAndStaticObjects() {
         QVERIFY(VnROT->Revoke("test:/root"));
         QCOMPARE(Refs(shared.get()), 3);
     }
+    EXPECT_BACK_TO(start);
+}
+
+void TestBranchFile::deepBranchGoesWithTheTable() {
+    // Catches a loaded chain of lists, a million deep, whose release recurses once per list and
+    // overflows the stack when the object table lets go of it (as it does at exit).
+    constexpr int kDepth = 1000000;
+    std::string text = R"({"format": "vorn-branch", "version": 1, "root": 0, "objects": [)";
+    for (int i = 1; i <= kDepth; ++i)
+        text += R"({"class": "vorn.List", "items": [)" + std::to_string(i) + "]},";
+    text += R"({"class": "vorn.List"}]})";
+    const Counts start = Now();
+    std::string why;
+    VnRef<IRoot> loaded = VnRef<IRoot>::Adopt(vorn::LoadBranch(text, &why));
+    QVERIFY2(loaded, why.c_str());
+    QVERIFY(VnROT->Register("test:/deep", loaded.get()));
+    loaded.reset();
+    QVERIFY(VnROT->Revoke("test:/deep"));
     EXPECT_BACK_TO(start);
 }
 
