@@ -12,7 +12,10 @@
 #include "moniker.h"
 #include "object_util.h"
 #include "plain_text.h"
+#include "py/json_value.h"
+#include "py/python_side.h"
 #include "vorn/members.h"
+#include "vorn/py_ref.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
 
@@ -20,10 +23,12 @@ namespace vorn {
 
 namespace {
 
-using Json = nlohmann::json;
+// ordered, so a Python dict loads with its keys in the order they were stored
+using Json = nlohmann::ordered_json;
 
-// A branch file nests five levels deep; far deeper text is not one, and is refused unread.
-constexpr int kMaxNesting = 16;
+// A branch file nests five levels deep, and the Python values in it as deep as they may;
+// far deeper text is not one, and is refused unread.
+constexpr int kMaxNesting = 16 + kJsonValueDepth;
 // Files that refer to files that refer to files...: a bound well above any real use.
 constexpr size_t kMaxNestedFiles = 16;
 
@@ -161,6 +166,8 @@ private:
     bool SetValue(size_t i, const VnMemberDescriptor* d, void* storage, const Json& value,
                   const std::string& where);
     bool FillItems(size_t i, const Json& items);
+    bool FillAttributes(size_t i, const Json& attributes);
+    bool SetPython(PyObject** slot, const Json& value, const std::string& where);
     bool AllReachable(size_t root);
     void BreakLinks();
 
@@ -169,6 +176,7 @@ private:
     std::vector<std::vector<size_t>> mLinks;       // by index: the objects each one keeps alive
     std::unordered_map<IRoot*, size_t> mEmbedded;  // embedded objects already claimed
     bool mDone = false;
+    int64_t mVersion = 1;  // 2: Python values may be stored
     std::string mWhy;
 };
 
@@ -278,7 +286,7 @@ bool Loader::Make(size_t i, const Json& entry) {
     if (!entry.is_object()) return Fail(at + " is not a JSON object");
     auto moniker = entry.find("moniker");
     if (moniker != entry.end()) {
-        for (const char* key : {"class", "embedded", "members", "items"})
+        for (const char* key : {"class", "embedded", "members", "items", "attributes"})
             if (entry.contains(key))
                 return Fail(at + " has both a moniker and \"" + std::string(key) + "\"");
         return Resolve(i, *moniker);
@@ -397,12 +405,29 @@ bool Loader::SetValue(size_t i, const VnMemberDescriptor* d, void* storage, cons
             Store(storage, n);
             return true;
         case kVnPython:
-        case kVnPythonRef:
-            return Fail(where + ": Python objects are not stored in branch files");
+            return Fail(where + ": an embedded Python object is not stored in branch files");
+        case kVnPythonRef: {
+            auto** slot = static_cast<PyObject**>(storage);
+            return SetPython(slot, value, where);
+        }
         default:
             return Fail(where + ": the class gives the member the unknown type code " +
                         std::to_string(d->type));
     }
+}
+
+// Replaces what `slot` holds with the Python value `value` stands for.
+bool Loader::SetPython(PyObject** slot, const Json& value, const std::string& where) {
+    if (mVersion < 2) return Fail(where + ": Python values are stored only in version 2 files");
+    if (!ThePythonSide().Running())
+        return Fail(where + ": a Python value cannot be loaded while Python is not running");
+    std::string why;
+    PyObject* made = JsonToPython(value, &why);
+    if (!made) return Fail(where + ": " + why);
+    PyObject* old = *slot;
+    *slot = made;
+    Py_XDECREF(old);
+    return true;
 }
 
 bool Loader::SetMember(size_t i, const std::string& name, const Json& stored) {
@@ -463,6 +488,30 @@ bool Loader::FillItems(size_t i, const Json& items) {
     return true;
 }
 
+bool Loader::FillAttributes(size_t i, const Json& attributes) {
+    std::string at = "Object " + std::to_string(i);
+    if (!attributes.is_object()) return Fail(at + ": \"attributes\" is not a JSON object");
+    if (attributes.empty()) return true;
+    PyObject* attrs = nullptr;
+    for (auto it = attributes.begin(); it != attributes.end(); ++it) {
+        const std::string& name = it.key();
+        std::string where = at + " attribute \"" + name + "\"";
+        if (name.empty() || name.find('\0') != std::string::npos)
+            return Fail(where + ": not a name a script can give");
+        PyObject* value = nullptr;
+        if (!SetPython(&value, it.value(), where)) return false;
+        PyRef held = PyRef::Steal(value);
+        if (!attrs) attrs = ThePythonSide().AttributesOf(Identity(mSlots[i].object), true);
+        PyRef key = PyRef::Steal(
+            PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()), nullptr));
+        if (!attrs || !key || PyDict_SetItem(attrs, key.get(), held.get()) < 0) {
+            PyErr_Clear();
+            return Fail(where + ": the attribute cannot be set");
+        }
+    }
+    return true;
+}
+
 // Objects that nothing below the root keeps alive would be dropped at once, or, holding each
 // other in a cycle, never: the writer stores none, so a file with any is refused.
 bool Loader::AllReachable(size_t root) {
@@ -506,9 +555,10 @@ IRoot* Loader::Load(std::string_view text, std::string* why) {
     auto format = doc.find("format");
     if (format == doc.end() || *format != "vorn-branch") return failed("Not a branch file");
     auto version = doc.find("version");
-    if (version == doc.end() || !version->is_number_integer() || *version != 1)
+    if (version == doc.end() || !version->is_number_integer() || *version < 1 || *version > 2)
         return failed("Unknown branch file version " +
                       (version == doc.end() ? std::string("(none)") : version->dump()));
+    mVersion = version->get<int64_t>();
     auto objects = doc.find("objects");
     if (objects == doc.end() || !objects->is_array() || objects->empty())
         return failed("\"objects\" must be a non-empty array");
@@ -527,6 +577,9 @@ IRoot* Loader::Load(std::string_view text, std::string* why) {
     for (size_t i = 0; i < objects->size(); ++i) {
         auto members = (*objects)[i].find("members");
         if (members != (*objects)[i].end() && !FillMembers(i, *members)) return failed(mWhy);
+        auto attributes = (*objects)[i].find("attributes");
+        if (attributes != (*objects)[i].end() && !FillAttributes(i, *attributes))
+            return failed(mWhy);
     }
     // lists last, so that every item is complete when its list takes it
     for (size_t i = 0; i < objects->size(); ++i) {

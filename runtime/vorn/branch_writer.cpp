@@ -11,7 +11,10 @@
 #include "class_registry.h"
 #include "object_util.h"
 #include "plain_text.h"
+#include "py/json_value.h"
+#include "py/python_side.h"
 #include "vorn/members.h"
+#include "vorn/py_ref.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
 
@@ -46,7 +49,7 @@ T Read(const void* storage) {
 // the second, once the objects are numbered with embedding parents first, writes them out.
 class Writer {
 public:
-    bool Write(IRoot* root, std::string* json, std::string* why);
+    bool Write(IRoot* root, std::string* json, std::string* why, std::string* leftOut);
 
 private:
     struct Node {
@@ -66,6 +69,8 @@ private:
     bool Emit(int node, Json* entry);
     bool EmitMember(int node, IRoot* object, const VnMemberDescriptor* d, void* storage,
                     Json* members);
+    bool EmitPython(const std::string& where, PyObject* value, Json* out);
+    void EmitAttributes(int node, Json* entry);
     Json IndexOf(IRoot* object) const;
     bool Fail(std::string text) {
         mWhy = std::move(text);
@@ -78,6 +83,8 @@ private:
     std::deque<int> mQueue;
     std::vector<int> mOrder;
     std::string mWhy;
+    std::string mLeftOut;        // Python values not stored, one line each
+    bool mPythonValues = false;  // any stored: the file is version 2
 };
 
 // Members hidden by a member of the same name in a derived part are neither stored nor walked,
@@ -226,15 +233,62 @@ bool Writer::EmitMember(int node, IRoot* object, const VnMemberDescriptor* d, vo
         case kVnTime:
             value = Read<int64_t>(storage);
             break;
-        case kVnPython:
-        case kVnPythonRef:
-            return true;  // Python objects are not stored yet
+        case kVnPython:  // the owner's own object, which a loaded copy cannot replace
+            mLeftOut += where + " is an embedded Python object, which a branch file cannot hold\n";
+            return true;
+        case kVnPythonRef: {
+            auto* held = Read<PyObject*>(storage);
+            if (!held || !EmitPython(where, held, &value))
+                return true;  // an empty pointer stays empty
+            break;
+        }
         default:
             return Fail(where + " of class " + ClassOf(object) + " has the unknown type code " +
                         std::to_string(d->type));
     }
     (*members)[d->name] = Json{{"type", d->type}, {"value", std::move(value)}};
     return true;
+}
+
+// A Python value as JSON; false, with a line in the list of values left out, when it has no
+// exact JSON form.
+bool Writer::EmitPython(const std::string& where, PyObject* value, Json* out) {
+    std::string why;
+    if (!Py_IsInitialized() || !PythonToJson(value, where, out, &why)) {
+        mLeftOut +=
+            (why.empty() ? where + " holds a Python value, but Python has ended" : why) + "\n";
+        return false;
+    }
+    mPythonValues = true;
+    return true;
+}
+
+// The script attributes of the node's object, those JSON holds, by name.
+void Writer::EmitAttributes(int node, Json* entry) {
+    const Node& n = mNodes[static_cast<size_t>(node)];
+    PyObject* attrs =
+        ThePythonSide().Running() ? ThePythonSide().AttributesOf(n.object, false) : nullptr;
+    if (!attrs || PyDict_GET_SIZE(attrs) == 0) return;
+    Json stored = Json::object();
+    // a snapshot: nothing run below changes the dict, but the loop must not depend on that
+    PyRef items = PyRef::Steal(PyDict_Items(attrs));
+    for (Py_ssize_t i = 0; items && i < PyList_GET_SIZE(items.get()); ++i) {
+        PyObject* pair = PyList_GET_ITEM(items.get(), i);
+        PyObject* key = PyTuple_GET_ITEM(pair, 0);
+        const char* name = PyUnicode_Check(key) ? PyUnicode_AsUTF8(key) : nullptr;
+        if (!name) {
+            PyErr_Clear();
+            mLeftOut += "Object " + std::to_string(n.index) +
+                        " has an attribute whose name is not valid Unicode, which a branch file "
+                        "cannot hold\n";
+            continue;
+        }
+        std::string where = "Object " + std::to_string(n.index) + " attribute \"" + name + "\"";
+        Json value;
+        if (EmitPython(where, PyTuple_GET_ITEM(pair, 1), &value)) stored[name] = std::move(value);
+    }
+    PyErr_Clear();
+    if (!stored.empty()) (*entry)["attributes"] = std::move(stored);
 }
 
 bool Writer::Emit(int node, Json* entry) {
@@ -263,10 +317,11 @@ bool Writer::Emit(int node, Json* entry) {
             items.push_back(IndexOf(list->GetItem(i)));
         (*entry)["items"] = std::move(items);
     }
+    EmitAttributes(node, entry);
     return true;
 }
 
-bool Writer::Write(IRoot* root, std::string* json, std::string* why) {
+bool Writer::Write(IRoot* root, std::string* json, std::string* why, std::string* leftOut) {
     if (!root) {
         *why = "No object to write";
         return false;
@@ -301,7 +356,7 @@ bool Writer::Write(IRoot* root, std::string* json, std::string* why) {
     }
     Json doc = Json::object();
     doc["format"] = "vorn-branch";
-    doc["version"] = 1;
+    doc["version"] = mPythonValues ? 2 : 1;  // older readers keep reading files without them
     doc["root"] = mNodes[0].index;
     doc["objects"] = std::move(objects);
     try {
@@ -310,12 +365,13 @@ bool Writer::Write(IRoot* root, std::string* json, std::string* why) {
         *why = std::string("The branch cannot be written as JSON: ") + e.what();
         return false;
     }
+    if (leftOut) *leftOut = mLeftOut;
     return true;
 }
 
 }  // namespace
 
-bool WriteBranch(IRoot* root, std::string* json, std::string* why) {
+bool WriteBranch(IRoot* root, std::string* json, std::string* why, std::string* leftOut) {
     std::string ignored;
     if (!why) why = &ignored;
     if (!json) {
@@ -323,7 +379,7 @@ bool WriteBranch(IRoot* root, std::string* json, std::string* why) {
         return false;
     }
     Writer writer;
-    return writer.Write(root, json, why);
+    return writer.Write(root, json, why, leftOut);
 }
 
 }  // namespace vorn

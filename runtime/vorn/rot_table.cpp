@@ -181,7 +181,7 @@ bool RotTable::Branch(IRoot* object, IRoot** out, const char* moniker, int /*fla
     if (out) *out = nullptr;
     Runtime& rt = TheRuntime();
     Moniker m;
-    std::string why, path, json;
+    std::string why, path, json, leftOut;
     if (!object) {
         rt.Fail("Branch: no object given");
         return false;
@@ -191,7 +191,7 @@ bool RotTable::Branch(IRoot* object, IRoot** out, const char* moniker, int /*fla
         rt.Fail(moniker ? why : "Branch: no moniker given");
         return false;
     }
-    if (!WriteBranch(object, &json, &why)) {
+    if (!WriteBranch(object, &json, &why, &leftOut)) {
         rt.Fail("Cannot branch to " + m.Text() + ": " + why);
         return false;
     }
@@ -225,6 +225,11 @@ bool RotTable::Branch(IRoot* object, IRoot** out, const char* moniker, int /*fla
     if (Find(m.Text())) Revoke(m.Text().c_str());
     if (!Register(m.Text().c_str(), copy.get())) return false;
     if (out) *out = copy.detach();
+    // the branch is written; what it left out is the pending error, for the error log
+    if (!leftOut.empty()) {
+        leftOut.pop_back();  // the last line's end
+        rt.Fail("Branched to " + m.Text() + " without these Python values:\n" + leftOut);
+    }
     return true;
 }
 

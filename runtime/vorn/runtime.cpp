@@ -6,6 +6,7 @@
 #include "kalix/kx_device.h"
 #include "query.h"
 #include "rot_table.h"
+#include "trashcan.h"
 #include "vorn_list.h"
 
 IVornOS* VnOS = &vorn::TheRuntime();
@@ -55,6 +56,10 @@ void Runtime::Shutdown() {
 }
 
 void Runtime::ObjectDestroyed(IRoot* identity) { mPython.ObjectDestroyed(identity); }
+
+void Runtime::DestroyObject(IRoot* object, void (*destroy)(IRoot*)) {
+    Trashcan::Destroy(object, destroy);
+}
 
 bool Runtime::CreateInstance(const VnCLSID& clsid, const VnIID& iid, void** out) {
     if (!out) return false;

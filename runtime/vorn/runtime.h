@@ -52,6 +52,7 @@ public:
     PyObject* VSetError(int code, const VnCLSID* context, const char* format, va_list args) override
         VORN_PRINTF(4, 0);
     void ObjectDestroyed(IRoot* identity) override;
+    void DestroyObject(IRoot* object, void (*destroy)(IRoot* object)) override;
 
     // Inner parts, for the runtime's own classes.
     ErrorState& Errors() { return mErrors; }

@@ -42,6 +42,11 @@ status=$?
 [ $status -eq 1 ] || fail "a batch with a stuck tasklet exited $status, not 1"
 grep -q "^mosswick: 1 tasklet(s) wait for something that never comes" "$work/err" ||
     { cat "$work/err"; fail "the stuck tasklet was not reported as the only one"; }
+# What a dropped script wrote to a file it left open reaches the file when the tool closes.
+printf 'out = open(__file__ + ".txt", "w")\ndef use():\n    out.write("never")\nout.write("end")\n' \
+    > "$work/open.py"
+timeout 120 "$app" --batch "$work/open.py" > "$work/out" 2> "$work/err" || fail "open.py failed"
+[ "$(cat "$work/open.py.txt")" = end ] || fail "what a script wrote to a file left open was lost"
 macros=$(dirname "$app")/macros
 timeout 120 "$app" --batch "$macros/World/List ROT.py" "$macros/World/Frame Camera.py" \
     "$macros/World/Spin Model.py" "$macros/World/Screenshot.py" \

@@ -14,6 +14,7 @@
 #include "branch_file.h"
 #include "vorn/members.h"
 #include "vorn/object.h"
+#include "vorn/py_ref.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
 
@@ -22,7 +23,7 @@ namespace {
 const VnCLSID kPieceClass = VnMakeCLSID("fuzz", "Piece", 1);
 const VnCLSID kHolderClass = VnMakeCLSID("fuzz", "Holder", 1);
 
-VnMemberDescriptor gPieceMembers[10];
+VnMemberDescriptor gPieceMembers[11];
 VnMemberDescriptor gHolderMembers[4];
 const VnTypeInfo gPieceType = {&kPieceClass,
                                "A member of every stored type",
@@ -45,6 +46,7 @@ public:
         if (other) other->Release();
         VnOS->Free(note);
         VnOS->Free(source);
+        Py_XDECREF(script);
     }
     const VnTypeInfo* GetTypeInfo() override { return &gPieceType; }
 
@@ -57,6 +59,7 @@ public:
     char* note = nullptr;
     int64_t stamp = 0;
     char* source = nullptr;
+    PyObject* script = nullptr;
 };
 
 class Holder final : public VnObject<INotify> {
@@ -100,6 +103,7 @@ void DescribeClasses() {
     gPieceMembers[i++] = Member("note", kVnVornString, &p, &p.note, sizeof p.note);
     gPieceMembers[i++] = Member("stamp", kVnTime, &p, &p.stamp, sizeof p.stamp);
     gPieceMembers[i++] = Member("source", kVnROTReference, &p, &p.source, sizeof p.source);
+    gPieceMembers[i++] = Member("script", kVnPythonRef, &p, &p.script, sizeof p.script);
 
     Holder h;
     i = 0;

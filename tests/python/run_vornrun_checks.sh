@@ -318,5 +318,51 @@ run 0 && same <<'EOF'
 removed, items left: 0
 EOF
 
+# Catches a release that recurses once per link and overflows the stack (a segfault, status 139)
+# when a long chain goes: lists in lists, models holding the next through userData, and a loaded
+# branch of nested lists that goes only when the object table lets go at exit. The million-deep
+# cases are in the runtime's unit tests; these run the same shapes through vornrun's own end.
+check deep_chains <<'EOF'
+import os, vorn.os as vos
+depth = 200000
+for cls, link in (("vorn.List", lambda a, b: a.append(b)),
+                  ("kalix.KxModel", lambda a, b: setattr(a, "userData", b))):
+    head = last = vos.CreateInstance(cls)
+    for i in range(depth):
+        next = vos.CreateInstance(cls)
+        link(last, next)
+        last = next
+    del last, next
+    head = None
+    print(cls, "chain dropped")
+path = os.path.join(os.path.dirname(__file__), "deep.vorn")
+with open(path, "w") as f:
+    f.write('{"format": "vorn-branch", "version": 1, "root": 0, "objects": [')
+    f.write("".join('{"class": "vorn.List", "items": [%d]},' % (i + 1) for i in range(depth)))
+    f.write('{"class": "vorn.List"}]}')
+print("loaded:", len(vos.Load(path)))
+EOF
+run 0 && same <<'EOF'
+vorn.List chain dropped
+kalix.KxModel chain dropped
+loaded: 1
+EOF
+
+# Catches what a script wrote to a file it left open lost at exit: the script's namespace lives
+# on in a cycle through the function that uses the file, and only clearing it before the last
+# collection flushes the text before the file closes.
+check open_file_at_exit <<'EOF'
+import sys
+out = open(sys.argv[1], "w")
+def use():
+    out.write("never")
+out.write("end")
+EOF
+run 0 "$work/left_open.txt" && if [ "$(cat "$work/left_open.txt")" = end ]; then
+    passed=$((passed + 1))
+else
+    fail "the file holds '$(cat "$work/left_open.txt")', not 'end'"
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -299,6 +299,26 @@ class Branches(unittest.TestCase):
             with self.assertRaises(error):
                 call()
 
+    def test_python_values_are_kept_or_named(self):
+        # Catches userData and script attributes dropped from a branch, and a value a file
+        # cannot hold left out without a warning that names it, or failing the whole branch.
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        moniker = "file:" + os.path.join(folder, "model.vorn")
+        self.addCleanup(revoke_quietly, moniker)
+        model = vos.CreateInstance("kalix.KxModel")
+        model.userData = {"hits": [1, 2.5, None, True], "name": "crate"}
+        model.score = 0.1 + 0.2
+        model.shape_of = (1, 2)
+        with self.assertWarnsRegex(RuntimeWarning,
+                                   r'attribute "shape_of" holds a value of type .tuple.'):
+            copy = vos.Branch(model, moniker)
+        self.assertEqual(repr(copy.userData), repr(model.userData))
+        self.assertEqual(copy.score, 0.1 + 0.2)
+        self.assertFalse(hasattr(copy, "shape_of"))
+        with open(moniker[len("file:"):]) as f:
+            self.assertIn('"version": 2', f.read())
+
 
 class ScriptFiles(unittest.TestCase):
     def setUp(self):

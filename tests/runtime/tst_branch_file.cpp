@@ -1,3 +1,5 @@
+#include <Python.h>
+
 #include <QtTest>
 #include <cfloat>
 #include <cmath>
@@ -7,10 +9,13 @@
 #include <vector>
 
 #include "branch_file.h"
+#include "py/python_side.h"
+#include "python_checks.h"
 #include "runtime_checks.h"
 #include "test_env.h"
 #include "vorn/members.h"
 #include "vorn/object.h"
+#include "vorn/py_ref.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
 
@@ -323,6 +328,31 @@ Counts Now() { return {VnOS->LiveBlocks(), Thing::sLive, Leaf::sLive}; }
         QCOMPARE(Leaf::sLive, (start).leaves);        \
     } while (0)
 
+// The value of a Python expression, evaluated in __main__.
+PyRef Eval(const QByteArray& expression) {
+    PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));
+    PyRef value =
+        PyRef::Steal(PyRun_String(expression.constData(), Py_eval_input, globals, globals));
+    if (!value) PyErr_Print();
+    return value;
+}
+
+// repr tells 1 from 1.0 and True, -0.0 from 0.0, a list from a tuple and dict orders apart.
+QString Repr(PyObject* value) {
+    PyRef text = PyRef::Steal(value ? PyObject_Repr(value) : nullptr);
+    return text ? QString::fromUtf8(PyUnicode_AsUTF8(text.get())) : QString("(none)");
+}
+
+// The thing's script attribute `name`, or null.
+PyObject* Attribute(IRoot* thing, const char* name) {
+    PyObject* attrs = vorn::ThePythonSide().AttributesOf(thing, false);
+    return attrs ? PyDict_GetItemString(attrs, name) : nullptr;
+}
+
+void SetAttribute(IRoot* thing, const char* name, PyObject* value) {
+    PyDict_SetItemString(vorn::ThePythonSide().AttributesOf(thing, true), name, value);
+}
+
 QByteArray File(const char* objects, int root = 0) {
     return QByteArray(R"({"format": "vorn-branch", "version": 1, "root": )") +
            QByteArray::number(root) + R"(, "objects": )" + objects + "}";
@@ -341,10 +371,15 @@ private slots:
     void graphs_data();
     void graphs();
     void registeredAndStaticObjects();
+    void deepBranchGoesWithTheTable();
     void inlineTextMustFit_data();
     void inlineTextMustFit();
     void writerRefuses_data();
     void writerRefuses();
+    void pythonValuesRoundTrip_data();
+    void pythonValuesRoundTrip();
+    void pythonValuesLeftOut_data();
+    void pythonValuesLeftOut();
     void badFiles_data();
     void badFiles();
 
@@ -538,6 +573,24 @@ void TestBranchFile::registeredAndStaticObjects() {
     EXPECT_BACK_TO(start);
 }
 
+void TestBranchFile::deepBranchGoesWithTheTable() {
+    // Catches a loaded chain of lists, a million deep, whose release recurses once per list and
+    // overflows the stack when the object table lets go of it (as it does at exit).
+    constexpr int kDepth = 1000000;
+    std::string text = R"({"format": "vorn-branch", "version": 1, "root": 0, "objects": [)";
+    for (int i = 1; i <= kDepth; ++i)
+        text += R"({"class": "vorn.List", "items": [)" + std::to_string(i) + "]},";
+    text += R"({"class": "vorn.List"}]})";
+    const Counts start = Now();
+    std::string why;
+    VnRef<IRoot> loaded = VnRef<IRoot>::Adopt(vorn::LoadBranch(text, &why));
+    QVERIFY2(loaded, why.c_str());
+    QVERIFY(VnROT->Register("test:/deep", loaded.get()));
+    loaded.reset();
+    QVERIFY(VnROT->Revoke("test:/deep"));
+    EXPECT_BACK_TO(start);
+}
+
 void TestBranchFile::inlineTextMustFit_data() {
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<QString>("reason");  // empty: loads
@@ -598,6 +651,105 @@ void TestBranchFile::writerRefuses() {
     EXPECT_BACK_TO(start);
 }
 
+void TestBranchFile::pythonValuesRoundTrip_data() {
+    QTest::addColumn<QByteArray>("value");
+    QTest::newRow("none") << QByteArray("None");
+    QTest::newRow("booleans and the ints they equal") << QByteArray("[True, False, 1, 0]");
+    QTest::newRow("ints at the ends of 64 bits")
+        << QByteArray("[-2**63, 2**63 - 1, 2**64 - 1, -1]");
+    QTest::newRow("floats that need every digit")
+        << QByteArray("[0.1 + 0.2, 1/3, 5e-324, 1.7976931348623157e308, -0.0, 2.0, 1e22]");
+    QTest::newRow("texts") << QByteArray(R"(["", "a\x00b", "\u00e4\u20ac\U0001d11e", '"\\'])");
+    QTest::newRow("nested and empty containers")
+        << QByteArray(R"({"b": [[], {}, [1, [2.5, {"c": None}]]], "a": {"": "empty key"}})");
+    QTest::newRow("as deep as may be stored")
+        << QByteArray("[" + QByteArray(31, '[') + "1" + QByteArray(31, ']') + "]");
+}
+
+void TestBranchFile::pythonValuesRoundTrip() {
+    // Catches Python values left out of a file, or loaded back as another type, another float
+    // or with dict keys in another order, in a member or a script attribute; and a file with
+    // them written as version 1, which older builds would read without them.
+    QFETCH(QByteArray, value);
+    const Counts start = Now();
+    {
+        PyRef original = Eval(value);
+        QVERIFY(original);
+        VnRef<IRoot> root = Create(kThingClass);
+        Thing* thing = AsThing(root.get());
+        thing->d.script = Py_NewRef(original.get());
+        SetAttribute(root.get(), "kept", original.get());
+        std::string json, why, leftOut;
+        QVERIFY2(vorn::WriteBranch(root.get(), &json, &why, &leftOut), why.c_str());
+        QCOMPARE(QString::fromStdString(leftOut), QString());
+        QCOMPARE(Json::parse(json)["version"], 2);
+        VnRef<IRoot> loaded = VnRef<IRoot>::Adopt(vorn::LoadBranch(json, &why));
+        QVERIFY2(loaded, why.c_str());
+        QCOMPARE(Repr(AsThing(loaded.get())->d.script), Repr(original.get()));
+        QCOMPARE(Repr(Attribute(loaded.get(), "kept")), Repr(original.get()));
+        QCOMPARE(Difference(root.get(), loaded.get()), QString());
+        Py_CLEAR(thing->d.script);
+        Py_CLEAR(AsThing(loaded.get())->d.script);
+    }
+    EXPECT_BACK_TO(start);
+}
+
+void TestBranchFile::pythonValuesLeftOut_data() {
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QString>("reason");  // the script member's line; the attribute's is alike
+    QTest::newRow("tuple") << QByteArray("(1, 2)")
+                           << R"(Object 0 member "script" holds a value of type 'tuple')";
+    QTest::newRow("set inside a list")
+        << QByteArray("[1, {2}]") << R"(member "script"[1] holds a value of type 'set')";
+    QTest::newRow("subclass of int")
+        << QByteArray("__import__('enum').IntEnum('E', 'x').x") << "holds a value of type 'E'";
+    QTest::newRow("runtime object")
+        << QByteArray("__import__('vorn').os.CreateInstance('test.Leaf')")
+        << "holds a value of type 'vorn.Object'";
+    QTest::newRow("int beyond 64 bits") << QByteArray("2**64") << "holds an int beyond 64 bits";
+    QTest::newRow("negative int beyond 64 bits")
+        << QByteArray("-2**63 - 1") << "holds an int beyond 64 bits";
+    QTest::newRow("nan") << QByteArray("{'x': float('nan')}")
+                         << R"(member "script"['x'] holds the float nan)";
+    QTest::newRow("infinity") << QByteArray("-1e309") << "holds an infinite float";
+    QTest::newRow("dict key that is no text")
+        << QByteArray("{1: 2}") << "holds a dict key of type 'int'";
+    QTest::newRow("lone surrogate") << QByteArray(R"("\udc80")") << "a lone surrogate";
+    QTest::newRow("list that holds itself")
+        << QByteArray("(lambda l: (l.append(l), l)[1])([])") << "or a container that holds itself";
+    QTest::newRow("nested past the limit") << QByteArray(QByteArray(33, '[') + QByteArray(33, ']'))
+                                           << "values nested more than 32 levels deep";
+}
+
+void TestBranchFile::pythonValuesLeftOut() {
+    // Catches a value that JSON cannot hold exactly written anyway (and loaded back as something
+    // else), a branch refused for it, and a report that does not name the member and the type.
+    QFETCH(QByteArray, value);
+    QFETCH(QString, reason);
+    const Counts start = Now();
+    {
+        PyRef bad = Eval(value);
+        QVERIFY(bad);
+        VnRef<IRoot> root = Create(kThingClass);
+        Thing* thing = AsThing(root.get());
+        thing->d.script = Py_NewRef(bad.get());
+        thing->d.count = 42;
+        SetAttribute(root.get(), "bad", bad.get());
+        std::string json, why, leftOut;
+        QVERIFY2(vorn::WriteBranch(root.get(), &json, &why, &leftOut), why.c_str());
+        QStringList lines = QString::fromStdString(leftOut).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].contains(reason), qPrintable(lines[0]));
+        QVERIFY2(lines[1].startsWith(R"(Object 0 attribute "bad")"), qPrintable(lines[1]));
+        Json doc = Json::parse(json);
+        QCOMPARE(doc["version"], 1);  // nothing of Python stored: older builds read it
+        QCOMPARE(doc["objects"][0]["members"]["count"]["value"], 42);
+        QVERIFY(!doc["objects"][0]["members"].contains("script"));
+        Py_CLEAR(thing->d.script);
+    }
+    EXPECT_BACK_TO(start);
+}
+
 void TestBranchFile::badFiles_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("reason");
@@ -627,7 +779,7 @@ void TestBranchFile::badFiles_data() {
     QTest::newRow("other format") << QByteArray(R"({"format": "x", "version": 1})")
                                   << "Not a branch file";
     QTest::newRow("newer version")
-        << QByteArray(good).replace("\"version\": 1", "\"version\": 2") << "version 2";
+        << QByteArray(good).replace("\"version\": 1", "\"version\": 3") << "version 3";
     QTest::newRow("version as text")
         << QByteArray(good).replace("\"version\": 1", "\"version\": \"1\"") << "version \"1\"";
     QTest::newRow("no objects") << File("[]") << "non-empty";
@@ -669,8 +821,19 @@ void TestBranchFile::badFiles_data() {
     QTest::newRow("text with a NUL character")
         << member("Thing", "note", 8, R"("a\u0000b")") << R"(member "note": the text holds a NUL)";
     QTest::newRow("inline text as number") << member("Thing", "label", 7, "1") << "not a text";
-    QTest::newRow("python member")
-        << member("Thing", "script", 11, "null") << "Python objects are not stored";
+    QTest::newRow("python value in a version 1 file")
+        << member("Thing", "script", 11, "null")
+        << R"(Object 2 member "script": Python values are stored only in version 2 files)";
+    QTest::newRow("python value nested too deep")
+        << QByteArray(member("Thing", "script", 11,
+                             (QByteArray(33, '[') + QByteArray(33, ']')).constData()))
+               .replace("\"version\": 1", "\"version\": 2")
+        << R"(Object 2 member "script": the value nests more than 32 levels deep)";
+    QTest::newRow("attributes of a registered object")
+        << with(R"({"moniker": "test:/missing", "attributes": {}})")
+        << "Object 2 has both a moniker and \"attributes\"";
+    QTest::newRow("attributes not an object")
+        << with(R"({"class": "test.Leaf.1", "attributes": []})") << "Object 2: \"attributes\"";
     QTest::newRow("reference out of range")
         << member("Leaf", "peer", 6, "3")
         << R"(Object 2 member "peer": the value is neither null nor an object index (0 to 2))";
@@ -724,8 +887,9 @@ void TestBranchFile::badFiles_data() {
     QTest::newRow("huge nesting depth")
         << QByteArray(200000, '[') + QByteArray(200000, ']') << "nests deeper";
     QTest::newRow("deep value inside a valid file")
-        << with(R"({"class": "test.Leaf.1", "members": {"size": {"type": 1,
-                    "value": [[[[[[[[[[[[[[[[1]]]]]]]]]]]]]]]]}}})")
+        << with((R"({"class": "test.Leaf.1", "members": {"size": {"type": 1, "value": )" +
+                 QByteArray(60, '[') + "1" + QByteArray(60, ']') + "}}}")
+                    .constData())
         << "nests deeper";
 }
 

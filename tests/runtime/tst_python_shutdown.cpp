@@ -112,7 +112,8 @@ def finished():
 for function in (blocked, long_sleeper, short_sleeper, stubborn, parent, finished):
     s.Start(function)
 
-def try_calls(prefix, note):
+# its modules are its own, so it works after the interpreter's end has set the globals to None
+def try_calls(prefix, note, vorn=vorn, s=s):
     calls = (("create", lambda: vorn.os.CreateInstance("vorn.List")),
              ("sleep", lambda: s.Sleep(1)),
              ("block", s.Block),
@@ -130,14 +131,18 @@ def at_exit():
 
 atexit.register(at_exit)
 
-# lives until the interpreter clears the module __main__ as it ends
 class Finalized:
-    def __init__(self, note, calls):
-        self.note, self.calls = note, calls
+    def __init__(self, prefix):
+        self.prefix, self.note, self.calls = prefix, notes.Note, try_calls
     def __del__(self):
-        self.calls("finalizer", self.note)
+        self.calls(self.prefix, self.note)
 
-late = Finalized(notes.Note, try_calls)
+# goes when the runtime clears the script namespaces, before it shuts down its objects
+early = Finalized("main finalizer")
+# goes with the modules in the interpreter's own end, after the runtime has shut down
+import sys, types
+sys.modules["held_to_the_end"] = types.ModuleType("held_to_the_end")
+sys.modules["held_to_the_end"].late = Finalized("finalizer")
 )";
 
 }  // namespace
@@ -186,8 +191,9 @@ private slots:
         QCOMPARE(VnOS->NextWorkIn(), -1);  // no timer of an ended tasklet is left
     }
 
-    // Catches exit handlers that run without a working runtime or that may wait, and Python
-    // run by the interpreter's own end that crashes on runtime calls instead of raising.
+    // Catches exit handlers that run without a working runtime or that may wait, objects of
+    // __main__ let go only after the runtime has shut down (their finalizers could not use it),
+    // and Python run by the interpreter's own end that crashes on runtime calls instead of raising.
     void codeRunAtTheEndGetsErrorsNotACrash() {
         QVERIFY(ShutDownWithTasklets());
         QVERIFY(gSink.Lines().contains("exit handler runs"));  // while the sink was still set
@@ -198,6 +204,11 @@ private slots:
                      "tasklet",
                      "exit handler block error: The main tasklet cannot block",
                      "exit handler start RuntimeError: tasklets cannot be made now",
+                     "main finalizer create worked",
+                     "main finalizer sleep error: Sleep() must run in a tasklet, not the main "
+                     "tasklet",
+                     "main finalizer block error: The main tasklet cannot block",
+                     "main finalizer start RuntimeError: tasklets cannot be made now",
                      "finalizer create RuntimeError: the runtime has shut down",
                      "finalizer sleep RuntimeError: Sleep() must run in a tasklet, not the main "
                      "tasklet",

@@ -6,6 +6,7 @@
 
 #include "../core/test_objects.h"
 #include "py/name_cache.h"
+#include "py/python_side.h"
 #include "python_checks.h"
 #include "test_env.h"
 #include "vorn/members.h"
@@ -489,6 +490,50 @@ private slots:
                       "    probe.name = 'n%d' % i; probe.link = 'l'; x = probe.name\n"
                       "probe.name = None; probe.link = None"));
         QCOMPARE(VnOS->LiveBlocks(), before);
+    }
+
+    // Catches a release that recurses once per link through Python (a model's userData, a
+    // script attribute holding the next object's wrapper), overflowing the stack.
+    void deepChainsReleased_data() {
+        QTest::addColumn<QByteArray>("cls");
+        QTest::addColumn<QByteArray>("member");  // empty: a script attribute
+        QTest::newRow("models chained through userData")
+            << QByteArray("kalix.KxModel") << QByteArray("userData");
+        QTest::newRow("probes chained through script attributes")
+            << QByteArray("test.Probe") << QByteArray();
+    }
+
+    void deepChainsReleased() {
+        QFETCH(QByteArray, cls);
+        QFETCH(QByteArray, member);
+        constexpr int kDepth = 1000000;
+        const size_t wrappersBefore = vorn::ThePythonSide().WrapperCount();
+        VnCLSID clsid;
+        QVERIFY(VnParseCLSID(cls.constData(), &clsid));
+        PyObject* chain = nullptr;  // the wrapper of the object made last, holding the rest
+        for (int i = 0; i <= kDepth; ++i) {
+            VnRef<IRoot> object;
+            QVERIFY(VnOS->CreateInstance(clsid, IID_IRoot, object.out()));
+            PyObject* wrapper = PyOS->Wrap(object.get(), -1);
+            QVERIFY(wrapper);
+            if (!chain) {
+            } else if (member.isEmpty()) {
+                QCOMPARE(PyObject_SetAttrString(wrapper, "next", chain), 0);
+                Py_DECREF(chain);
+            } else {
+                intptr_t adjustment = 0;
+                const VnMemberDescriptor* d =
+                    VnOS->FindMember(member.constData(), object->GetTypeInfo(), &adjustment);
+                QVERIFY(d && d->type == kVnPythonRef);
+                auto* slot = static_cast<PyObject**>(VnMemberStorage(object.get(), d, adjustment));
+                QVERIFY(slot && !*slot);
+                *slot = chain;  // takes over the reference
+            }
+            chain = wrapper;
+        }
+        QCOMPARE(vorn::ThePythonSide().WrapperCount(), wrappersBefore + kDepth + 1);
+        Py_DECREF(chain);
+        QCOMPARE(vorn::ThePythonSide().WrapperCount(), wrappersBefore);
     }
 
     void cleanupTestCase() {

@@ -17,13 +17,20 @@ const VnTypeInfo gItemType = {
 class Item final : public VnObject<IRoot> {
 public:
     static inline int sLive = 0;
+    static inline int sDeadPeers = 0;  // peers found destroyed by an item's destructor
     Item() { ++sLive; }
     ~Item() override {
         --sLive;
+        if (peer && peer->GetTypeInfo() == &gItemType && !static_cast<Item*>(peer)->mAlive)
+            ++sDeadPeers;
+        mAlive = false;
         if (peer) peer->Release();
     }
     const VnTypeInfo* GetTypeInfo() override { return &gItemType; }
     IRoot* peer = nullptr;  // one reference
+
+private:
+    bool mAlive = true;
 };
 
 VnRef<IRoot> MakeItem() { return VnRef<IRoot>::Adopt((new Item)->Root()); }
@@ -73,6 +80,8 @@ private slots:
     void elementType();
     void changeHandler();
     void listReleasedByItsOwnItem();
+    void deepChainsReleased_data();
+    void deepChainsReleased();
 
 private:
     TestEnvironment mEnv;
@@ -277,6 +286,35 @@ void TestVornList::listReleasedByItsOwnItem() {
         unowned->RemoveItem(0);
     }
     QCOMPARE(Item::sLive, mItemsAtStart);
+}
+
+void TestVornList::deepChainsReleased_data() {
+    QTest::addColumn<bool>("lists");
+    QTest::newRow("lists nested a million deep") << true;
+    QTest::newRow("items holding the next, a million long") << false;
+}
+
+void TestVornList::deepChainsReleased() {
+    // Catches a release that recurses once per link, overflowing the stack, and a destructor
+    // that finds the object it still holds already destroyed.
+    QFETCH(bool, lists);
+    constexpr int kDepth = 1000000;
+    Item::sDeadPeers = 0;
+    {
+        VnRef<IRoot> head = lists ? VnRef<IRoot>::Adopt(MakeList().detach()) : MakeItem();
+        IRoot* last = head.get();
+        for (int i = 0; i < kDepth; ++i) {
+            VnRef<IRoot> next = lists ? VnRef<IRoot>::Adopt(MakeList().detach()) : MakeItem();
+            if (lists)
+                VnQuery<IList>(last)->AddItem(-1, next.get());
+            else
+                static_cast<Item*>(last)->peer = next.detach();
+            last = lists ? next.get() : static_cast<Item*>(last)->peer;
+        }
+        QCOMPARE(Item::sLive, mItemsAtStart + (lists ? 0 : kDepth + 1));
+    }
+    QCOMPARE(Item::sLive, mItemsAtStart);
+    QCOMPARE(Item::sDeadPeers, 0);
 }
 
 QTEST_MAIN(TestVornList)

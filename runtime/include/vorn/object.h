@@ -30,7 +30,12 @@ public:
     int Release() override {
         if (mOuter) return mOuter->Release();
         int left = --mRefs;
-        if (left == 0) delete this;
+        if (left == 0) {
+            if (VnOS)
+                VnOS->DestroyObject(Root(), &DeleteRoot);
+            else
+                delete this;
+        }
         return left;
     }
     int IsStatic() override { return 0; }
@@ -43,6 +48,9 @@ public:
     static const VnInterfaceEntry* Interfaces() { return sTable; }
 
 private:
+    static void DeleteRoot(IRoot* root) {
+        delete static_cast<VnObject*>(static_cast<Primary*>(root));
+    }
     void FillInterfaceTable() {
         if (sFilled.exchange(true)) return;
         int i = 0;

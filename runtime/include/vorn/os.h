@@ -91,6 +91,10 @@ public:
         VORN_PRINTF(4, 0) = 0;
     // Called by an object as it is destroyed, so what the runtime keeps per object goes too.
     virtual void ObjectDestroyed(IRoot* identity) = 0;
+    // Runs `destroy(object)` for an object whose last reference went: at once, or, while
+    // another object is being destroyed on this thread, right after that one, so releases that
+    // set off releases never nest, however long the chain.
+    virtual void DestroyObject(IRoot* object, void (*destroy)(IRoot* object)) = 0;
 
 protected:
     ~IVornOS() = default;

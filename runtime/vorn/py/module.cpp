@@ -113,8 +113,16 @@ PyObject* OsBranch(PyObject*, PyObject* args) {
     IRoot* object = WrapperArgument(value, "Branch");
     if (!object) return nullptr;
     IRoot* copy = nullptr;
+    TheRuntime().Errors().Clear();  // only what this branch left out may be warned of below
     if (!VnROT->Branch(object, &copy, moniker, 0)) return RaisePendingError(nullptr);
-    return WrapOwned(copy);
+    PyRef wrapper = PyRef::Steal(WrapOwned(copy));
+    if (wrapper && TheRuntime().Errors().Has(0)) {
+        // written all the same: a warning, which the console shows and a script may catch
+        std::string text = TheRuntime().Errors().Text();
+        TheRuntime().Errors().Clear();
+        if (PyErr_WarnEx(PyExc_RuntimeWarning, text.c_str(), 1) < 0) return nullptr;
+    }
+    return wrapper.release();
 }
 
 PyMethodDef kOsMethods[] = {

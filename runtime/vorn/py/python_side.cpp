@@ -1,5 +1,7 @@
 #include "python_side.h"
 
+#include <vector>
+
 #include "../path_table.h"
 #include "../runtime.h"
 #include "member_convert.h"
@@ -34,6 +36,66 @@ void RemovePath(const std::string& folder) {
     if (!path || !entry) return;
     Py_ssize_t at = PySequence_Index(path, entry.get());
     if (at >= 0) PySequence_DelItem(path, at);
+    PyErr_Clear();
+}
+
+// The namespace a script ran in: the interpreter's __main__ or one ExecFile made, which may
+// live on only through its functions' globals once the script has ended.
+bool IsMainNamespace(PyObject* dict) {
+    if (!PyDict_CheckExact(dict)) return false;
+    PyObject* name = PyDict_GetItemString(dict, "__name__");  // borrowed
+    return name && PyUnicode_Check(name) &&
+           PyUnicode_CompareWithASCIIString(name, "__main__") == 0 &&
+           PyDict_GetItemString(dict, "__builtins__");
+}
+
+// Every live script namespace, found among the objects the cycle collector tracks.
+std::vector<PyRef> MainNamespaces() {
+    std::vector<PyRef> found;
+    PyRef gc = PyRef::Steal(PyImport_ImportModule("gc"));
+    PyRef objects =
+        PyRef::Steal(gc ? PyObject_CallMethod(gc.get(), "get_objects", nullptr) : nullptr);
+    if (!objects || !PyList_Check(objects.get())) {
+        PyErr_Clear();
+        return found;
+    }
+    for (Py_ssize_t i = 0, n = PyList_GET_SIZE(objects.get()); i < n; ++i) {
+        PyObject* object = PyList_GET_ITEM(objects.get(), i);
+        if (IsMainNamespace(object)) found.push_back(PyRef::Borrow(object));
+    }
+    return found;
+}
+
+// Sets the namespace's names to None as Python's own finalisation does for a module: names
+// with one leading underscore first, then all but __builtins__. Dropping the values in this
+// order closes an open file through its text layer, which flushes it, before its buffer goes.
+void ClearNamespace(PyObject* dict) {
+    PyRef keys = PyRef::Steal(PyDict_Keys(dict));
+    if (!keys) return PyErr_Clear();
+    auto clearWhere = [&](bool privateOnly) {
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(keys.get()); ++i) {
+            PyObject* key = PyList_GET_ITEM(keys.get(), i);
+            if (!PyUnicode_Check(key) || PyUnicode_GET_LENGTH(key) == 0) continue;
+            bool isPrivate = PyUnicode_READ_CHAR(key, 0) == '_' &&
+                             (PyUnicode_GET_LENGTH(key) < 2 || PyUnicode_READ_CHAR(key, 1) != '_');
+            if (privateOnly != isPrivate ||
+                PyUnicode_CompareWithASCIIString(key, "__builtins__") == 0)
+                continue;
+            // a finalizer run by the drop may have taken the name out meanwhile
+            if (PyDict_GetItemWithError(dict, key) && PyDict_SetItem(dict, key, Py_None) < 0)
+                PyErr_WriteUnraisable(key);
+            PyErr_Clear();
+        }
+    };
+    clearWhere(true);
+    clearWhere(false);
+}
+
+// What the scripts left behind goes before the runtime's objects do: their namespaces are
+// cleared and their cycles collected, so files they left open are flushed and closed.
+void ReleaseScriptNamespaces() {
+    for (const PyRef& dict : MainNamespaces()) ClearNamespace(dict.get());
+    PyGC_Collect();
     PyErr_Clear();
 }
 
@@ -93,6 +155,7 @@ void PythonSide::Stop() {
             atexit ? PyObject_CallMethod(atexit.get(), "_run_exitfuncs", nullptr) : nullptr);
         if (!ran) PrintPythonError();
     }
+    ReleaseScriptNamespaces();
     mStreams.Clear();
     // letting go of one table may destroy objects whose own tables are erased meanwhile
     while (!mAttributes.empty()) DropAttributes(mAttributes.begin()->first);
