@@ -174,10 +174,10 @@ bool TmUI::Execute(const QString& file, const QString& parameters, const QString
         delete process;
         return false;
     }
-    connect(process, &QProcess::finished, this, [this] { ProcessEnded(true); });
-    connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+    connect(process, &QProcess::finished, this, [this, process] { ProcessEnded(process, true); });
+    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart || error == QProcess::Crashed)
-            ProcessEnded(error == QProcess::Crashed);
+            ProcessEnded(process, error == QProcess::Crashed);
     });
     mPendingProcess = process;
     return true;
@@ -192,8 +192,10 @@ PyObject* TmUI::WaitForProcess(VnTasklet tasklet) {
     return value;
 }
 
-void TmUI::ProcessEnded(bool started) {
-    if (mPendingProcess) mPendingProcess->deleteLater();
+void TmUI::ProcessEnded(QProcess* process, bool started) {
+    // a crash is told twice; the second must not end a program started since
+    if (process != mPendingProcess) return;
+    process->deleteLater();
     mPendingProcess = nullptr;
     const VnTasklet waiting = std::exchange(mPendingTasklet, nullptr);
     if (waiting) PyOS->ResumeTasklet(waiting, started ? nullptr : Py_False);

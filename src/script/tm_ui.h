@@ -64,7 +64,7 @@ public:
 
 private:
     // Resumes the tasklet waiting for the pending program, which has ended or never started.
-    void ProcessEnded(bool started);
+    void ProcessEnded(QProcess* process, bool started);
 
     IShell& mShell;
     QLabel* mQuestion;
