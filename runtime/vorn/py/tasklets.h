@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -55,10 +56,10 @@ private:
     bool mReady = false;
     bool mEnding = false;
     int mFailures = 0;
-    std::unordered_set<PyObject*> mLive;     // one reference each
-    std::unordered_set<PyObject*> mBlocked;  // a subset of mLive
-    std::map<PyObject*, int> mRefusals;      // blocks tried while ending, by tasklet
-    std::map<PyObject*, int> mEntryDepth;    // the loop depth each tasklet was last entered at
+    std::unordered_set<PyObject*> mLive;             // one reference each
+    std::unordered_set<PyObject*> mBlocked;          // a subset of mLive
+    std::map<PyObject*, int> mRefusals;              // blocks tried while ending, by tasklet
+    std::unordered_map<PyObject*, int> mEntryDepth;  // the loop depth each was last entered at
     int (*mLoopDepth)(void*) = nullptr;
     void* mLoopContext = nullptr;
     // tasklets that would not end; kept for ever, since dropping one would try to end it again
