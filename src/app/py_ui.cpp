@@ -29,6 +29,27 @@ PyObject* Text(const QString& text) {
 
 QString FromUtf8(const char* text) { return QString::fromUtf8(text ? text : ""); }
 
+// What comes of a dialog a script asks for before it is shown.
+enum class Gate { Show, NoAnswer, Refused };
+
+// The tool closing refuses the dialog, a batch run answers it as closed (writing `question`),
+// and a question of the shared form already open refuses another (the form shows one at a
+// time).
+Gate BeforeDialog(const QString& question, bool usesForm) {
+    IShell* shell = gUI.Shell();
+    if (!shell) {
+        RaiseToolClosing();
+        return Gate::Refused;
+    }
+    if (NoAnswerInBatch(*shell, question)) return Gate::NoAnswer;
+    TmUI* dialog = gUI.Dialog();
+    if (usesForm && dialog && dialog->IsAsking()) {
+        VnOS->SetError(-1, &kClass, "Another question is open");
+        return Gate::Refused;
+    }
+    return Gate::Show;
+}
+
 PyObject* ShellExecute(PyObject*, PyObject* args) {
     int wait = 0;
     const char* file = nullptr;
@@ -36,6 +57,7 @@ PyObject* ShellExecute(PyObject*, PyObject* args) {
     const char* verb = "";
     if (!PyArg_ParseTuple(args, "is|ss:ShellExecute", &wait, &file, &parameters, &verb))
         return nullptr;
+    if (!gUI.Shell()) return RaiseToolClosing();
     TmUI* dialog = gUI.Dialog();
     if (!dialog || dialog->IsWaiting()) return VnOS->SetError(-1, &kClass, "Another task pending ");
     VnTasklet tasklet = PyOS->CurrentTasklet();
@@ -44,12 +66,16 @@ PyObject* ShellExecute(PyObject*, PyObject* args) {
     if (!dialog->Execute(FromUtf8(file), FromUtf8(parameters), FromUtf8(verb), wait))
         return VnOS->SetError(-2, &kClass, "Couldn't start process");
     if (!wait) Py_RETURN_NONE;
-    return dialog->WaitForProcess(tasklet);
+    PyRef ended = PyRef::Steal(dialog->WaitForProcess(tasklet));
+    if (!ended) return nullptr;
+    if (ended.get() == Py_False) return VnOS->SetError(-2, &kClass, "Couldn't start process");
+    Py_RETURN_NONE;
 }
 
 PyObject* Navigate(PyObject*, PyObject* args) {
     const char* url = nullptr;
     if (!PyArg_ParseTuple(args, "s:Navigate", &url)) return nullptr;
+    if (!gUI.Shell()) return RaiseToolClosing();
     TmIE* web = gUI.WebView();
     if (!web || !web->Navigate(FromUtf8(url))) return nullptr;  // the pending error says why
     Py_RETURN_NONE;
@@ -58,6 +84,7 @@ PyObject* Navigate(PyObject*, PyObject* args) {
 PyObject* SetIEHandler(PyObject*, PyObject* args) {
     PyObject* handler = nullptr;
     if (!PyArg_ParseTuple(args, "O:SetIEHandler", &handler)) return nullptr;
+    if (!gUI.Shell()) return RaiseToolClosing();
     if (TmIE* web = gUI.WebView()) web->SetHandler(handler);
     Py_RETURN_NONE;
 }
@@ -66,6 +93,8 @@ PyObject* Ask(PyObject*, PyObject* args) {
     const char* question = nullptr;
     const char* answer = "";
     if (!PyArg_ParseTuple(args, "s|s:Ask", &question, &answer)) return nullptr;
+    const Gate gate = BeforeDialog("Ask: " + FromUtf8(question), true);
+    if (gate != Gate::Show) return gate == Gate::NoAnswer ? Py_NewRef(Py_None) : nullptr;
     TmUI* dialog = gUI.Dialog();
     const auto typed = dialog ? dialog->Ask(FromUtf8(question), FromUtf8(answer)) : std::nullopt;
     if (!typed) Py_RETURN_NONE;
@@ -77,10 +106,13 @@ PyObject* AskMsgBox(PyObject*, PyObject* args) {
     const char* caption = "";
     int flags = 0;
     if (!PyArg_ParseTuple(args, "s|si:AskMsgBox", &text, &caption, &flags)) return nullptr;
-    IShell* shell = gUI.Shell();
-    return PyLong_FromLong(mw::ShowMessageBox(shell ? shell->DialogParent() : nullptr,
-                                              FromUtf8(text), FromUtf8(caption),
-                                              static_cast<unsigned>(flags)));
+    const auto how = static_cast<unsigned>(flags);
+    const QString titled = *caption ? FromUtf8(caption) + ": " + FromUtf8(text) : FromUtf8(text);
+    const Gate gate = BeforeDialog("AskMsgBox: " + titled, false);
+    if (gate == Gate::Refused) return nullptr;
+    if (gate == Gate::NoAnswer) return PyLong_FromLong(mw::MessageBoxClosedId(how));
+    return PyLong_FromLong(
+        mw::ShowMessageBox(gUI.Shell()->DialogParent(), FromUtf8(text), FromUtf8(caption), how));
 }
 
 // The str() of each entry of a list; false with the Python error set when one has none.
@@ -105,6 +137,8 @@ PyObject* AskList(PyObject*, PyObject* args) {
     if (PyList_GET_SIZE(list) == 0) return VnOS->SetError(-1, &kClass, "List has no entries");
     QStringList entries;
     if (!EntryTexts(list, &entries)) return nullptr;
+    const Gate gate = BeforeDialog("AskList: " + FromUtf8(question), true);
+    if (gate != Gate::Show) return gate == Gate::NoAnswer ? Py_NewRef(Py_None) : nullptr;
     TmUI* dialog = gUI.Dialog();
     const auto chosen =
         dialog ? dialog->AskList(FromUtf8(question), entries, index, callback) : std::nullopt;
@@ -118,6 +152,9 @@ PyObject* AskFile(PyObject* args, bool save, const char* format) {
     const char* filter = "All files (*.*)|*.*";
     const char* folder = "";
     if (!PyArg_ParseTuple(args, format, &title, &file, &filter, &folder)) return nullptr;
+    const Gate gate =
+        BeforeDialog((save ? "AskFileSave: " : "AskFileOpen: ") + FromUtf8(title), true);
+    if (gate != Gate::Show) return gate == Gate::NoAnswer ? Py_NewRef(Py_None) : nullptr;
     TmUI* dialog = gUI.Dialog();
     const auto chosen = dialog ? dialog->AskFile(save, FromUtf8(title), FromUtf8(file),
                                                  FromUtf8(filter), FromUtf8(folder))
@@ -136,6 +173,7 @@ PyObject* AskFileOpen(PyObject*, PyObject* args) {
 
 PyObject* ReloadNavigation(PyObject*, PyObject* args) {
     if (!PyArg_ParseTuple(args, ":ReloadNavigation")) return nullptr;
+    if (!gUI.Shell()) return RaiseToolClosing();
     gUI.ReloadNavigation();
     Py_RETURN_NONE;
 }
@@ -147,6 +185,8 @@ PyObject* PopupMenu(PyObject*, PyObject* args) {
     if (!PyList_Check(entries)) return VnOS->SetError(-1, &kClass, "Invalid args");
     QStringList captions;
     if (!EntryTexts(entries, &captions)) return nullptr;
+    const Gate gate = BeforeDialog("PopupMenu: " + captions.join(" | "), true);
+    if (gate != Gate::Show) return gate == Gate::NoAnswer ? Py_NewRef(Py_None) : nullptr;
     TmUI* dialog = gUI.Dialog();
     const auto chosen = dialog ? dialog->PopupMenu(x, y, captions) : std::nullopt;
     if (!chosen) Py_RETURN_NONE;  // dismissed
@@ -156,14 +196,17 @@ PyObject* PopupMenu(PyObject*, PyObject* args) {
 PyObject* SetStatusText(PyObject*, PyObject* args) {
     const char* text = nullptr;
     if (!PyArg_ParseTuple(args, "s:SetStatusText", &text)) return nullptr;
-    if (IShell* shell = gUI.Shell()) shell->SetStatusText(0, FromUtf8(text));
+    IShell* shell = gUI.Shell();
+    if (!shell) return RaiseToolClosing();
+    shell->SetStatusText(0, FromUtf8(text));
     Py_RETURN_NONE;
 }
 
 PyObject* GetMainWindowHandle(PyObject*, PyObject* args) {
     if (!PyArg_ParseTuple(args, ":GetMainWindowHandle")) return nullptr;
     IShell* shell = gUI.Shell();
-    QWidget* window = shell ? shell->DialogParent() : nullptr;
+    if (!shell) return RaiseToolClosing();
+    QWidget* window = shell->DialogParent();
     return PyLong_FromUnsignedLongLong(window ? static_cast<unsigned long long>(window->winId())
                                               : 0ULL);
 }
@@ -247,9 +290,10 @@ PyObject* SetAppTitle(PyObject*, PyObject* args) {
     const char* title = nullptr;
     const char* caption = nullptr;
     if (!PyArg_ParseTuple(args, "s|s:SetAppTitle", &title, &caption)) return nullptr;
-    QGuiApplication::setApplicationDisplayName(FromUtf8(title));
     IShell* shell = gUI.Shell();
-    if (QWidget* window = shell ? shell->DialogParent() : nullptr)
+    if (!shell) return RaiseToolClosing();
+    QGuiApplication::setApplicationDisplayName(FromUtf8(title));
+    if (QWidget* window = shell->DialogParent())
         window->setWindowTitle(FromUtf8(caption ? caption : title));
     Py_RETURN_NONE;
 }

@@ -102,10 +102,12 @@ PyObject* RunMain(PyObject*, PyObject*) {
         // the web view shares its GL contexts with the windows; this must precede the application
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         TApplication app(gCommandLine.argc, gCommandLine.argv);
-        std::unique_ptr<TEditorKit> editorKit;  // outlives the forms that use it
+        // made before and gone after everything that uses it, in reverse order; the main
+        // window starts the host as it is made and lets go of it as it goes
+        TScriptHost host;
+        std::unique_ptr<TEditorKit> editorKit;
         Forms forms;
-        TmMain& main = *forms.Keep(new TmMain(gCommandLine.batch));
-        TScriptHost& host = *main.ScriptHost();
+        TmMain& main = *forms.Keep(new TmMain(gCommandLine.batch, &host));
         editorKit = std::make_unique<TEditorKit>(main, host);
         TEditorKit& kit = *editorKit;
         main.SetEditHistory(&kit.History());

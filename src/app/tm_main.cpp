@@ -104,7 +104,7 @@ private:
 
 }  // namespace
 
-TmMain::TmMain(bool batchRun) : mBatchRun(batchRun) {
+TmMain::TmMain(bool batchRun, TScriptHost* host) : mBatchRun(batchRun), mHost(host) {
     setObjectName("mMain");
     setWindowTitle("Mosswick");
     setWindowIcon(ProgramImage());
@@ -483,7 +483,8 @@ void TmMain::FormCreate() {
     StartWatcher();
     mRecordFlag = nullptr;
     mRecordGuard = false;
-    mHost = std::make_unique<TScriptHost>(*this);
+    if (!mHost) mHost = (mOwnHost = std::make_unique<TScriptHost>()).get();
+    mHost->SetShell(this);
     // the objects of module "app", in the order scripts have always found them
     TheDriver().SetShell(this);
     TheUI().SetShell(this);
@@ -598,8 +599,13 @@ void TmMain::FormDestroy() {
     WriteSettings();
     mHost->KeepErrorForExit("The settings could not be stored");
     TheMacro().Clear();
-    mHost.reset();
+    // scripts that still run (atexit handlers, tasklets ended at exit) are told the tool closes
+    TheDriver().SetShell(nullptr);
+    TheUI().SetShell(nullptr);
     TheUI().SetNavigationReload(nullptr);  // the document area goes with the window
+    mHost->SetShell(nullptr);
+    mHost = nullptr;
+    mOwnHost.reset();
 }
 
 void TmMain::StoreRect() {

@@ -39,15 +39,16 @@ class TEditHistory;
 class TmMain : public QMainWindow, public IShell {
     Q_OBJECT
 public:
-    // A batch run closes without asking and echoes the console to the terminal.
-    explicit TmMain(bool batchRun = false);
+    // A batch run closes without asking and echoes the console to the terminal. The window
+    // starts `host` as it is made and lets go of it as it goes; without one it makes its own.
+    explicit TmMain(bool batchRun = false, TScriptHost* host = nullptr);
     ~TmMain() override;
 
     static constexpr int kMacroButtons = 16;
     // The object name of the tool button that runs the macro script with this tag.
     static QString MacroButtonName(int tag);
 
-    TScriptHost* ScriptHost() const { return mHost.get(); }
+    TScriptHost* ScriptHost() const { return mHost; }
     QStatusBar* StatusBar() const { return mStatusBar; }
     QMdiArea* MdiArea() const { return mMdi; }
     // The dialogs the View and Help menus open; they are made after the main window.
@@ -153,7 +154,8 @@ private:
     static double FieldValue(const QLineEdit* field);
 
     const bool mBatchRun;
-    std::unique_ptr<TScriptHost> mHost;
+    std::unique_ptr<TScriptHost> mOwnHost;  // only when none was handed over
+    TScriptHost* mHost = nullptr;
     QPointer<QDialog> mAboutBox;
     QPointer<QDialog> mConfigDialog;
     QPointer<TgData> mImages;

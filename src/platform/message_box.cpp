@@ -78,6 +78,11 @@ int MessageBoxIdFromButton(QMessageBox::StandardButton button) {
     return found == std::end(kButtons) ? 0 : static_cast<int>(found - std::begin(kButtons));
 }
 
+int MessageBoxClosedId(unsigned flags) {
+    const QMessageBox::StandardButton escape = MessageBoxLayoutFromFlags(flags).escapeButton;
+    return MessageBoxIdFromButton(escape != QMessageBox::NoButton ? escape : QMessageBox::Abort);
+}
+
 int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags) {
     const MessageBoxLayout layout = MessageBoxLayoutFromFlags(flags);
     const bool dismissable = layout.escapeButton != QMessageBox::NoButton;
@@ -97,8 +102,7 @@ int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, 
         id = MessageBoxIdFromButton(box->standardButton(box->clickedButton()));
         delete box;
     }
-    // Ended without a choice: answered as the way out, or Abort when the box offers none.
-    return id ? id : MessageBoxIdFromButton(dismissable ? layout.escapeButton : QMessageBox::Abort);
+    return id ? id : MessageBoxClosedId(flags);
 }
 
 }  // namespace mw

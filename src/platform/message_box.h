@@ -51,6 +51,10 @@ MessageBoxLayout MessageBoxLayoutFromFlags(unsigned flags);
 // The id a button answers with; 0 for buttons the flags never make.
 int MessageBoxIdFromButton(QMessageBox::StandardButton button);
 
+// The id a box laid out by `flags` answers when it ends without a choice: its escape button's,
+// or Abort's when it offers no way out.
+int MessageBoxClosedId(unsigned flags);
+
 // Shows a modal box laid out by `flags` and answers the id of the button chosen. `text` is
 // shown as plain text; `owner` may be null.
 int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags);

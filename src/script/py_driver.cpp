@@ -27,7 +27,9 @@ PyObject* ShowMessage(PyObject*, PyObject* args) {
     const char* text = nullptr;
     if (!PyArg_ParseTuple(args, "s:ShowMessage", &text)) return nullptr;
     IShell* shell = gDriver.Shell();
-    mw::ShowMessageBox(shell ? shell->DialogParent() : nullptr, QString::fromUtf8(text),
+    if (!shell) return RaiseToolClosing();
+    if (NoAnswerInBatch(*shell, "ShowMessage: " + QString::fromUtf8(text))) Py_RETURN_NONE;
+    mw::ShowMessageBox(shell->DialogParent(), QString::fromUtf8(text),
                        QGuiApplication::applicationDisplayName(), mw::kMbOk);
     Py_RETURN_NONE;
 }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QThread>
 #include <utility>
 
 #include "script/console_window.h"
@@ -133,12 +134,16 @@ PyObject* ViewROTBrowser(PyObject*, PyObject*) {
     Py_RETURN_NONE;
 }
 
+// How deeply Qt's event loops are nested: a tasklet that opened a dialog cannot wait in it.
+int EventLoopDepth(void*) { return QThread::currentThread()->loopLevel(); }
+
 }  // namespace
 
-TScriptHost::TScriptHost(IShell& shell) : mShell(shell) {}
+TScriptHost::TScriptHost() = default;
 
 TScriptHost::~TScriptHost() {
     mShuttingDown = true;
+    PyTasklet_SetLoopDepth(nullptr, nullptr);
     TheMacro().SetHost(nullptr);
     if (gInputHost == this) gInputHost = nullptr;
     // output no console has shown waits with what the runtime's shut-down prints
@@ -154,11 +159,17 @@ QString TakeShutdownOutput() {
     return text;
 }
 
+void TScriptHost::SetShell(IShell* shell) {
+    mShell = shell;
+    if (shell) mBatchRun = shell->IsBatchRun();
+}
+
 bool TScriptHost::Start(const std::vector<std::pair<const char*, IRoot*>>& objects) {
     // the output goes to the console before anything can print
     gOutputSink.host = this;
     gInputHost = this;
     PyOS->SetEventSink(&gOutputSink);
+    PyTasklet_SetLoopDepth(EventLoopDepth, nullptr);
     // the module "app" scripts drive the tool through: the objects of the parts above, then
     // app.macro
     if (PyObject* app = PyImport_AddModule("app")) {
@@ -230,7 +241,7 @@ void TScriptHost::Write(const QString& text) {
     const bool held = !console || mShuttingDown;
     // held output is echoed to the terminal, and so is a batch run's, for the pipeline that
     // ran it
-    if (held || mShell.IsBatchRun()) {
+    if (held || mBatchRun) {
         fputs(text.toUtf8().constData(), stdout);
         fflush(stdout);
     }
@@ -262,21 +273,26 @@ void TScriptHost::RefreshErrors() {
     if (mErrorLog) mErrorLog->Record();
 }
 
-void TScriptHost::DropFiles(const QStringList& files) { mShell.OpenFiles(files); }
+void TScriptHost::DropFiles(const QStringList& files) {
+    if (mShell) mShell->OpenFiles(files);
+}
 
-void TScriptHost::ShowWebPage() { mShell.ShowPlace(TShellPlace::WebPage); }
+void TScriptHost::ShowWebPage() {
+    if (mShell) mShell->ShowPlace(TShellPlace::WebPage);
+}
 
 void TScriptHost::ShowConsole() {
-    mShell.ShowPlace(TShellPlace::ConsolePage);
+    if (!mShell) return;
+    mShell->ShowPlace(TShellPlace::ConsolePage);
     if (mConsole) mConsole->Input()->setFocus();
 }
 
 void TScriptHost::SetErrorLog(TmErrorLog* log) { mErrorLog = log; }
 
 bool TScriptHost::AskForInput(const QString& prompt, QString* answer) {
-    if (mShell.IsBatchRun() || mShuttingDown) return false;
+    if (!mShell || mBatchRun || mShuttingDown) return false;
     bool ok = false;
-    *answer = QInputDialog::getText(mShell.DialogParent(), "Python input", prompt,
+    *answer = QInputDialog::getText(mShell->DialogParent(), "Python input", prompt,
                                     QLineEdit::Normal, QString(), &ok);
     if (ok) Write(prompt + *answer + "\r\n");  // as a terminal would show the exchange
     return ok;

@@ -15,13 +15,19 @@ class TmConsoleWindow;
 class TmErrorLog;
 
 // The scripting host: registers the module "app", runs the start-up statements, every line the
-// user runs and every script file in a tasklet of its own, and routes all output.
+// user runs and every script file in a tasklet of its own, and routes all output. It is made
+// before the main window and outlives it and every form that uses it; it serves the window
+// only while that is attached.
 class TScriptHost final : public IOutput {
 public:
-    explicit TScriptHost(IShell& shell);
+    TScriptHost();
     ~TScriptHost() override;
     TScriptHost(const TScriptHost&) = delete;
     TScriptHost& operator=(const TScriptHost&) = delete;
+
+    // The main window it shows output in and asks through; null once the window goes, after
+    // which its output waits for the exit's box.
+    void SetShell(IShell* shell);
 
     // Registers the module "app" with `objects` (name, static script object) in their order,
     // then app.macro, and runs the start-up statements.
@@ -62,7 +68,8 @@ public:
     QString TakePendingOutput();
 
 private:
-    IShell& mShell;
+    IShell* mShell = nullptr;
+    bool mBatchRun = false;  // as the shell said while it was there
     QPointer<TmConsoleWindow> mConsole;
     QPointer<TmErrorLog> mErrorLog;
     QStringList mPendingWrites;

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "shell/ishell.h"
+
 void AddScriptObject(PyObject* module, const char* name, IRoot* object) {
     VnOS->RegisterClass({object->GetTypeInfo(), nullptr});  // a second time is refused quietly
     VnOS->SetError(0, nullptr, nullptr);
@@ -36,4 +38,16 @@ PyObject* MemberDictionary(const VnMemberDescriptor* member, bool named) {
                 "replace")) &&
         put("editflags", PyLong_FromUnsignedLong(member->editflags));
     return ok ? dict.release() : nullptr;
+}
+
+PyObject* RaiseToolClosing() {
+    PyErr_SetString(PyExc_RuntimeError, "the tool is closing");
+    return nullptr;
+}
+
+bool NoAnswerInBatch(const IShell& shell, const QString& question) {
+    if (!shell.IsBatchRun()) return false;
+    const QByteArray said = (question + " (batch: no answer)\n").toUtf8();
+    PySys_FormatStdout("%s", said.constData());
+    return true;
 }

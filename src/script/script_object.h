@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include "vorn/object.h"
 #include "vorn/py_ref.h"
 #include "vorn/pyos.h"
@@ -21,3 +23,12 @@ const char* InterfaceName(const VnIID* iid);
 // A new dictionary describing a member: "type", "iid_name", "iid_ver", "description",
 // "editflags" (and "name" when `named`); null with a Python error on failure.
 PyObject* MemberDictionary(const VnMemberDescriptor* member, bool named);
+
+class IShell;
+
+// Raises the RuntimeError of a call that needs the main window after it has gone; answers null.
+PyObject* RaiseToolClosing();
+
+// In a batch run nobody answers a dialog: writes `question` and "(batch: no answer)" to the
+// output and answers true, so the caller answers as closing the dialog would.
+bool NoAnswerInBatch(const IShell& shell, const QString& question);

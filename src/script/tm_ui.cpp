@@ -10,9 +10,11 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "platform/file_filter.h"
 #include "platform/fixed_layout.h"
@@ -81,11 +83,14 @@ TmUI::TmUI(IShell& shell, QWidget* parent) : QDialog(parent), mShell(shell) {
 }
 
 TmUI::~TmUI() {
+    // the program's end must not reach a form that is going; its waiting tasklet ends at exit
+    if (mPendingProcess) mPendingProcess->disconnect(this);
     delete mOpenDlg;
     delete mSaveDlg;
 }
 
 std::optional<QString> TmUI::Ask(const QString& question, const QString& answer) {
+    const QScopedValueRollback<bool> asking(mAsking, true);
     mQuestion->setText(question);
     mList->hide();
     mAnswer->show();
@@ -97,6 +102,7 @@ std::optional<QString> TmUI::Ask(const QString& question, const QString& answer)
 
 std::optional<int> TmUI::AskList(const QString& question, const QStringList& entries, int index,
                                  PyObject* callback) {
+    const QScopedValueRollback<bool> asking(mAsking, true);  // the callback may ask again
     mListCallback = PyRef::Borrow(callback);
     mQuestion->setText(question);
     mAnswer->hide();
@@ -126,6 +132,7 @@ void TmUI::mListDblClick() { accept(); }
 
 std::optional<QString> TmUI::AskFile(bool save, const QString& title, const QString& file,
                                      const QString& filter, const QString& folder) {
+    const QScopedValueRollback<bool> asking(mAsking, true);
     QFileDialog* dialog = save ? mSaveDlg : mOpenDlg;
     dialog->setWindowTitle(title);
     dialog->setNameFilter(mw::ToQtFilter(filter));
@@ -136,6 +143,7 @@ std::optional<QString> TmUI::AskFile(bool save, const QString& title, const QStr
 }
 
 std::optional<int> TmUI::PopupMenu(int x, int y, const QStringList& entries) {
+    const QScopedValueRollback<bool> asking(mAsking, true);
     mPopup->clear();
     for (int i = 0; i < entries.size(); ++i) {
         QAction* entry = mPopup->addAction(mShell.Image(i + kFirstPopupImage), entries[i]);
@@ -158,31 +166,37 @@ bool TmUI::Execute(const QString& file, const QString& parameters, const QString
     const QString folder = WorkingFolder();
     if (!wait) return QProcess::startDetached(run, arguments, folder);
     auto* process = new QProcess(this);
+    process->setObjectName("mPendingProcess");
     process->setWorkingDirectory(folder);
     process->start(run, arguments);
-    if (!process->waitForStarted()) {
+    // only what is refused at once is known here; the rest is reported to the waiting tasklet
+    if (process->state() == QProcess::NotRunning) {
         delete process;
         return false;
     }
-    connect(process, &QProcess::finished, this, &TmUI::ProcessEnded);
-    connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::Crashed) ProcessEnded();
+    connect(process, &QProcess::finished, this, [this, process] { ProcessEnded(process, true); });
+    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart || error == QProcess::Crashed)
+            ProcessEnded(process, error == QProcess::Crashed);
     });
     mPendingProcess = process;
     return true;
 }
 
 PyObject* TmUI::WaitForProcess(VnTasklet tasklet) {
+    if (!mPendingProcess) Py_RETURN_NONE;
+    const QPointer<TmUI> self = this;  // the form may be gone when the wait ends, at exit
     mPendingTasklet = tasklet;
     PyObject* value = PyOS->BlockTasklet(tasklet);
-    if (mPendingTasklet == tasklet) mPendingTasklet = nullptr;  // ended some other way
+    if (self && self->mPendingTasklet == tasklet) self->mPendingTasklet = nullptr;  // refused
     return value;
 }
 
-void TmUI::ProcessEnded() {
-    if (mPendingProcess) mPendingProcess->deleteLater();
+void TmUI::ProcessEnded(QProcess* process, bool started) {
+    // a crash is told twice; the second must not end a program started since
+    if (process != mPendingProcess) return;
+    process->deleteLater();
     mPendingProcess = nullptr;
-    VnTasklet waiting = mPendingTasklet;
-    mPendingTasklet = nullptr;
-    if (waiting) PyOS->ResumeTasklet(waiting, nullptr);
+    const VnTasklet waiting = std::exchange(mPendingTasklet, nullptr);
+    if (waiting) PyOS->ResumeTasklet(waiting, started ? nullptr : Py_False);
 }

@@ -46,8 +46,11 @@ public:
     bool Execute(const QString& file, const QString& parameters, const QString& verb, bool wait);
     // A program is pending, or a tasklet waits for one.
     bool IsWaiting() const { return mPendingProcess || mPendingTasklet; }
-    // The calling tasklet waits for the pending program; answers what it is resumed with.
+    // The calling tasklet waits for the pending program to end; answers None when it ran, False
+    // when it could not start, or null with the Python error of a refused wait.
     PyObject* WaitForProcess(VnTasklet tasklet);
+    // A question, list, file dialog or popup menu of this form is open; it cannot open twice.
+    bool IsAsking() const { return mAsking; }
 
     void mListClick();
     void mListDblClick();
@@ -60,8 +63,8 @@ public:
     QFileDialog* SaveDialog() const { return mSaveDlg; }
 
 private:
-    // Resumes the tasklet waiting for the pending program, which has ended.
-    void ProcessEnded();
+    // Resumes the tasklet waiting for the pending program, which has ended or never started.
+    void ProcessEnded(QProcess* process, bool started);
 
     IShell& mShell;
     QLabel* mQuestion;
@@ -76,4 +79,5 @@ private:
     PyRef mListCallback;  // held: a callback made inline would otherwise be freed meanwhile
     QPointer<QProcess> mPendingProcess;
     VnTasklet mPendingTasklet = nullptr;
+    bool mAsking = false;
 };

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include "app/py_ui.h"
@@ -37,6 +38,12 @@ QStringList Entries(const QListWidget* list) {
     QStringList entries;
     for (int i = 0; i < list->count(); ++i) entries << list->item(i)->text();
     return entries;
+}
+
+void ClickEntry(QWidget* dialog, int row) {
+    QListWidget* list = qobject_cast<TmUI*>(dialog)->List();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(row)).center());
 }
 
 }  // namespace
@@ -175,6 +182,83 @@ private slots:
         AnswerNextModal([](QWidget* dialog) { Click(dialog, "mCancel"); });
         QVERIFY(Run("app.ui.AskList('Which?', ['a'])"));
         QCOMPARE(Eval("held() is None"), QString("True"));
+    }
+
+    // Catches a list opened again from its own callback: it answered None at once and left its
+    // entries in the outer list, whose answer then counted in the wrong list.
+    void askListRefusesNestedList() {
+        QStringList entries;
+        AnswerNextModal([&](QWidget* dialog) {
+            ClickEntry(dialog, 1);
+            entries = Entries(qobject_cast<TmUI*>(dialog)->List());
+            Click(dialog, "mOK");
+        });
+        QVERIFY(
+            Run("import vorn\n"
+                "refused = []\n"
+                "def callback(i):\n"
+                "    try:\n"
+                "        app.ui.AskList('Inner', ['x', 'y', 'z'])\n"
+                "    except vorn.error as e:\n"
+                "        refused.append(str(e))\n"
+                "chosen = app.ui.AskList('Outer', ['a', 'b'], -1, callback)\n"));
+        QCOMPARE(entries, QStringList({"a", "b"}));
+        QCOMPARE(Eval("(chosen, refused)"), QString("(1, ['Another question is open'])"));
+    }
+
+    void waitInsideDialog_data() {
+        QTest::addColumn<QString>("wait");
+        QTest::newRow("sleep") << "synchro.Sleep(10)";
+        QTest::newRow("program") << "app.ui.ShellExecute(1, '/bin/true')";
+    }
+    // Catches a wait in a list's callback that switches away from the tasklet whose dialog is
+    // dispatching events (the process aborted in the toolkit's main loop) instead of raising a
+    // Python error there while the list goes on and answers.
+    void waitInsideDialog() {
+        QFETCH(QString, wait);
+        AnswerNextModal([](QWidget* dialog) {
+            ClickEntry(dialog, 1);
+            Click(dialog, "mOK");
+        });
+        const QString script = QString(
+                                   "import vorn.synchro as synchro\n"
+                                   "said = []\n"
+                                   "def callback(i):\n"
+                                   "    try:\n"
+                                   "        %1\n"
+                                   "    except RuntimeError as e:\n"
+                                   "        said.append(str(e).split(';')[0])\n"
+                                   "synchro.Start(lambda: said.append(\n"
+                                   "    app.ui.AskList('Pick', ['a', 'b'], -1, callback)))\n")
+                                   .arg(wait);
+        QVERIFY(Run("said = None"));
+        // started from inside an event, as the console starts its lines
+        QTimer::singleShot(0, mWindow, [script] { Run(script); });
+        QTRY_COMPARE(Eval("said"),
+                     QString("['a tasklet cannot wait while a dialog or menu it opened is open', "
+                             "1]"));
+        QTRY_VERIFY(!mUI->IsWaiting());
+    }
+
+    // Catches a program's end delivered into the form that is going (the waiting tasklet ran
+    // while the form was half destroyed), and a wait that reads the form after it has gone.
+    void programWaitOutlivesForm() {
+        QVERIFY(
+            Run("import vorn.synchro as synchro\n"
+                "ended = []\n"
+                "def wait():\n"
+                "    try:\n"
+                "        ended.append(app.ui.ShellExecute(1, '/bin/sleep', '5'))\n"
+                "    finally:\n"
+                "        ended.append('done')\n"
+                "waiting = synchro.Start(wait)\n"));
+        QVERIFY(mUI->IsWaiting());
+        delete mUI;
+        QCOMPARE(Eval("ended"), QString("[]"));
+        QVERIFY(Run("waiting.throw()"));
+        QCOMPARE(Eval("ended"), QString("['done']"));
+        mUI = new TmUI(*mWindow);
+        TheUI().SetDialog(mUI);
     }
 
     void askFile_data() {

@@ -1,8 +1,10 @@
 """The module app as scripts use it inside the tool, run by `mosswick --batch` without a display:
 its objects, argument checks and failure texts of app.ui, app.driver and app.browser, what they
 answer, and programs started with and without waiting. A failed check raises SystemExit(1) out
-of the script, which makes the batch run exit 1. The dialogs need a user and are tested in
-tests/app/tst_app_module.cpp."""
+of the script, which makes the batch run exit 1. With no one to answer, the dialogs answer as
+closing them would; with a user they are tested in tests/app/tst_app_module.cpp."""
+import contextlib
+import io
 import os
 import pwd
 import re
@@ -167,6 +169,32 @@ class Answers(unittest.TestCase):
         self.assertNotEqual(handle, 0)
 
 
+class NoOneToAnswer(unittest.TestCase):
+    def test_dialogs_answer_as_closed(self):
+        # Catches a dialog that waits for ever in a batch run, an answer other than closing the
+        # dialog would give (a message box's escape button, Abort where it has none), and a
+        # question that leaves no trace in the output.
+        calls = [
+            (lambda: app.ui.Ask("Your name?", "Moss"), None, "Ask: Your name?"),
+            (lambda: app.ui.AskList("Where to?", ["north", "south"], 1, print), None,
+             "AskList: Where to?"),
+            (lambda: app.ui.AskFileOpen("Pick a map"), None, "AskFileOpen: Pick a map"),
+            (lambda: app.ui.AskFileSave(), None, "AskFileSave: Save File"),
+            (lambda: app.ui.PopupMenu(1, 2, ["Cut", 3]), None, "PopupMenu: Cut | 3"),
+            (lambda: app.driver.ShowMessage("Done."), None, "ShowMessage: Done."),
+            (lambda: app.ui.AskMsgBox("Go?"), 1, "AskMsgBox: Go?"),
+        ]
+        calls += [(lambda flags=flags: app.ui.AskMsgBox("Go?", "Box", flags), answer,
+                   "AskMsgBox: Box: Go?")
+                  for flags, answer in ((1, 2), (2, 3), (3 + 0x200, 2), (4 + 0x20, 7), (5, 2))]
+        for call, answer, said in calls:
+            with self.subTest(said=said):
+                out = io.StringIO()
+                with contextlib.redirect_stdout(out):
+                    self.assertEqual(call(), answer)
+                self.assertEqual(out.getvalue(), said + " (batch: no answer)\n")
+
+
 class Programs(unittest.TestCase):
     def setUp(self):
         self.base = vos.GetPath(0)
@@ -218,8 +246,14 @@ class Programs(unittest.TestCase):
 
     def test_what_cannot_start_is_refused(self):
         # Catches a program that cannot run reported as started (a waiting caller would then
-        # wait for nothing) and the refusal's text or code changed.
-        for wait, program in ((0, "/no/such/program"), (1, "no-such-program-on-the-path")):
+        # wait for nothing), also when the system refuses it only after the start, and the
+        # refusal's text or code changed.
+        garbage = os.path.join(self.base, "not a program")
+        with open(garbage, "wb") as f:
+            f.write(b"\x00\x01 no program\n")
+        os.chmod(garbage, 0o755)
+        for wait, program in ((0, "/no/such/program"), (1, "no-such-program-on-the-path"),
+                              (1, garbage)):
             with self.subTest(program=program):
                 with self.assertRaises(vorn.error) as caught:
                     app.ui.ShellExecute(wait, program)

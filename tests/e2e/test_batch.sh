@@ -11,8 +11,14 @@ export QT_QPA_PLATFORM=offscreen VORN_SETTINGS=$work/settings.json VORN_RESDIR=$
 fail() { echo "FAIL: $*"; exit 1; }
 
 cat > "$work/waits.py" <<'PY'
-import atexit, vorn
+import app, atexit, vorn
 atexit.register(print, "said while shutting down")
+def closing():
+    try:
+        app.ui.SetStatusText("closing")
+    except RuntimeError as e:
+        print("at exit:", e)
+atexit.register(closing)
 vorn.synchro.Sleep(100)
 open(__file__ + ".done", "w").write("ok")
 PY
@@ -23,6 +29,8 @@ status=$?
 [ $status -eq 0 ] || fail "a clean batch exited $status"
 [ -f "$work/waits.py.done" ] || fail "the tool closed before the script's tasklet ended"
 grep -q "said while shutting down" "$work/err" || fail "output of the shut-down was lost"
+grep -q "at exit: the tool is closing" "$work/err" ||
+    fail "a call into the window that has gone was not refused"
 
 timeout 120 "$app" --batch "$work/raises.py" > "$work/out" 2> "$work/err"
 status=$?

@@ -89,6 +89,10 @@ VORN_API PyObject* PyTasklet_New(PyTypeObject* type, PyObject* function);
 // Starts the tasklet with the arguments at once; it runs until it ends or blocks. 0 on success,
 // -1 when it could not start or raised before blocking (the Python error is then pending).
 VORN_API int PyTasklet_Call(PyObject* tasklet, PyObject* args, PyObject* kwds);
+// Tells the runtime how deeply the embedding program's event loops are nested (null: it is not
+// told). A tasklet that opened a loop, such as a modal dialog, is refused any wait until that
+// loop has ended, with a RuntimeError.
+VORN_API void PyTasklet_SetLoopDepth(int (*depth)(void* context), void* context);
 // The bracket around every script method body.
 VORN_API void PyThunkEnter(void);
 VORN_API PyObject* PyThunkLeave(PyObject* result);

@@ -19,6 +19,10 @@ int PyTasklet_Call(PyObject* tasklet, PyObject* args, PyObject* kwds) {
     return ThePythonSide().Tasks().Call(tasklet, args, kwds);
 }
 
+void PyTasklet_SetLoopDepth(int (*depth)(void* context), void* context) {
+    ThePythonSide().Tasks().SetLoopDepth(depth, context);
+}
+
 void PyThunkEnter(void) {}
 
 PyObject* PyThunkLeave(PyObject* result) {

@@ -116,6 +116,7 @@ PyObject* Tasklets::SwitchInto(PyObject* tasklet, PyObject* args, PyObject* kwds
     if (!current) return nullptr;
     if (PyGreenlet_SetParent(AsGreenlet(tasklet), AsGreenlet(current.get())) < 0) return nullptr;
     PyRef keep = PyRef::Borrow(tasklet);  // the tasklet may forget itself while it runs
+    mEntryDepth[tasklet] = LoopDepth();
     PyObject* result = PyGreenlet_Switch(AsGreenlet(tasklet), args, kwds);
     ForgetIfFinished(tasklet);
     return result;
@@ -160,6 +161,13 @@ PyObject* Tasklets::Block(VnTasklet tasklet) {
         return nullptr;
     }
     if (mEnding) return RefuseWhileEnding(current);
+    // switching away would leave that loop dispatching on a stack that no longer runs
+    if (RunsLoop(current)) {
+        PyErr_SetString(PyExc_RuntimeError,
+                        "a tasklet cannot wait while a dialog or menu it opened is open; "
+                        "wait in a tasklet of its own (vorn.synchro.Start)");
+        return nullptr;
+    }
     PyRef parent =
         PyRef::Steal(reinterpret_cast<PyObject*>(PyGreenlet_GetParent(AsGreenlet(current))));
     if (!parent) {
@@ -186,6 +194,16 @@ bool Tasklets::Resume(VnTasklet tasklet, PyObject* value) {
         PrintPythonError();
     }
     return true;
+}
+
+void Tasklets::SetLoopDepth(int (*depth)(void* context), void* context) {
+    mLoopDepth = depth;
+    mLoopContext = context;
+}
+
+bool Tasklets::RunsLoop(PyObject* tasklet) const {
+    auto entered = mEntryDepth.find(tasklet);
+    return entered != mEntryDepth.end() && LoopDepth() > entered->second;
 }
 
 int Tasklets::LiveCount() {
@@ -237,6 +255,7 @@ void Tasklets::ForgetIfFinished(PyObject* tasklet) {
 void Tasklets::Forget(PyObject* tasklet) {
     mBlocked.erase(tasklet);
     mRefusals.erase(tasklet);
+    mEntryDepth.erase(tasklet);
     if (mLive.erase(tasklet)) Py_DECREF(tasklet);
 }
 

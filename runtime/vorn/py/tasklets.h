@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -25,6 +26,8 @@ public:
     PyObject* Block(VnTasklet tasklet);
     bool Resume(VnTasklet tasklet, PyObject* value);
     bool IsTasklet(PyObject* object) const;
+    // How deeply the embedding program's event loops are nested right now; null: not told.
+    void SetLoopDepth(int (*depth)(void* context), void* context);
 
     // Tasklets that have started and not ended. One ended by a script's own throw() is no
     // longer counted, although it never came back through the runtime.
@@ -44,15 +47,21 @@ private:
     void ForgetIfFinished(PyObject* tasklet);
     // A tasklet that blocks while everything ends: refused a few times, then given up on.
     PyObject* RefuseWhileEnding(PyObject* tasklet);
+    int LoopDepth() const { return mLoopDepth ? mLoopDepth(mLoopContext) : 0; }
+    // True when an event loop (a modal dialog, a menu) runs on the tasklet's own stack.
+    bool RunsLoop(PyObject* tasklet) const;
     void ReportAbandoned(PyObject* tasklet);
     bool IsAbandoned(PyObject* tasklet) const;
 
     bool mReady = false;
     bool mEnding = false;
     int mFailures = 0;
-    std::unordered_set<PyObject*> mLive;     // one reference each
-    std::unordered_set<PyObject*> mBlocked;  // a subset of mLive
-    std::map<PyObject*, int> mRefusals;      // blocks tried while ending, by tasklet
+    std::unordered_set<PyObject*> mLive;             // one reference each
+    std::unordered_set<PyObject*> mBlocked;          // a subset of mLive
+    std::map<PyObject*, int> mRefusals;              // blocks tried while ending, by tasklet
+    std::unordered_map<PyObject*, int> mEntryDepth;  // the loop depth each was last entered at
+    int (*mLoopDepth)(void*) = nullptr;
+    void* mLoopContext = nullptr;
     // tasklets that would not end; kept for ever, since dropping one would try to end it again
     std::vector<PyObject*> mAbandoned;
 };
