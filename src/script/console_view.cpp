@@ -72,7 +72,7 @@ QString SelectedPart(const QTextBlock& block, int start, int end) {
 
 }  // namespace
 
-TConsoleView::TConsoleView(QWidget* parent) : QTextEdit(parent) {
+TConsoleView::TConsoleView(QWidget* parent) : QPlainTextEdit(parent) {
     mPlainFormat.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     mNoteFormat = mPlainFormat;
     mNoteFormat.setFontItalic(true);

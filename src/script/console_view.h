@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QPlainTextEdit>
 #include <QTextCharFormat>
-#include <QTextEdit>
 
 class QTextBlock;
 class QTextCursor;
@@ -10,7 +10,7 @@ class QTextCursor;
 // rows of that width (a block each), so laying it out never freezes the tool; copying and
 // LineOf join the rows again, so the text is never cut. Past the scrollback the oldest lines are
 // dropped, and a first line notes how many.
-class TConsoleView final : public QTextEdit {
+class TConsoleView final : public QPlainTextEdit {
     Q_OBJECT
 public:
     static constexpr qsizetype kFoldWidth = 1000;

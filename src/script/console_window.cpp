@@ -10,7 +10,6 @@
 #include <QStringListModel>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -53,12 +52,11 @@ TmConsoleWindow::TmConsoleWindow(IShell& shell, TScriptHost& host, QWidget* pare
     layout->setSpacing(0);
     mConsole = new TConsoleView(mConsolePanel);
     mConsole->setObjectName("mConsole");
-    mConsole->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    // what rich output does not name is the sans-serif 10 pt it is written for
+    // what rich output does not name is the sans-serif 10 pt it is written for; plain output
+    // names its monospaced font
     QFont rich = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     rich.setPointSize(10);
-    mConsole->document()->setDefaultFont(rich);
-    mConsole->setAcceptRichText(false);
+    mConsole->setFont(rich);
     // a log: lines are read, selected and taken back into the input, never edited in place
     mConsole->setReadOnly(true);
     mConsole->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -218,7 +216,7 @@ qsizetype TmConsoleWindow::FlushSome(qsizetype budget) {
         inserted += take;
     }
     cursor.endEditBlock();
-    mConsole->DropOldest();  // a change of its own: one at the end would lay out everything
+    mConsole->DropOldest();  // a change of its own, at the top
     cursor.movePosition(QTextCursor::End);
     if (mFollow) {
         mConsole->setTextCursor(cursor);
