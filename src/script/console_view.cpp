@@ -192,7 +192,8 @@ qint64 TConsoleView::Dropped() {
 }
 
 void TConsoleView::ShowNote(QTextCursor& cursor) {
-    const QString note = QString("[%1 older lines dropped]").arg(mDropped);
+    const QString note =
+        QString("[%1 older line%2 dropped]").arg(mDropped).arg(mDropped == 1 ? "" : "s");
     cursor.setPosition(0);
     if (!document()->firstBlock().blockFormat().hasProperty(kNoteProperty)) {
         cursor.insertBlock(QTextBlockFormat(), mPlainFormat);  // the old first line moves down

@@ -110,11 +110,10 @@ void TmConsoleWindow::ReadSettings() {
     const QString value = mw::ReadSetting("console_scrollback", "100000");
     bool ok = false;
     const int lines = value.trimmed().toInt(&ok);
-    if (ok && lines > 0) {
-        mConsole->SetScrollback(lines);
-        return;
-    }
-    mConsole->SetScrollback(TConsoleView::kDefaultScrollback);
+    const bool good = ok && lines > 0;
+    mConsole->SetScrollback(good ? lines : TConsoleView::kDefaultScrollback);
+    mConsole->DropOldest();  // a smaller scrollback applies to what is shown at once
+    if (good) return;
     Queue(QString("console_scrollback: %1 is not a positive whole number of lines; keeping the "
                   "last %2 lines\r\n")
               .arg(Quoted(value))

@@ -22,8 +22,9 @@ public:
     ~TmConsoleWindow() override;
 
     void FormCreate();
-    // Takes the scrollback from the setting "console_scrollback"; a value that is not a positive
-    // whole number is shown as an error line and the default applies.
+    // Takes the scrollback from the setting "console_scrollback" and drops what is shown past it;
+    // a value that is not a positive whole number is shown as an error line and the default
+    // applies.
     void ReadSettings();
     // Shows one write now: "@..." is rich text, anything else plain; the view follows the end.
     void Append(const QString& text);
