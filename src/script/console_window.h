@@ -69,7 +69,7 @@ private:
     // Takes the current candidate of the list (if any) and closes it.
     void PickCandidate();
     // Neighbouring plain writes are joined; a rich write stays one entry. Its kind is kept with
-    // it, so the rest of a plain write cut at a line end is never taken for rich text.
+    // it, so the rest of a plain write cut between turns is never taken for rich text.
     struct QueuedWrite {
         QString text;
         bool rich = false;
