@@ -1,15 +1,24 @@
-// What a user waits for when a statement prints a lot: 100,000 printed lines through the
-// console's queued writes until all is shown, beside the same writes appended one at a time in
-// the same run, and the longest pause of the event loop during each. Settings and paths live in
-// a temporary folder; without a display it uses Qt's offscreen platform.
+// What a user waits for when a statement prints a lot, each figure beside a baseline measured in
+// the same run:
+// - a flood: one statement prints a million lines (or the count given as the first argument);
+//   its time, and the time until the console shows the last line, beside the same statement
+//   printing into a StringIO; the longest event-loop pause while the console catches up beside
+//   an idle loop's; the peak memory beside the memory before;
+// - one printed line of 1 MB without a line end (or the bytes given as the second argument)
+//   until shown, beside the same bytes as lines of 100 characters.
+// Settings and paths live in a temporary folder; without a display it uses Qt's offscreen
+// platform.
 #include <Python.h>
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/tm_main.h"
 #include "bench_env.h"
@@ -19,8 +28,6 @@
 #include "vorn/os.h"
 
 namespace {
-
-constexpr int kLines = 100000;
 
 // The longest gap between two ticks of a 1 ms timer while it runs.
 class PauseMeter {
@@ -45,15 +52,109 @@ private:
     qint64 mLongest = 0;
 };
 
-// Lets the event loop run until the console holds `blocks` blocks.
-void WaitForBlocks(TmConsoleWindow* console, int blocks) {
-    while (console->Console()->document()->blockCount() < blocks)
+long long PeakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+long long CurrentMegabytes() {
+    long long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%lld %lld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return resident * 4096 / (1024 * 1024);
+}
+
+// Lets the event loop run until the console's last line is `text`.
+void WaitForLastLine(TmConsoleWindow* console, const QString& text) {
+    QTextDocument* document = console->Console()->document();
+    while (document->lastBlock().previous().text() != text)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+qint64 RunStatement(TScriptHost* host, const QString& statement) {
+    QElapsedTimer clock;
+    clock.start();
+    host->RunLine(statement);  // a statement that never waits ends inside this call
+    return clock.elapsed();
+}
+
+// How long `statement` takes with its output going into a StringIO instead of the console.
+qint64 RunWithoutConsole(TScriptHost* host, const QString& statement) {
+    PyRun_SimpleString("import io, sys\n_bench_out = sys.stdout\nsys.stdout = io.StringIO()\n");
+    const qint64 spent = RunStatement(host, statement);
+    PyRun_SimpleString("sys.stdout = _bench_out\ndel _bench_out\n");
+    return spent;
+}
+
+struct Shown {
+    qint64 statement = 0;   // ms the statement itself took
+    qint64 untilShown = 0;  // ms from the start until the console shows the last line
+    qint64 pause = 0;       // the longest event-loop pause after the statement ended
+};
+
+// Runs `statement`, which prints "done" last, and waits until the console shows it.
+Shown ShowStatement(TmConsoleWindow* console, TScriptHost* host, const QString& statement) {
+    PauseMeter meter;
+    QElapsedTimer clock;
+    Shown shown;
+    console->Console()->clear();
+    clock.start();
+    shown.statement = RunStatement(host, statement);
+    meter.Start();
+    WaitForLastLine(console, "done");
+    shown.untilShown = clock.elapsed();
+    shown.pause = meter.Stop();
+    return shown;
+}
+
+qint64 IdlePause() {
+    PauseMeter meter;
+    meter.Start();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return meter.Stop();
+}
+
+void MeasureFlood(TmConsoleWindow* console, TScriptHost* host, long long lines) {
+    const QString statement = QString("for i in range(%1): print(i)\nprint('done')").arg(lines);
+    const qint64 alone = RunWithoutConsole(host, statement);
+    const qint64 idle = IdlePause();
+    const long long before = CurrentMegabytes();
+    const Shown shown = ShowStatement(console, host, statement);
+    const long long peak = PeakMegabytes();
+    std::printf(
+        "print %lld lines in one statement: the statement %lld ms, into a StringIO %lld ms\n",
+        lines, static_cast<long long>(shown.statement), static_cast<long long>(alone));
+    std::printf("  until shown %lld ms; the statement into a StringIO %lld ms (ratio %.3g)\n",
+                static_cast<long long>(shown.untilShown), static_cast<long long>(alone),
+                alone ? double(shown.untilShown) / double(alone) : 0.0);
+    std::printf("  longest event-loop pause while catching up %lld ms, idle loop %lld ms\n",
+                static_cast<long long>(shown.pause), static_cast<long long>(idle));
+    std::printf("  peak memory %lld MB, before the statement %lld MB\n", peak, before);
+}
+
+void MeasureLongLine(TmConsoleWindow* console, TScriptHost* host, long long bytes) {
+    const Shown line =
+        ShowStatement(console, host, QString("print('x' * %1)\nprint('done')").arg(bytes));
+    const Shown lines = ShowStatement(
+        console, host,
+        QString("for i in range(%1): print('x' * 99)\nprint('done')").arg(bytes / 100));
+    std::printf(
+        "one line of %lld bytes until shown %lld ms (longest pause %lld ms); the same bytes as "
+        "%lld lines %lld ms (longest pause %lld ms)\n",
+        bytes, static_cast<long long>(line.untilShown), static_cast<long long>(line.pause),
+        bytes / 100, static_cast<long long>(lines.untilShown), static_cast<long long>(lines.pause));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const long long lines = argc > 1 ? std::atoll(argv[1]) : 1000000;
+    const long long bytes = argc > 2 ? std::atoll(argv[2]) : 1000000;
     QTemporaryDir dir;
     UseTemporaryHome(dir);
     QDir(dir.path()).mkpath("res/scripts");
@@ -69,36 +170,9 @@ int main(int argc, char** argv) {
         auto* console = new TmConsoleWindow(*window, *window->ScriptHost());
         window->show();
         QCoreApplication::processEvents();
-        PauseMeter meter;
-        QElapsedTimer clock;
-
-        console->Console()->clear();
-        meter.Start();
-        clock.start();
-        window->ScriptHost()->RunLine(QString("for i in range(%1): print(i)").arg(kLines));
-        WaitForBlocks(console, kLines + 2);
-        const qint64 queued = clock.elapsed();
-        const qint64 queuedPause = meter.Stop();
-
-        console->Console()->clear();
-        meter.Start();
-        clock.start();
-        for (int i = 0; i < kLines; ++i) {
-            console->Append(QString::number(i));  // the writes print makes: the value, then "\n"
-            console->Append("\n");
-        }
-        WaitForBlocks(console, kLines + 1);
-        const qint64 single = clock.elapsed();
-        const qint64 singlePause = meter.Stop();
-
-        std::printf(
-            "print %d lines until shown: queued writes %lld ms, one write at a time %lld ms "
-            "(ratio %.3g)\n",
-            kLines, static_cast<long long>(queued), static_cast<long long>(single),
-            single ? double(queued) / double(single) : 0.0);
-        std::printf(
-            "longest event-loop pause: queued writes %lld ms, one write at a time %lld ms\n",
-            static_cast<long long>(queuedPause), static_cast<long long>(singlePause));
+        TScriptHost* host = window->ScriptHost();
+        if (lines > 0) MeasureFlood(console, host, lines);
+        if (bytes > 0) MeasureLongLine(console, host, bytes);
         delete console;
         delete log;
         delete window;

@@ -10,30 +10,26 @@
 #include <QStringListModel>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "core/rtf_reader.h"
 #include "script/script_host.h"
 #include "shell/ishell.h"
-#include "shell/rich_text_document.h"
+#include "shell/settings.h"
 
 namespace {
 
-// Rich writes are framed as a whole document in Arial 10 pt.
-constexpr char kRichHead[] =
-    "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1039{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}"
-    "\\viewkind4\\uc1\\pard\\f0\\fs20 ";
-
 bool IsRich(const QString& text) { return text.startsWith(QLatin1Char('@')); }
 
-// Line ends as the document wants them: "\r\n" is one break and a stray "\r" none.
-QString PlainLines(QString text) {
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.remove(QLatin1Char('\r'));
-    return text;
+// The line ends a write adds to the queue's count.
+qsizetype LineEnds(const QString& text, bool rich) {
+    return rich ? 1 : text.count(QLatin1Char('\n'));
+}
+
+// A setting's text as an error line shows it: quoted, and cut when long.
+QString Quoted(const QString& value) {
+    return '"' + (value.size() > 40 ? value.left(40) + "..." : value) + '"';
 }
 
 // What a name or dotted name is made of.
@@ -42,13 +38,6 @@ bool IsNameChar(QChar c) {
 }
 
 bool IsBlankOrControl(QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; }
-
-// Plain output is monospaced; rich output brings its own fonts over the document's sans-serif.
-QTextCharFormat PlainFormat() {
-    QTextCharFormat format;
-    format.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    return format;
-}
 
 }  // namespace
 
@@ -61,14 +50,13 @@ TmConsoleWindow::TmConsoleWindow(IShell& shell, TScriptHost& host, QWidget* pare
     auto* layout = new QVBoxLayout(mConsolePanel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    mConsole = new QTextEdit(mConsolePanel);
+    mConsole = new TConsoleView(mConsolePanel);
     mConsole->setObjectName("mConsole");
-    mConsole->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    // what rich output does not name is the sans-serif 10 pt it is written for
+    // what rich output does not name is the sans-serif 10 pt it is written for; plain output
+    // names its monospaced font
     QFont rich = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     rich.setPointSize(10);
-    mConsole->document()->setDefaultFont(rich);
-    mConsole->setAcceptRichText(false);
+    mConsole->setFont(rich);
     // a log: lines are read, selected and taken back into the input, never edited in place
     mConsole->setReadOnly(true);
     mConsole->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -115,16 +103,21 @@ void TmConsoleWindow::FormCreate() {
         bottom->layout()->addWidget(mConsolePanel);
     }
     mHost.SetConsole(this);
+    ReadSettings();
 }
 
-void TmConsoleWindow::Insert(QTextCursor& cursor, const QString& text, bool rich) {
-    if (!rich) {
-        cursor.insertText(PlainLines(text), PlainFormat());
-        return;
-    }
-    const QByteArray rtf = kRichHead + text.toUtf8() + "\\par}";
-    mw::AppendRichText(cursor, mw::ParseRtf(mw::Bytes(rtf)));
-    cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());  // the closing \par
+void TmConsoleWindow::ReadSettings() {
+    const QString value = mw::ReadSetting("console_scrollback", "100000");
+    bool ok = false;
+    const int lines = value.trimmed().toInt(&ok);
+    const bool good = ok && lines > 0;
+    mConsole->SetScrollback(good ? lines : TConsoleView::kDefaultScrollback);
+    mConsole->DropOldest();  // a smaller scrollback applies to what is shown at once
+    if (good) return;
+    Queue(QString("console_scrollback: %1 is not a positive whole number of lines; keeping the "
+                  "last %2 lines\r\n")
+              .arg(Quoted(value))
+              .arg(TConsoleView::kDefaultScrollback));
 }
 
 void TmConsoleWindow::Append(const QString& text) {
@@ -134,7 +127,9 @@ void TmConsoleWindow::Append(const QString& text) {
     mConsole->setTextCursor(cursor);
     mConsole->ensureCursorVisible();
     if (text.isEmpty()) return;
-    Insert(cursor, text, IsRich(text));
+    mConsole->Insert(cursor, text, IsRich(text));
+    mConsole->DropOldest();
+    cursor.movePosition(QTextCursor::End);
     mConsole->setTextCursor(cursor);
     mConsole->ensureCursorVisible();
 }
@@ -146,7 +141,33 @@ void TmConsoleWindow::Queue(const QString& text) {
         mQueued.last().text += text;
     else
         mQueued.append({text, rich});
+    mQueuedLines += LineEnds(text, rich);
+    // dropping in batches keeps the cost of a write constant
+    if (mConsole && mQueuedLines > 2 * qsizetype(mConsole->Scrollback())) DropQueued();
     PostFlush();
+}
+
+void TmConsoleWindow::DropQueued() {
+    qsizetype drop = mQueuedLines - mConsole->Scrollback();
+    qint64 dropped = 0;
+    while (drop > 0 && !mQueued.isEmpty()) {
+        QueuedWrite& front = mQueued.first();
+        const qsizetype ends = LineEnds(front.text, front.rich);
+        if (ends <= drop) {
+            mQueued.removeFirst();
+            drop -= ends;
+            dropped += ends;
+            continue;
+        }
+        qsizetype end = -1;
+        for (qsizetype i = 0; i < drop; ++i) end = front.text.indexOf(QLatin1Char('\n'), end + 1);
+        front.text.remove(0, end + 1);
+        dropped += drop;
+        drop = 0;
+    }
+    mQueuedLines -= dropped;
+    // what stays queued fills the scrollback: all that is shown is older
+    mConsole->DropAll(dropped);
 }
 
 void TmConsoleWindow::PostFlush() {
@@ -160,10 +181,11 @@ void TmConsoleWindow::FlushTurn() {
     const qsizetype inserted = FlushSome(mTurnChars);
     const qint64 spent = std::max<qint64>(clock.nsecsElapsed(), 1);
     if (inserted > 0) {
-        // aim the next turn at the time budget, from what this one cost per character
+        // aim the next turn at the time budget, from what this one cost per character; one cheap
+        // turn says little about the next, so the share at most doubles
         const double perChar = double(spent) / double(inserted);
-        mTurnChars =
-            std::clamp<qsizetype>(qsizetype(kTurnNanoseconds / perChar), 1024, 4 * 1024 * 1024);
+        const qsizetype most = std::min<qsizetype>(2 * mTurnChars, 4 * 1024 * 1024);
+        mTurnChars = std::clamp<qsizetype>(qsizetype(kTurnNanoseconds / perChar), 1024, most);
     }
     if (!mQueued.isEmpty()) PostFlush();  // the rest follows on the next turn
 }
@@ -172,28 +194,29 @@ void TmConsoleWindow::Flush() { FlushTurn(); }
 
 qsizetype TmConsoleWindow::FlushSome(qsizetype budget) {
     if (mQueued.isEmpty() || !mConsole) return 0;
+    if (mQueuedLines > mConsole->Scrollback()) DropQueued();  // never shown: not inserted at all
     QTextCursor cursor(mConsole->document());
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
     qsizetype inserted = 0;
     while (!mQueued.isEmpty() && inserted < budget) {
         QueuedWrite& front = mQueued.first();
-        qsizetype take = front.text.size();
-        if (!front.rich && take > budget - inserted) {
-            // a long plain write is cut after a line end, never inside "\r\n"
-            const qsizetype end = front.text.indexOf(QLatin1Char('\n'), budget - inserted - 1);
-            if (end >= 0) take = end + 1;
-        }
+        const qsizetype take = TakeFromFront(front, budget - inserted);
         if (take < front.text.size()) {
-            Insert(cursor, front.text.left(take), false);
+            const QString part = front.text.left(take);
+            mConsole->Insert(cursor, part, false);
+            mQueuedLines -= LineEnds(part, false);
             front.text.remove(0, take);
         } else {
-            Insert(cursor, front.text, front.rich);
+            mConsole->Insert(cursor, front.text, front.rich);
+            mQueuedLines -= LineEnds(front.text, front.rich);
             mQueued.removeFirst();
         }
         inserted += take;
     }
     cursor.endEditBlock();
+    mConsole->DropOldest();  // a change of its own, at the top
+    cursor.movePosition(QTextCursor::End);
     if (mFollow) {
         mConsole->setTextCursor(cursor);
         mConsole->verticalScrollBar()->setValue(mConsole->verticalScrollBar()->maximum());
@@ -313,8 +336,16 @@ void TmConsoleWindow::PickCandidate() {
     if (current.isValid()) ReplaceName(current.data().toString());
 }
 
+qsizetype TmConsoleWindow::TakeFromFront(const QueuedWrite& front, qsizetype room) {
+    if (front.rich || front.text.size() <= room) return front.text.size();
+    const qsizetype end = front.text.indexOf(QLatin1Char('\n'), room - 1);
+    if (end >= 0 && end < room + TConsoleView::kFoldWidth) return end + 1;
+    // a row is cut between characters, never between the halves of one
+    return front.text[room - 1].isHighSurrogate() ? room + 1 : room;
+}
+
 void TmConsoleWindow::mConsoleKeyDown(int) {
-    QString line = mConsole->textCursor().block().text();
+    QString line = TConsoleView::LineOf(mConsole->textCursor().block());
     if (line.startsWith(QLatin1String("> "))) line.remove(0, 2);
     qsizetype first = 0, last = line.size();
     while (first < last && IsBlankOrControl(line[first])) ++first;

@@ -4,13 +4,13 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QStringList>
-#include <QTextEdit>
 #include <QTimer>
 #include <QWidget>
 
+#include "script/console_view.h"
+
 class IShell;
 class QStringListModel;
-class QTextCursor;
 class TScriptHost;
 
 // The Python console: an output view above a one-line input. The form itself never shows; its
@@ -22,10 +22,18 @@ public:
     ~TmConsoleWindow() override;
 
     void FormCreate();
+    // Takes the scrollback from the setting "console_scrollback" and drops what is shown past it;
+    // a value that is not a positive whole number is shown as an error line and the default
+    // applies.
+    void ReadSettings();
     // Shows one write now: "@..." is rich text, anything else plain; the view follows the end.
     void Append(const QString& text);
     // Collects a write; collected writes are shown, in order, on the next turns of the event loop.
+    // Past twice the scrollback the oldest queued lines are dropped, and all that is shown, so
+    // catching up never costs more than the scrollback.
     void Queue(const QString& text);
+    // The line ends waiting to be shown.
+    qsizetype QueuedLines() const { return mQueuedLines; }
     // Shows one turn's share of the collected writes now; the rest follows on the next turns.
     void Flush();
     // How long one turn of the event loop may spend inserting queued output, so that long output
@@ -34,7 +42,7 @@ public:
 
     QWidget* ConsolePanel() const { return mConsolePanel; }
     QLineEdit* Input() const { return mInput; }
-    QTextEdit* Console() const { return mConsole; }
+    TConsoleView* Console() const { return mConsole; }
     // Lists the candidates when Tab finds several; its popup is shown under the caret.
     QCompleter* Completer() const { return mCompleter; }
 
@@ -60,11 +68,8 @@ private:
     void ShowCandidates();
     // Takes the current candidate of the list (if any) and closes it.
     void PickCandidate();
-    // Inserts one write at the cursor as rich text or plain text.
-    static void Insert(QTextCursor& cursor, const QString& text, bool rich);
-
     // Neighbouring plain writes are joined; a rich write stays one entry. Its kind is kept with
-    // it, so the rest of a plain write cut at a line end is never taken for rich text.
+    // it, so the rest of a plain write cut between turns is never taken for rich text.
     struct QueuedWrite {
         QString text;
         bool rich = false;
@@ -74,17 +79,23 @@ private:
     TScriptHost& mHost;
     QPointer<QWidget> mConsolePanel;
     QPointer<QLineEdit> mInput;
-    QPointer<QTextEdit> mConsole;
+    QPointer<TConsoleView> mConsole;
     QPointer<QCompleter> mCompleter;
     QStringListModel* mCandidates = nullptr;  // owned by the completer
     QString mCompletedName;  // the name Tab completed; the list is of its candidates
     QList<QueuedWrite> mQueued;
+    qsizetype mQueuedLines = 0;  // line ends in mQueued, a rich write counting as one
     qsizetype mTurnChars = 4 * 1024;
     bool mFollow = true;  // the view is at the end and follows new output
     QTimer mFlushTimer;
     // Inserts queued output from the front, about `budget` characters, in one edit; answers how
     // many it inserted.
     qsizetype FlushSome(qsizetype budget);
+    // How much of the front write to insert with `room` characters left in this turn: up to a
+    // line end a little past the room, else the room (a long line goes on over the next turns).
+    static qsizetype TakeFromFront(const QueuedWrite& front, qsizetype room);
+    // Drops the oldest queued lines down to the scrollback, and everything shown before them.
+    void DropQueued();
     void PostFlush();
     void FlushTurn();
 };

@@ -1,9 +1,11 @@
 // The console and error log as a user meets them: statements run from the input, history keys,
 // lines taken back from the output, output written before the console existed, rich and queued
-// writes, runtime errors moved into the log, and Tab completing names.
+// writes, the scrollback and very long lines, runtime errors moved into the log, and Tab
+// completing names.
 #include <Python.h>
 
 #include <QAbstractItemView>
+#include <QClipboard>
 #include <QCompleter>
 #include <QInputDialog>
 #include <QScrollBar>
@@ -18,6 +20,7 @@
 #include "script/console_window.h"
 #include "script/error_log.h"
 #include "script/script_host.h"
+#include "shell/settings.h"
 #include "test_env.h"
 #include "vorn/ids.h"
 #include "vorn/os.h"
@@ -48,6 +51,13 @@ class TestConsole : public QObject {
     QString shown() {
         QCoreApplication::processEvents();
         return mConsole->Console()->toPlainText();
+    }
+    // Lets the queued lines have as many turns as they need.
+    void showAll() {
+        for (int i = 0; i < 200 && mConsole->QueuedLines() > 0; ++i) QTest::qWait(5);
+    }
+    QString row(int number) {
+        return mConsole->Console()->document()->findBlockByNumber(number).text();
     }
     void enter(const QString& text) {
         input()->setText(text);
@@ -113,6 +123,7 @@ private slots:
         mConsole->HistoryIndex = 0;
         candidates()->hide();
         input()->clear();
+        mConsole->Console()->SetScrollback(TConsoleView::kDefaultScrollback);
         mWindow->activateWindow();  // a dialog of an earlier test may have had it
         QVERIFY(QTest::qWaitForWindowActive(mWindow));
         input()->setFocus();  // a list of candidates stays open only while the input has it
@@ -244,6 +255,79 @@ private slots:
         QTRY_COMPARE(mConsole->Console()->document()->blockCount(), 2002);
         QCOMPARE(mConsole->Console()->toPlainText(), QString(longWrite).replace("\r\n", "\n"));
         QVERIFY(formatAt("1999").fontWeight() != QFont::Bold);
+    }
+
+    // Catches a scrollback that keeps every line (a flood then takes minutes to show), queued
+    // lines kept past twice the limit, a missing or miscounted note, and a folded line counted
+    // as several or cut when dropping.
+    void scrollbackDropsOldest() {
+        TConsoleView* view = mConsole->Console();
+        view->SetScrollback(3);
+        for (int i = 0; i < 9; ++i) host()->Write(QString("line %1\r\n").arg(i));
+        QVERIFY(mConsole->QueuedLines() <= 6);
+        showAll();
+        QCOMPARE(view->toPlainText(), QString("[6 older lines dropped]\nline 6\nline 7\nline 8\n"));
+        const QString longLine(2500, 'x');
+        host()->Write(longLine + "\r\n");
+        host()->Write("last\r\n");
+        showAll();
+        QCOMPARE(view->Dropped(), 8);
+        QCOMPARE(view->Lines(), 3);
+        QCOMPARE(row(0), QString("[8 older lines dropped]"));
+        QCOMPARE(row(1), QString("line 8"));
+        QCOMPARE(TConsoleView::LineOf(view->document()->findBlockByNumber(3)), longLine);
+        QCOMPARE(row(5), QString("last"));
+    }
+
+    void scrollbackSetting_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("word") << "ten" << TConsoleView::kDefaultScrollback << true;
+        QTest::newRow("zero") << "0" << TConsoleView::kDefaultScrollback << true;
+        QTest::newRow("negative") << "-5" << TConsoleView::kDefaultScrollback << true;
+        QTest::newRow("too big") << "99999999999" << TConsoleView::kDefaultScrollback << true;
+        QTest::newRow("number") << " 2 " << 2 << false;
+    }
+    // Catches a bad setting taken as a number (0 drops every line) or refused without a word, and
+    // a good one not applied, also to the lines already shown.
+    void scrollbackSetting() {
+        QFETCH(QString, value);
+        QFETCH(int, lines);
+        QFETCH(bool, refused);
+        host()->Write("a\r\nb\r\nc\r\n");
+        showAll();
+        mw::WriteSetting("console_scrollback", value);
+        mConsole->ReadSettings();
+        mw::WriteSetting("console_scrollback", "100000");
+        QCOMPARE(mConsole->Console()->Scrollback(), lines);
+        const QString error = QString(
+                                  "console_scrollback: \"%1\" is not a positive whole number "
+                                  "of lines; keeping the last 100000 lines\n")
+                                  .arg(value);
+        QCOMPARE(shown(), refused ? "a\nb\nc\n" + error : "[1 older line dropped]\nb\nc\n");
+    }
+
+    // Catches a long line laid out as one block (a freeze of seconds per megabyte), a row that
+    // ends inside a character, and the line cut when copied or taken back with Enter.
+    void longLineShownWhole() {
+        const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");  // two halves in UTF-16
+        const QString line = QString(999, 'a') + smile + QString(1500, 'b') + " ";
+        host()->Write(line);  // as print writes it: the text, then the line end
+        host()->Write("\r\nnext\r\n");
+        showAll();
+        QTextDocument* document = mConsole->Console()->document();
+        QCOMPARE(document->blockCount(), 5);  // rows of 999, 1000 and 502, "next", the end
+        QCOMPARE(row(0).size(), 999);
+        QVERIFY(row(1).startsWith(smile));
+        QTextCursor all(document);
+        all.select(QTextCursor::Document);
+        mConsole->Console()->setTextCursor(all);
+        mConsole->Console()->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), line + "\nnext\n");
+        mConsole->Console()->setTextCursor(QTextCursor(document->findBlockByNumber(1)));
+        QTest::keyClick(mConsole->Console(), Qt::Key_Return);
+        QCOMPARE(input()->text(), line.trimmed());
     }
 
     // Catches a runtime error lost, logged twice or left pending by the idle passes after it,

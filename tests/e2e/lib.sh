@@ -3,10 +3,11 @@
 # A test sources this with its arguments; the first is the program, the last the shot folder.
 
 if [[ ${1:-} != --inside ]]; then
-    for tool in xvfb-run xdotool import compare; do
+    for tool in Xvfb xdotool import compare; do
         command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
     done
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inside "$@"
+    # a display of its own, picked by Xvfb, so parallel runs and other X servers never collide
+    exec "$(dirname "${BASH_SOURCE[0]}")/../../scripts/with-xvfb" 1280x1024x24 bash "$0" --inside "$@"
 fi
 shift
 app=$1 shots=${!#}
