@@ -52,6 +52,11 @@ PyObject* GetSelectedType(PyObject* self, PyObject*) {
 // inside its own work (the script runs from it, or waits inside it on another tasklet).
 TmVornBrowser* ChangeableBrowser(PyObject* self, const char* call, bool* refused) {
     TmVornBrowser* browser = BrowserOf(self);
+    if (!browser && TheBrowserPy().HadBrowser()) {
+        RaiseToolClosing();  // the window and its browser have gone
+        *refused = true;
+        return nullptr;
+    }
     *refused = browser && !browser->Work().RefuseScriptCall(call);
     return *refused ? nullptr : browser;
 }
@@ -121,7 +126,10 @@ const VnTypeInfo* TVornBrowserPy::GetTypeInfo() {
     return &type;
 }
 
-void TVornBrowserPy::SetBrowser(TmVornBrowser* browser) { mBrowser = browser; }
+void TVornBrowserPy::SetBrowser(TmVornBrowser* browser) {
+    mBrowser = browser;
+    mHadBrowser = mHadBrowser || browser;
+}
 
 TmVornBrowser* TVornBrowserPy::Browser() const { return mBrowser; }
 

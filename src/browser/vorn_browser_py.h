@@ -13,9 +13,12 @@ public:
     // The browser it drives; made after the object exists.
     void SetBrowser(TmVornBrowser* browser);
     TmVornBrowser* Browser() const;
+    // Whether a browser was set once: calls that change it then raise once it has gone.
+    bool HadBrowser() const { return mHadBrowser; }
 
 private:
     QPointer<TmVornBrowser> mBrowser;
+    bool mHadBrowser = false;
 };
 
 TVornBrowserPy& TheBrowserPy();
