@@ -2,10 +2,13 @@
 
 #include <QDialog>
 
+#include "vorn/ref.h"
+
 class IList;
 class IRoot;
-class QListWidget;
+class QListView;
 class QPushButton;
+class TSorterLines;
 
 // "List Manipulating Device": reorders the items of a runtime list, each move applied at once.
 class TmVornListSorter : public QDialog {
@@ -15,7 +18,7 @@ public:
 
     explicit TmVornListSorter(QWidget* parent = nullptr);
     // Shows the list's items modally; false when the list is empty or the user cancelled.
-    // The caller holds the list while the dialog runs.
+    // The list and its items are held while the dialog runs and let go when it closes.
     bool Run(IList* list);
     void OnMoveItem(Move which);
     void mListBoxClick();
@@ -24,14 +27,13 @@ private:
     QPushButton* AddMoveButton(const char* name, const char* text, int y, Move which);
     // One line per item in list order; selects the line of `selected`, else the first line.
     void FillListBox(IRoot* selected);
-    // The lines still stand for the list's items in order.
-    bool ShowsList() const;
+    void SelectLine(int line);
     int SelectedLine() const;  // -1 when none
-    IRoot* LineObject(int line) const;
     void UpdateButtons();
 
-    IList* mList = nullptr;  // only while Run shows it
-    QListWidget* mListBox;
+    VnRef<IList> mList;  // only while Run shows it
+    TSorterLines* mLines;
+    QListView* mListBox;
     QPushButton* mTop;
     QPushButton* mUp;
     QPushButton* mDown;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/value_text.h"
 #include "vorn/os.h"
 #include "vorn/py_ref.h"
 
@@ -25,11 +26,7 @@ const char* PythonValueText(const MemberValue& value, char* buffer, std::size_t 
         PyErr_Clear();
         return "An unrepresentable Python object";
     }
-    if (!buffer || capacity == 0) return "";
-    std::size_t n = std::min(std::strlen(utf8), capacity - 1);
-    std::memcpy(buffer, utf8, n);
-    buffer[n] = 0;
-    return buffer;
+    return CopyText(buffer, capacity, utf8);
 }
 
 bool PythonTextToValue(const MemberValue& value, const char* text) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/value_text.h"
 #include "vorn/os.h"
 
 namespace mw {
@@ -28,10 +29,9 @@ void FloorDivide(int64_t a, int64_t b, int64_t* quotient, int64_t* remainder) {
 
 bool IsLeapYear(int64_t y) { return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0); }
 
-// Appends as much of `text` as fits after `used` bytes, keeping the terminator.
+// Appends the whole characters of `text` that fit after `used` bytes, keeping the terminator.
 std::size_t Append(char* buffer, std::size_t capacity, std::size_t used, const char* text) {
-    std::size_t n = std::strlen(text);
-    if (n > capacity - used - 1) n = capacity - used - 1;
+    const std::size_t n = Utf8Fit(text, std::strlen(text), capacity - used - 1);
     std::memcpy(buffer + used, text, n);
     buffer[used + n] = 0;
     return used + n;

@@ -33,14 +33,16 @@ void Store(void* storage, T v) {
     std::memcpy(storage, &v, sizeof v);
 }
 
-// Copies as much of the text as fits with its terminator; returns buffer.
+// Copies the whole characters of the text that fit with its terminator; returns buffer.
 const char* CopyOut(char* buffer, std::size_t capacity, const char* text, std::size_t length) {
     if (!buffer || capacity == 0) return "";
-    std::size_t n = length < capacity - 1 ? length : capacity - 1;
+    const std::size_t n = Utf8Fit(text, length, capacity - 1);
     std::memcpy(buffer, text, n);
     buffer[n] = 0;
     return buffer;
 }
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -108,7 +110,8 @@ bool StoreString(void* storage, int32_t size, const char* text) {
     if (size <= 0) return false;
     // The text may be the member's own storage, so the copy must allow overlap.
     char* dst = static_cast<char*>(storage);
-    std::size_t n = strnlen(text, static_cast<std::size_t>(size));
+    const std::size_t room = static_cast<std::size_t>(size) - 1;
+    const std::size_t n = Utf8Fit(text, strnlen(text, room + 1), room);
     std::memmove(dst, text, n);
     std::memset(dst + n, 0, static_cast<std::size_t>(size) - n);
     dst[size - 1] = 0;
@@ -155,6 +158,18 @@ bool CheckReal(const char* text, bool single, std::string* why) {
 }
 
 }  // namespace
+
+std::size_t Utf8Fit(const char* text, std::size_t length, std::size_t room) {
+    if (length <= room) return length;
+    // a character has at most three continuation bytes; past that the bytes are no UTF-8 anyway
+    std::size_t n = room;
+    while (n > 0 && room - n < 3 && IsContinuationByte(text[n])) --n;
+    return IsContinuationByte(text[n]) ? room : n;
+}
+
+const char* CopyText(char* buffer, std::size_t capacity, const char* text) {
+    return CopyOut(buffer, capacity, text ? text : "", text ? std::strlen(text) : 0);
+}
 
 bool ReadWholeNumber(const char* text, int64_t* out, std::string* why) {
     if (!text) text = "";

@@ -8,6 +8,11 @@
 
 namespace mw {
 
+// How many bytes of `text` (`length` long) fit in `room` without splitting a UTF-8 character.
+std::size_t Utf8Fit(const char* text, std::size_t length, std::size_t room);
+// Copies the whole characters of `text` that fit with the terminator; "" without a buffer.
+const char* CopyText(char* buffer, std::size_t capacity, const char* text);
+
 // The value's display text: `buffer` filled within capacity, a constant, or the member's text.
 const char* ValueToText(const MemberValue& value, char* buffer, std::size_t capacity);
 

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "core/value_text.h"
@@ -20,8 +19,7 @@ const char* TChooserRowEditor::GetText(char* buffer, std::size_t size) {
     for (const VnChoice* c = mw::ChoiceTable(mValue.desc); c && c->name; ++c) {
         const mw::MemberValue choice{mValue.desc, const_cast<unsigned char*>(c->value.bytes)};
         if (mw::CompareValues(choice, mValue) == 0) {
-            std::snprintf(buffer, size, "%s", c->name);
-            return buffer;
+            return mw::CopyText(buffer, size, c->name);
         }
     }
     return mw::ValueToText(mValue, buffer, size);
@@ -32,7 +30,9 @@ void TChooserRowEditor::BeginEdit() {
     if (!dialog || !mValue.value) return;
     gReturnFocus = QApplication::focusWidget();
     std::memcpy(mSaved, mValue.value, Size());
-    if (dialog->Fill(*this)) EditInForm(*dialog);
+    // taken before Fill writes the current choice, so Undo gives back a value that matched none
+    const TMemberState before = Taken();
+    if (dialog->Fill(*this)) EditInForm(*dialog, before);
 }
 
 void TChooserRowEditor::EndEdit(bool cancel) {

@@ -9,6 +9,21 @@
 #include "shell/ishell.h"
 #include "vorn/pyos.h"
 
+namespace {
+
+// The item of a sequence at the position `key` names; none, with the error printed to the
+// console, when the key is too big for a position or its __index__ raises.
+PyRef ReadPosition(PyObject* sequence, PyObject* key) {
+    const Py_ssize_t at = PyNumber_AsSsize_t(key, PyExc_IndexError);
+    if (at == -1 && PyErr_Occurred()) {
+        PyOS->ReportError(0);
+        return {};
+    }
+    return PyRef::Steal(PySequence_GetItem(sequence, at));
+}
+
+}  // namespace
+
 TPyRowEditor::TPyRowEditor(PyObject* value, PyObject* container, PyObject* key,
                            const QString& keyText, bool readOnly, TEditorKit& kit)
     : TRowEditor({}, kit),
@@ -103,7 +118,7 @@ PyRef TPyRowEditor::Reread() {
     else if (PyUnicode_Check(key))
         now = PyRef::Steal(PyObject_GetAttr(container, key));
     else if (PySequence_Check(container))
-        now = PyRef::Steal(PySequence_GetItem(container, PyLong_AsSsize_t(key)));
+        now = ReadPosition(container, key);
     if (!now) PyErr_Clear();
     return now;
 }

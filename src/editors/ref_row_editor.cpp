@@ -24,7 +24,7 @@ bool PythonText(IRoot* object, char* buffer, std::size_t size) {
         PyErr_Clear();
         return false;
     }
-    std::snprintf(buffer, size, "%s", utf8);
+    mw::CopyText(buffer, size, utf8);
     return true;
 }
 

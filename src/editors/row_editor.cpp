@@ -102,8 +102,7 @@ bool TRowEditor::RunModal(QDialog& form, int* result) {
     return !alive.expired();  // nothing of the editor is read before this is known
 }
 
-void TRowEditor::EditInForm(QDialog& form) {
-    const TMemberState before = Taken();
+void TRowEditor::EditInForm(QDialog& form, const TMemberState& before) {
     int result = 0;
     if (!RunModal(form, &result)) return;
     const bool accepted = result == QDialog::Accepted;

@@ -89,7 +89,8 @@ public:
     // closes: EndEdit(cancel) puts the old value back on anything but OK, and OK puts the
     // live changes on the history as one step. Nothing of the editor is read if it was
     // destroyed while the form showed.
-    void EditInForm(QDialog& form);
+    void EditInForm(QDialog& form) { EditInForm(form, Taken()); }
+    void EditInForm(QDialog& form, const TMemberState& before);  // the member held `before`
     // What the member holds now, to compare with after an edit.
     TMemberState Taken() const { return TMemberState::Take(mValue); }
     // Puts the change of the member since `before` on the edit history as one step.

@@ -1,9 +1,11 @@
 // The list sorter moving the items of a live runtime list, and the property dialog's view of
 // object members.
+#include <QAbstractItemModelTester>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QtTest>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "runtime_checks.h"
 #include "test_env.h"
 #include "vorn/kalix.h"
+#include "vorn/object.h"
 #include "vorn/ref.h"
 
 namespace {
@@ -55,6 +58,50 @@ struct TestList {
     std::vector<VnRef<IRoot>> items;
 };
 
+// A list item named "item N" that counts how often its type is asked for, as making its line's
+// label does.
+class Numbered final : public VnObject<IRoot> {
+public:
+    explicit Numbered(int n) { std::snprintf(name, sizeof name, "item %d", n); }
+    static VnRef<IRoot> Make(int n) { return VnRef<IRoot>::Adopt((new Numbered(n))->Root()); }
+    const VnTypeInfo* GetTypeInfo() override {
+        ++asked;
+        return Type();
+    }
+    static const VnTypeInfo* Type() {
+        static const VnTypeInfo* type = [] {
+            Numbered probe(0);
+            const auto at = reinterpret_cast<const char*>(probe.name) -
+                            reinterpret_cast<const char*>(probe.Root());
+            static const VnMemberDescriptor members[] = {{"name",
+                                                          kVnString,
+                                                          int32_t(at),
+                                                          int32_t(sizeof probe.name),
+                                                          nullptr,
+                                                          "",
+                                                          0,
+                                                          nullptr,
+                                                          {}},
+                                                         {}};
+            static const VnCLSID id = VnMakeCLSID("test", "Numbered", 1);
+            static const VnTypeInfo info{&id, "", Interfaces(), members, nullptr, nullptr, 0};
+            return &info;
+        }();
+        return type;
+    }
+
+    static inline int asked = 0;
+    char name[16] = {};
+};
+
+QAbstractItemView* Lines(QWidget* sorter) {
+    return sorter->findChild<QAbstractItemView*>("mListBox");
+}
+
+QString LineLabel(QWidget* sorter, int line) {
+    return Lines(sorter)->model()->index(line, 0).data().toString();
+}
+
 // What the sorter shows while it is open.
 struct SorterView {
     QStringList lines;
@@ -65,9 +112,10 @@ struct SorterView {
 
 SorterView Look(QWidget* sorter) {
     SorterView view;
-    auto* box = sorter->findChild<QListWidget*>("mListBox");
-    for (int k = 0; k < box->count(); ++k) view.lines << box->item(k)->text();
-    if (!box->selectedItems().isEmpty()) view.selected = box->row(box->selectedItems().front());
+    QAbstractItemView* box = Lines(sorter);
+    for (int k = 0; k < box->model()->rowCount(); ++k) view.lines << LineLabel(sorter, k);
+    const QModelIndexList selected = box->selectionModel()->selectedIndexes();
+    if (!selected.isEmpty()) view.selected = selected.front().row();
     for (const char* name : kMoveButtons)
         if (sorter->findChild<QPushButton*>(name)->isEnabled()) view.enabled << name;
     if (QWidget* focus = sorter->focusWidget()) view.focus = focus->objectName();
@@ -79,9 +127,9 @@ void Click(QWidget* sorter, const char* button) {
 }
 
 void ClickLine(QWidget* sorter, int line) {
-    auto* box = sorter->findChild<QListWidget*>("mListBox");
+    QAbstractItemView* box = Lines(sorter);
     QTest::mouseClick(box->viewport(), Qt::LeftButton, {},
-                      box->visualItemRect(box->item(line)).center());
+                      box->visualRect(box->model()->index(line, 0)).center());
 }
 
 // The member called `name` of `object`.
@@ -105,6 +153,7 @@ class TestListSorter : public QObject {
     // Runs the sorter on `list`; `act` works the open dialog and names the button closing it.
     bool RunSorter(IList* list, std::function<const char*(QWidget*)> act, SorterView* after) {
         AnswerNextModal([=](QWidget* sorter) {
+            QAbstractItemModelTester tester(Lines(sorter)->model());
             const char* close = act(sorter);
             *after = Look(sorter);
             Click(sorter, close);
@@ -233,6 +282,40 @@ private slots:
         for (QChar item : test.Order()) lines << item;
         QCOMPARE(after.lines, lines);  // rebuilt from the list, the same item still selected
         QTEST(after.selected, "selected");
+    }
+
+    // Catches a sorter that makes every line's label on opening (a big list takes seconds), a
+    // line whose item is read after a script freed it (the sanitizer build reports it), and
+    // items still held by the sorter after it closed.
+    void bigListLabelsOnDemand() {
+        constexpr int kItems = 3000;
+        TestList test({});
+        for (int n = 0; n < kItems; ++n) {
+            test.items.push_back(Numbered::Make(n));
+            test.list->AddItem(-1, test.items.back().get());
+        }
+        const VnRef<IRoot> first = test.items.front();
+        Numbered::asked = 0;
+        int askedOpening = -1;
+        QString lastLabel;
+        SorterView after;
+        RunSorter(
+            test.list.get(),
+            [&](QWidget* sorter) {
+                askedOpening = Numbered::asked;
+                test.list->RemoveItem(-1);  // a script empties the list and lets its items go
+                test.items.clear();
+                Lines(sorter)->scrollToBottom();
+                sorter->grab();
+                lastLabel = LineLabel(sorter, kItems - 1);
+                return "mOK";
+            },
+            &after);
+        QVERIFY2(askedOpening < 100, qPrintable(QString::number(askedOpening)));
+        QCOMPARE(lastLabel, QString("item %1").arg(kItems - 1));
+        QCOMPARE(after.lines.size(), kItems);
+        first->AddRef();
+        QCOMPARE(first->Release(), 1);  // only `first` holds it now
     }
 
     void objectMembers_data() {

@@ -151,6 +151,40 @@ private slots:
         w->Release();
     }
 
+    void textsCutAtCharacters_data() {
+        for (const char* c : {"member", "text"}) QTest::addColumn<QByteArray>(c);
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<QByteArray>("shown");
+        Row("Python text, é cut after its first byte", "python", "abcdé", 6, "abcd");
+        Row("Python text, € cut after two of its bytes", "python", "ab€x", 5, "ab");
+        Row("Python text, a 4-byte character that just fits", "python", "a😀b", 6, "a😀");
+        Row("stored inline text, € cut after its first byte", "tag", "abcde€", 64, "abcde");
+        Row("bytes that are no UTF-8 cut where they must", "", "\x80\x80\x80\x80\x80", 3,
+            "\x80\x80");
+    }
+    void textsCutAtCharacters() {
+        // Catches a text cut inside a UTF-8 character, which then shows as a broken character.
+        QFETCH(QByteArray, member);
+        QFETCH(QByteArray, text);
+        QFETCH(int, capacity);
+        QFETCH(QByteArray, shown);
+        char buffer[64];
+        if (member.isEmpty()) {
+            QCOMPARE(QByteArray(CopyText(buffer, size_t(capacity), text.constData())), shown);
+        } else if (member == "python") {
+            VnMemberDescriptor ref = TestMember("ref", kVnPythonRef, 0, 8);
+            PyObject* slot = PyUnicode_FromString(text.constData());
+            QCOMPARE(QByteArray(ValueToText({&ref, &slot}, buffer, size_t(capacity))), shown);
+            Py_DECREF(slot);
+        } else {
+            Widget* w = NewWidget();
+            const MemberValue v = Find(w->Root(), member.constData());
+            QVERIFY(TextToValue(v, text.constData()));
+            QCOMPARE(QByteArray(ValueToText(v, buffer, size_t(capacity))), shown);
+            w->Release();
+        }
+    }
+
     void typeCodes_data() {
         QTest::addColumn<uint>("code");
         for (const char* c : {"name", "shown"}) QTest::addColumn<QByteArray>(c);

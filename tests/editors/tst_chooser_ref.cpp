@@ -1,6 +1,6 @@
 // The chooser and the reference editor as a user meets them in the grid: choices and flags
-// written live and given back on Cancel, the texts of reference rows, and picking what an
-// object pointer holds.
+// written live and given back on Cancel or Undo, the texts of reference rows, picking what an
+// object pointer holds, and a Python row reading back what its container holds.
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -8,12 +8,15 @@
 #include <QtTest>
 
 #include "editors/chooser_row_editor.h"
+#include "editors/py_row_editor.h"
 #include "editors/ref_row_editor.h"
 #include "editors/tm_chooser_pick.h"
+#include "editors/tm_edit_line.h"
 #include "editors/tm_texture_browser.h"
 #include "editors/tm_vorn_pick.h"
 #include "fake_shell.h"
 #include "modal.h"
+#include "python_checks.h"
 #include "test_env.h"
 #include "vorn/kalix.h"
 #include "vorn/rot.h"
@@ -54,6 +57,7 @@ class TestChooserRef : public QObject {
     std::unique_ptr<TEditorKit> mKit;
     std::unique_ptr<TmChooserPick> mChooser;
     std::unique_ptr<TmVornPick> mPick;
+    std::unique_ptr<TmEditLine> mEditLine;
 
     // Runs the editor's dialog, letting `act` work in it first.
     void edit(TRowEditor& editor, std::function<void(QDialog*)> act) {
@@ -71,6 +75,8 @@ private slots:
         mPick->SetClassList({"kalix.KxMaterial", "kalix.KxShader"});
         mKit->AddForm(mChooser.get());
         mKit->AddForm(mPick.get());
+        mEditLine = std::make_unique<TmEditLine>();
+        mKit->SetEditLine(mEditLine.get());
     }
 
     // Catches flags read as one choice, a selection that does not OR together, and Cancel
@@ -118,6 +124,71 @@ private slots:
         });
         char buffer[64];
         QCOMPARE(QString(editor.GetText(buffer, sizeof buffer)), QString("Plane"));
+    }
+
+    // Catches an undo step whose "before" is the first choice the chooser wrote on opening, so
+    // Undo after OK cannot give back a value that matched no choice.
+    void undoRestoresValueMatchingNoChoice() {
+        VnRef<IRoot> model = Make("KxModel");
+        mw::MemberValue shape = Member(model.get(), "shape");
+        *static_cast<int32_t*>(shape.value) = 99;
+        TChooserRowEditor editor(shape, *mKit);
+        editor.mOwner = model;
+        edit(editor, [&](QDialog* dialog) {
+            mChooser->List()->setCurrentRow(2);
+            dialog->accept();
+        });
+        QCOMPARE(Long(shape), 2);
+        QVERIFY(mKit->History().Undo());
+        QCOMPARE(Long(shape), 99);
+        QVERIFY(mKit->History().Redo());
+        QCOMPARE(Long(shape), 2);
+    }
+
+    // Catches a choice's name cut inside a character when the row's text has no room for it.
+    void choiceNameCutAtCharacter() {
+        const VnChoice choices[] = {{"Große Kugel", {{0}}, nullptr}, {}};
+        VnMemberDescriptor desc{"size", kVnLong, 0, 4, nullptr, "", kVnEditExclusive, choices, {}};
+        int32_t held = 0;
+        TChooserRowEditor editor({&desc, &held}, *mKit);
+        char buffer[8];
+        QCOMPARE(QByteArray(editor.GetText(buffer, 5)), QByteArray("Gro"));  // ß takes 2 bytes
+        QCOMPARE(QByteArray(editor.GetText(buffer, 6)), QByteArray("Groß"));
+    }
+
+    void pythonRowKeyNamingNoPosition_data() {
+        QTest::addColumn<QByteArray>("key");  // a Python expression
+        QTest::addColumn<QString>("error");
+        QTest::newRow("int too big for a position") << QByteArray("2 ** 70") << "IndexError";
+        QTest::newRow("__index__ that raises") << QByteArray("Raising()") << "no position";
+    }
+    // Catches a refused store whose row then reads back the container's last item (its key
+    // read as -1) and leaves the key's Python error pending, unreported.
+    void pythonRowKeyNamingNoPosition() {
+        QFETCH(QByteArray, key);
+        const QByteArray script =
+            "class Raising:\n"
+            "    def __index__(self): raise ValueError('no position')\n"
+            "held = [1, 2, 3]\n"
+            "key = " +
+            key;
+        QVERIFY(RunPython(script.constData()));
+        PyObject* main = PyModule_GetDict(PyImport_AddModule("__main__"));
+        PyObject* held = PyDict_GetItemString(main, "held");
+        TPyRowEditor row(PyList_GetItem(held, 0), held, PyDict_GetItemString(main, "key"), "[0]",
+                         false, *mKit);
+        PrintCollector printed;
+        QVERIFY(PyOS->SetEventSink(&printed));
+        row.Place(QRect(0, 0, 100, 18));
+        row.BeginEdit();
+        mEditLine->Edit()->setText("5");
+        row.EndEdit(false);
+        QVERIFY(PyOS->SetEventSink(nullptr));
+        QVERIFY(!PyErr_Occurred());
+        QCOMPARE(PyLong_AsLong(row.Value()), 1L);
+        QCOMPARE(EvalPython("held"), QString("[1, 2, 3]"));
+        QFETCH(QString, error);
+        QVERIFY2(printed.all.contains(error), qPrintable(printed.all));
     }
 
     // Catches reference rows that say the wrong thing about what they hold.
@@ -226,6 +297,7 @@ private slots:
     }
 
     void cleanupTestCase() {
+        mEditLine.reset();
         mPick.reset();
         mChooser.reset();
         VnOS->Shutdown();
