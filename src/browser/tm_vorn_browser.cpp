@@ -279,11 +279,12 @@ void TmVornBrowser::BuildPopup() {
     mNewItem = entry("mNewItem", "&New Item", 0);
     mDeleteItem = entry("mDeleteItem", "&Delete Item", 12);
     mSortList = entry("mSortList", "&Sort List...", -1);
-    connect(mNewItem, &QAction::triggered, this, [this] { RunWork([this] { mNewItemClick(); }); });
-    connect(mDeleteItem, &QAction::triggered, this,
-            [this] { RunWork([this] { mDeleteItemClick(); }); });
-    connect(mSortList, &QAction::triggered, this,
-            [this] { RunWork([this] { mSortListClick(); }); });
+    // the popup's own list entries do what the list actions do
+    for (auto [action, which] : {std::pair{mNewItem, ListAction::Add},
+                                 {mDeleteItem, ListAction::Remove},
+                                 {mSortList, ListAction::Manage}})
+        connect(action, &QAction::triggered, this,
+                [this, which = which] { RunWork([this, which] { OnListAction(which); }); });
     mPopup->addSeparator()->setObjectName("N1");
     mPopup->addAction(mTreeExpand);
     mTreeExpand->setVisible(false);
@@ -667,41 +668,6 @@ void TmVornBrowser::CopyPythonPath(int row) {
 bool TmVornBrowser::RunSorter(IList* list) {
     TBrowserWork::Open open(mKit.Work());  // scripts may browse while the sorter shows
     return mSorter && mSorter->Run(list);
-}
-
-void TmVornBrowser::mNewItemClick() {
-    TBrowserNode* node = mModel->Selected();
-    VnRef<IList> list = ListOf(TBrowserModel::NodeObject(node));
-    if (!list) return;
-    const TListStep::Items before = TListStep::ItemsOf(list.get());
-    if (!list->AddItem(-1, nullptr)) mOutput.RefreshErrors();
-    mKit.History().RecordList(list.get(), before, "Add item to " + mModel->Label(node));
-    Expand(node);
-}
-
-void TmVornBrowser::mDeleteItemClick() {
-    TBrowserNode* node = mModel->Selected();
-    TBrowserNode* parent = node ? node->parent : nullptr;
-    VnRef<IList> list = ListOf(TBrowserModel::NodeObject(parent));
-    if (!list) return;
-    const TListStep::Items before = TListStep::ItemsOf(list.get());
-    list->RemoveItem(node->position >= 0 ? node->position : node->row);
-    mKit.History().RecordList(list.get(), before, "Remove item from " + mModel->Label(parent));
-    mModel->Select(parent);
-    RefreshListNode(parent);
-}
-
-void TmVornBrowser::mSortListClick() {
-    TBrowserNode* node = mModel->Selected();
-    VnRef<IList> list = ListOf(TBrowserModel::NodeObject(node));
-    if (!list) return;
-    const TListStep::Items before = TListStep::ItemsOf(list.get());
-    const QString name = mModel->Label(node);
-    const QPersistentModelIndex at(mModel->IndexOf(node));
-    const bool sorted = RunSorter(list.get());
-    mKit.History().RecordList(list.get(), before, "Rearrange " + name);
-    node = mModel->NodeOf(at);  // a script may have rebuilt the tree while the sorter showed
-    if (sorted && node) Expand(node);
 }
 
 void TmVornBrowser::NotifyOwner(const TBrowserNode* node) {

@@ -74,9 +74,6 @@ public:
     void OnIRootAction(IRootAction action);
     void OnTreeAction();
     void NewObjectClick(int line);
-    void mNewItemClick();
-    void mDeleteItemClick();
-    void mSortListClick();
 
     QStringList ClassList() const { return mClassList; }
 
