@@ -32,6 +32,7 @@
 #include "core/member_ref.h"
 #include "core/vorn_string.h"
 #include "editors/browser_work.h"
+#include "editors/ref_row_editor.h"
 #include "editors/row_editor.h"
 #include "platform/message_box.h"
 #include "script/macro.h"
@@ -101,6 +102,7 @@ TmVornBrowser::~TmVornBrowser() {
     // those that are left go below, and their events no longer reach this form
     if (mVornPanel) {
         mVornTree->viewport()->removeEventFilter(this);
+        mVornTree->removeEventFilter(this);
         mTreeFilter->removeEventFilter(this);
     }
     if (mKeyValPanel) mGrid->removeEventFilter(this);
@@ -174,6 +176,7 @@ void TmVornBrowser::BuildPanels() {
     mVornTree->setContextMenuPolicy(Qt::CustomContextMenu);
     mTreeViewport = mVornTree->viewport();
     mTreeViewport->installEventFilter(this);
+    mVornTree->installEventFilter(this);
     mCustomEditPanel = new QLabel("Nothing to see here...", split);
     mCustomEditPanel->setObjectName("mCustomEditPanel");
     mCustomEditPanel->setFixedHeight(33);
@@ -240,6 +243,14 @@ void TmVornBrowser::BuildActions() {
     });
     mIRootShare = AddAction("mIRootShare", "IRootRef", "&Share...", {}, -1);
     mIRootAssign = AddAction("mIRootAssign", "IRootRef", "&Assign...", {}, -1);
+    // F2 and Enter on the tree reach it through the tree's event filter: as shortcuts they would
+    // take Enter from the filter line
+    mChangeObject = new QAction("C&hange Object...", mVornPanel);
+    mChangeObject->setObjectName("mChangeObject");
+    mChangeObject->setShortcut(QKeySequence(Qt::Key_F2));  // shown only
+    mChangeObject->setShortcutContext(Qt::WidgetShortcut);
+    connect(mChangeObject, &QAction::triggered, this,
+            [this] { RunWork([this] { ChangeObject(); }); });
     for (auto [action, which] : {std::pair{mListAdd, ListAction::Add},
                                  {mListRemove, ListAction::Remove},
                                  {mListRemoveAll, ListAction::RemoveAll},
@@ -295,6 +306,7 @@ void TmVornBrowser::BuildPopup() {
     mNewObjectMenu->setObjectName("mNewObject");
     mNewObjectMenu->menuAction()->setIcon(mIRootNewObject->icon());
     mNewObjectMenu->menuAction()->setProperty("image", 0);
+    mPopup->addAction(mChangeObject);
     mPopup->addMenu(mNewObjectMenu);
     mPopup->addAction(mIRootClear);
     mPopup->addAction(mIRootFindInROT);
@@ -416,6 +428,15 @@ bool TmVornBrowser::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (watched == mTreeFilter && FilterLineKey(event)) return true;
+    if (watched == mVornTree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const TBrowserNode* node = mModel->Selected();
+        if ((key == Qt::Key_F2 || key == Qt::Key_Return || key == Qt::Key_Enter) &&
+            PointerSlot(node) && StorageOwner(node)) {
+            mChangeObject->trigger();
+            return true;
+        }
+    }
     if (watched == mGrid && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) {
@@ -556,6 +577,7 @@ void TmVornBrowser::mActionUpdate() {
     mTreeExpand->setEnabled(node != nullptr);
     mIRootProperties->setEnabled(type == kVnObject || type == kVnObjectRef);
     mIRootNewObject->setEnabled(type == kVnObjectRef);
+    mChangeObject->setEnabled(type == kVnObjectRef && StorageOwner(node));
     mNewObjectMenu->setEnabled(type == kVnObjectRef);
     mIRootClear->setEnabled(type == kVnObjectRef);
     mIRootFindInROT->setEnabled(type == kVnObjectRef && object);
@@ -677,6 +699,34 @@ void TmVornBrowser::NotifyOwner(const TBrowserNode* node) {
     if (!owner) return;
     VnRef<INotify> notify = VnQuery<INotify>(owner, 1);
     if (notify && !notify->MemberChanged(node->value.value)) mOutput.RefreshErrors();
+}
+
+// The object picker for the pointer member the selected node shows, as the grid's pointer rows
+// open it: the choice is stored, the owner told and the step recorded by the same editor.
+void TmVornBrowser::ChangeObject() {
+    const TBrowserNode* node = mModel->Selected();
+    if (!PointerSlot(node) || !StorageOwner(node)) return;  // the root's slot is the browser's
+    auto editor = std::make_unique<TRefRowEditor>(node->value, mKit, 0);
+    editor->mOwner = VnRef<IRoot>(StorageOwner(node));
+    const TBrowserNode* parent = node->parent;
+    IRoot* owner = parent && parent->HasData() ? TBrowserModel::NodeObject(parent) : nullptr;
+    if (owner && (node->value.desc->editflags & kVnEditNotify))
+        editor->mNotify = VnQuery<INotify>(owner, 1);
+    const VnRef<IRoot> keep = node->keep;  // the member's storage stays while the picker shows
+    const QPersistentModelIndex at(mModel->IndexOf(node));
+    editor->BeginEdit();
+    mKit.Work().Retire(std::move(editor));
+    // the node shows what the member holds now: built again when it was open
+    if (TBrowserNode* shown = mModel->NodeOf(at)) {
+        if (shown->expanded) {
+            if (TBrowserModel::NodeObject(shown))
+                Expand(shown);
+            else
+                Collapse(shown);
+        }
+    }
+    mModel->RefreshSelection();
+    mActionUpdate();
 }
 
 void TmVornBrowser::NewObjectClick(int line) {

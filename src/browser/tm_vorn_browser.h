@@ -74,6 +74,8 @@ public:
     void OnIRootAction(IRootAction action);
     void OnTreeAction();
     void NewObjectClick(int line);
+    // Opens the object picker for the selected object pointer member (F2, Enter, the popup).
+    void ChangeObject();
 
     QStringList ClassList() const { return mClassList; }
 
@@ -154,6 +156,7 @@ private:
     QMenu* mGridPopup = nullptr;
     QAction* mIRootShare = nullptr;
     QAction* mIRootAssign = nullptr;
+    QAction* mChangeObject = nullptr;
     QTimer mAutoRedraw;
     QPointer<QFileDialog> mDlgSave;
 };

@@ -11,6 +11,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTableView>
@@ -25,6 +26,7 @@
 #include "editors/py_row_editor.h"
 #include "editors/row_editor.h"
 #include "editors/tm_edit_line.h"
+#include "editors/tm_vorn_pick.h"
 #include "fake_shell.h"
 #include "modal.h"
 #include "python_checks.h"
@@ -426,6 +428,31 @@ items.append(new())
         QVERIFY(!history.Undo());
         history.Prune();
         QCOMPARE(history.Stack().count(), 0);
+    }
+
+    // Catches a pointer member shown as a tree node that no user can change: F2 on the node
+    // opens the object picker, whose choice is stored, recorded and shown in the tree.
+    void pointerNodeOpensThePicker() {
+        TmVornPick pick;
+        pick.SetClassList({"kalix.KxMaterial"});
+        mKit->AddForm(&pick);
+        QVERIFY(RunPython("picked = new('kalix.KxModel', 'picked')"));
+        browseObject("picked");
+        select(child(model().Top(), "material"));
+        QVERIFY(action("mChangeObject")->isEnabled());
+        AnswerNextModal([&pick](QWidget*) {
+            QListWidget* lines = pick.Objects();
+            lines->setCurrentItem(lines->findItems("New kalix.KxMaterial", Qt::MatchExactly)[0]);
+            QTest::keyClick(lines, Qt::Key_Return);
+        });
+        mBrowser->Tree()->setFocus();
+        QTest::keyClick(mBrowser->Tree(), Qt::Key_F2);
+        QCOMPARE(EvalPython("type(picked.material).__name__"), QString("Object"));
+        QCOMPARE(mKit->History().Stack().undoText(), QString("Set material of picked"));
+        QVERIFY(mKit->History().Undo());
+        QCOMPARE(EvalPython("picked.material"), QString("None"));
+        select(model().Top());
+        QVERIFY(!action("mChangeObject")->isEnabled());  // the root is the browser's own slot
     }
 
     // Catches copied paths that do not read back: every node and row below a registered root
