@@ -750,7 +750,7 @@ void TmVornBrowser::NewObjectClick(int line) {
 bool TmVornBrowser::StoreInPointer(const TBrowserNode* node, IRoot* object, const QString& step) {
     const TMemberState before = TMemberState::Take(node->value, true);
     if (!mw::StoreMemberObject(node->value, object)) {
-        mOutput.RefreshErrors();  // it lacks the member's interface
+        mKit.ReportRefusal(QString::fromUtf8(node->value.desc->name));  // it lacks the interface
         return false;
     }
     NotifyOwner(node);

@@ -56,7 +56,7 @@ bool TRefRowEditor::Store(IRoot* object) {
     if (!mValue.value || mValue.desc->type != kVnObjectRef) return false;
     const TMemberState before = TMemberState::Take(mValue, true);
     if (!mw::StoreMemberObject(mValue, object)) {
-        mKit.Output().RefreshErrors();
+        mKit.ReportRefusal(QString::fromUtf8(mValue.desc->name));  // it lacks the interface
         return false;
     }
     Changed(this);

@@ -8,10 +8,12 @@
 #include <QWidget>
 
 #include "core/value_text.h"
+#include "core/vorn_string.h"
 #include "editors/form_tools.h"
 #include "editors/tm_edit_line.h"
 #include "shell/ioutput.h"
 #include "shell/ishell.h"
+#include "vorn/os.h"
 
 TRowEditor* gCurrentEditor = nullptr;
 QPointer<QWidget> gReturnFocus;
@@ -24,6 +26,16 @@ constexpr int kNameIndent = 20;
 void TEditorKit::SetEditLine(TmEditLine* form) { mEditLine = form; }
 
 TmEditLine* TEditorKit::EditLine() const { return mEditLine; }
+
+void TEditorKit::ReportRefusal(const QString& member) const {
+    char* raw = nullptr;
+    mw::VornString why;
+    if (VnOS->GetErrorText(&raw)) why.adopt(raw);
+    const QString text = QString::fromUtf8(why.c_str()).trimmed();
+    mShell.SetStatusText(
+        0, text.isEmpty() ? member + " was not changed" : member + " was not changed: " + text);
+    mOutput.RefreshErrors();
+}
 
 void TEditorKit::AddForm(QWidget* form) {
     if (form) mForms.append(form);

@@ -32,6 +32,9 @@ public:
     IOutput& Output() const { return mOutput; }
     // The undo history of every edit made through the tool.
     TEditHistory& History() const { return *mHistory; }
+    // Says in the status bar that `member` kept its value, with the runtime's pending error,
+    // then hands that error to the error log.
+    void ReportRefusal(const QString& member) const;
     // What the browser and its editors are doing, and what they let go of meanwhile.
     TBrowserWork& Work() const { return *mWork; }
     TmEditLine* EditLine() const;

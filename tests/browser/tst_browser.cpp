@@ -272,6 +272,8 @@ items.append(new())
         const int before = mOutput.errors.size();
         entries->actions()[1]->trigger();  // a shader is no material
         QCOMPARE(mOutput.errors.size(), before + 1);
+        QVERIFY2(mShell->status.startsWith("material was not changed: "),
+                 qPrintable(mShell->status));
         QCOMPARE(EvalPython("shaped.material"), QString("None"));
         entries->actions()[0]->trigger();
         QCOMPARE(EvalPython("type(shaped.material).__name__"), QString("Object"));
