@@ -3,6 +3,7 @@
 #include "../vorn/moniker.h"
 #include "../vorn/runtime.h"
 #include "vorn/members.h"
+#include "vorn/ranges.h"
 
 namespace kalix {
 
@@ -73,6 +74,12 @@ const VnMemberDescriptor kMaterialMembers[] = {
     KX_OBJECT(KxMaterial, shader, "shader", kVnObjectRef, IID_IKxShader, kKxEdit,
               "How it is shaded; none shades per vertex"),
     KX_MEMBER(KxMaterial, stages, "stages", kVnObject, kKxEdit, "Texture layers, first is used"),
+    {},
+};
+
+// colour channels have no range: values past 0 to 1 over- or under-light on purpose
+const VnMemberRange kMaterialRanges[] = {
+    {"shininess", 1, 256, 1},
     {},
 };
 
@@ -221,6 +228,7 @@ void RegisterLookClasses() {
     classes.Register({KxTexture::Type(), [] { return (new KxTexture())->Root(); }});
     classes.Register({KxTextureStage::Type(), [] { return (new KxTextureStage())->Root(); }});
     classes.Register({KxMaterial::Type(), [] { return (new KxMaterial())->Root(); }});
+    VnSetMemberRanges(KxMaterial::Type(), kMaterialRanges);
 }
 
 }  // namespace kalix

@@ -1,6 +1,7 @@
 #include "kx_nodes.h"
 
 #include "../vorn/runtime.h"
+#include "vorn/ranges.h"
 
 namespace kalix {
 
@@ -84,6 +85,10 @@ const VnMemberDescriptor kModelMembers[] = {
     KX_MEMBER(KxModel, transform, "transform", kVnObject, kKxEdit, "Placement in the scene"),
     KX_OBJECT(KxModel, material, "material", kVnObjectRef, IID_IKxMaterial, kKxEdit,
               "Surface colours and shading; none is plain grey"),
+    {},
+};
+const VnMemberRange kModelRanges[] = {
+    {"segments", 3, 256, 1},
     {},
 };
 
@@ -272,6 +277,7 @@ void RegisterNodeClasses() {
     classes.Register({KxLight::Type(), [] { return (new KxLight())->Root(); }});
     classes.Register({KxLine::Type(), [] { return (new KxLine())->Root(); }});
     classes.Register({KxModel::Type(), [] { return (new KxModel())->Root(); }});
+    VnSetMemberRanges(KxModel::Type(), kModelRanges);
     classes.Register({KxScene::Type(), [] { return (new KxScene())->Root(); }});
 }
 

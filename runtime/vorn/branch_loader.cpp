@@ -9,6 +9,7 @@
 
 #include "branch_file.h"
 #include "class_registry.h"
+#include "member_ranges.h"
 #include "moniker.h"
 #include "object_util.h"
 #include "plain_text.h"
@@ -178,6 +179,7 @@ private:
     bool mDone = false;
     int64_t mVersion = 1;  // 2: Python values may be stored
     std::string mWhy;
+    std::string mWarnings;  // values kept although their member's range or choices refuse them
 };
 
 Loader::~Loader() {
@@ -449,6 +451,12 @@ bool Loader::SetMember(size_t i, const std::string& name, const Json& stored) {
     void* storage = VnMemberStorage(object, d, adjustment);
     if (!storage) return Fail(where + ": the object's members cannot be reached");
     if (!SetValue(i, d, storage, stored["value"], where)) return false;
+    std::string outside;
+    if (!CheckMemberValue(d, storage, &outside)) {
+        // kept as stored, so that nothing in the file is lost; the owner would refuse it
+        mWarnings += (mWarnings.empty() ? "" : "; ") + where + ": " + outside;
+        return true;
+    }
     if (d->editflags & kVnEditNotify) {
         // the owner applies the member as after any edit
         if (VnRef<INotify> owner = VnQuery<INotify>(object)) {
@@ -588,6 +596,9 @@ IRoot* Loader::Load(std::string_view text, std::string* why) {
     }
     if (!AllReachable(root)) return failed(mWhy);
     mDone = true;
+    if (!mWarnings.empty())
+        VnOS->SetError(-1, nullptr, "The branch loaded with values kept as stored: %s",
+                       mWarnings.c_str());
     IRoot* result = mSlots[root].object;
     result->AddRef();
     return result;

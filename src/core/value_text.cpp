@@ -12,6 +12,7 @@
 #include "core/python_value.h"
 #include "core/time_text.h"
 #include "vorn/os.h"
+#include "vorn/ranges.h"
 #include "vorn/ref.h"
 
 namespace mw {
@@ -157,7 +158,35 @@ bool CheckReal(const char* text, bool single, std::string* why) {
     return true;
 }
 
+// Whether the number `text` reads as may be stored in the member: its range and its choices.
+bool CheckAllowed(const MemberDescriptor* d, const char* text, std::string* why) {
+    int64_t whole = 0;
+    double real = 0;
+    char reason[160] = "";
+    bool ok = true;
+    if (d->type == kVnLong && ReadWholeNumber(text, &whole, nullptr)) {
+        const auto v = static_cast<int32_t>(whole);
+        ok = VnCheckMemberValue(d, &v, reason, sizeof reason);
+    } else if (d->type == kVnFloat && ReadRealNumber(text, &real, nullptr)) {
+        const auto v = static_cast<float>(real);
+        ok = VnCheckMemberValue(d, &v, reason, sizeof reason);
+    } else if (d->type == kVnDouble && ReadRealNumber(text, &real, nullptr)) {
+        ok = VnCheckMemberValue(d, &real, reason, sizeof reason);
+    }
+    if (!ok) *why = reason;
+    return ok;
+}
+
 }  // namespace
+
+bool MemberRange(const MemberDescriptor* d, double* minimum, double* maximum, double* step) {
+    VnMemberRange range{};
+    if (!d || !VnGetMemberRange(d, &range)) return false;
+    if (minimum) *minimum = range.minimum;
+    if (maximum) *maximum = range.maximum;
+    if (step) *step = range.step;
+    return true;
+}
 
 std::size_t Utf8Fit(const char* text, std::size_t length, std::size_t room) {
     if (length <= room) return length;
@@ -236,6 +265,7 @@ bool CheckTypedText(const MemberValue& value, const char* text, std::string* why
         default:
             break;
     }
+    if (ok) ok = CheckAllowed(value.desc, text, &reason);
     if (!ok && why) *why = reason;
     return ok;
 }

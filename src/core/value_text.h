@@ -25,9 +25,13 @@ bool ReadWholeNumber(const char* text, int64_t* out, std::string* why);
 bool ReadRealNumber(const char* text, double* out, std::string* why);
 
 // Whether a person's `text` reads as a value of the member's type without loss: numbers must
-// be whole numbers of the type's range (blanks around them allowed), inline texts must fit.
+// be whole numbers of the type's range (blanks around them allowed) inside the member's own
+// range and choices, inline texts must fit.
 // False with the reason. TextToValue itself keeps the lenient rules scripts rely on.
 bool CheckTypedText(const MemberValue& value, const char* text, std::string* why);
+
+// The member's range (minimum, maximum, spin box step) for a spin box; false when it has none.
+bool MemberRange(const MemberDescriptor* d, double* minimum, double* maximum, double* step);
 
 // 0 when the values are equal, else -1 (or 1 when a's text sorts after b's).
 int CompareValues(const MemberValue& a, const MemberValue& b);

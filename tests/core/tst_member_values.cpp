@@ -12,6 +12,8 @@
 #include "core/vorn_string.h"
 #include "test_env.h"
 #include "test_objects.h"
+#include "vorn/ranges.h"
+#include "vorn/ref.h"
 
 using namespace mw;
 
@@ -53,6 +55,8 @@ private slots:
     void initTestCase() {
         QVERIFY(VnOS->IsStarted());
         QVERIFY(VnOS->RegisterClass({Widget::Type(), &Widget::Create}));
+        static const VnMemberRange ranges[] = {{"count", 1, 10, 1}, {"ratio", 0, 1, 0.25}, {}};
+        QVERIFY(VnSetMemberRanges(Widget::Type(), ranges));
         std::setlocale(LC_ALL, "C");
     }
 
@@ -359,6 +363,46 @@ private slots:
             QCOMPARE(QByteArray(a.c_str()), QByteArray(""));
         }
         QCOMPARE(VnOS->LiveBlocks(), blocks);
+    }
+
+    void typedTextOutsideRangeOrChoices_data() {
+        QTest::addColumn<QByteArray>("member");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("why");  // empty: accepted
+        QTest::newRow("inside the range") << QByteArray("count") << QByteArray(" 10 ") << "";
+        QTest::newRow("above the range")
+            << QByteArray("count") << QByteArray("1000") << "count takes 1 to 10, not 1000";
+        QTest::newRow("below a float range")
+            << QByteArray("ratio") << QByteArray("-0.5") << "ratio takes 0 to 1, not -0.5";
+        QTest::newRow("no range") << QByteArray("scale") << QByteArray("-1e9") << "";
+        QTest::newRow("a choice") << QByteArray("mode") << QByteArray("1") << "";
+        QTest::newRow("no choice")
+            << QByteArray("mode") << QByteArray("7") << "7 is no choice of mode";
+        QTest::newRow("known bits") << QByteArray("flags") << QByteArray("3") << "";
+        QTest::newRow("unknown bits")
+            << QByteArray("flags") << QByteArray("4") << "4 is no choice of flags (unknown bits)";
+        QTest::newRow("not a number first")
+            << QByteArray("count") << QByteArray("ten") << "\"ten\" is not a whole number";
+    }
+    void typedTextOutsideRangeOrChoices() {
+        // Catches typed text outside a member's range or choices let through to the member.
+        QFETCH(QByteArray, member);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, why);
+        VnRef<IRoot> w = VnRef<IRoot>::Adopt(Widget::Create());
+        std::string reason;
+        QCOMPARE(CheckTypedText(Find(w.get(), member.constData()), text.constData(), &reason),
+                 why.isEmpty());
+        QCOMPARE(QString::fromStdString(reason), why);
+    }
+
+    void rangeForSpinBox() {
+        // Catches a range not handed to the tool, or one made up for a member without one.
+        double low = 0, high = 0, step = 0;
+        VnRef<IRoot> w = VnRef<IRoot>::Adopt(Widget::Create());
+        QVERIFY(MemberRange(Find(w.get(), "ratio").desc, &low, &high, &step));
+        QCOMPARE(QList<double>({low, high, step}), QList<double>({0, 1, 0.25}));
+        QVERIFY(!MemberRange(Find(w.get(), "scale").desc, &low, &high, &step));
     }
 
     void choiceTables() {

@@ -3,6 +3,7 @@ attributes, paths, branch files and script files. Failures that make vornrun exi
 file that raises) are checked by run_vornrun_checks.sh instead."""
 import gc
 import importlib
+import json
 import os
 import shutil
 import sys
@@ -318,6 +319,51 @@ class Branches(unittest.TestCase):
         self.assertFalse(hasattr(copy, "shape_of"))
         with open(moniker[len("file:"):]) as f:
             self.assertIn('"version": 2', f.read())
+
+
+class MemberRanges(unittest.TestCase):
+    def test_values_outside_the_range_or_choices_are_refused_unwritten(self):
+        # Catches a refused value written before the refusal, a range or choice not checked
+        # for a script, a message that does not name the range, and colour channels refused
+        # outside 0 to 1.
+        model = vos.CreateInstance("kalix.KxModel")
+        material = vos.CreateInstance("kalix.KxMaterial")
+        model.segments, model.shape, model.flags, material.shininess = 12, 1, 1, 8.0
+        for target, name, value, message in (
+                (model, "segments", 1000, "segments takes 3 to 256, not 1000"),
+                (model, "segments", 2, "segments takes 3 to 256, not 2"),
+                (model, "shape", 99, "99 is no choice of shape"),
+                (model, "flags", 64, "64 is no choice of flags"),
+                (material, "shininess", 1000.0, "shininess takes 1 to 256, not 1000")):
+            with self.subTest(name=name, value=value):
+                old = getattr(target, name)
+                with self.assertRaisesRegex(ValueError, message):
+                    setattr(target, name, value)
+                self.assertEqual(getattr(target, name), old)
+        model.segments, model.shape, material.shininess = 256, 0, 1
+        material.diffuse.r, material.emissive.g = 2.5, -0.5
+        self.assertEqual((material.diffuse.r, material.emissive.g), (2.5, -0.5))
+
+    def test_a_branch_file_with_a_value_outside_its_range_loads_with_a_warning(self):
+        # Catches a stored value that fails the load, is changed on loading, or is kept
+        # without a warning that names it.
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        path = os.path.join(folder, "model.vorn")
+        self.addCleanup(revoke_quietly, "file:" + path)
+        vos.Branch(vos.CreateInstance("kalix.KxModel"), "file:" + path)
+        vos.Revoke("file:" + path)
+        with open(path) as f:
+            stored = json.load(f)
+        stored["objects"][stored["root"]]["members"]["segments"]["value"] = 1000
+        stored["objects"][stored["root"]]["members"]["shape"]["value"] = 99
+        with open(path, "w") as f:
+            json.dump(stored, f)
+        with self.assertWarnsRegex(RuntimeWarning, "segments takes 3 to 256, not 1000.*"
+                                   "99 is no choice of shape|99 is no choice of shape.*"
+                                   "segments takes 3 to 256, not 1000"):
+            loaded = vos.Load(path)
+        self.assertEqual((loaded.segments, loaded.shape), (1000, 99))
 
 
 class ScriptFiles(unittest.TestCase):

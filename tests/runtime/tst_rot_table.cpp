@@ -335,7 +335,7 @@ void TestRotTable::branchRefused() {
 void TestRotTable::failedBranchKeepsOldFile() {
     // Catches a branch that replaces the old file before it knows that the new one loads back.
     VnRef<IRoot> model;
-    QVERIFY(VnOS->CreateInstance(VnMakeCLSID("kalix", "KxModel", -1), IID_IRoot, model.out()));
+    QVERIFY(VnOS->CreateInstance(VnMakeCLSID("kalix", "KxTexture", -1), IID_IRoot, model.out()));
     IRoot* made = nullptr;
     QVERIFY2(VnROT->Branch(model.get(), &made, "res:/model.vorn", 0), qPrintable(PendingError()));
     VnRef<IRoot> first = VnRef<IRoot>::Adopt(made);
@@ -344,13 +344,16 @@ void TestRotTable::failedBranchKeepsOldFile() {
     const QByteArray before = file.readAll();
     file.close();
     intptr_t adjustment = 0;
-    const VnMemberDescriptor* shape = VnOS->FindMember("shape", model->GetTypeInfo(), &adjustment);
-    *static_cast<int32_t*>(VnMemberStorage(model.get(), shape, adjustment)) = 99;  // refused
+    const VnMemberDescriptor* bitmap = VnOS->FindMember("file", model->GetTypeInfo(), &adjustment);
+    // written past the owner, which refuses it when the copy loads back
+    char*& slot = *static_cast<char**>(VnMemberStorage(model.get(), bitmap, adjustment));
+    const char missing[] = "res:/missing.bmp";
+    slot = static_cast<char*>(std::memcpy(VnOS->Alloc(sizeof missing), missing, sizeof missing));
 
     IRoot* out = reinterpret_cast<IRoot*>(1);
     QVERIFY(!VnROT->Branch(model.get(), &out, "res:/model.vorn", 0));
     QCOMPARE(out, nullptr);
-    QVERIFY2(PendingError().contains("Shape 99") && PendingError().contains("left as it was"),
+    QVERIFY2(PendingError().contains("missing.bmp") && PendingError().contains("left as it was"),
              qPrintable(PendingError()));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);

@@ -3,7 +3,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
+#include "../member_ranges.h"
 #include "../runtime.h"
 #include "python_side.h"
 #include "vorn/py_ref.h"
@@ -47,6 +49,18 @@ const char* PlainText(const VnMemberDescriptor* m, PyObject* value, Py_ssize_t* 
     return text;
 }
 
+// Stores `v` when the member's range and choices allow it, else raises ValueError.
+template <class T>
+bool StoreChecked(const VnMemberDescriptor* m, void* storage, T v) {
+    std::string why;
+    if (!CheckMemberValue(m, &v, &why)) {
+        PyErr_SetString(PyExc_ValueError, why.c_str());
+        return false;
+    }
+    *static_cast<T*>(storage) = v;
+    return true;
+}
+
 bool SetLong(const VnMemberDescriptor* m, void* storage, PyObject* value) {
     if (!PyLong_Check(value)) {
         MemberError(PyExc_TypeError, m, "takes an int");
@@ -58,8 +72,7 @@ bool SetLong(const VnMemberDescriptor* m, void* storage, PyObject* value) {
         MemberError(PyExc_OverflowError, m, "holds a 32-bit int");
         return false;
     }
-    *static_cast<int32_t*>(storage) = static_cast<int32_t>(v);
-    return true;
+    return StoreChecked(m, storage, static_cast<int32_t>(v));
 }
 
 bool ReadDouble(const VnMemberDescriptor* m, PyObject* value, double* out) {
@@ -205,11 +218,12 @@ bool PythonToMember(const VnMemberDescriptor* m, void* storage, PyObject* value)
                 MemberError(PyExc_OverflowError, m, "holds a 32-bit float");
                 return false;
             }
-            *static_cast<float*>(storage) = static_cast<float>(v);
-            return true;
+            return StoreChecked(m, storage, static_cast<float>(v));
         }
-        case kVnDouble:
-            return ReadDouble(m, value, static_cast<double*>(storage));
+        case kVnDouble: {
+            double v = 0;
+            return ReadDouble(m, value, &v) && StoreChecked(m, storage, v);
+        }
         case kVnBool:
             if (!PyBool_Check(value) && !PyLong_Check(value)) {
                 MemberError(PyExc_TypeError, m, "takes a bool");

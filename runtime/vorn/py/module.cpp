@@ -57,6 +57,17 @@ PyObject* OsGetObject(PyObject*, PyObject* args) {
     return WrapOwned(static_cast<IRoot*>(object));
 }
 
+// The result of a call that succeeded with the pending error as a warning, which the console
+// shows and a script may catch.
+PyObject* WarnOfPending(PyRef wrapper) {
+    if (wrapper && TheRuntime().Errors().Has(0)) {
+        std::string text = TheRuntime().Errors().Text();
+        TheRuntime().Errors().Clear();
+        if (PyErr_WarnEx(PyExc_RuntimeWarning, text.c_str(), 1) < 0) return nullptr;
+    }
+    return wrapper.release();
+}
+
 PyObject* OsLoad(PyObject*, PyObject* args) {
     const char* where = nullptr;
     if (!PyArg_ParseTuple(args, "s:Load", &where)) return nullptr;
@@ -68,9 +79,10 @@ PyObject* OsLoad(PyObject*, PyObject* args) {
         TheRuntime().Free(made);
     }
     void* object = nullptr;
+    TheRuntime().Errors().Clear();  // only what this load kept as stored may be warned of below
     if (!VnROT->GetObject(moniker.c_str(), nullptr, IID_IRoot, &object, 0))
         return RaisePendingError(nullptr);
-    return WrapOwned(static_cast<IRoot*>(object));
+    return WarnOfPending(PyRef::Steal(WrapOwned(static_cast<IRoot*>(object))));
 }
 
 PyObject* OsGetPath(PyObject*, PyObject* args) {
@@ -115,14 +127,7 @@ PyObject* OsBranch(PyObject*, PyObject* args) {
     IRoot* copy = nullptr;
     TheRuntime().Errors().Clear();  // only what this branch left out may be warned of below
     if (!VnROT->Branch(object, &copy, moniker, 0)) return RaisePendingError(nullptr);
-    PyRef wrapper = PyRef::Steal(WrapOwned(copy));
-    if (wrapper && TheRuntime().Errors().Has(0)) {
-        // written all the same: a warning, which the console shows and a script may catch
-        std::string text = TheRuntime().Errors().Text();
-        TheRuntime().Errors().Clear();
-        if (PyErr_WarnEx(PyExc_RuntimeWarning, text.c_str(), 1) < 0) return nullptr;
-    }
-    return wrapper.release();
+    return WarnOfPending(PyRef::Steal(WrapOwned(copy)));
 }
 
 PyMethodDef kOsMethods[] = {
