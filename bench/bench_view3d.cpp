@@ -10,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <chrono>
 #include <cstdio>
 
@@ -101,7 +102,7 @@ int main(int argc, char** argv) {
         while (view->DeviceSize() != kSize) RunLoop(20);
         RunLoop(500);
 
-        window->OnTimeAction(TmMain::TimeAction::Play);
+        window->findChild<QToolButton*>("mTimePlay")->click();
         int presented = view->Panel()->Presented();
         int shown = view->Panel()->Shown();
         double cpu = CpuSeconds();
@@ -110,7 +111,7 @@ int main(int argc, char** argv) {
         presented = view->Panel()->Presented() - presented;
         shown = view->Panel()->Shown() - shown;
 
-        window->OnTimeAction(TmMain::TimeAction::Stop);
+        window->findChild<QToolButton*>("mTimeStop")->click();
         RunLoop(500);
         const int stillFrom = view->Panel()->Presented();
         cpu = CpuSeconds();

@@ -8,9 +8,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -27,13 +25,17 @@
 
 #include "app/application.h"
 #include "app/forms.h"
+#include "app/macro_button_hints.h"
+#include "app/macro_key_preview.h"
 #include "app/mdi_child.h"
+#include "app/panel_sizes.h"
 #include "app/py_ui.h"
+#include "app/time_bar.h"
 #include "app/version.h"
+#include "app/window_menu.h"
 #include "browser/vorn_browser_py.h"
 #include "editors/edit_history.h"
 #include "platform/message_box.h"
-#include "platform/virtual_keys.h"
 #include "script/macro.h"
 #include "script/py_driver.h"
 #include "script/script_host.h"
@@ -61,47 +63,6 @@ QWidget* NamedPanel(const char* name, QWidget* parent) {
     return panel;
 }
 
-// Hands hovered macro buttons, or every key before any shortcut sees it, to the macro handlers.
-class MacroEvents : public QObject {
-public:
-    MacroEvents(TmMain* main, bool keys) : QObject(main), mWindow(main), mKeys(keys) {}
-
-    bool eventFilter(QObject* watched, QEvent* e) override {
-        const QEvent::Type type = e->type();
-        if (!mKeys) {
-            if (type == QEvent::Enter || type == QEvent::MouseMove)
-                if (auto* button = qobject_cast<QToolButton*>(watched))
-                    mWindow->PrepareMacroButton(button);
-            return false;
-        }
-        if (type == QEvent::KeyRelease) mAnswered = false;
-        if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress) return false;
-        auto* key = static_cast<QKeyEvent*>(e);
-        // one answer per press: its override, the press itself and their propagation share it
-        if (!mAnswered || key->key() != mKey || key->modifiers() != mMods) {
-            if (!TheMacro().HasKeyPreview()) return false;
-            const Qt::KeyboardModifiers mods = key->modifiers();
-            const int vk = mw::VirtualKeyFromQt(key->key(), mods, key->nativeVirtualKey());
-            mAnswer =
-                vk && mWindow->PreviewMacroKey(vk, mods & Qt::ShiftModifier,
-                                               mods & Qt::ControlModifier, mods & Qt::AltModifier);
-            mAnswered = true;
-            mKey = key->key();
-            mMods = mods;
-        }
-        if (mAnswer) e->accept();  // an accepted override keeps the shortcut from firing
-        return mAnswer;
-    }
-
-private:
-    TmMain* mWindow;
-    bool mKeys;
-    bool mAnswered = false;
-    bool mAnswer = false;
-    int mKey = 0;
-    Qt::KeyboardModifiers mMods;
-};
-
 }  // namespace
 
 TmMain::TmMain(bool batchRun, TScriptHost* host) : mBatchRun(batchRun), mHost(host) {
@@ -114,7 +75,10 @@ TmMain::TmMain(bool batchRun, TScriptHost* host) : mBatchRun(batchRun), mHost(ho
     BuildActions();
     BuildMenus();
     BuildToolBar();
-    BuildTimeBar();
+    mTimeWarp = new TTimeBar(this, [this] {
+        if (mHost) mHost->RefreshErrors();
+    });
+    addToolBar(mTimeWarp);
     BuildStatusBar();
     FormCreate();
 }
@@ -235,16 +199,7 @@ void TmMain::BuildPanels() {
     mPageBottom->hide();  // nothing shows it; its pages are switched while hidden
     mPanelBottom->layout()->addWidget(mPageBottom);
 
-    mHorizontal->setSizes({mLeftWidth, 436, mRightWidth});
-    mVertical->setSizes({520, mBottomHeight});
-    // a resized window changes the documents' area only; the panels keep their sizes
-    mHorizontal->setStretchFactor(0, 0);
-    mHorizontal->setStretchFactor(1, 1);
-    mHorizontal->setStretchFactor(2, 0);
-    mVertical->setStretchFactor(0, 1);
-    mVertical->setStretchFactor(1, 0);
-    connect(mHorizontal, &QSplitter::splitterMoved, this, [this] { KeepPanelSizes(); });
-    connect(mVertical, &QSplitter::splitterMoved, this, [this] { KeepPanelSizes(); });
+    mPanelSizes = new TPanelSizes(mHorizontal, mVertical, this);
     mHorizontal->handle(1)->setObjectName("Splitter1");
     mHorizontal->handle(2)->setObjectName("Splitter3");
     mVertical->handle(1)->setObjectName("Splitter2");
@@ -369,12 +324,10 @@ void TmMain::BuildMenus() {
     mMacroMain = bar->addMenu("&Macro");
     mMacroMain->setObjectName("mMacroMain");
 
-    QMenu* window = bar->addMenu("&Window");
-    window->setObjectName("Window1");
-    window->setToolTip("Window related commands");
-    window->addActions({mWindowCascade, mWindowTileHorizontal, mWindowTileVertical,
-                        mWindowMinimizeAll, mWindowArrangeAll});
-    connect(window, &QMenu::aboutToShow, this, [this, window] { ListTextWindows(window); });
+    mWindowMenu = new TWindowMenu(mMdi, bar);
+    bar->addMenu(mWindowMenu);
+    mWindowMenu->addActions({mWindowCascade, mWindowTileHorizontal, mWindowTileVertical,
+                             mWindowMinimizeAll, mWindowArrangeAll});
 
     QMenu* help = bar->addMenu("&Help");
     help->setObjectName("Help1");
@@ -481,8 +434,6 @@ void TmMain::BuildStatusBar() {
 
 void TmMain::FormCreate() {
     StartWatcher();
-    mRecordFlag = nullptr;
-    mRecordGuard = false;
     if (!mHost) mHost = (mOwnHost = std::make_unique<TScriptHost>()).get();
     mHost->SetShell(this);
     // the objects of module "app", in the order scripts have always found them
@@ -491,12 +442,8 @@ void TmMain::FormCreate() {
     TheUI().SetNavigationReload([this] { ReloadNavigationIn(mMdi->subWindowList()); });
     mHost->Start({{"driver", &TheDriver()}, {"browser", &TheBrowserPy()}, {"ui", &TheUI()}});
     setWindowTitle(QString("Mosswick (Build %1)").arg(kVersionBuild));
-    ReadPanelSizes();
-    mClock = VnOS->GetClock();
-    mTimeStart->setText(QString::number(mClock->currentTime));
-    mTimeSpeed->setText(QString::number(mClock->speed));
-    mTimeLength->setText("0.0");
-    mSavedSpeed = "1.0";
+    mPanelSizes->Read();
+    mTimeWarp->Attach(VnOS->GetClock());
     setAcceptDrops(true);
     // from the setting: before the window shows, isVisible() is false for every child
     const bool timeBar = mw::SettingFlag("view_timebar", "0");
@@ -510,42 +457,10 @@ void TmMain::FormCreate() {
     // the macro folders become menus; hovered macro buttons and every key reach the macros
     TheMacro().BuildTopMenus(menuBar(), 3);
     TheMacro().BuildMenu(mMacroMain, "");
-    auto* buttons = new MacroEvents(this, false);
+    auto* hints = new TMacroButtonHints(this);
     for (QToolButton* b : mMainToolbar->findChildren<QToolButton*>())
-        if (b->property("tag").isValid()) b->installEventFilter(buttons);
-    qApp->installEventFilter(new MacroEvents(this, true));
-}
-
-void TmMain::ReadPanelSizes() {
-    const int left = mw::SettingNumber("leftpanel_width", "0");
-    const int right = mw::SettingNumber("rightpanel_width", "0");
-    const int bottom = mw::SettingNumber("bottompanel_height", "0");
-    if (left > 0) mLeftWidth = left;
-    if (right > 0) mRightWidth = right;
-    if (bottom > 0) mBottomHeight = bottom;
-    ApplyPanelSizes();
-}
-
-// Gives the panels exactly the kept sizes; the documents' area takes the rest. Splitters spread
-// a difference over all their parts, so the sizes handed over must add up to what they have.
-void TmMain::ApplyPanelSizes() {
-    QList<int> sides = mHorizontal->sizes();
-    const int across = sides[0] + sides[1] + sides[2];
-    if (!mPanelLeft->isHidden()) sides[0] = mLeftWidth;
-    if (!mPanelRight->isHidden()) sides[2] = mRightWidth;
-    sides[1] = std::max(0, across - sides[0] - sides[2]);
-    mHorizontal->setSizes(sides);
-    QList<int> rows = mVertical->sizes();
-    const int down = rows[0] + rows[1];
-    if (!mPanelBottom->isHidden()) rows = {std::max(0, down - mBottomHeight), mBottomHeight};
-    mVertical->setSizes(rows);
-}
-
-// What the user set by moving a splitter; a hidden panel keeps its last shown size.
-void TmMain::KeepPanelSizes() {
-    if (!mPanelLeft->isHidden()) mLeftWidth = mPanelLeft->width();
-    if (!mPanelRight->isHidden()) mRightWidth = mPanelRight->width();
-    if (!mPanelBottom->isHidden()) mBottomHeight = mPanelBottom->height();
+        if (b->property("tag").isValid()) b->installEventFilter(hints);
+    qApp->installEventFilter(new TMacroKeyPreview(this));
 }
 
 void TmMain::showEvent(QShowEvent* e) {
@@ -572,7 +487,7 @@ void TmMain::FormActivate() {
     if (!mw::SettingFlag("view_browsers", "1")) mViewBrowsePanelExecute();
     if (!mw::SettingFlag("view_console", "1")) mViewOutputPanelExecute();
     // now that the window has its size, the panels get exactly what was stored
-    ApplyPanelSizes();
+    mPanelSizes->Apply();
     if (mw::SettingFlag("view_fillscreen", "0")) mFillScreen->setChecked(true);
     if (mw::SettingFlag("view_3d", "0")) mView3DExecute();
 }
@@ -583,9 +498,7 @@ void TmMain::WriteSettings() {
     mw::WriteNumber("main_width", mRect.width());
     mw::WriteNumber("main_height", mRect.height());
     mw::WriteFlag("main_maximized", isMaximized());
-    mw::WriteNumber("leftpanel_width", mLeftWidth);
-    mw::WriteNumber("rightpanel_width", mRightWidth);
-    mw::WriteNumber("bottompanel_height", mBottomHeight);
+    mPanelSizes->Write();
     mw::WriteFlag("view_browsers", mViewBrowsePanel->isChecked());
     mw::WriteFlag("view_console", mViewOutputPanel->isChecked());
     mw::WriteFlag("view_fillscreen", mFillScreen->isChecked());
@@ -703,74 +616,15 @@ void TmMain::CloseTextWindow() { mMdi->closeActiveSubWindow(); }
 
 void TmMain::ExitTool() { close(); }
 
-void TmMain::CascadeWindows() { mMdi->cascadeSubWindows(); }
+void TmMain::CascadeWindows() { mWindowMenu->Cascade(); }
 
-void TmMain::TileHorizontally() { TileWindows(true); }
+void TmMain::TileHorizontally() { mWindowMenu->Tile(true); }
 
-void TmMain::TileVertically() { TileWindows(false); }
+void TmMain::TileVertically() { mWindowMenu->Tile(false); }
 
-void TmMain::TileWindows(bool column) {
-    QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* w : mMdi->subWindowList())
-        if (!w->isMinimized() && !w->isHidden()) windows << w;
-    const QRect area = mMdi->viewport()->rect();
-    const int n = int(windows.size());
-    const int length = column ? area.height() : area.width();
-    for (int i = 0; i < n; ++i) {
-        if (windows[i]->isMaximized()) windows[i]->showNormal();
-        // the edges at i/n of the area: the parts differ by at most one pixel
-        const int from = length * i / n;
-        const int size = length * (i + 1) / n - from;
-        windows[i]->setGeometry(column ? QRect(0, from, area.width(), size)
-                                       : QRect(from, 0, size, area.height()));
-    }
-}
+void TmMain::MinimizeWindows() { mWindowMenu->MinimizeAll(); }
 
-void TmMain::MinimizeWindows() {
-    for (QMdiSubWindow* w : mMdi->subWindowList()) w->showMinimized();
-}
-
-void TmMain::ArrangeIcons() {
-    // left to right along the bottom; a row that is full goes on in the row above it
-    const QRect area = mMdi->viewport()->rect();
-    int left = 0;
-    int bottom = area.height();
-    int rowHeight = 0;
-    for (QMdiSubWindow* w : mMdi->subWindowList()) {
-        if (!w->isMinimized() || w->isHidden()) continue;
-        if (left > 0 && left + w->width() > area.width()) {
-            left = 0;
-            bottom -= rowHeight;
-            rowHeight = 0;
-        }
-        w->move(left, bottom - w->height());
-        left += w->width();
-        rowHeight = std::max(rowHeight, w->height());
-    }
-}
-
-void TmMain::ListTextWindows(QMenu* menu) {
-    // what the last opening listed goes; the commands stay
-    for (QAction* a : menu->actions())
-        if (a->property("windowEntry").toBool()) delete a;
-    const QList<QMdiSubWindow*> windows = mMdi->subWindowList();
-    if (windows.isEmpty()) return;
-    menu->addSeparator()->setProperty("windowEntry", true);
-    QMdiSubWindow* current = mMdi->currentSubWindow();
-    for (int i = 0; i < windows.size(); ++i) {
-        QString caption = windows[i]->windowTitle().replace('&', "&&");  // no "&" is a mnemonic
-        if (i < 9) caption = QString("&%1 %2").arg(QString::number(i + 1), caption);
-        QAction* entry = menu->addAction(caption);
-        entry->setProperty("windowEntry", true);
-        entry->setCheckable(true);
-        entry->setChecked(windows[i] == current);
-        connect(entry, &QAction::triggered, this, [this, target = QPointer(windows[i])] {
-            if (!target) return;
-            if (target->isMinimized()) target->showNormal();
-            mMdi->setActiveSubWindow(target);
-        });
-    }
-}
+void TmMain::ArrangeIcons() { mWindowMenu->ArrangeIcons(); }
 
 void TmMain::ShowAboutBox() {
     if (mAboutBox) mAboutBox->exec();
@@ -783,7 +637,7 @@ void TmMain::mViewBrowsePanelExecute() {
     for (QWidget* w : {static_cast<QWidget*>(mHorizontal->handle(1)), mPanelLeft, mPanelRight,
                        static_cast<QWidget*>(mHorizontal->handle(2))})
         w->setVisible(show);
-    if (show) ApplyPanelSizes();
+    if (show) mPanelSizes->Apply();
 }
 
 void TmMain::mViewOutputPanelExecute() {
@@ -791,7 +645,7 @@ void TmMain::mViewOutputPanelExecute() {
     mViewOutputPanel->setChecked(show);
     mPanelBottom->setVisible(show);
     mVertical->handle(1)->setVisible(show);
-    if (show) ApplyPanelSizes();
+    if (show) mPanelSizes->Apply();
 }
 
 void TmMain::mViewObjectBrowserExecute() {
@@ -828,24 +682,6 @@ void TmMain::PasteItemClick() {
     for (const QString& line : lines) mHost->RunLine(line);
 }
 
-bool TmMain::PreviewMacroKey(int virtualKey, bool shift, bool ctrl, bool alt) {
-    return TheMacro().PreviewKey(virtualKey, shift, ctrl, alt);
-}
-
-void TmMain::PrepareMacroButton(QToolButton* button) {
-    const int n = button->property("tag").toInt();
-    if (n >= TheMacro().ScriptList.size()) {
-        button->setEnabled(false);
-        return;
-    }
-    button->setEnabled(true);
-    button->setToolTip(TheMacro().ScriptList[n].section('/', -1));
-    if (button->property("macroConnected").toBool()) return;
-    button->setProperty("macroConnected", true);
-    connect(button, &QToolButton::clicked, this,
-            [button] { TheMacro().RunScriptIndex(button->property("tag").toInt()); });
-}
-
 void TmMain::DropFiles(const QStringList& files) {
     // whole paths: a Linux path longer than 260 characters names another file when cut
     for (const QString& file : files) OpenFile(file);
@@ -871,4 +707,22 @@ bool TmMain::event(QEvent* e) {
         return true;
     }
     return QMainWindow::event(e);
+}
+
+void TmMain::RunIdlePass() {
+    if (mIdleDepth > 2) return;
+    ++mIdleDepth;  // a script started by the pump may open a dialog whose loop idles too
+    VnOS->Pump();
+    if (VnOS->HasError(0) && mHost) mHost->RefreshErrors();
+    mTimeWarp->SteerClock();
+    --mIdleDepth;
+}
+
+static_assert(TmMain::kLongestIdleWaitMs == TTimeBar::kLongestWaitMs);
+
+int TmMain::NextIdlePassIn() const { return mTimeWarp->NextPassIn(); }
+
+void TmMain::RefreshClockStatus() {
+    VnOS->Pump();  // the clock is read fresh even when nothing else asked for a pump
+    SetStatusText(1, mTimeWarp->ClockStatus());
 }

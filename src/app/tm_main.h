@@ -15,10 +15,8 @@
 class QAction;
 class QDialog;
 class QLabel;
-class QLineEdit;
 class QMdiArea;
 class QMenu;
-class QSlider;
 class QSplitter;
 class QStatusBar;
 class QTabWidget;
@@ -26,6 +24,9 @@ class QToolBar;
 class QToolButton;
 class TScriptHost;
 class TMDIChild;
+class TPanelSizes;
+class TTimeBar;
+class TWindowMenu;
 class TgData;
 
 // The private message that lets the runtime run (posted by the runtime through PostToApp).
@@ -97,10 +98,6 @@ public:
     void mViewConfigExecute();
     void mViewTimeBarExecute();
     void PasteItemClick();
-    // Hands a key to the macros' key previewer before any shortcut; true when it took the key.
-    bool PreviewMacroKey(int virtualKey, bool shift, bool ctrl, bool alt);
-    // A hovered macro button shows its script's name, or is disabled when it has none.
-    void PrepareMacroButton(QToolButton* button);
     // Lets the runtime run and keeps the clock in step with the time bar.
     void RunIdlePass();
     // Milliseconds until the idle pass has work of its own (the clock reaching the end of the
@@ -109,13 +106,8 @@ public:
     static constexpr int kLongestIdleWaitMs = 60 * 1000;
     // Shows frames per second and the clock's time in the status bar.
     void RefreshClockStatus();
-    enum class TimeAction { Play, Stop, Begin, End, Backward, Forward };
-    void OnTimeAction(TimeAction action);
-    void mTimeSlideChange(int position);
-    void mRecordMovieClick();
     void DropFiles(const QStringList& files);
 
-    QString SavedSpeed() const { return mSavedSpeed; }
     QRect StoredRect() const { return mRect; }
 
 protected:
@@ -132,26 +124,16 @@ private:
     void BuildActions();
     void BuildMenus();
     void BuildToolBar();
-    void BuildTimeBar();
     void BuildStatusBar();
     QAction* AddAction(const char* name, const QString& caption, const QKeySequence& key,
                        void (TmMain::*handler)());
     QToolButton* AddToolButton(const char* name, const QString& caption, const QString& hint,
                                QAction* action, int image);
     void AddMacroButtons();
-    // Lists the open text windows after the Window menu's commands, the active one checked.
-    void ListTextWindows(QMenu* menu);
-    // Gives the windows that are not minimized equal parts of the area, in a column or a row.
-    void TileWindows(bool column);
     void StoreRect();
     void StartWatcher();
     void StopWatcher();
-    void ReadPanelSizes();
-    void ApplyPanelSizes();
-    void KeepPanelSizes();
     void WriteSettings();
-    // Reads a time bar field as a number (C conversion: anything else reads 0).
-    static double FieldValue(const QLineEdit* field);
 
     const bool mBatchRun;
     std::unique_ptr<TScriptHost> mOwnHost;  // only when none was handed over
@@ -173,16 +155,12 @@ private:
     QWidget* mConsoleSheet = nullptr;
     QWidget* mErrorsSheet = nullptr;
     QToolBar* mMainToolbar = nullptr;
-    QToolBar* mTimeWarp = nullptr;
+    TTimeBar* mTimeWarp = nullptr;
     QStatusBar* mStatusBar = nullptr;
     QLabel* mStatusPanels[3] = {};
     QMenu* mMacroMain = nullptr;
+    TWindowMenu* mWindowMenu = nullptr;
     QToolButton* mFillScreen = nullptr;
-    QToolButton* mRecordMovie = nullptr;
-    QSlider* mTimeSlide = nullptr;
-    QLineEdit* mTimeStart = nullptr;
-    QLineEdit* mTimeSpeed = nullptr;
-    QLineEdit* mTimeLength = nullptr;
 
     // The commands the window's code uses; the object names are the designer's.
     QAction* mFileNew = nullptr;
@@ -211,16 +189,9 @@ private:
     QAction* mEditRedo = nullptr;
     TEditHistory* mEditHistory = nullptr;
 
-    int mLeftWidth = 200;  // the panels' sizes as stored, kept while a panel is hidden
-    int mRightWidth = 200;
-    int mBottomHeight = 150;
-    QRect mRect;                           // left, top, right, bottom as the user left them
-    VnClock* mClock = nullptr;             // the engine clock, for the life of the window
-    QString mSavedSpeed;                   // speed text kept by Stop for Play
-    unsigned char* mRecordFlag = nullptr;  // the recorder's "record" byte, once known
-    bool mRecordGuard = false;             // set while the idle pass moves the record button
+    TPanelSizes* mPanelSizes = nullptr;
+    QRect mRect;  // left, top, right, bottom as the user left them
     bool mActivated = false;
-    bool mPassDue = false;  // the last pass left work for the next one
     int mIdleDepth = 0;
 
     // The watcher thread waits until the window goes.

@@ -1,30 +1,29 @@
-// The time bar: the engine clock's speed and loop range follow its fields on every idle pass;
-// six buttons play, stop, jump and reverse, a slider scrubs, and a button drives the recorder.
-#include <QAbstractEventDispatcher>
-#include <QAction>
-#include <QApplication>
+#include "app/time_bar.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
-#include <QToolBar>
 #include <QToolButton>
 #include <cmath>
-#include <cstdlib>
 #include <tuple>
 
 #include "app/time_units.h"
-#include "app/tm_main.h"
-#include "script/script_host.h"
 #include "vorn/members.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
 
-void TmMain::BuildTimeBar() {
-    mTimeWarp = addToolBar("Time");
-    mTimeWarp->setObjectName("mTimeWarp");
-    mTimeWarp->setMinimumHeight(31);
-    auto* panel = new QWidget(mTimeWarp);
+TTimeBar::TTimeBar(QWidget* parent, std::function<void()> reportErrors)
+    : QToolBar("Time", parent), mReportErrors(std::move(reportErrors)) {
+    setObjectName("mTimeWarp");
+    setMinimumHeight(31);
+    addWidget(BuildFields());
+    BuildSlider();
+    hide();
+}
+
+QWidget* TTimeBar::BuildFields() {
+    auto* panel = new QWidget(this);
     panel->setObjectName("Panel1");
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(2, 0, 2, 0);
@@ -37,7 +36,12 @@ void TmMain::BuildTimeBar() {
         (*field)->setFixedWidth(field == &mTimeStart ? 110 : 48);
         row->addWidget(*field);
     }
-    auto* buttons = new QToolBar(panel);
+    row->addWidget(BuildButtons(panel));
+    return panel;
+}
+
+QToolBar* TTimeBar::BuildButtons(QWidget* parent) {
+    auto* buttons = new QToolBar(parent);
     buttons->setObjectName("ToolBar1");
     struct Entry {
         const char* name;
@@ -62,6 +66,11 @@ void TmMain::BuildTimeBar() {
         buttons->addWidget(b);
     }
     buttons->addSeparator();
+    BuildRecordButton(buttons);
+    return buttons;
+}
+
+void TTimeBar::BuildRecordButton(QToolBar* buttons) {
     mRecordMovie = new QToolButton(buttons);
     mRecordMovie->setObjectName("mRecordMovie");
     mRecordMovie->setToolTip("Record");
@@ -69,51 +78,63 @@ void TmMain::BuildTimeBar() {
     mRecordMovie->setProperty("image", 27);
     connect(mRecordMovie, &QToolButton::toggled, this, [this] { mRecordMovieClick(); });
     buttons->addWidget(mRecordMovie);
-    row->addWidget(buttons);
-    mTimeWarp->addWidget(panel);
-    mTimeSlide = new QSlider(Qt::Horizontal, mTimeWarp);
+}
+
+void TTimeBar::BuildSlider() {
+    mTimeSlide = new QSlider(Qt::Horizontal, this);
     mTimeSlide->setObjectName("mTimeSlide");
     mTimeSlide->setRange(0, 1000);
     mTimeSlide->setTickInterval(50);
     mTimeSlide->setTickPosition(QSlider::TicksBelow);
     mTimeSlide->setValue(133);
     connect(mTimeSlide, &QSlider::valueChanged, this, [this](int p) { mTimeSlideChange(p); });
-    mTimeWarp->addWidget(mTimeSlide);
-    mTimeWarp->hide();
+    addWidget(mTimeSlide);
 }
 
-double TmMain::FieldValue(const QLineEdit* field) {
+void TTimeBar::Attach(VnClock* clock) {
+    mClock = clock;
+    mRecordFlag = nullptr;
+    mRecordGuard = false;
+    mTimeStart->setText(QString::number(mClock->currentTime));
+    mTimeSpeed->setText(QString::number(mClock->speed));
+    mTimeLength->setText("0.0");
+    mSavedSpeed = "1.0";
+}
+
+double TTimeBar::FieldValue(const QLineEdit* field) {
     return field ? mw::FieldNumber(field->text()) : 0.0;
 }
 
-void TmMain::RunIdlePass() {
-    if (!mClock || mIdleDepth > 2) return;
-    ++mIdleDepth;  // a script started by the pump may open a dialog whose loop idles too
+void TTimeBar::SteerClock() {
     mPassDue = false;
-    VnOS->Pump();
-    if (VnOS->HasError(0) && mHost) mHost->RefreshErrors();
-    double start = FieldValue(mTimeStart);
-    double speed = FieldValue(mTimeSpeed);
-    double length = FieldValue(mTimeLength);
-    double elapsed = static_cast<double>(mClock->currentTime) - start;
-    bool recording = mRecordMovie->isChecked();
-    if (!recording) mClock->speed = speed;
-    if (length != 0 && !recording) {
-        if (elapsed > length)
-            mClock->currentTime = mw::FieldToTicks(start);
-        else if (elapsed < 0)
-            mClock->currentTime = mw::FieldToTicks(start + length);
+    if (!mClock) return;
+    const double start = FieldValue(mTimeStart);
+    if (!mRecordMovie->isChecked()) {
+        mClock->speed = FieldValue(mTimeSpeed);
+        KeepInLoop(start, FieldValue(mTimeLength));
     }
+    FollowRecorder();
+}
+
+void TTimeBar::KeepInLoop(double start, double length) {
+    if (length == 0) return;
+    const double elapsed = static_cast<double>(mClock->currentTime) - start;
+    if (elapsed > length)
+        mClock->currentTime = mw::FieldToTicks(start);
+    else if (elapsed < 0)
+        mClock->currentTime = mw::FieldToTicks(start + length);
+}
+
+void TTimeBar::FollowRecorder() {
     mRecordGuard = true;
     if (mRecordFlag && (*mRecordFlag != 0) != mRecordMovie->isChecked()) {
         mRecordMovie->setChecked(*mRecordFlag != 0);
         mPassDue = true;  // the clock follows the time bar again from the next pass
     }
     mRecordGuard = false;
-    --mIdleDepth;
 }
 
-int TmMain::NextIdlePassIn() const {
+int TTimeBar::NextPassIn() const {
     if (mPassDue) return 0;
     if (!mClock || mRecordMovie->isChecked()) return -1;  // the recorder's frames drive it
     const double start = FieldValue(mTimeStart);
@@ -125,19 +146,19 @@ int TmMain::NextIdlePassIn() const {
     // clock ticks until the clock leaves the loop, at its speed, as real milliseconds
     const double ticks = speed > 0 ? length - elapsed : elapsed;
     const double ms = ticks / std::fabs(speed) / 10000.0 + 1;
-    return ms < kLongestIdleWaitMs ? static_cast<int>(ms) : kLongestIdleWaitMs;
+    return ms < kLongestWaitMs ? static_cast<int>(ms) : kLongestWaitMs;
 }
 
-void TmMain::RefreshClockStatus() {
-    VnOS->Pump();  // the clock is read fresh even when nothing else asked for a pump
-    SetStatusText(1, QString::asprintf("FPS %.2f - Time %.1f", mClock->framesPerSecond,
-                                       mw::TicksToSeconds(mClock->currentTime)));
+QString TTimeBar::ClockStatus() const {
+    if (!mClock) return QString();
+    return QString::asprintf("FPS %.2f - Time %.1f", mClock->framesPerSecond,
+                             mw::TicksToSeconds(mClock->currentTime));
 }
 
-void TmMain::OnTimeAction(TimeAction action) {
-    double start = FieldValue(mTimeStart);
-    double speed = FieldValue(mTimeSpeed);
-    double length = FieldValue(mTimeLength);
+void TTimeBar::OnTimeAction(TimeAction action) {
+    const double start = FieldValue(mTimeStart);
+    const double speed = FieldValue(mTimeSpeed);
+    const double length = FieldValue(mTimeLength);
     switch (action) {
         case TimeAction::Play:
             mTimeSpeed->setText(mSavedSpeed);
@@ -147,10 +168,10 @@ void TmMain::OnTimeAction(TimeAction action) {
             mTimeSpeed->setText("0.0");
             break;
         case TimeAction::Begin:
-            mClock->currentTime = mw::FieldToTicks(start);
+            if (mClock) mClock->currentTime = mw::FieldToTicks(start);
             break;
         case TimeAction::End:
-            mClock->currentTime = mw::FieldToTicks(start + length);
+            if (mClock) mClock->currentTime = mw::FieldToTicks(start + length);
             break;
         case TimeAction::Backward:
             if (speed > 0) mTimeSpeed->setText(QString::asprintf("%.2f", -speed));
@@ -161,25 +182,34 @@ void TmMain::OnTimeAction(TimeAction action) {
     }
 }
 
-void TmMain::mTimeSlideChange(int position) {
+void TTimeBar::mTimeSlideChange(int position) {
     if (!mClock) return;
     mClock->sliderTime = mw::SecondsToTicks(position * 0.001 * FieldValue(mTimeLength));
 }
 
-void TmMain::mRecordMovieClick() {
-    if (mRecordGuard) return;
-    VnRef<IRoot> device;
-    if (!VnROT->GetObject("kx:/dev", nullptr, IID_IRoot, device.out(), 0)) {
-        mHost->RefreshErrors();
+void TTimeBar::mRecordMovieClick() {
+    if (mRecordGuard || !mClock) return;
+    unsigned char* flag = FindRecordFlag();
+    if (!flag) {
+        mReportErrors();
         return;
     }
+    mRecordFlag = flag;
+    *mRecordFlag = mRecordMovie->isChecked() ? 1 : 0;
+    mClock->currentTime = mw::FieldToTicks(FieldValue(mTimeStart));
+    mClock->speed = 0;
+    VnOS->PostToApp();
+}
+
+unsigned char* TTimeBar::FindRecordFlag() {
+    VnRef<IRoot> device;
+    if (!VnROT->GetObject("kx:/dev", nullptr, IID_IRoot, device.out(), 0)) return nullptr;
     intptr_t adjustment = 0;
     const VnMemberDescriptor* member =
         VnOS->FindMember("recorder", device->GetTypeInfo(), &adjustment);
     if (!member) {
         VnOS->SetError(-1, nullptr, "The device kx:/dev has no member \"recorder\"");
-        mHost->RefreshErrors();
-        return;
+        return nullptr;
     }
     auto* recorder = static_cast<IRoot*>(VnMemberStorage(device.get(), member, adjustment));
     const VnTypeInfo* type = recorder->GetTypeInfo();
@@ -188,14 +218,9 @@ void TmMain::mRecordMovieClick() {
     const VnMemberDescriptor* length = VnOS->FindMember("length", type, &lengthAdjust);
     if (!record || !length) {
         VnOS->SetError(-1, nullptr, "The recorder has no \"record\" or \"length\" member");
-        mHost->RefreshErrors();
-        return;
+        return nullptr;
     }
-    mRecordFlag = static_cast<unsigned char*>(VnMemberStorage(recorder, record, recordAdjust));
-    *mRecordFlag = mRecordMovie->isChecked() ? 1 : 0;
     *static_cast<double*>(VnMemberStorage(recorder, length, lengthAdjust)) =
         FieldValue(mTimeLength);
-    mClock->currentTime = mw::FieldToTicks(FieldValue(mTimeStart));
-    mClock->speed = 0;
-    VnOS->PostToApp();
+    return static_cast<unsigned char*>(VnMemberStorage(recorder, record, recordAdjust));
 }
