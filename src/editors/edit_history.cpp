@@ -134,7 +134,7 @@ bool TMemberState::operator==(const TMemberState& other) const {
 }
 
 TEditStep::TEditStep(TEditHistory& history, IRoot* target, const QString& text)
-    : QUndoCommand(text), mHistory(history), mTarget(Identity(target)) {}
+    : QUndoCommand(text), mHistory(history), mTarget(Identity(target).get()) {}
 
 void TEditStep::undo() { Step(false); }
 
