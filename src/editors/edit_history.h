@@ -31,8 +31,6 @@ public:
     bool IsValid() const { return mKind != Kind::None; }
     bool operator==(const TMemberState& other) const;
     bool operator!=(const TMemberState& other) const { return !(*this == other); }
-    // The object the state holds a reference to, or null.
-    IRoot* HeldObject() const { return mObject.get(); }
 
 private:
     enum class Kind { None, Bytes, Text, Floats, Object };
