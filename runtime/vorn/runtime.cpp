@@ -8,6 +8,7 @@
 #include "rot_table.h"
 #include "trashcan.h"
 #include "vorn_list.h"
+#include "weak_registry.h"
 
 IVornOS* VnOS = &vorn::TheRuntime();
 IVornROT* VnROT = nullptr;
@@ -55,11 +56,18 @@ void Runtime::Shutdown() {
     if (mRot) mRot->RevokeAll();
 }
 
-void Runtime::ObjectDestroyed(IRoot* identity) { mPython.ObjectDestroyed(identity); }
+void Runtime::ObjectDestroyed(IRoot* identity) {
+    // embedded objects go with their owner, never through DestroyObject
+    WeakRegistry::Clear(identity);
+    mPython.ObjectDestroyed(identity);
+}
 
 void Runtime::DestroyObject(IRoot* object, void (*destroy)(IRoot*)) {
+    WeakRegistry::Clear(object);  // now: the object may wait in the queue, already unlockable
     Trashcan::Destroy(object, destroy);
 }
+
+VnWeakBlock* Runtime::WeakBlock(IRoot* identity) { return WeakRegistry::BlockOf(identity); }
 
 bool Runtime::CreateInstance(const VnCLSID& clsid, const VnIID& iid, void** out) {
     if (!out) return false;

@@ -53,6 +53,7 @@ public:
         VORN_PRINTF(4, 0);
     void ObjectDestroyed(IRoot* identity) override;
     void DestroyObject(IRoot* object, void (*destroy)(IRoot* object)) override;
+    VnWeakBlock* WeakBlock(IRoot* identity) override;
 
     // Inner parts, for the runtime's own classes.
     ErrorState& Errors() { return mErrors; }

@@ -134,27 +134,24 @@ bool TMemberState::operator==(const TMemberState& other) const {
 }
 
 TEditStep::TEditStep(TEditHistory& history, IRoot* target, const QString& text)
-    : QUndoCommand(text), mHistory(history), mTarget(Identity(target)) {}
+    : QUndoCommand(text), mHistory(history), mTarget(Identity(target).get()) {}
 
-int TEditStep::Holds(IRoot* identity) const { return mTarget.get() == identity ? 1 : 0; }
-
-void TEditStep::undo() {
-    if (!mHistory.Exists(mTarget.get())) {
-        setObsolete(true);  // the stack drops it
-        return;
-    }
-    Apply(false);
-    emit mHistory.Applied(mTarget.get());
-}
+void TEditStep::undo() { Step(false); }
 
 void TEditStep::redo() {
     if (std::exchange(mDone, false)) return;  // pushed after the change was made
-    if (!mHistory.Exists(mTarget.get())) {
-        setObsolete(true);
-        return;
+    Step(true);
+}
+
+bool TEditStep::Step(bool after) {
+    const VnRef<IRoot> target = Target();
+    if (!target) {
+        setObsolete(true);  // the stack drops it
+        return false;
     }
-    Apply(true);
-    emit mHistory.Applied(mTarget.get());
+    Apply(target.get(), after);
+    emit mHistory.Applied(target.get());
+    return true;
 }
 
 TMemberStep::TMemberStep(TEditHistory& history, IRoot* owner, const mw::MemberValue& value,
@@ -164,16 +161,11 @@ TMemberStep::TMemberStep(TEditHistory& history, IRoot* owner, const mw::MemberVa
       mBefore(std::move(before)),
       mAfter(std::move(after)) {}
 
-int TMemberStep::Holds(IRoot* identity) const {
-    return TEditStep::Holds(identity) + (mBefore.HeldObject() == identity ? 1 : 0) +
-           (mAfter.HeldObject() == identity ? 1 : 0);
-}
-
-void TMemberStep::Apply(bool after) {
+void TMemberStep::Apply(IRoot* target, bool after) {
     if (!(after ? mAfter : mBefore).Restore(mValue)) return;
     if (!(mValue.desc->editflags & kVnEditNotify)) return;
     // the owner hears of it as it heard of the edit
-    if (VnRef<INotify> owner = VnQuery<INotify>(Target(), 1);
+    if (VnRef<INotify> owner = VnQuery<INotify>(target, 1);
         owner && !owner->MemberChanged(mValue.value))
         mHistory.Output().RefreshErrors();
 }
@@ -190,15 +182,8 @@ TListStep::Items TListStep::ItemsOf(IList* list) {
     return items;
 }
 
-int TListStep::Holds(IRoot* identity) const {
-    int held = TEditStep::Holds(identity);
-    for (const Items* items : {&mBefore, &mAfter})
-        for (const VnRef<IRoot>& item : *items) held += item.get() == identity ? 1 : 0;
-    return held;
-}
-
-void TListStep::Apply(bool after) {
-    VnRef<IList> list = VnQuery<IList>(Target(), 1);
+void TListStep::Apply(IRoot* target, bool after) {
+    VnRef<IList> list = VnQuery<IList>(target, 1);
     if (!list) return;
     const Items& wanted = after ? mAfter : mBefore;
     const Items present = ItemsOf(list.get());
@@ -238,7 +223,7 @@ const TEditStep* TEditHistory::Next(bool undo) const {
 
 bool TEditHistory::Undo() {
     while (const TEditStep* step = Next(true)) {
-        const bool exists = Exists(step->Target());
+        const bool exists = static_cast<bool>(step->Target());
         mStack.undo();  // a step whose object is gone drops itself
         if (exists) return true;
     }
@@ -247,7 +232,7 @@ bool TEditHistory::Undo() {
 
 bool TEditHistory::Redo() {
     while (const TEditStep* step = Next(false)) {
-        const bool exists = Exists(step->Target());
+        const bool exists = static_cast<bool>(step->Target());
         mStack.redo();
         if (exists) return true;
     }
@@ -257,21 +242,10 @@ bool TEditHistory::Redo() {
 void TEditHistory::Prune() {
     for (bool undo : {true, false}) {
         while (const TEditStep* step = Next(undo)) {
-            if (Exists(step->Target())) break;
+            if (step->Target()) break;
             undo ? mStack.undo() : mStack.redo();
         }
     }
-}
-
-bool TEditHistory::Exists(IRoot* object) const {
-    if (!object) return false;
-    if (object->IsStatic()) return true;
-    int held = 0;
-    for (int i = 0; i < mStack.count(); ++i)
-        held += static_cast<const TEditStep*>(mStack.command(i))->Holds(object);
-    const int references = object->AddRef() - 1;
-    object->Release();
-    return references > held;
 }
 
 QString TEditHistory::ObjectTitle(IRoot* object) {

@@ -11,6 +11,7 @@
 
 #include "core/member_value.h"
 #include "vorn/ref.h"
+#include "vorn/weak.h"
 
 class IList;
 class IOutput;
@@ -30,8 +31,6 @@ public:
     bool IsValid() const { return mKind != Kind::None; }
     bool operator==(const TMemberState& other) const;
     bool operator!=(const TMemberState& other) const { return !(*this == other); }
-    // The object the state holds a reference to, or null.
-    IRoot* HeldObject() const { return mObject.get(); }
 
 private:
     enum class Kind { None, Bytes, Text, Floats, Object };
@@ -43,26 +42,28 @@ private:
     VnRef<IRoot> mObject;  // the identity of the object referred to
 };
 
-// One step of the edit history. Every step holds its target (the object whose member or list
-// it changed) and is applied only while that object still exists beside the history: an object
-// that only the history keeps alive has left the world, and its steps are dropped.
+// One step of the edit history. Every step refers weakly to its target (the object whose member
+// or list it changed) and is applied only while that object lives: once it has been destroyed,
+// the step is dropped. What the step puts back (an old object, a list's items) it holds.
 class TEditStep : public QUndoCommand {
 public:
     TEditStep(TEditHistory& history, IRoot* target, const QString& text);
-    // The references this step holds to `identity`.
-    virtual int Holds(IRoot* identity) const;
-    IRoot* Target() const { return mTarget.get(); }
+    // The target, held, while it lives; empty once it has been destroyed.
+    VnRef<IRoot> Target() const { return mTarget.lock(); }
 
     void undo() final;
     void redo() final;
 
 protected:
-    virtual void Apply(bool after) = 0;
+    // Runs with `target` held, so a notified owner or script cannot free it meanwhile.
+    virtual void Apply(IRoot* target, bool after) = 0;
     TEditHistory& mHistory;
 
 private:
-    VnRef<IRoot> mTarget;  // identity
-    bool mDone = true;     // the change was made before the step was pushed
+    bool Step(bool after);
+
+    VnWeak<IRoot> mTarget;  // identity
+    bool mDone = true;      // the change was made before the step was pushed
 };
 
 // A member of an object changed from one state to another.
@@ -70,12 +71,11 @@ class TMemberStep : public TEditStep {
 public:
     TMemberStep(TEditHistory& history, IRoot* owner, const mw::MemberValue& value,
                 TMemberState before, TMemberState after, const QString& text);
-    int Holds(IRoot* identity) const override;
 
 private:
-    void Apply(bool after) override;
+    void Apply(IRoot* target, bool after) override;
 
-    mw::MemberValue mValue;  // storage inside the owner, valid while the step holds it
+    mw::MemberValue mValue;  // storage inside the owner, used only while the owner lives
     TMemberState mBefore;
     TMemberState mAfter;
 };
@@ -85,12 +85,11 @@ class TListStep : public TEditStep {
 public:
     using Items = std::vector<VnRef<IRoot>>;
     TListStep(TEditHistory& history, IList* list, Items before, Items after, const QString& text);
-    int Holds(IRoot* identity) const override;
     // The list's items in order, each held.
     static Items ItemsOf(IList* list);
 
 private:
-    void Apply(bool after) override;
+    void Apply(IRoot* target, bool after) override;
 
     Items mBefore;
     Items mAfter;
@@ -119,8 +118,6 @@ public:
     bool Redo();
     // Drops the steps next in line in both directions whose object is gone.
     void Prune();
-    // Whether `object` is held by anything besides this history.
-    bool Exists(IRoot* object) const;
 
     // "Set color of light1": the member's name and the owner's name, ROT name or class.
     static QString MemberStepText(IRoot* owner, const mw::MemberValue& value);

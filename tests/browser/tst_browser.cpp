@@ -33,6 +33,7 @@
 #include "test_env.h"
 #include "vorn/pyos.h"
 #include "vorn/rot.h"
+#include "vorn/weak.h"
 
 namespace {
 
@@ -373,7 +374,8 @@ items.append(new())
     }
 
     // Catches an edit that leaves no step or several, an undo the grid does not show, list steps
-    // that lose the order, and a step applied to an object the world has let go.
+    // that lose the order, a step applied to an object the world has let go, and a history that
+    // keeps such an object alive.
     void undoAndRedo() {
         mShell->window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&mShell->window));
@@ -426,7 +428,10 @@ items.append(new())
         QVERIFY(RunPython("elsewhere = {}"));
         browsePython("elsewhere");
         QCoreApplication::processEvents();  // the rows of the objects before go
+        const VnWeak<IRoot> lamp(PyOS->Unwrap(Evaluate("undone").get()));
+        QVERIFY(lamp.lock());
         QVERIFY(RunPython("del undone, trio, boxed; import gc; gc.collect()"));
+        QVERIFY(!lamp.lock());  // the history's steps do not keep it alive
         QVERIFY(!history.Undo());
         history.Prune();
         QCOMPARE(history.Stack().count(), 0);

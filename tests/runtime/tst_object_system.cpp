@@ -8,6 +8,7 @@
 #include "vorn/object.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
+#include "vorn/weak.h"
 
 namespace {
 
@@ -29,11 +30,16 @@ struct BasePart {
 };
 
 int gLiveGadgets = 0;
+int gLockedWhileDying = 0;  // weak references that answered an object already let go
 
 class Gadget : public VnObject<ITestGadget, INotify> {
 public:
     Gadget() { ++gLiveGadgets; }
-    ~Gadget() override { --gLiveGadgets; }
+    ~Gadget() override {
+        next.reset();  // queued behind this one, its last reference gone
+        if (watch.lock()) ++gLockedWhileDying;
+        --gLiveGadgets;
+    }
     static const VnTypeInfo* Type();
     const VnTypeInfo* GetTypeInfo() override { return Type(); }
     int Spin() override { return ++spins; }
@@ -41,6 +47,8 @@ public:
 
     int32_t spins = 0;
     BasePart base{};
+    VnRef<IRoot> next;    // the rest of a chain
+    VnWeak<IRoot> watch;  // looked at as this one goes
 };
 
 const VnCLSID kGadgetClass = VnMakeCLSID("test", "Gadget", 2);
@@ -307,6 +315,47 @@ private slots:
         QCOMPARE(rot.get(), table.get());
         VnRef<IList> list = VnQuery<IList>(rot.get());
         QVERIFY(list);
+    }
+
+    // Catches a weak reference that keeps its object alive, outlives it, or loses it while a
+    // copy or another weak reference to the same object still looks.
+    void weakReferenceFollowsTheObject() {
+        VnRef<Gadget> gadget = NewGadget();
+        VnWeak<Gadget> weak(gadget.get());
+        VnWeak<Gadget> copy = weak;
+        std::vector<VnWeak<IRoot>> many(50, VnWeak<IRoot>(gadget->Root()));
+        QCOMPARE(gadget->AddRef(), 2);  // none of them counts
+        gadget->Release();
+        QCOMPARE(weak.lock().get(), gadget.get());
+        QVERIFY(many.back().lock());
+        many.resize(10);  // dropping some leaves the rest working
+        gadget.reset();
+        QCOMPARE(gLiveGadgets, 0);
+        QVERIFY(!weak.lock() && !copy.lock() && weak.expired());
+        for (const VnWeak<IRoot>& w : many) QVERIFY(!w.lock());
+        VnRef<Gadget> successor = NewGadget();  // may take the same address
+        QVERIFY(!copy.lock());
+        VnWeak<IRoot> rot(VnQuery<IRoot>(VnROT).get());
+        QVERIFY(rot.lock());  // a static object never dies
+    }
+
+    // Catches weak references to objects freed in a chain that answer an object already queued
+    // for destruction (its count at zero) or stay set once the chain is gone.
+    void weakReferencesClearAlongAChain() {
+        std::vector<VnWeak<IRoot>> weaks;
+        VnRef<Gadget> head = NewGadget();
+        Gadget* last = head.get();
+        for (int i = 0; i < 200; ++i) {
+            VnRef<Gadget> next = NewGadget();
+            weaks.emplace_back(next->Root());
+            last->watch = weaks.back();
+            last->next = VnRef<IRoot>(next->Root());
+            last = next.get();
+        }
+        head.reset();
+        QCOMPARE(gLiveGadgets, 0);
+        QCOMPARE(gLockedWhileDying, 0);
+        for (const VnWeak<IRoot>& w : weaks) QVERIFY(!w.lock());
     }
 
     void cleanupTestCase() {

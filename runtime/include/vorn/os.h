@@ -40,6 +40,8 @@ enum VnPathKind : int {
     kVnPathMacro = 4      // the macro directory
 };
 
+struct VnWeakBlock;
+
 // The object system.
 class IVornOS {
 public:
@@ -95,6 +97,9 @@ public:
     // another object is being destroyed on this thread, right after that one, so releases that
     // set off releases never nest, however long the chain.
     virtual void DestroyObject(IRoot* object, void (*destroy)(IRoot* object)) = 0;
+    // The block the weak references to `identity` share, with one more holder counted for the
+    // caller; made on the first weak reference and cleared when the object's last reference goes.
+    virtual VnWeakBlock* WeakBlock(IRoot* identity) = 0;
 
 protected:
     ~IVornOS() = default;
