@@ -607,7 +607,7 @@ bool MeasureFill(TEditorKit& kit, const char* figure, IRoot* object, PyObject* p
 
 // Memory the C allocator has handed out and not taken back, in MB (Python's small objects
 // come from arenas it allocates through it too).
-double ResidentMb() {
+double AllocatedMb() {
     const struct mallinfo2 info = mallinfo2();
     return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
 }
@@ -698,13 +698,13 @@ double FillListInBrowser(TEditorKit& kit, PyObject* list, int count, double& gro
     browser.model.SetRoot(nullptr, list, "ints", false);
     browser.model.Rows().ClearRows();
     Show(browser.grid);
-    const double before = ResidentMb();
+    const double before = AllocatedMb();
     QElapsedTimer clock;
     clock.start();
     browser.model.RefreshSelection();
     LayOut(browser.grid);
     const double spent = Milliseconds(clock);
-    grown = ResidentMb() - before;
+    grown = AllocatedMb() - before;
     const TGridRows& rows = browser.model.Rows();
     if (rows.rowCount() != count + 1 ||
         rows.data(rows.index(count, 1), Qt::DisplayRole).toString() != QString::number(count - 1)) {

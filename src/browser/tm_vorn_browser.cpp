@@ -81,6 +81,14 @@ QString MemberTitle(const TBrowserNode* node) {
              TEditHistory::ObjectTitle(StorageOwner(node)));
 }
 
+// The object to tell when the member a node shows changes, when the member asks for that.
+VnRef<INotify> OwnerToNotify(const TBrowserNode* node) {
+    if (!node || !(node->value.desc->editflags & kVnEditNotify)) return {};
+    const TBrowserNode* parent = node->parent;
+    IRoot* owner = parent && parent->HasData() ? TBrowserModel::NodeObject(parent) : nullptr;
+    return owner ? VnQuery<INotify>(owner, 1) : VnRef<INotify>();
+}
+
 }  // namespace
 
 TmVornBrowser::TmVornBrowser(IShell& shell, IOutput& output, TEditorKit& kit,
@@ -660,12 +668,7 @@ void TmVornBrowser::ShowStepApplied(IRoot* target) {
         // a selected node below goes with the rebuild: the rebuilt node is selected instead
         for (const TBrowserNode* at = mModel->Selected(); at; at = at->parent)
             if (at->parent == node) mModel->Select(node);
-        if (ListOf(TBrowserModel::NodeObject(node)))
-            RefreshListNode(node);
-        else if (TBrowserModel::NodeObject(node))
-            Expand(node);
-        else
-            Collapse(node);
+        ShowAnew(node);
     }
     mModel->RefreshSelection();
     mActionUpdate();
@@ -692,12 +695,19 @@ bool TmVornBrowser::RunSorter(IList* list) {
     return mSorter && mSorter->Run(list);
 }
 
+// Builds an open node again from what it holds now: a list's items, an object's members, or
+// nothing for an empty pointer.
+void TmVornBrowser::ShowAnew(TBrowserNode* node) {
+    if (ListOf(TBrowserModel::NodeObject(node)))
+        RefreshListNode(node);
+    else if (TBrowserModel::NodeObject(node))
+        Expand(node);
+    else
+        Collapse(node);
+}
+
 void TmVornBrowser::NotifyOwner(const TBrowserNode* node) {
-    if (!node || !(node->value.desc->editflags & kVnEditNotify)) return;
-    const TBrowserNode* parent = node->parent;
-    IRoot* owner = parent && parent->HasData() ? TBrowserModel::NodeObject(parent) : nullptr;
-    if (!owner) return;
-    VnRef<INotify> notify = VnQuery<INotify>(owner, 1);
+    VnRef<INotify> notify = OwnerToNotify(node);
     if (notify && !notify->MemberChanged(node->value.value)) mOutput.RefreshErrors();
 }
 
@@ -708,23 +718,14 @@ void TmVornBrowser::ChangeObject() {
     if (!PointerSlot(node) || !StorageOwner(node)) return;  // the root's slot is the browser's
     auto editor = std::make_unique<TRefRowEditor>(node->value, mKit, 0);
     editor->mOwner = VnRef<IRoot>(StorageOwner(node));
-    const TBrowserNode* parent = node->parent;
-    IRoot* owner = parent && parent->HasData() ? TBrowserModel::NodeObject(parent) : nullptr;
-    if (owner && (node->value.desc->editflags & kVnEditNotify))
-        editor->mNotify = VnQuery<INotify>(owner, 1);
+    editor->mNotify = OwnerToNotify(node);
     const VnRef<IRoot> keep = node->keep;  // the member's storage stays while the picker shows
     const QPersistentModelIndex at(mModel->IndexOf(node));
     editor->BeginEdit();
     mKit.Work().Retire(std::move(editor));
     // the node shows what the member holds now: built again when it was open
-    if (TBrowserNode* shown = mModel->NodeOf(at)) {
-        if (shown->expanded) {
-            if (TBrowserModel::NodeObject(shown))
-                Expand(shown);
-            else
-                Collapse(shown);
-        }
-    }
+    TBrowserNode* shown = mModel->NodeOf(at);
+    if (shown && shown->expanded) ShowAnew(shown);
     mModel->RefreshSelection();
     mActionUpdate();
 }

@@ -101,6 +101,7 @@ private:
     QAction* AddAction(const char* name, const char* category, const QString& caption,
                        const QKeySequence& key, int image);
 
+    void ShowAnew(TBrowserNode* node);
     // Tells the owner of the selected node's member that it changed.
     void NotifyOwner(const TBrowserNode* node);
     // Stores `object` in the pointer member `node` shows, tells the owner and records the step

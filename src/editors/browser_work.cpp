@@ -66,9 +66,7 @@ void TBrowserWork::Post() {
 void TBrowserWork::Settle() {
     mPosted = false;
     while (mDepth == 0 && (!mRetired.empty() || !mLater.empty())) {
-        std::vector<std::shared_ptr<void>> batch = std::move(mRetired);
-        mRetired.clear();
-        batch.clear();
+        DropRetired();
         auto tasks = std::move(mLater);
         mLater.clear();
         for (auto& [context, task] : tasks)
@@ -78,9 +76,12 @@ void TBrowserWork::Settle() {
 
 void TBrowserWork::ReleaseAll() {
     mLater.clear();
-    while (!mRetired.empty()) {
-        std::vector<std::shared_ptr<void>> batch = std::move(mRetired);
-        mRetired.clear();
-        batch.clear();
-    }
+    while (!mRetired.empty()) DropRetired();
+}
+
+// What a dropped value's __del__ retires meanwhile waits for the next round.
+void TBrowserWork::DropRetired() {
+    std::vector<std::shared_ptr<void>> batch = std::move(mRetired);
+    mRetired.clear();
+    batch.clear();
 }

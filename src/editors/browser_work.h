@@ -74,6 +74,7 @@ public:
 
 private:
     void Post();
+    void DropRetired();
 
     int mDepth = 0;
     VnTasklet mOwner = nullptr;  // the tasklet doing the work; null for the main tasklet
