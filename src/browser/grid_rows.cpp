@@ -1,8 +1,10 @@
 #include "browser/grid_rows.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <climits>
 
@@ -22,9 +24,9 @@ const QColor kChangedColor(255, 226, 122);  // a warm yellow that black text rea
 
 TGridRows::TGridRows(QAbstractItemView* grid, TEditorKit& kit, QObject* parent)
     : QAbstractTableModel(parent), mGrid(grid), mKit(kit) {
-    mShown.rows.resize(1);
-    mShown.steps.resize(1);
     mClock.start();
+    connect(&kit.History(), &TEditHistory::MemberWritten, this,
+            [this](IRoot*, const void* storage) { ShowWritten(storage); });
     mFade = new QTimer(this);
     mFade->setSingleShot(true);
     connect(mFade, &QTimer::timeout, this, [this] { mGrid->viewport()->update(); });
@@ -32,19 +34,12 @@ TGridRows::TGridRows(QAbstractItemView* grid, TEditorKit& kit, QObject* parent)
 
 TGridRows::~TGridRows() = default;
 
-void TGridRows::ClearRows() {
-    Content empty;
-    empty.rows.resize(1);
-    empty.steps.resize(1);
-    Show(std::move(empty));
-}
+void TGridRows::ClearRows() { Show(Content()); }
 
 // The rows are made before the grid hears of them: making them calls Python, which may paint
 // the grid or let go of what it shows.
 void TGridRows::FillRows(const TBrowserNode* node) {
     Content content;
-    content.rows.resize(1);
-    content.steps.resize(1);
     content.showing = true;
     IRoot* object = mw::MemberObject(node->value);
     PyObject* python = object ? nullptr : mw::MemberPython(node->value);
@@ -72,8 +67,6 @@ void TGridRows::Show(Content content) {
     auto old = std::make_unique<Content>(std::move(mShown));
     for (auto& [row, editor] : mMade) old->rows.push_back(std::move(editor));
     mMade.clear();
-    for (const auto& editor : old->rows)
-        if (editor) editor->Retiring();
     mShown = std::move(content);
     mCount = static_cast<int>(mShown.rows.size()) + ItemCount();
     mSeen.clear();
@@ -81,7 +74,7 @@ void TGridRows::Show(Content content) {
     // the old editors and values go once the work is over: a frame may still use one, and a
     // value's __del__ may browse
     mKit.Work().Retire(std::move(old));
-    mGrid->setEnabled(mCount > 1);
+    mGrid->setEnabled(mCount > 0);
 }
 
 int TGridRows::ItemCount() const {
@@ -98,14 +91,17 @@ void TGridRows::SetHeader(Content& content, const TBrowserNode* node, IRoot* obj
         content.header = python ? "Key" : "Unassigned ref";
 }
 
-void TGridRows::AddRow(Content& content, std::unique_ptr<TRowEditor> editor, INotify* owner,
-                       QString step) {
-    editor->mGrid = mGrid;
-    editor->mRow = static_cast<int>(content.rows.size());
-    if (owner && (editor->mValue.desc->editflags & kVnEditNotify))
-        editor->mNotify = VnRef<INotify>(owner);
+void TGridRows::AddRow(Content& content, std::unique_ptr<TRowEditor> editor, QString step) {
     content.rows.push_back(std::move(editor));
     content.steps.push_back(std::move(step));
+}
+
+void TGridRows::ShowWritten(const void* storage) {
+    const auto show = [this](int row) { emit dataChanged(index(row, 0), index(row, 1)); };
+    for (std::size_t row = 0; row < mShown.rows.size(); ++row)
+        if (mShown.rows[row]->mValue.value == storage) show(static_cast<int>(row));
+    for (const auto& [row, editor] : mMade)
+        if (editor->mValue.value == storage) show(row);
 }
 
 bool TGridRows::ChangedLately(int row) {
@@ -125,7 +121,7 @@ bool TGridRows::ChangedLately(int row) {
 }
 
 QString TGridRows::PathStep(int row) const {
-    if (row <= 0 || row >= mCount) return {};
+    if (row < 0 || row >= mCount) return {};
     const auto eager = static_cast<int>(mShown.rows.size());
     if (row < eager) return mShown.steps[static_cast<std::size_t>(row)];
     const auto item = static_cast<std::size_t>(row - eager);
@@ -134,12 +130,11 @@ QString TGridRows::PathStep(int row) const {
 }
 
 void TGridRows::AddMemberRows(Content& content, IRoot* object) {
-    VnRef<INotify> owner = VnQuery<INotify>(object, 1);
     mw::ForEachMember(object, [&](const mw::MemberValue& value, const VnTypeInfo*) {
         if (browser::IsContainer(value)) return;
         std::unique_ptr<TRowEditor> editor = CreateRowEditor(value, mKit);
         editor->mOwner = VnRef<IRoot>(object);  // its storage lives in the object
-        AddRow(content, std::move(editor), owner.get(), "." + QString::fromUtf8(value.desc->name));
+        AddRow(content, std::move(editor), "." + QString::fromUtf8(value.desc->name));
     });
 }
 
@@ -172,7 +167,7 @@ void TGridRows::AddAttributeRows(Content& content, PyObject* names, PyObject* wr
         if (browser::IsContainer(value.get())) continue;
         const QString text = browser::PythonText(name.get());
         AddRow(content, CreatePyRowEditor(value.get(), wrapper, name.get(), text, readOnly, mKit),
-               nullptr, "." + text);
+               "." + text);
     }
     PyErr_Clear();
 }
@@ -209,7 +204,7 @@ void TGridRows::AddSequenceItems(Content& content, PyObject* sequence) {
 }
 
 TRowEditor* TGridRows::Editor(int row) const {
-    if (row <= 0 || row >= mCount) return nullptr;
+    if (row < 0 || row >= mCount) return nullptr;
     if (row < static_cast<int>(mShown.rows.size())) return mShown.rows[row].get();
     const auto made = mMade.find(row);
     return made != mMade.end() ? made->second.get() : MakeItemRow(row);
@@ -233,48 +228,23 @@ TRowEditor* TGridRows::MakeItemRow(int row) const {
     if (row >= mCount || row < static_cast<int>(mShown.rows.size()) || items != mShown.items.get())
         return Editor(row);
     auto& slot = mMade[row];
-    if (!slot) {
-        slot = CreatePyRowEditor(value.get(), items, key.get(), label, false, mKit);
-        slot->mGrid = mGrid;
-        slot->mRow = row;
-    }
+    if (!slot) slot = CreatePyRowEditor(value.get(), items, key.get(), label, false, mKit);
     return slot.get();
 }
 
-// Rows that scrolled by are made again when they come back; the current editor stays.
+// Rows that scrolled by are made again when they come back; one edited meanwhile is made anew
+// from its container when its edit stores.
 void TGridRows::DropMadeRows() const {
     auto old = std::make_unique<std::vector<std::unique_ptr<TRowEditor>>>();
-    for (auto it = mMade.begin(); it != mMade.end();) {
-        if (it->second.get() == gCurrentEditor) {
-            ++it;
-            continue;
-        }
-        it->second->Retiring();
-        old->push_back(std::move(it->second));
-        it = mMade.erase(it);
-    }
+    for (auto& [row, editor] : mMade) old->push_back(std::move(editor));
+    mMade.clear();
     mKit.Work().Retire(std::move(old));
 }
 
-bool TGridRows::SelectCell(int column, int row) {
-    TRowEditor* editor = Editor(row);
-    if (column != 1 || !editor) return false;
-    QWidget* panel = mKit.Shell().Place(TShellPlace::RightPanel);
-    QRect cell = mGrid->visualRect(index(row, column));
-    if (panel) cell.translate(mGrid->viewport()->mapTo(panel, QPoint(0, 0)));
-    editor->Place(cell);
-    const QString description = editor->Description();
-    mKit.Shell().SetStatusText(0, description.isEmpty() ? "No description available" : description);
-    return true;
-}
-
-void TGridRows::EditRow(int row) {
-    if (row < 0) row = mGrid->currentIndex().row();
-    TRowEditor* editor = Editor(row);
-    if (!editor || !editor->IsEditable()) return;
-    // placed again: an edit that ended left no current editor, and the cell is still selected
-    SelectCell(1, row);
-    editor->BeginEdit();
+QString TGridRows::StatusText(int row) const {
+    const TRowEditor* editor = Editor(row);
+    const QString description = editor ? editor->Description() : QString();
+    return description.isEmpty() ? "No description available" : description;
 }
 
 int TGridRows::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : mCount; }
@@ -284,10 +254,6 @@ int TGridRows::columnCount(const QModelIndex& parent) const { return parent.isVa
 QVariant TGridRows::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
     TBrowserWork::Scope work(mKit.Work());  // a value's __str__ may not rebuild the grid
-    if (index.row() == 0) {
-        if (role != Qt::DisplayRole || !mShown.showing) return {};
-        return index.column() == 0 ? mShown.header : QString("Value");
-    }
     TRowEditor* editor = Editor(index.row());
     if (!editor) return {};
     if (role == Qt::ToolTipRole) return editor->Description();
@@ -296,10 +262,19 @@ QVariant TGridRows::data(const QModelIndex& index, int role) const {
     return QString::fromUtf8(editor->GetText(buffer, sizeof buffer));
 }
 
+QVariant TGridRows::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (!mShown.showing) return QString();
+    return section == 0 ? mShown.header : QString("Value");
+}
+
 Qt::ItemFlags TGridRows::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
-    if (index.row() > 0 && index.column() == 1) return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    return Qt::ItemIsEnabled;
+    TBrowserWork::Scope work(mKit.Work());  // an item row is made on first use
+    const TRowEditor* editor = Editor(index.row());
+    if (index.column() == 1 && editor && editor->IsEditable())
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
 TGridDelegate::TGridDelegate(TGridRows& rows, QObject* parent)
@@ -308,27 +283,47 @@ TGridDelegate::TGridDelegate(TGridRows& rows, QObject* parent)
 void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const {
     TBrowserWork::Scope work(mRows.Work());  // a value's __str__ may not rebuild the grid
+    TRowEditor* editor = mRows.Editor(index.row());
+    if (!editor) return;
     painter->save();
     const QPalette& palette = option.palette;
-    if (index.row() == 0) {
-        painter->fillRect(option.rect, palette.button());
-        QFont bold = painter->font();
-        bold.setBold(true);
-        painter->setFont(bold);
-        painter->setPen(palette.buttonText().color());
-        painter->drawText(option.rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                          index.data().toString());
-    } else if (TRowEditor* editor = mRows.Editor(index.row())) {
-        // a value that changed since its cell was drawn before shows so for a moment
-        const bool changed = index.column() == 1 && mRows.ChangedLately(index.row());
-        if (option.state & QStyle::State_Selected) {
-            painter->fillRect(option.rect, palette.highlight());
-            painter->setPen(palette.highlightedText().color());
-        } else if (changed) {
-            painter->fillRect(option.rect, kChangedColor);
-            painter->setPen(Qt::black);
-        }
-        editor->Draw(index.column(), *painter, option.rect);
+    const bool selected = option.state & QStyle::State_Selected;
+    // a value that changed since its cell was drawn before shows so for a moment
+    const bool changed = index.column() == 1 && mRows.ChangedLately(index.row());
+    if (index.column() == 1 && selected) {
+        painter->fillRect(option.rect, palette.highlight());
+        painter->setPen(palette.highlightedText().color());
+    } else if (changed) {
+        painter->fillRect(option.rect, kChangedColor);
+        painter->setPen(Qt::black);
     }
+    editor->Draw(index.column(), *painter, option.rect, selected);
     painter->restore();
+}
+
+QWidget* TGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                     const QModelIndex& index) const {
+    TBrowserWork::Scope work(mRows.Work());
+    TRowEditor* editor = mRows.Editor(index.row());
+    if (index.column() != 1 || !editor || !editor->IsEditable()) return nullptr;
+    QWidget* control = editor->CreateControl(parent);
+    if (auto* box = qobject_cast<QAbstractButton*>(control)) {
+        auto* self = const_cast<TGridDelegate*>(this);
+        connect(box, &QAbstractButton::toggled, self, [self, box] { emit self->commitData(box); });
+    }
+    return control;
+}
+
+void TGridDelegate::setEditorData(QWidget* control, const QModelIndex& index) const {
+    TBrowserWork::Scope work(mRows.Work());
+    const QSignalBlocker quiet(control);  // showing the value is no change of it
+    if (TRowEditor* editor = mRows.Editor(index.row())) editor->ShowInControl(control);
+}
+
+// The row's editor is asked for anew: a script may have rebuilt the rows while the control
+// was open.
+void TGridDelegate::setModelData(QWidget* control, QAbstractItemModel*,
+                                 const QModelIndex& index) const {
+    TBrowserWork::Scope work(mRows.Work());
+    if (TRowEditor* editor = mRows.Editor(index.row())) editor->StoreFromControl(control);
 }

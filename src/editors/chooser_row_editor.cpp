@@ -1,19 +1,10 @@
 #include "editors/chooser_row_editor.h"
 
-#include <QApplication>
-#include <algorithm>
-#include <cstring>
-
 #include "core/value_text.h"
 #include "editors/tm_chooser_pick.h"
 
 TChooserRowEditor::TChooserRowEditor(const mw::MemberValue& value, TEditorKit& kit)
     : TRowEditor(value, kit) {}
-
-std::size_t TChooserRowEditor::Size() const {
-    const int size = mValue.desc ? mValue.desc->size : 0;
-    return static_cast<std::size_t>(std::clamp(size, 0, 8));
-}
 
 const char* TChooserRowEditor::GetText(char* buffer, std::size_t size) {
     for (const VnChoice* c = mw::ChoiceTable(mValue.desc); c && c->name; ++c) {
@@ -26,18 +17,10 @@ const char* TChooserRowEditor::GetText(char* buffer, std::size_t size) {
 }
 
 void TChooserRowEditor::BeginEdit() {
-    auto* dialog = mKit.FormNamed<TmChooserPick>("mChooserPick");
+    auto* dialog = mKit.FormOf<TmChooserPick>();
     if (!dialog || !mValue.value) return;
-    gReturnFocus = QApplication::focusWidget();
-    std::memcpy(mSaved, mValue.value, Size());
-    // taken before Fill writes the current choice, so Undo gives back a value that matched none
-    const TMemberState before = Taken();
-    if (dialog->Fill(*this)) EditInForm(*dialog, before);
-}
-
-void TChooserRowEditor::EndEdit(bool cancel) {
-    if (gCurrentEditor == this) gCurrentEditor = nullptr;
-    if (gReturnFocus) gReturnFocus->setFocus();
-    // the value goes back as it was; the grid's periodic redraw shows it
-    if (cancel && mValue.value) std::memcpy(mValue.value, mSaved, Size());
+    // taken before the dialog writes the current choice, so Undo gives back a value that
+    // matched none
+    TMemberEdit edit = StartEdit();
+    dialog->Run(edit);
 }

@@ -12,11 +12,4 @@ public:
     TChooserRowEditor(const mw::MemberValue& value, TEditorKit& kit);
     void BeginEdit() override;
     const char* GetText(char* buffer, std::size_t size) override;
-    void EndEdit(bool cancel) override;
-
-    // The member's storage, at most the 8 bytes of a choice's value.
-    std::size_t Size() const;
-
-private:
-    unsigned char mSaved[8] = {};
 };

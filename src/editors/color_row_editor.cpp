@@ -1,6 +1,5 @@
 #include "editors/color_row_editor.h"
 
-#include <QApplication>
 #include <QPainter>
 #include <algorithm>
 #include <cstdio>
@@ -31,34 +30,21 @@ const char* TColorRowEditor::GetText(char* buffer, std::size_t size) {
     return buffer;
 }
 
-void TColorRowEditor::Draw(int column, QPainter& painter, const QRect& cell) {
+void TColorRowEditor::Draw(int column, QPainter& painter, const QRect& cell, bool selected) {
     const VnRef<IKxColor> color = Color();
     if (column != 1 || !color) {
-        TRowEditor::Draw(column, painter, cell);
+        TRowEditor::Draw(column, painter, cell, selected);
         return;
     }
     const int side = std::max(0, cell.height() - 2 * kSwatchInset);
     painter.fillRect(QRect(cell.left() + kSwatchInset, cell.top() + kSwatchInset, side, side),
                      PackedToQColor(PackColor(color->GetValue())));
-    TRowEditor::Draw(column, painter, cell.adjusted(kSwatchInset + side, 0, 0, 0));
+    TRowEditor::Draw(column, painter, cell.adjusted(kSwatchInset + side, 0, 0, 0), selected);
 }
 
 void TColorRowEditor::BeginEdit() {
-    TmColorPick* form = mKit.FormNamed<TmColorPick>("mColorPick");
-    const VnRef<IKxColor> color = Color();
-    if (!form || !color) return;
-    gReturnFocus = QApplication::focusWidget();
-    gCurrentEditor = this;  // the form's handlers write into the current editor's colour
-    std::copy_n(color->GetValue(), 4, mSaved.begin());
-    form->ShowColor(mSaved);
-    EditInForm(*form);
-}
-
-void TColorRowEditor::EndEdit(bool cancel) {
-    if (gCurrentEditor == this) gCurrentEditor = nullptr;
-    if (gReturnFocus) gReturnFocus->setFocus();
-    if (!cancel) return;
-    // the grid's periodic redraw shows the colour put back
-    if (const VnRef<IKxColor> color = Color())
-        std::copy(mSaved.begin(), mSaved.end(), color->EditValue());
+    TmColorPick* form = mKit.FormOf<TmColorPick>();
+    if (!form || !Color()) return;
+    TMemberEdit edit = StartEdit();
+    form->Run(edit);
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <array>
-
 #include "editors/row_editor.h"
 #include "vorn/kalix.h"
 
@@ -11,16 +9,12 @@ class TColorRowEditor : public TRowEditor {
 public:
     TColorRowEditor(const mw::MemberValue& value, TEditorKit& kit);
     void BeginEdit() override;
-    void Draw(int column, QPainter& painter, const QRect& cell) override;
+    void Draw(int column, QPainter& painter, const QRect& cell, bool selected) override;
     const char* GetText(char* buffer, std::size_t size) override;
-    void EndEdit(bool cancel) override;
 
     // The colour the member holds now; empty when a script has put something else there. Asked
     // anew every time, since a script may replace the member's object while the row exists.
     VnRef<IKxColor> Color() const;
     // The object that answers the colour, as the member holds it, or null.
     IRoot* ColorObject() const;
-
-private:
-    std::array<float, 4> mSaved{};  // the colour as it was when editing began
 };

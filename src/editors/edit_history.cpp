@@ -7,6 +7,7 @@
 #include "core/class_id.h"
 #include "core/member_ref.h"
 #include "core/value_text.h"
+#include "editors/member_edit.h"
 #include "shell/ioutput.h"
 #include "vorn/kalix.h"
 #include "vorn/os.h"
@@ -162,12 +163,9 @@ TMemberStep::TMemberStep(TEditHistory& history, IRoot* owner, const mw::MemberVa
       mAfter(std::move(after)) {}
 
 void TMemberStep::Apply(IRoot* target, bool after) {
-    if (!(after ? mAfter : mBefore).Restore(mValue)) return;
-    if (!(mValue.desc->editflags & kVnEditNotify)) return;
-    // the owner hears of it as it heard of the edit
-    if (VnRef<INotify> owner = VnQuery<INotify>(target, 1);
-        owner && !owner->MemberChanged(mValue.value))
-        mHistory.Output().RefreshErrors();
+    // the owner and the views hear of it as they heard of the edit
+    if ((after ? mAfter : mBefore).Restore(mValue))
+        TMemberTarget::Of(target, mValue).Announce(mHistory);
 }
 
 TListStep::TListStep(TEditHistory& history, IList* list, Items before, Items after,

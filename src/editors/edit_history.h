@@ -126,6 +126,9 @@ public:
 signals:
     // A step was applied to `target`, which the views may need to show again.
     void Applied(IRoot* target);
+    // The member whose storage is `storage`, held by `owner` (none for a Python value), was
+    // written through the tool: by an edit, an undo or a redo.
+    void MemberWritten(IRoot* owner, const void* storage);
 
 private:
     friend class TEditStep;

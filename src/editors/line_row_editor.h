@@ -2,17 +2,20 @@
 
 #include "editors/row_editor.h"
 
-// The in-place editor of plain values: numbers, texts, times and Python members in the text
-// field, bools in the check box, and ROT references through a file dialog.
+// The editor of plain values: numbers, texts and times in a text field over the cell, numbers
+// with a range in a spin box, bools in a check box that stores at once, and ROT references
+// through a file dialog.
 class TLineRowEditor : public TRowEditor {
 public:
     TLineRowEditor(const mw::MemberValue& value, TEditorKit& kit);
+    bool EditsInPlace() const override;
+    QWidget* CreateControl(QWidget* parent) override;
+    void ShowInControl(QWidget* control) override;
+    bool StoreFromControl(QWidget* control) override;
     void BeginEdit() override;
-    void EndEdit(bool cancel) override;
 
 private:
-    void PickRotReference();
-    // Stores the field's text; a text that does not read as the member's type is refused and
-    // the member keeps its value.
-    void CommitText();
+    // Stores a typed text; one that does not read as the member's type, or lies outside its
+    // range, is refused and the member keeps its value.
+    bool CommitText(const QByteArray& text);
 };

@@ -39,34 +39,34 @@ TPyRowEditor::TPyRowEditor(PyObject* value, PyObject* container, PyObject* key,
     mDesc.description = mTypeName.constData();
     mDesc.editflags = kVnEditOwnDescriptor | (hidden || function || readOnly ? 0u : kVnEditable);
     mValue = {&mDesc, &mSlot};
-    if (TmEditLine* form = kit.EditLine()) mControl = form->Edit();
 }
 
 TPyRowEditor::~TPyRowEditor() { Py_CLEAR(mSlot); }
 
-void TPyRowEditor::BeginEdit() {
-    TmEditLine* form = mKit.EditLine();
-    if (!form) return;
+QWidget* TPyRowEditor::CreateControl(QWidget* parent) { return TmEditLine::NewEdit(parent); }
+
+void TPyRowEditor::ShowInControl(QWidget* control) {
+    auto* edit = qobject_cast<QLineEdit*>(control);
+    if (!edit) return;
     char buffer[kTextSize];
-    form->Edit()->setText(QString::fromUtf8(GetText(buffer, sizeof buffer)));
-    form->Edit()->selectAll();
-    TRowEditor::BeginEdit();
+    edit->setText(QString::fromUtf8(GetText(buffer, sizeof buffer)));
+    edit->selectAll();
 }
 
-void TPyRowEditor::EndEdit(bool cancel) {
-    if (gCurrentEditor == this) gCurrentEditor = nullptr;
-    TmEditLine* form = mKit.EditLine();
-    if (!cancel && form && mContainer && mKey && mSlot) {
-        PyRef made = ValueFromText(form->Edit()->text().toUtf8());
-        if (made) {
-            const bool stored = Store(made.get());
-            // the row shows what the container really holds, whatever the store did
-            PyRef now = stored ? made : Reread();
-            if (now) Py_SETREF(mSlot, now.release());
-            NotifyOwner(this);
-        }
-    }
-    if (mControl) mControl->hide();
+// Python values are not taken for the history: the edit writes and announces, nothing more.
+bool TPyRowEditor::StoreFromControl(QWidget* control) {
+    auto* edit = qobject_cast<QLineEdit*>(control);
+    if (!edit || !mContainer || !mKey || !mSlot) return false;
+    PyRef made = ValueFromText(edit->text().toUtf8());
+    if (!made) return false;
+    TMemberEdit change = StartEdit();
+    return change.Write([&](const mw::MemberValue&) {
+        const bool stored = Store(made.get());
+        // the row shows what the container really holds, whatever the store did
+        PyRef now = stored ? made : Reread();
+        if (now) Py_SETREF(mSlot, now.release());
+        return true;  // a refusal was printed into the console, as any script's error
+    });
 }
 
 PyRef TPyRowEditor::ValueFromText(const QByteArray& text) {

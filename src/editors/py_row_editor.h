@@ -11,8 +11,10 @@ public:
     TPyRowEditor(PyObject* value, PyObject* container, PyObject* key, const QString& keyText,
                  bool readOnly, TEditorKit& kit);
     ~TPyRowEditor() override;
-    void BeginEdit() override;
-    void EndEdit(bool cancel) override;
+    bool EditsInPlace() const override { return true; }
+    QWidget* CreateControl(QWidget* parent) override;
+    void ShowInControl(QWidget* control) override;
+    bool StoreFromControl(QWidget* control) override;
 
     PyObject* Value() const { return mSlot; }
     PyObject* Container() const { return mContainer.get(); }

@@ -15,12 +15,9 @@ public:
     TQuatRowEditor(const mw::MemberValue& value, TEditorKit& kit);
     void BeginEdit() override;
     const char* GetText(char* buffer, std::size_t size) override;
-    void EndEdit(bool cancel) override;
 
 private:
     // Asked for at every use: a script may give the member another rotation while the row exists.
     VnRef<IKxQuaternion> Rotation() const;
 
-    std::array<float, 4> mSaved{};  // the value when the form opened
-    bool mEditing = false;
 };

@@ -1,6 +1,5 @@
 #include "editors/ref_row_editor.h"
 
-#include <QApplication>
 #include <cstdio>
 #include <cstring>
 
@@ -36,32 +35,18 @@ TRefRowEditor::TRefRowEditor(const mw::MemberValue& value, TEditorKit& kit, int 
 }
 
 void TRefRowEditor::BeginEdit() {
-    auto* dialog = mKit.FormNamed<TmVornPick>("mVornPick");
+    auto* dialog = mKit.FormOf<TmVornPick>();
     if (!dialog) return;
-    gReturnFocus = QApplication::focusWidget();
-    dialog->Prepare(*this);
-    int result = QDialog::Rejected;
-    const bool alive = RunModal(*dialog, &result);
-    if (alive && result == QDialog::Accepted) dialog->StoreChoice(*this);
-    dialog->Finish();
-    if (alive) EndEdit(false);
-}
-
-void TRefRowEditor::EndEdit(bool) {
-    if (gCurrentEditor == this) gCurrentEditor = nullptr;
-    if (gReturnFocus) gReturnFocus->setFocus();
+    TMemberEdit edit = StartEdit(true);
+    dialog->Run(edit);
 }
 
 bool TRefRowEditor::Store(IRoot* object) {
     if (!mValue.value || mValue.desc->type != kVnObjectRef) return false;
-    const TMemberState before = TMemberState::Take(mValue, true);
-    if (!mw::StoreMemberObject(mValue, object)) {
-        mKit.ReportRefusal(QString::fromUtf8(mValue.desc->name));  // it lacks the interface
-        return false;
-    }
-    Changed(this);
-    RecordChange(before);
-    return true;
+    TMemberEdit edit = StartEdit(true);
+    // refused when the object lacks the member's interface
+    return edit.Apply(
+        [object](const mw::MemberValue& value) { return mw::StoreMemberObject(value, object); });
 }
 
 const char* TRefRowEditor::GetText(char* buffer, std::size_t size) {

@@ -10,7 +10,6 @@ public:
     TRefRowEditor(const mw::MemberValue& value, TEditorKit& kit, int icon = 43);
     void BeginEdit() override;
     const char* GetText(char* buffer, std::size_t size) override;
-    void EndEdit(bool cancel) override;
 
     // Puts `object` (null: none) into the pointer member, one reference held, and tells the
     // owner. False, with the runtime's error, when it lacks the member's interface.

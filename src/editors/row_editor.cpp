@@ -1,6 +1,5 @@
 #include "editors/row_editor.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
 #include <QPainter>
@@ -14,9 +13,6 @@
 #include "shell/ioutput.h"
 #include "shell/ishell.h"
 #include "vorn/os.h"
-
-TRowEditor* gCurrentEditor = nullptr;
-QPointer<QWidget> gReturnFocus;
 
 namespace {
 constexpr int kTextIndent = 2;
@@ -41,40 +37,32 @@ void TEditorKit::AddForm(QWidget* form) {
     if (form) mForms.append(form);
 }
 
-QWidget* TEditorKit::FindForm(const char* name) const {
-    for (const QPointer<QWidget>& form : mForms)
-        if (form && form->objectName() == QLatin1String(name)) return form;
-    return nullptr;
+int TEditorKit::RunModal(QDialog& form) {
+    const QPointer<QWidget> back = QApplication::focusWidget();
+    int result = QDialog::Rejected;
+    {
+        TBrowserWork::Open open(*mWork);  // scripts may browse while the form shows
+        result = ExecModalForm(form, mShell.DialogParent());
+    }
+    if (back) back->setFocus();
+    return result;
 }
 
 TRowEditor::TRowEditor(const mw::MemberValue& value, TEditorKit& kit) : mValue(value), mKit(kit) {}
 
-TRowEditor::~TRowEditor() { Retiring(); }
+TRowEditor::~TRowEditor() = default;
 
-void TRowEditor::Retiring() {
-    if (gCurrentEditor != this) return;
-    // cleared first: hiding the control moves the focus, which would commit into a row that goes
-    gCurrentEditor = nullptr;
-    if (mControl && mControl->isVisible()) mControl->hide();
-}
+QWidget* TRowEditor::CreateControl(QWidget*) { return nullptr; }
 
-void TRowEditor::BeginEdit() {
-    if (!mControl) return;
-    gReturnFocus = QApplication::focusWidget();
-    QWidget* panel = mKit.Shell().Place(TShellPlace::RightPanel);
-    mControl->setParent(panel);
-    mControl->setGeometry(mCell.left() + 1, mCell.top() + 1, mCell.width() - 2, mCell.height() - 2);
-    mControl->show();
-    mControl->raise();
-    mControl->setFocus();
-}
+void TRowEditor::ShowInControl(QWidget*) {}
 
-void TRowEditor::Place(const QRect& rect) {
-    mCell = rect;
-    gCurrentEditor = this;
-}
+bool TRowEditor::StoreFromControl(QWidget*) { return false; }
 
-void TRowEditor::Draw(int column, QPainter& painter, const QRect& rect) {
+void TRowEditor::BeginEdit() {}
+
+TMemberTarget TRowEditor::Target() const { return TMemberTarget::Of(mOwner.get(), mValue); }
+
+void TRowEditor::Draw(int column, QPainter& painter, const QRect& rect, bool selected) {
     const QRect text = rect.adjusted(kTextIndent, 0, 0, 0);
     if (column == 1) {
         char buffer[kTextSize];
@@ -84,12 +72,12 @@ void TRowEditor::Draw(int column, QPainter& painter, const QRect& rect) {
     }
     if (column != 0) return;
     const QPalette& palette = QApplication::palette();
-    painter.fillRect(rect, palette.button());
+    painter.fillRect(rect, selected ? palette.highlight() : palette.button());
     const QIcon image = mKit.Shell().Image(mIcon);
     const QRect iconRect(rect.left() + kTextIndent, rect.top() + (rect.height() - 16) / 2, 16, 16);
     image.paint(&painter, iconRect, Qt::AlignCenter,
                 IsEditable() ? QIcon::Normal : QIcon::Disabled);
-    painter.setPen(palette.buttonText().color());
+    painter.setPen(selected ? palette.highlightedText().color() : palette.buttonText().color());
     painter.drawText(rect.adjusted(kNameIndent, 0, 0, 0),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                      QString::fromUtf8(mValue.desc && mValue.desc->name ? mValue.desc->name : ""));
@@ -99,49 +87,7 @@ const char* TRowEditor::GetText(char* buffer, std::size_t size) {
     return mw::ValueToText(mValue, buffer, size);
 }
 
-void TRowEditor::EndEdit(bool) {
-    if (gCurrentEditor == this) gCurrentEditor = nullptr;
-    if (mControl) mControl->hide();
-}
-
-bool TRowEditor::RunModal(QDialog& form, int* result) {
-    const std::weak_ptr<char> alive = mAlive;
-    {
-        // scripts may browse while the form shows: this editor may go, and is checked below
-        TBrowserWork::Open open(mKit.Work());
-        *result = ExecModalForm(form, mKit.Shell().DialogParent());
-    }
-    return !alive.expired();  // nothing of the editor is read before this is known
-}
-
-void TRowEditor::EditInForm(QDialog& form, const TMemberState& before) {
-    int result = 0;
-    if (!RunModal(form, &result)) return;
-    const bool accepted = result == QDialog::Accepted;
-    EndEdit(!accepted);
-    if (accepted) RecordChange(before);
-}
-
-void TRowEditor::RecordChange(const TMemberState& before) {
-    if (mOwner) mKit.History().RecordMember(mOwner.get(), mValue, before);
-}
-
 QString TRowEditor::Description() const {
     return QString::fromUtf8(mValue.desc && mValue.desc->description ? mValue.desc->description
                                                                      : "");
-}
-
-void Changed(TRowEditor* editor) {
-    if (!editor) return;
-    if (editor->mGrid && editor->mGrid->model() && editor->mRow >= 0) {
-        QModelIndex index = editor->mGrid->model()->index(editor->mRow, 1);
-        editor->mGrid->viewport()->update(editor->mGrid->visualRect(index));
-    }
-    NotifyOwner(editor);
-}
-
-void NotifyOwner(TRowEditor* editor) {
-    if (!editor || !editor->mNotify) return;
-    if (!editor->mNotify->MemberChanged(editor->mValue.value))
-        editor->mKit.Output().RefreshErrors();
 }

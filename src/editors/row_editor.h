@@ -10,12 +10,12 @@
 #include "core/member_value.h"
 #include "editors/browser_work.h"
 #include "editors/edit_history.h"
+#include "editors/member_edit.h"
 #include "vorn/py_ref.h"
 #include "vorn/ref.h"
 
 class IOutput;
 class IShell;
-class QAbstractItemView;
 class QDialog;
 class QPainter;
 class QWidget;
@@ -39,16 +39,20 @@ public:
     TBrowserWork& Work() const { return *mWork; }
     TmEditLine* EditLine() const;
     void SetEditLine(TmEditLine* form);
-    // The modal editing forms, found by their object name ("mColorPick", "mVornPick", ...).
+    // The modal editing forms (the colour, vector, rotation, choice and object pickers), each
+    // found by its class.
     void AddForm(QWidget* form);
     template <class Form>
-    Form* FormNamed(const char* name) const {
-        return qobject_cast<Form*>(FindForm(name));
+    Form* FormOf() const {
+        for (const QPointer<QWidget>& form : mForms)
+            if (auto* found = qobject_cast<Form*>(form.data())) return found;
+        return nullptr;
     }
+    // Shows `form` modally over the main window, scripts free to browse meanwhile, and gives
+    // the keyboard focus back to what had it; answers the dialog's result.
+    int RunModal(QDialog& form);
 
 private:
-    QWidget* FindForm(const char* name) const;
-
     IShell& mShell;
     IOutput& mOutput;
     std::unique_ptr<TEditHistory> mHistory;
@@ -57,9 +61,9 @@ private:
     QList<QPointer<QWidget>> mForms;
 };
 
-// The owner of one row of the member grid: draws the member's name and value, is placed over
-// the value cell when the user selects it, edits it on request, writes the change straight into
-// the member's storage and tells the object that owns the member.
+// The strategy of one row of the member grid: draws the member's name and value, makes the
+// control that edits the value in place (the grid's delegate places it), or edits the value in
+// its dialog. Every write goes through one member edit (TMemberEdit).
 class TRowEditor {
 public:
     static constexpr int kTextSize = 512;
@@ -69,59 +73,44 @@ public:
     TRowEditor(const TRowEditor&) = delete;
     TRowEditor& operator=(const TRowEditor&) = delete;
 
-    // The row leaves the grid (it goes later): it stops being the current editor.
-    void Retiring();
-    // Starts editing; the base version shows the control in place over the cell.
-    virtual void BeginEdit();
-    // Stores the value cell (in the right panel's coordinates) and makes this the current editor.
-    void Place(const QRect& cell);
-    // Paints one cell of this row: column 0 the icon and name, column 1 the value.
-    virtual void Draw(int column, QPainter& painter, const QRect& cell);
+    // Paints one cell of this row: column 0 the icon and name (highlighted when `selected`),
+    // column 1 the value.
+    virtual void Draw(int column, QPainter& painter, const QRect& cell, bool selected = false);
     // The value as text, within `size` bytes with the terminator.
     virtual const char* GetText(char* buffer, std::size_t size);
-    // Finishes editing; `cancel` discards the change.
-    virtual void EndEdit(bool cancel);
+
+    // Whether the value is edited in place over its cell (CreateControl) rather than in a
+    // dialog (BeginEdit).
+    virtual bool EditsInPlace() const { return false; }
+    // The control that edits the value in place, made for one edit under `parent`; null when
+    // the value is edited in a dialog instead.
+    virtual QWidget* CreateControl(QWidget* parent);
+    // Shows the member's value in the control CreateControl made.
+    virtual void ShowInControl(QWidget* control);
+    // Stores what the control holds as one edit; false when the member refused it.
+    virtual bool StoreFromControl(QWidget* control);
+    // Edits the value in its dialog. A script may rebuild the grid while the dialog shows and
+    // destroy this editor: the edit goes on without it, and nothing of it is used after.
+    virtual void BeginEdit();
 
     bool IsEditable() const { return mw::IsEditable(mValue); }
-    // Shows `form` modally over the main window. False when this editor was destroyed while it
-    // showed (a script rebuilt the grid): the caller must then not touch the editor again.
-    bool RunModal(QDialog& form, int* result);
     // The member's description, or "" when it has none.
     QString Description() const;
-    // Shows a form that writes into the member as the user works and ends the edit as it
-    // closes: EndEdit(cancel) puts the old value back on anything but OK, and OK puts the
-    // live changes on the history as one step. Nothing of the editor is read if it was
-    // destroyed while the form showed.
-    void EditInForm(QDialog& form) { EditInForm(form, Taken()); }
-    void EditInForm(QDialog& form, const TMemberState& before);  // the member held `before`
-    // What the member holds now, to compare with after an edit.
-    TMemberState Taken() const { return TMemberState::Take(mValue); }
-    // Puts the change of the member since `before` on the edit history as one step.
-    void RecordChange(const TMemberState& before);
+    // The member as an edit writes it.
+    TMemberTarget Target() const;
+    // An edit of the member, tied to this row: a dialog that outlives the row writes nothing.
+    TMemberEdit StartEdit(bool reference = false) const {
+        return TMemberEdit(mKit, Target(), reference, mAlive);
+    }
 
     mw::MemberValue mValue;
     int mIcon = 9;
-    QPointer<QWidget> mControl;  // shown over the cell by the in-place BeginEdit
-    QRect mCell;                 // the value cell in the right panel's coordinates
-    QAbstractItemView* mGrid = nullptr;
-    int mRow = -1;           // the grid row this editor owns
-    VnRef<INotify> mNotify;  // the owner, told of changes when the member asks for it
-    VnRef<IRoot> mOwner;     // the object whose storage holds the member; none for Python rows
+    VnRef<IRoot> mOwner;  // the object whose storage holds the member; none for Python rows
     TEditorKit& mKit;
 
 private:
-    std::shared_ptr<char> mAlive = std::make_shared<char>();  // expires with the editor
+    std::shared_ptr<const char> mAlive = std::make_shared<const char>();  // goes with the row
 };
-
-// The editor that was placed last and has not ended, or none; the editing forms act on it.
-extern TRowEditor* gCurrentEditor;
-// What had the focus when the last edit began; modal editors give it back when they end.
-extern QPointer<QWidget> gReturnFocus;
-
-// Redraws the editor's cell and tells the owner.
-void Changed(TRowEditor* editor);
-// Tells the owner that the member changed; a refusal goes to the error log.
-void NotifyOwner(TRowEditor* editor);
 
 // The editor for a member of a runtime object, chosen from its type, the interfaces of the
 // object it holds and its choice table.

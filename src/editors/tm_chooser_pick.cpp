@@ -6,10 +6,12 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <cstring>
 
 #include "core/value_text.h"
-#include "editors/chooser_row_editor.h"
+#include "editors/member_edit.h"
+#include "editors/row_editor.h"
 
 namespace {
 
@@ -30,7 +32,11 @@ uint32_t Bits(const void* storage, std::size_t size) {
     return bits;
 }
 
-TChooserRowEditor* CurrentChooser() { return dynamic_cast<TChooserRowEditor*>(gCurrentEditor); }
+// The member's storage, at most the 8 bytes of a choice's value.
+std::size_t StorageSize(const mw::MemberValue& value) {
+    const int size = value.desc ? value.desc->size : 0;
+    return static_cast<std::size_t>(std::clamp(size, 0, 8));
+}
 
 }  // namespace
 
@@ -72,21 +78,32 @@ TmChooserPick::TmChooserPick(QWidget* parent) : QDialog(parent) {
     connect(mList, &QListWidget::itemDoubleClicked, this, &TmChooserPick::mListDblClick);
 }
 
-bool TmChooserPick::Fill(TChooserRowEditor& editor) {
-    const mw::MemberValue value = editor.mValue;
+bool TmChooserPick::Run(TMemberEdit& edit) {
+    if (!Fill(edit.Value())) return false;
+    mEdit = &edit;
+    mListClick();  // the current choice goes into the member once
+    mOK->setFocus();
+    const bool accepted = edit.Kit().RunModal(*this) == QDialog::Accepted;
+    mEdit = nullptr;
+    edit.Finish(accepted);
+    return accepted;
+}
+
+bool TmChooserPick::Fill(const mw::MemberValue& value) {
     const bool single = mw::IsExclusiveChoice(value.desc);
+    const std::size_t size = StorageSize(value);
     mFilling = true;
     mList->clear();
     mList->setSelectionMode(single ? QAbstractItemView::SingleSelection
                                    : QAbstractItemView::MultiSelection);
     QListWidgetItem* current = nullptr;
-    const uint32_t held = Bits(value.value, editor.Size());
+    const uint32_t held = Bits(value.value, size);
     for (const VnChoice* c = mw::ChoiceTable(value.desc); c && c->name; ++c) {
         auto* item = new QListWidgetItem(QString::fromUtf8(c->name), mList);
         item->setData(kChoiceRole, QVariant::fromValue(reinterpret_cast<quintptr>(c)));
         const mw::MemberValue choice{value.desc, const_cast<unsigned char*>(c->value.bytes)};
         if (single && mw::CompareValues(choice, value) == 0) current = item;  // a later one wins
-        if (!single) item->setSelected((held & Bits(c->value.bytes, editor.Size())) != 0);
+        if (!single) item->setSelected((held & Bits(c->value.bytes, size)) != 0);
     }
     if (!current && mList->count() > 0) current = mList->item(0);
     if (current) {
@@ -94,8 +111,6 @@ bool TmChooserPick::Fill(TChooserRowEditor& editor) {
             current, single ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate);
     }
     mFilling = false;
-    mListClick();  // the current choice goes into the member once
-    mOK->setFocus();
     return mList->count() > 0;
 }
 
@@ -106,27 +121,28 @@ const VnChoice* TmChooserPick::CurrentChoice() const {
 }
 
 void TmChooserPick::mListClick() {
-    TChooserRowEditor* editor = CurrentChooser();
     const VnChoice* choice = CurrentChoice();
-    if (mFilling || !editor || !choice || !editor->mValue.value) return;
-    const mw::MemberValue value = editor->mValue;
+    if (mFilling || !mEdit || !choice || !mEdit->Value().value) return;
+    const mw::MemberValue value = mEdit->Value();
+    const std::size_t size = StorageSize(value);
     mDesc->setPlainText(QString::fromUtf8(choice->description ? choice->description : ""));
+    unsigned char bytes[8] = {};
     if (mw::IsExclusiveChoice(value.desc)) {
-        std::memcpy(value.value, choice->value.bytes, editor->Size());
+        std::memcpy(bytes, choice->value.bytes, size);
     } else {
         uint32_t bits = 0;
         for (const QListWidgetItem* item : mList->selectedItems()) {
             const auto* c =
                 reinterpret_cast<const VnChoice*>(item->data(kChoiceRole).value<quintptr>());
-            bits |= Bits(c->value.bytes, editor->Size());
+            bits |= Bits(c->value.bytes, size);
         }
-        std::memcpy(value.value, &bits, std::min<std::size_t>(editor->Size(), sizeof bits));
+        std::memcpy(bytes, &bits, std::min<std::size_t>(size, sizeof bits));
     }
+    mEdit->WriteBytes(bytes, size);
     char buffer[TRowEditor::kTextSize];
     const mw::MemberValue unformatted{value.desc, const_cast<unsigned char*>(choice->value.bytes)};
     mChooserValue->setText(QString::fromUtf8(mw::ValueToText(unformatted, buffer, sizeof buffer)));
     mRawValue->setText(QString::fromUtf8(mw::ValueToText(value, buffer, sizeof buffer)));
-    Changed(editor);
 }
 
 void TmChooserPick::mListDblClick() { accept(); }

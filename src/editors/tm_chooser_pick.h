@@ -2,12 +2,14 @@
 
 #include <QDialog>
 
+#include "core/member_value.h"
+
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
-class TChooserRowEditor;
+class TMemberEdit;
 struct VnChoice;
 
 // The chooser: the named choices of a member, one of them current, or several selected when
@@ -18,9 +20,10 @@ class TmChooserPick : public QDialog {
 public:
     explicit TmChooserPick(QWidget* parent = nullptr);
 
-    // Fills the list for the editor's member and writes the current choice once; the editor
-    // then shows the dialog. False when there is nothing to choose from.
-    bool Fill(TChooserRowEditor& editor);
+    // Lists the choices of the edited member, writes the current one once and shows the
+    // dialog; OK keeps what was chosen as one step, anything else puts the old value back.
+    // False when there was nothing to choose from, or the dialog was not accepted.
+    bool Run(TMemberEdit& edit);
 
     QListWidget* List() const { return mList; }
 
@@ -28,6 +31,7 @@ public:
     void mListDblClick();
 
 private:
+    bool Fill(const mw::MemberValue& value);
     const VnChoice* CurrentChoice() const;
 
     QListWidget* mList;
@@ -37,4 +41,5 @@ private:
     QPushButton* mOK;
     QPushButton* mCancel;
     bool mFilling = false;
+    TMemberEdit* mEdit = nullptr;  // what the dialog writes into while it shows
 };

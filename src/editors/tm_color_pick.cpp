@@ -14,7 +14,8 @@
 
 #include "core/member_ref.h"
 #include "core/value_text.h"
-#include "editors/color_row_editor.h"
+#include "editors/member_edit.h"
+#include "editors/row_editor.h"
 #include "platform/fixed_layout.h"
 #include "shell/settings.h"
 #include "vorn/os.h"
@@ -298,10 +299,28 @@ void TmColorPick::showEvent(QShowEvent* event) {
     mClrH->selectAll();
 }
 
-TColorRowEditor* TmColorPick::EditedRow(VnRef<IKxColor>* color) const {
-    auto* row = dynamic_cast<TColorRowEditor*>(gCurrentEditor);
-    *color = row ? row->Color() : VnRef<IKxColor>();
-    return *color ? row : nullptr;
+bool TmColorPick::Run(TMemberEdit& edit) {
+    VnRef<IKxColor> color = VnQuery<IKxColor>(mw::MemberObject(edit.Value()));
+    if (!color) return false;
+    TRgba rgba;
+    std::copy_n(color->GetValue(), 4, rgba.begin());
+    color.reset();
+    mEdit = &edit;
+    ShowColor(rgba);
+    const bool accepted = edit.Kit().RunModal(*this) == QDialog::Accepted;
+    mEdit = nullptr;
+    edit.Finish(accepted);
+    return accepted;
+}
+
+void TmColorPick::WriteColor(const std::function<void(IRoot&, IKxColor&)>& write) {
+    if (!mEdit) return;
+    mEdit->Write([&write](const mw::MemberValue& value) {
+        IRoot* object = mw::MemberObject(value);
+        // a script may have put something else into the member meanwhile: nothing is written
+        if (VnRef<IKxColor> color = VnQuery<IKxColor>(object, 1)) write(*object, *color.get());
+        return true;
+    });
 }
 
 IKxColor* TmColorPick::Scratch() {
@@ -346,11 +365,9 @@ void TmColorPick::ShowSample(uint32_t packed) {
 }
 
 void TmColorPick::ApplyColor(const TRgba& rgba) {
-    VnRef<IKxColor> color;
-    if (TColorRowEditor* row = EditedRow(&color)) {
-        std::copy(rgba.begin(), rgba.end(), color->EditValue());
-        Changed(row);
-    }
+    WriteColor([&rgba](IRoot&, IKxColor& color) {
+        std::copy(rgba.begin(), rgba.end(), color.EditValue());
+    });
     ShowSample(PackColor(rgba.data()));
 }
 
@@ -366,19 +383,17 @@ void TmColorPick::OnRGBChange() {
     ShowHSV(rgba);
 }
 
+// The form's own colour turns the HSV fields into RGB; the alpha is the slider's.
 void TmColorPick::OnHSVChange() {
     int h = 0, s = 0, v = 0;
     if (mBusy || !ReadField(mClrH, &h) || !ReadField(mClrS, &s) || !ReadField(mClrV, &v)) return;
     TBusy busy(mBusy);
     const float value = v / 255.0f;
-    VnRef<IKxColor> color;
-    TColorRowEditor* row = EditedRow(&color);
-    IKxColor* target = row ? color.get() : Scratch();
-    if (!target) return;
-    target->SetHSV(h / 255.0f * 360, s / 255.0f, value, -9);
+    IKxColor* scratch = Scratch();
+    if (!scratch) return;
+    scratch->SetHSV(h / 255.0f * 360, s / 255.0f, value, -9);
     TRgba rgba;
-    std::copy_n(target->GetValue(), 4, rgba.begin());
-    if (row) Changed(row);
+    std::copy_n(scratch->GetValue(), 4, rgba.begin());
     rgba[3] = static_cast<float>(mClrAlpha->value() * 0.001);
     if (!mValueSliding) mClrValue->setValue(1000 - static_cast<int>(value * 1000));
     ApplyColor(rgba);
@@ -397,13 +412,11 @@ void TmColorPick::mClrAlphaChange() {
     TBusy busy(mBusy);
     const int position = mClrAlpha->value();
     SetNumber(mClrA, static_cast<int>(position * 0.255));
-    VnRef<IKxColor> color;
-    TColorRowEditor* row = EditedRow(&color);
-    if (!row) return;
-    mw::MemberRef alpha;
-    if (!alpha.Bind("a", row->ColorObject()) || alpha.descriptor()->type != kVnFloat) return;
-    *static_cast<float*>(alpha.address()) = static_cast<float>(position * 0.001);
-    Changed(row);
+    WriteColor([position](IRoot& object, IKxColor&) {
+        mw::MemberRef alpha;
+        if (alpha.Bind("a", &object) && alpha.descriptor()->type == kVnFloat)
+            *static_cast<float*>(alpha.address()) = static_cast<float>(position * 0.001);
+    });
 }
 
 void TmColorPick::mUpdateColorClick() {

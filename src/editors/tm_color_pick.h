@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "vorn/kalix.h"
 #include "vorn/ref.h"
@@ -13,7 +14,7 @@ class QFrame;
 class QLineEdit;
 class QPushButton;
 class QSlider;
-class TColorRowEditor;
+class TMemberEdit;
 
 // R, G, B and alpha, nominally 0 to 1.
 using TRgba = std::array<float, 4>;
@@ -85,12 +86,16 @@ public:
     // Stores the custom colours.
     ~TmColorPick() override;
 
+    // Shows the colour the edited member holds and writes every change into it while the
+    // dialog shows; OK keeps the change as one step, anything else puts the old colour back.
+    // False when the member holds no colour or the dialog was not accepted.
+    bool Run(TMemberEdit& edit);
     // Fills every control with `rgba` without writing it anywhere.
     void ShowColor(const TRgba& rgba);
     void ShowRGB(const TRgba& rgba);
     void ShowHSV(const TRgba& rgba);
     void ShowSample(uint32_t packed);
-    // Writes `rgba` into the current colour row, if any, and shows it in the sample.
+    // Writes `rgba` into the edited colour, if any, and shows it in the sample.
     void ApplyColor(const TRgba& rgba);
     uint32_t SampleColor() const { return mSample; }
     TColorGrid* ColorGrid() const { return mColorGrid; }
@@ -122,8 +127,9 @@ private:
         bool mWas;
     };
 
-    // The colour row being edited and its colour; null when none is or its colour is gone.
-    TColorRowEditor* EditedRow(VnRef<IKxColor>* color) const;
+    // Writes into the edited colour (the object, and it as a colour) through the edit; nothing
+    // while no colour is edited.
+    void WriteColor(const std::function<void(IRoot&, IKxColor&)>& write);
     // A colour of the form's own, for HSV conversions while no row is edited.
     IKxColor* Scratch();
     void ReadCustomColors();
@@ -152,4 +158,5 @@ private:
     bool mValueSliding = false;  // mClrV follows the value slider: the slider stays as dragged
     uint32_t mSample = 0x0000FF;
     VnRef<IKxColor> mScratch;
+    TMemberEdit* mEdit = nullptr;  // what the dialog writes into while it shows
 };

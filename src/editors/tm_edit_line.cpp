@@ -1,73 +1,56 @@
 #include "editors/tm_edit_line.h"
 
-#include <QEvent>
-#include <QKeyEvent>
-
-#include "editors/row_editor.h"
+#include <QDoubleSpinBox>
+#include <QSpinBox>
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
 
 TmEditLine::TmEditLine(QWidget* parent) : QWidget(parent) {
     setObjectName("mEditLine");
     setWindowTitle("mEditLine");
     resize(326, 203);
     hide();
-    mEdit = new QLineEdit("mEdit");
-    mEdit->setObjectName("mEdit");
-    mEdit->setFrame(false);
-    mEdit->hide();
-    mCheck = new QCheckBox;
-    mCheck->setObjectName("mCheck");
-    mCheck->resize(97, 17);
-    mCheck->hide();
     mOpenDlg = new QFileDialog;
     mOpenDlg->setObjectName("mOpenDlg");
     mOpenDlg->setFileMode(QFileDialog::ExistingFile);
     mOpenDlg->setNameFilter("Kalix Texture (*.dds *.tga *.bmp);;All Files (*)");
-    for (QWidget* control : {static_cast<QWidget*>(mEdit), static_cast<QWidget*>(mCheck)})
-        control->installEventFilter(this);
-    connect(mCheck, &QCheckBox::clicked, this, &TmEditLine::mCheckClick);
 }
 
-TmEditLine::~TmEditLine() {
-    delete mEdit;
-    delete mCheck;
-    delete mOpenDlg;
+TmEditLine::~TmEditLine() { delete mOpenDlg; }
+
+QLineEdit* TmEditLine::NewEdit(QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName("mEdit");
+    edit->setFrame(false);
+    return edit;
 }
 
-bool TmEditLine::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
-        // a focus that leaves for a popup (the field's own menu) comes back: not an exit
-        if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) mEditExit();
-    } else if (event->type() == QEvent::KeyPress && watched == mEdit) {
-        return mEditKeyDown(static_cast<QKeyEvent*>(event)->key());
+QCheckBox* TmEditLine::NewCheck(QWidget* parent) {
+    auto* check = new QCheckBox(parent);
+    check->setObjectName("mCheck");
+    check->setAutoFillBackground(true);  // the cell's text does not show through
+    return check;
+}
+
+QAbstractSpinBox* TmEditLine::NewSpin(QWidget* parent, bool whole, double minimum, double maximum,
+                                      double step) {
+    QAbstractSpinBox* spin = nullptr;
+    if (whole) {
+        auto* box = new QSpinBox(parent);
+        box->setRange(static_cast<int>(std::ceil(minimum)), static_cast<int>(std::floor(maximum)));
+        box->setSingleStep(std::max(1, static_cast<int>(step)));
+        spin = box;
+    } else {
+        auto* box = new QDoubleSpinBox(parent);
+        box->setDecimals(3);
+        box->setRange(minimum, maximum);
+        box->setSingleStep(step > 0 ? step : 1);
+        spin = box;
     }
-    return QWidget::eventFilter(watched, event);
-}
-
-void TmEditLine::mEditExit() {
-    if (gCurrentEditor && gCurrentEditor->mControl && gCurrentEditor->mControl->isVisible())
-        gCurrentEditor->EndEdit(false);
-}
-
-bool TmEditLine::mEditKeyDown(int key) {
-    if (!gCurrentEditor) return false;
-    switch (key) {
-        case Qt::Key_Escape:
-            gCurrentEditor->EndEdit(true);
-            return true;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            gCurrentEditor->EndEdit(false);
-            return true;
-        default:
-            return false;
-    }
-}
-
-void TmEditLine::mCheckClick() {
-    TRowEditor* editor = gCurrentEditor;
-    if (!editor || editor->mControl != mCheck || !editor->mValue.value) return;
-    const TMemberState before = editor->Taken();
-    *static_cast<unsigned char*>(editor->mValue.value) = mCheck->isChecked() ? 1 : 0;
-    NotifyOwner(editor);
-    editor->RecordChange(before);
+    spin->setObjectName("mSpin");
+    spin->setFrame(false);
+    spin->setLocale(QLocale::c());  // "." as the decimal point, as the grid shows numbers
+    spin->setKeyboardTracking(false);
+    return spin;
 }

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "editors/member_edit.h"
 #include "editors/row_editor.h"
 #include "platform/fixed_layout.h"
 #include "vorn/kalix.h"
@@ -45,10 +46,9 @@ int PositionOf(float angle, const QSlider& slider) {
     return static_cast<int>(kept);
 }
 
-// The rotation of the current editor's member, asked for anew: a script may have replaced it.
-VnRef<IKxQuaternion> CurrentRotation() {
-    return gCurrentEditor ? VnQuery<IKxQuaternion>(mw::MemberObject(gCurrentEditor->mValue))
-                          : VnRef<IKxQuaternion>();
+// The rotation `value` holds, asked for anew: a script may have replaced it.
+VnRef<IKxQuaternion> RotationOf(const mw::MemberValue& value) {
+    return VnQuery<IKxQuaternion>(mw::MemberObject(value));
 }
 
 }  // namespace
@@ -113,6 +113,24 @@ TmQuatPick::TmQuatPick(QWidget* parent)
     for (std::size_t k = 1; k < order.size(); ++k) setTabOrder(order[k - 1], order[k]);
 }
 
+bool TmQuatPick::Run(TMemberEdit& edit) {
+    float yaw = 0, pitch = 0, roll = 0;
+    {
+        VnRef<IKxQuaternion> rotation = RotationOf(edit.Value());
+        if (!rotation) return false;
+        rotation->GetYawPitchRoll(&yaw, &pitch, &roll);
+    }
+    // the yaw slider runs from 0 to a full turn: a yaw the engine gives as negative is the
+    // same turn from 0 up, not 0 (touching another slider would otherwise lose it)
+    if (yaw < 0) yaw += 2 * static_cast<float>(M_PI);
+    mEdit = &edit;
+    ShowAngles(yaw, pitch, roll);
+    const bool accepted = edit.Kit().RunModal(*this) == QDialog::Accepted;
+    mEdit = nullptr;
+    edit.Finish(accepted);
+    return accepted;
+}
+
 void TmQuatPick::ShowAngles(float yaw, float pitch, float roll) {
     // blocked, so merely showing a rotation never replaces it by its slider-rounded form
     const QSignalBlocker quietYaw(mYaw), quietPitch(mPitch), quietRoll(mRoll);
@@ -122,12 +140,14 @@ void TmQuatPick::ShowAngles(float yaw, float pitch, float roll) {
 }
 
 void TmQuatPick::OnSliding() {
-    TRowEditor* editor = gCurrentEditor;
-    VnRef<IKxQuaternion> rotation = CurrentRotation();
-    if (!rotation) return;
-    rotation->SetYawPitchRoll(float(mYaw->value()) / kScale, float(mPitch->value()) / kScale,
-                              float(mRoll->value()) / kScale);
-    Changed(editor);
+    if (!mEdit) return;
+    const float yaw = float(mYaw->value()) / kScale, pitch = float(mPitch->value()) / kScale,
+                roll = float(mRoll->value()) / kScale;
+    mEdit->Write([=](const mw::MemberValue& value) {
+        if (VnRef<IKxQuaternion> rotation = RotationOf(value))
+            rotation->SetYawPitchRoll(yaw, pitch, roll);
+        return true;
+    });
 }
 
 void TmQuatPick::TruncYaw(int position) { mYaw->setValue(position); }

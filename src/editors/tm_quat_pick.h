@@ -3,11 +3,12 @@
 #include <QDialog>
 
 class QPushButton;
+class TMemberEdit;
 class QSlider;
 
-// "QuatPick": turns the current editor's rotation by yaw, pitch and roll sliders, with buttons
-// for the round angles and Reset for none. Every change goes into the member at once; the editor
-// that runs the form puts the old value back on Cancel.
+// "QuatPick": turns the rotation of the member it is handed by yaw, pitch and roll sliders, with buttons
+// for the round angles and Reset for none. Every change goes into the member at once; Cancel puts the
+// old value back.
 class TmQuatPick : public QDialog {
     Q_OBJECT
 public:
@@ -15,6 +16,10 @@ public:
     static constexpr float kScale = 159.15494f;
 
     explicit TmQuatPick(QWidget* parent = nullptr);
+    // Shows the edited member's rotation and writes every change into it while the dialog
+    // shows; OK keeps the change as one step, anything else puts the old value back. False when
+    // the member holds no rotation or the dialog was not accepted.
+    bool Run(TMemberEdit& edit);
     // Puts the sliders at the angles (radians) without writing anything into the rotation.
     void ShowAngles(float yaw, float pitch, float roll);
     // A slider moved: the three sliders' angles go into the rotation.
@@ -33,4 +38,5 @@ private:
     QPushButton* mOK;
     QPushButton* mCancel;
     QPushButton* mReset;
+    TMemberEdit* mEdit = nullptr;  // what the dialog writes into while it shows
 };

@@ -12,6 +12,7 @@
 
 #include "core/value_text.h"
 #include "editors/form_tools.h"
+#include "editors/member_edit.h"
 #include "editors/row_editor.h"
 #include "platform/fixed_layout.h"
 #include "vorn/kalix.h"
@@ -27,10 +28,18 @@ QSlider* NewSlider(QWidget* form, const char* name, int y) {
     return slider;
 }
 
-// The vector of the current editor's member, asked for anew: a script may have replaced it.
-VnRef<IKxVector> CurrentVector() {
-    return gCurrentEditor ? VnQuery<IKxVector>(mw::MemberObject(gCurrentEditor->mValue))
-                          : VnRef<IKxVector>();
+// The vector `value` holds, asked for anew: a script may have replaced it.
+VnRef<IKxVector> VectorOf(const mw::MemberValue& value) {
+    return VnQuery<IKxVector>(mw::MemberObject(value));
+}
+
+// Writes `xyz` into the vector the edited member holds, and announces it.
+void WriteVector(TMemberEdit& edit, const float* xyz) {
+    edit.Write([xyz](const mw::MemberValue& value) {
+        if (VnRef<IKxVector> vector = VectorOf(value))
+            std::memcpy(vector->EditValue(), xyz, 3 * sizeof(float));
+        return true;
+    });
 }
 
 // The field's number as a float; false when it does not read as one a float holds.
@@ -76,6 +85,21 @@ TmVectorPick::TmVectorPick(QWidget* parent)
     for (std::size_t k = 1; k < std::size(order); ++k) setTabOrder(order[k - 1], order[k]);
 }
 
+bool TmVectorPick::Run(TMemberEdit& edit) {
+    float xyz[3];
+    {
+        VnRef<IKxVector> vector = VectorOf(edit.Value());
+        if (!vector) return false;
+        std::memcpy(xyz, vector->GetValue(), sizeof xyz);
+    }
+    mEdit = &edit;
+    ShowValue(xyz);
+    const bool accepted = edit.Kit().RunModal(*this) == QDialog::Accepted;
+    mEdit = nullptr;
+    edit.Finish(accepted);
+    return accepted;
+}
+
 void TmVectorPick::ShowValue(const float* xyz) {
     QLineEdit* const fields[] = {mX, mY, mZ};
     for (int k = 0; k < 3; ++k) {
@@ -86,8 +110,7 @@ void TmVectorPick::ShowValue(const float* xyz) {
 }
 
 void TmVectorPick::mXChange() {
-    TRowEditor* editor = gCurrentEditor;
-    VnRef<IKxVector> vector = CurrentVector();
+    VnRef<IKxVector> vector = mEdit ? VectorOf(mEdit->Value()) : VnRef<IKxVector>();
     if (!vector) return;
     float xyz[3];
     std::memcpy(xyz, vector->GetValue(), sizeof xyz);
@@ -95,18 +118,15 @@ void TmVectorPick::mXChange() {
     // a field that is not a number (yet) leaves its component as it is
     for (int k = 0; k < 3; ++k) FieldNumber(fields[k], &xyz[k]);
     if (std::memcmp(xyz, vector->GetValue(), sizeof xyz) == 0) return;
-    std::memcpy(vector->EditValue(), xyz, sizeof xyz);
-    Changed(editor);
+    vector.reset();
+    WriteVector(*mEdit, xyz);
 }
 
 void TmVectorPick::mSlideXChange() {
-    TRowEditor* editor = gCurrentEditor;
-    VnRef<IKxVector> vector = CurrentVector();
-    if (!vector) return;
+    if (!mEdit || !VectorOf(mEdit->Value())) return;
     const QSlider* const sliders[] = {mSlideX, mSlideY, mSlideZ};
     float xyz[3];
     for (int k = 0; k < 3; ++k) xyz[k] = static_cast<float>(sliders[k]->value() * kSliderStep);
-    std::memcpy(vector->EditValue(), xyz, sizeof xyz);
+    WriteVector(*mEdit, xyz);
     ShowValue(xyz);
-    Changed(editor);
 }

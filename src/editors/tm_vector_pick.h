@@ -3,18 +3,23 @@
 #include <QDialog>
 
 class QLineEdit;
+class TMemberEdit;
 class QPushButton;
 class QSlider;
 
-// "Gimme vector": edits the current editor's vector while it is open, by its three numbers or
-// by three sliders over 0 to 1. Every change goes into the member at once; the editor that runs
-// the form puts the old value back on Cancel.
+// "Gimme vector": edits the vector of the member it is handed while it is open, by its three numbers or
+// by three sliders over 0 to 1. Every change goes into the member at once; Cancel puts the old
+// value back.
 class TmVectorPick : public QDialog {
     Q_OBJECT
 public:
     static constexpr double kSliderStep = 0.001;  // one slider position
 
     explicit TmVectorPick(QWidget* parent = nullptr);
+    // Shows the edited member's vector and writes every change into it while the dialog shows;
+    // OK keeps the change as one step, anything else puts the old value back. False when the
+    // member holds no vector or the dialog was not accepted.
+    bool Run(TMemberEdit& edit);
     // Shows x, y and z in the fields without writing anything into the vector.
     void ShowValue(const float* xyz);
     // A field changed: each field that reads as a number goes into its component.
@@ -31,4 +36,5 @@ private:
     QSlider* mSlideZ;
     QPushButton* mOK;
     QPushButton* mCancel;
+    TMemberEdit* mEdit = nullptr;  // what the dialog writes into while it shows
 };

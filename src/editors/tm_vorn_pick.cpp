@@ -7,7 +7,8 @@
 #include <QVBoxLayout>
 
 #include "core/class_id.h"
-#include "editors/ref_row_editor.h"
+#include "editors/member_edit.h"
+#include "editors/row_editor.h"
 #include "platform/fixed_layout.h"
 #include "shell/ioutput.h"
 #include "vorn/os.h"
@@ -68,14 +69,22 @@ TmVornPick::TmVornPick(QWidget* parent) : QDialog(parent) {
     connect(mObjects, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
 }
 
-void TmVornPick::Prepare(TRefRowEditor& editor) {
-    const bool embedded = editor.mValue.desc->type == kVnObject;
+bool TmVornPick::Run(TMemberEdit& edit) {
+    Prepare(edit.Value());
+    const bool stored =
+        edit.Kit().RunModal(*this) == QDialog::Accepted && edit.Value().value && StoreChoice(edit);
+    Finish();
+    return stored;
+}
+
+void TmVornPick::Prepare(const mw::MemberValue& value) {
+    const bool embedded = value.desc->type == kVnObject;
     mFilter->clear();
     mFilter->setVisible(!embedded);
     mObjects->setVisible(!embedded);
     mNote->setText(embedded ? "This object is part of its owner and cannot be replaced."
                             : "Choose what the member holds.");
-    if (!embedded) Fill(editor);
+    if (!embedded) Fill(value);
     (embedded ? static_cast<QWidget*>(mOK) : static_cast<QWidget*>(mFilter))->setFocus();
 }
 
@@ -84,11 +93,11 @@ void TmVornPick::Finish() {
     mShown.clear();
 }
 
-void TmVornPick::Fill(TRefRowEditor& editor) {
+void TmVornPick::Fill(const mw::MemberValue& value) {
     mObjects->clear();
     mShown.clear();
-    const VnIID* iid = mw::RequiredInterface(editor.mValue.desc);
-    IRoot* held = mw::MemberObject(editor.mValue);
+    const VnIID* iid = mw::RequiredInterface(value.desc);
+    IRoot* held = mw::MemberObject(value);
     VnRef<IRoot> heldIdentity = VnQuery<IRoot>(held, 1);
     QListWidgetItem* current = AddLine(mObjects, "(none)", kNone, -1);
     if (VnRef<IList> table = VnQuery<IList>(VnROT, 1)) {
@@ -116,27 +125,32 @@ void TmVornPick::ApplyFilter(const QString& text) {
     }
 }
 
-bool TmVornPick::StoreChoice(TRefRowEditor& editor) {
-    if (editor.mValue.desc->type == kVnObject) return false;  // embedded: only shown
+bool TmVornPick::StoreChoice(TMemberEdit& edit) {
+    if (edit.Value().desc->type == kVnObject) return false;  // embedded: only shown
     const QListWidgetItem* item = mObjects->currentItem();
     if (!item || item->isHidden()) return false;
     const int index = item->data(kIndexRole).toInt();
+    VnRef<IRoot> object;
     switch (item->data(kKindRole).toInt()) {
         case kNone:
-            return editor.Store(nullptr);
+            break;
         case kRegistered:
-            return editor.Store(mShown[static_cast<std::size_t>(index)].get());
+            object = mShown[static_cast<std::size_t>(index)];
+            break;
         default: {
             VnCLSID clsid{};
             void* made = nullptr;
             const QByteArray text = mClasses[index].toUtf8();
             if (!mw::ParseClassId(text.constData(), &clsid) ||
                 !VnOS->CreateInstance(clsid, IID_IRoot, &made)) {
-                editor.mKit.Output().RefreshErrors();
+                edit.Kit().Output().RefreshErrors();
                 return false;
             }
-            VnRef<IRoot> object = VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
-            return editor.Store(object.get());
+            object = VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
         }
     }
+    // refused when the object lacks the member's interface
+    return edit.Apply([&object](const mw::MemberValue& value) {
+        return mw::StoreMemberObject(value, object.get());
+    });
 }

@@ -4,13 +4,14 @@
 #include <QStringList>
 #include <vector>
 
+#include "core/member_value.h"
 #include "vorn/ref.h"
 
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class TRefRowEditor;
+class TMemberEdit;
 
 // "Pick an object": what an object pointer member may hold, as a list to filter: none, the
 // objects of the running object table that answer the member's interface, and a new object of
@@ -23,18 +24,19 @@ public:
 
     // The classes a new object may be made of, one class id each.
     void SetClassList(const QStringList& classes) { mClasses = classes; }
-    // Lists the choices for the editor's member; the editor shows the dialog after.
-    void Prepare(TRefRowEditor& editor);
-    // Puts the chosen line into the editor's member; true when one was stored.
-    bool StoreChoice(TRefRowEditor& editor);
-    // Lets go of the listed objects once the dialog is closed.
-    void Finish();
+    // Lists what the edited member may hold and shows the dialog; OK puts the chosen line into
+    // the member as one step. True when something was stored.
+    bool Run(TMemberEdit& edit);
 
     QListWidget* Objects() const { return mObjects; }
     QLineEdit* Filter() const { return mFilter; }
 
 private:
-    void Fill(TRefRowEditor& editor);
+    void Prepare(const mw::MemberValue& value);
+    void Fill(const mw::MemberValue& value);
+    bool StoreChoice(TMemberEdit& edit);
+    // Lets go of the listed objects once the dialog is closed.
+    void Finish();
     void ApplyFilter(const QString& text);
 
     QStringList mClasses;

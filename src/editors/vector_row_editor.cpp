@@ -1,6 +1,5 @@
 #include "editors/vector_row_editor.h"
 
-#include <QApplication>
 #include <cstdio>
 #include <cstring>
 
@@ -21,17 +20,10 @@ VnRef<IKxVector> TVectorRowEditor::Vector() const {
 }
 
 void TVectorRowEditor::BeginEdit() {
-    TmVectorPick* form = mKit.FormNamed<TmVectorPick>("mVectorPick");
-    VnRef<IKxVector> vector = Vector();
-    if (!form || !vector) return;
-    gReturnFocus = QApplication::focusWidget();
-    // the form acts on the current editor, which a second double-click on a cell does not place
-    gCurrentEditor = this;
-    std::memcpy(mSaved.data(), vector->GetValue(), sizeof mSaved);
-    vector.reset();
-    mEditing = true;
-    form->ShowValue(mSaved.data());
-    EditInForm(*form);
+    TmVectorPick* form = mKit.FormOf<TmVectorPick>();
+    if (!form || !Vector()) return;
+    TMemberEdit edit = StartEdit();
+    form->Run(edit);
 }
 
 const char* TVectorRowEditor::GetText(char* buffer, std::size_t size) {
@@ -41,15 +33,4 @@ const char* TVectorRowEditor::GetText(char* buffer, std::size_t size) {
     std::snprintf(buffer, size, "%s, %s, %s", ThreeDecimals(xyz[0]).c_str(),
                   ThreeDecimals(xyz[1]).c_str(), ThreeDecimals(xyz[2]).c_str());
     return buffer;
-}
-
-void TVectorRowEditor::EndEdit(bool cancel) {
-    gCurrentEditor = nullptr;
-    if (gReturnFocus) gReturnFocus->setFocus();
-    if (!mEditing) return;
-    mEditing = false;
-    // the old value goes back unannounced: the grid's periodic redraw shows it
-    if (cancel)
-        if (VnRef<IKxVector> vector = Vector())
-            std::memcpy(vector->EditValue(), mSaved.data(), sizeof mSaved);
 }

@@ -14,12 +14,9 @@ public:
     TVectorRowEditor(const mw::MemberValue& value, TEditorKit& kit);
     void BeginEdit() override;
     const char* GetText(char* buffer, std::size_t size) override;
-    void EndEdit(bool cancel) override;
 
 private:
     // Asked for at every use: a script may give the member another vector while the row exists.
     VnRef<IKxVector> Vector() const;
 
-    std::array<float, 3> mSaved{};  // the value when the form opened
-    bool mEditing = false;
 };

@@ -62,7 +62,6 @@ class TestChooserRef : public QObject {
     // Runs the editor's dialog, letting `act` work in it first.
     void edit(TRowEditor& editor, std::function<void(QDialog*)> act) {
         AnswerNextModal([act](QWidget* w) { act(static_cast<QDialog*>(w)); });
-        editor.Place(QRect(0, 0, 100, 18));
         editor.BeginEdit();
     }
 
@@ -179,10 +178,10 @@ private slots:
                          false, *mKit);
         PrintCollector printed;
         QVERIFY(PyOS->SetEventSink(&printed));
-        row.Place(QRect(0, 0, 100, 18));
-        row.BeginEdit();
-        mEditLine->Edit()->setText("5");
-        row.EndEdit(false);
+        std::unique_ptr<QWidget> control(row.CreateControl(nullptr));
+        row.ShowInControl(control.get());
+        static_cast<QLineEdit*>(control.get())->setText("5");
+        row.StoreFromControl(control.get());
         QVERIFY(PyOS->SetEventSink(nullptr));
         QVERIFY(!PyErr_Occurred());
         QCOMPARE(PyLong_AsLong(row.Value()), 1L);
@@ -281,7 +280,7 @@ private slots:
             chooserRow.reset();
             dialog->reject();
         });
-        QCOMPARE(gCurrentEditor, nullptr);
+        QCOMPARE(Long(shape), 1);
     }
 
     // Catches a texture browser that does not answer its keys as a dialog.

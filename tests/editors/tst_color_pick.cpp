@@ -55,7 +55,6 @@ class TestColorPick : public QObject {
             during();
             control<QPushButton>(button)->click();
         });
-        mRow->Place(QRect(0, 0, 100, 20));
         mRow->BeginEdit();
     }
 
@@ -72,7 +71,7 @@ private slots:
         });
         QVERIFY(row());
         mRow->mOwner = mLight;  // as the grid gives it: its edits go on the history
-        QVERIFY(mKit->FormNamed<TmColorPick>("mColorPick") == mForm.get());
+        QVERIFY(mKit->FormOf<TmColorPick>() == mForm.get());
     }
 
     void rgbToHsv_data() {
@@ -217,7 +216,6 @@ private slots:
 
     // Catches a spectrum or scale drawn the wrong way round and picks off by the edge.
     void spectrumPicksHueAndSaturation() {
-        gCurrentEditor = nullptr;
         auto* spectrum = control<QLabel>("mClrSpectrum");
         const QImage picture = spectrum->pixmap().toImage();
         QCOMPARE(picture.pixel(0, 0), qRgb(255, 0, 0));
@@ -248,7 +246,6 @@ private slots:
         QCOMPARE(grid->ColorAt(0, 1), 0xFFFFFFu);
         QCOMPARE(grid->ColorAt(2, 11), 0x00FF00u);
 
-        gCurrentEditor = nullptr;
         control("mClrR")->setText("18");
         control("mClrG")->setText("52");
         control("mClrB")->setText("86");

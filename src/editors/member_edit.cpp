@@ -1,0 +1,91 @@
+#include "editors/member_edit.h"
+
+#include <cstring>
+
+#include "editors/row_editor.h"
+#include "shell/ioutput.h"
+#include "shell/ishell.h"
+#include "vorn/os.h"
+#include "vorn/ranges.h"
+
+TMemberTarget TMemberTarget::Of(IRoot* owner, const mw::MemberValue& value) {
+    TMemberTarget target{value, VnRef<IRoot>(owner), {}};
+    if (owner && value.desc && (value.desc->editflags & kVnEditNotify))
+        target.notify = VnQuery<INotify>(owner, 1);
+    return target;
+}
+
+void TMemberTarget::Announce(TEditHistory& history) const {
+    if (notify && !notify->MemberChanged(value.value)) history.Output().RefreshErrors();
+    emit history.MemberWritten(owner.get(), value.value);
+}
+
+TMemberEdit::TMemberEdit(TEditorKit& kit, TMemberTarget target, bool reference,
+                         std::weak_ptr<const void> row)
+    : mKit(kit),
+      mTarget(std::move(target)),
+      mBefore(TMemberState::Take(mTarget.value, reference)),
+      mRow(std::move(row)),
+      mTied(!mRow.expired()) {}
+
+bool TMemberEdit::Write(const Writer& write) {
+    if (Orphaned()) return false;  // the choice is dropped, not half stored
+    if (!mTarget.value.value || !write(mTarget.value)) {
+        mKit.ReportRefusal(Name());
+        return false;
+    }
+    mTarget.Announce(mKit.History());
+    return true;
+}
+
+bool TMemberEdit::WriteBytes(const void* bytes, std::size_t size) {
+    char why[256] = "";
+    if (!VnCheckMemberValue(mTarget.value.desc, bytes, why, sizeof why)) {
+        Refuse(QString::fromUtf8(why));
+        return false;
+    }
+    return Write([&](const mw::MemberValue& value) {
+        std::memcpy(value.value, bytes, size);
+        return true;
+    });
+}
+
+void TMemberEdit::Refuse(const QString& why) const {
+    mKit.Shell().SetStatusText(0, QString("%1 was not changed: %2").arg(Name(), why));
+}
+
+void TMemberEdit::Record(const QString& text) {
+    if (mTarget.owner && !Orphaned())
+        mKit.History().RecordMember(mTarget.owner.get(), mTarget.value, mBefore, text);
+}
+
+void TMemberEdit::Revert() {
+    if (!mBefore.IsValid() || mBefore.Again(mTarget.value) == mBefore) return;
+    if (mBefore.Restore(mTarget.value)) mTarget.Announce(mKit.History());
+}
+
+void TMemberEdit::Finish(bool keep) {
+    if (keep)
+        Record();
+    else
+        Revert();
+}
+
+bool TMemberEdit::Apply(const Writer& write, const QString& text) {
+    if (!Write(write)) return false;
+    Record(text);
+    return true;
+}
+
+QString TMemberEdit::Name() const {
+    const VnMemberDescriptor* desc = mTarget.value.desc;
+    return QString::fromUtf8(desc && desc->name ? desc->name : "?");
+}
+
+TListEdit::TListEdit(TEditorKit& kit, IList* list)
+    : mKit(kit), mList(list), mBefore(TListStep::ItemsOf(list)) {}
+
+void TListEdit::Record(const QString& text) {
+    if (VnOS->HasError(0)) mKit.Output().RefreshErrors();
+    mKit.History().RecordList(mList.get(), mBefore, text);
+}
