@@ -20,6 +20,7 @@
 #include "editors/browser_work.h"
 #include "editors/ref_row_editor.h"
 #include "editors/row_editor.h"
+#include "editors/tm_vorn_pick.h"
 #include "platform/message_box.h"
 #include "shell/ioutput.h"
 #include "shell/ishell.h"
@@ -131,6 +132,19 @@ void TObjectActions::BuildNewObjectMenu() {
         connect(mNewObjectMenu->addAction(mClassList[i]), &QAction::triggered, this,
                 [this, i] { mForm.RunWork([this, i] { NewObjectClick(i); }); });
     mNewObjectMenu->menuAction()->setVisible(!mClassList.isEmpty());
+    connect(mNewObjectMenu, &QMenu::aboutToShow, this, [this] {
+        TBrowserWork::Scope work(mForm.Kit().Work());  // the menu shows now, or not at all
+        OfferSuitingClasses();
+    });
+}
+
+void TObjectActions::OfferSuitingClasses() {
+    const TBrowserNode* node = mForm.Selected();
+    if (!PointerSlot(node)) return;
+    const VnIID* iid = mw::RequiredInterface(node->value.desc);
+    const QList<QAction*> entries = mNewObjectMenu->actions();
+    for (int i = 0; i < entries.size() && i < mClassList.size(); ++i)
+        entries[i]->setVisible(TmVornPick::Offers(mForm.Kit(), mClassList[i], iid));
 }
 
 void TObjectActions::UpdateEnabling(const TBrowserNode* node) {

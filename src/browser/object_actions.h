@@ -12,7 +12,7 @@ class TmVornBrowser;
 struct TBrowserNode;
 
 // The browser's actions on object members: Change Object, New Object and its submenu of the
-// class list, Clear, Find in ROT, Properties, Branch, and the Share and Assign
+// classes that suit the member, Clear, Find in ROT, Properties, Branch, and the Share and Assign
 // placeholders.
 class TObjectActions : public QObject {
     Q_OBJECT
@@ -41,6 +41,8 @@ private:
     void BuildNewObjectMenu();
     void BuildSaveDialog();
     void LoadClassList(const QString& path);
+    // Shows in the submenu only the classes whose objects the selected member can hold.
+    void OfferSuitingClasses();
 
     // Tells the owner of the selected node's member that it changed.
     void NotifyOwner(const TBrowserNode* node);

@@ -5,6 +5,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cstring>
+#include <map>
 
 #include "core/class_id.h"
 #include "editors/ref_row_editor.h"
@@ -33,6 +35,12 @@ QString MonikerOf(IRoot* object) {
     QString text = QString::fromUtf8(entry->scheme) + "/" + QString::fromUtf8(entry->name);
     if (entry->ext && *entry->ext) text += "." + QString::fromUtf8(entry->ext);
     return text;
+}
+
+// "kalix.KxMaterial IKxMaterial 1": a class and an interface, as the answers are kept.
+QByteArray OfferKey(const QByteArray& classId, const VnIID& iid) {
+    const QByteArray name(iid.name, static_cast<int>(strnlen(iid.name, sizeof iid.name)));
+    return classId + ' ' + name + ' ' + QByteArray::number(iid.version);
 }
 
 QListWidgetItem* AddLine(QListWidget* list, const QString& text, Kind kind, int index) {
@@ -103,7 +111,8 @@ void TmVornPick::Fill(TRefRowEditor& editor) {
         }
     }
     for (int i = 0; i < mClasses.size(); ++i)
-        AddLine(mObjects, "New " + mClasses[i], kNewObject, i);
+        if (Offers(editor.mKit, mClasses[i], iid))
+            AddLine(mObjects, "New " + mClasses[i], kNewObject, i);
     if (held && current->data(kKindRole).toInt() == kNone) current = nullptr;  // not listed
     mObjects->setCurrentItem(current);
 }
@@ -139,4 +148,26 @@ bool TmVornPick::StoreChoice(TRefRowEditor& editor) {
             return editor.Store(object.get());
         }
     }
+}
+
+bool TmVornPick::Offers(TEditorKit& kit, const QString& classId, const VnIID* iid) {
+    if (!iid) return true;
+    static std::map<QByteArray, bool> known;
+    const QByteArray text = classId.toUtf8();
+    const QByteArray key = OfferKey(text, *iid);
+    if (auto found = known.find(key); found != known.end()) return found->second;
+    known[key] = false;  // until the probe answers; a failure is logged only this once
+    VnCLSID clsid{};
+    void* made = nullptr;
+    if (!mw::ParseClassId(text.constData(), &clsid) ||
+        !VnOS->CreateInstance(clsid, IID_IRoot, &made)) {
+        kit.Output().RefreshErrors();
+        return false;
+    }
+    VnRef<IRoot> probe = VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
+    const bool answers = Answers(probe.get(), iid);
+    known[key] = answers;
+    // its end may run a script: the probe goes once the browser's work is over
+    kit.Work().Retire(std::make_unique<VnRef<IRoot>>(std::move(probe)));
+    return answers;
 }

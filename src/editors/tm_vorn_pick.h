@@ -10,12 +10,15 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class TEditorKit;
 class TRefRowEditor;
+struct VnIID;
 
 // "Pick an object": what an object pointer member may hold, as a list to filter: none, the
 // objects of the running object table that answer the member's interface, and a new object of
-// each class of the class list. OK puts the choice into the member; Cancel changes nothing. An
-// embedded object is part of its owner and cannot be replaced: the dialog only says so.
+// each class of the class list whose objects answer that interface. OK puts the choice into the
+// member; Cancel changes nothing. An embedded object is part of its owner and cannot be replaced:
+// the dialog only says so.
 class TmVornPick : public QDialog {
     Q_OBJECT
 public:
@@ -29,6 +32,10 @@ public:
     bool StoreChoice(TRefRowEditor& editor);
     // Lets go of the listed objects once the dialog is closed.
     void Finish();
+    // Whether a new object of class `classId` suits a member requiring `iid` (every class when
+    // it requires none). Decided once per class and interface for the run, from an instance made
+    // and let go; a class that cannot be made is not offered and its error is logged once.
+    static bool Offers(TEditorKit& kit, const QString& classId, const VnIID* iid);
 
     QListWidget* Objects() const { return mObjects; }
     QLineEdit* Filter() const { return mFilter; }

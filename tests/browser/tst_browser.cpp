@@ -296,6 +296,34 @@ items.append(new())
         }
     }
 
+    // Catches New Object offering a class whose objects lack the member's interface, in the
+    // popup's submenu and as the object picker's "New" lines.
+    void newObjectOffersOnlySuitingClasses() {
+        QVERIFY(RunPython("offered = new('kalix.KxModel', 'offered')"));
+        browseObject("offered");
+        select(child(model().Top(), "material"));
+        QMenu* entries = mShell->window.findChild<QMenu*>("mNewObject");
+        emit entries->aboutToShow();
+        QStringList shown;
+        for (QAction* entry : entries->actions())
+            if (entry->isVisible()) shown << entry->text();
+        QCOMPARE(shown, QStringList({"kalix.KxMaterial"}));
+
+        TmVornPick pick;
+        pick.SetClassList(mBrowser->ClassList());
+        mKit->AddForm(&pick);
+        QStringList lines;
+        AnswerNextModal([&pick, &lines](QWidget* modal) {
+            for (int i = 0; i < pick.Objects()->count(); ++i)
+                if (pick.Objects()->item(i)->text().startsWith("New "))
+                    lines << pick.Objects()->item(i)->text();
+            modal->close();
+        });
+        action("mChangeObject")->trigger();
+        QCOMPARE(lines, QStringList({"New kalix.KxMaterial"}));
+        QCOMPARE(EvalPython("offered.material"), QString("None"));
+    }
+
     // Catches a Branch that replaces a file the user did not mean to overwrite.
     void branchRefusesAnExistingFile() {
         QFile existing(mEnv.file("taken.vorn"));
