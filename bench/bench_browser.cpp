@@ -200,22 +200,40 @@ void SetUpGrid(QTableView& grid) {
     grid.setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
-// The browser's model with its tree and grid, made afresh for each run.
+// The browser's model with its tree and grid, wired as the browser's panels wire them, made
+// afresh for each run.
 struct Browser {
-    explicit Browser(TEditorKit& kit) : model(&tree, &grid, &caption, &panel, kit) {
+    explicit Browser(TEditorKit& kit) : model(kit), rows(&grid, kit) {
         SetUpTree(tree);
         SetUpGrid(grid);
         tree.setModel(&model);
-        grid.setModel(&model.Rows());
-        grid.setItemDelegate(new TGridDelegate(model.Rows(), &grid));
+        grid.setModel(&rows);
+        grid.setItemDelegate(new TGridDelegate(rows, &grid));
         grid.setColumnWidth(1, 220);
+        QObject::connect(&model, &TBrowserModel::RowShownChanged, &tree,
+                         [this](const TBrowserNode* node, bool shown) {
+                             tree.setRowHidden(node->row, model.IndexOf(node->parent), !shown);
+                         });
+        QObject::connect(&model, &TBrowserModel::OpenRequested, &tree,
+                         [this](const TBrowserNode* node) { tree.expand(model.IndexOf(node)); });
+        QObject::connect(&model, &TBrowserModel::FilterApplied, &tree,
+                         [this] { tree.viewport()->update(); });
+    }
+    void SetRoot(IRoot* object, PyObject* python, const QString& label) {
+        rows.ClearRows();
+        model.SetRoot(object, python, label);
+        tree.setCurrentIndex(model.IndexOf(model.Top()));
+    }
+    // What the browser does for the grid as a node is selected.
+    void RefreshSelection() {
+        const TBrowserNode* node = model.NodeOf(tree.currentIndex());
+        if (node && node->HasData()) rows.FillRows(node);
     }
 
     QTreeView tree;
     QTableView grid;
-    QLabel caption;
-    QWidget panel;
-    TBrowserModel model;  // made last, so it goes first: its rows paint through the grid
+    TBrowserModel model;
+    TGridRows rows;  // made last, so it goes first: it paints through the grid
 };
 
 double Milliseconds(const QElapsedTimer& clock) { return double(clock.nsecsElapsed()) / 1e6; }
@@ -245,7 +263,7 @@ void Print(const char* figure, double ours, const char* baseline, double theirs)
 
 double ExpandInBrowser(TEditorKit& kit, IRoot* list, const QStringList& labels) {
     Browser browser(kit);
-    browser.model.SetRoot(list, nullptr, "big", false);
+    browser.SetRoot(list, nullptr, "big");
     Show(browser.tree);
     TBrowserNode* top = browser.model.Top();
 
@@ -362,7 +380,7 @@ VnRef<IRoot> MakeGroups(std::vector<QStringList>& labels) {
 // The browser with the top and every group expanded, shown; false when the tree does not hold
 // the nodes it should.
 bool ExpandGroups(Browser& browser, IRoot* root) {
-    browser.model.SetRoot(root, nullptr, "big", false);
+    browser.SetRoot(root, nullptr, "big");
     TBrowserNode* top = browser.model.Top();
     browser.model.ExpandNode(top);
     browser.model.ExpandInView(top);
@@ -555,17 +573,17 @@ std::vector<std::pair<QString, QString>> GridTexts(TGridRows& rows) {
 double FillInBrowser(TEditorKit& kit, IRoot* object, PyObject* python,
                      std::vector<std::pair<QString, QString>>& texts) {
     Browser browser(kit);
-    browser.model.SetRoot(object, python, "root", false);
-    browser.model.Rows().ClearRows();
+    browser.SetRoot(object, python, "root");
+    browser.rows.ClearRows();
     Show(browser.grid);
 
     QElapsedTimer clock;
     clock.start();
-    browser.model.RefreshSelection();
+    browser.RefreshSelection();
     LayOut(browser.grid);
     const double spent = Milliseconds(clock);
 
-    texts = GridTexts(browser.model.Rows());
+    texts = GridTexts(browser.rows);
     return spent;
 }
 
@@ -627,11 +645,12 @@ PyRef MakeChain(int depth) {
 // Expands everything below the chain's root, as app.browser.Expand(1) does.
 double ExpandChainInBrowser(TEditorKit& kit, PyObject* chain, int depth) {
     Browser browser(kit);
-    browser.model.SetRoot(nullptr, chain, "chain", false);
+    browser.SetRoot(nullptr, chain, "chain");
     Show(browser.tree);
     QElapsedTimer clock;
     clock.start();
-    const bool whole = browser.model.ExpandAll(browser.model.Top());
+    const bool whole =
+        browser.model.ExpandAll(browser.model.Top()) != TBrowserModel::ExpandEnd::Stopped;
     LayOut(browser.tree);
     const double spent = Milliseconds(clock);
     int levels = 0;
@@ -695,17 +714,17 @@ private:
 // Shows a flat list of `count` ints in the grid; `grown` receives the memory it added.
 double FillListInBrowser(TEditorKit& kit, PyObject* list, int count, double& grown) {
     Browser browser(kit);
-    browser.model.SetRoot(nullptr, list, "ints", false);
-    browser.model.Rows().ClearRows();
+    browser.SetRoot(nullptr, list, "ints");
+    browser.rows.ClearRows();
     Show(browser.grid);
     const double before = AllocatedMb();
     QElapsedTimer clock;
     clock.start();
-    browser.model.RefreshSelection();
+    browser.RefreshSelection();
     LayOut(browser.grid);
     const double spent = Milliseconds(clock);
     grown = AllocatedMb() - before;
-    const TGridRows& rows = browser.model.Rows();
+    const TGridRows& rows = browser.rows;
     if (rows.rowCount() != count + 1 ||
         rows.data(rows.index(count, 1), Qt::DisplayRole).toString() != QString::number(count - 1)) {
         std::fprintf(stderr, "bench_browser: the grid does not show the list's %d items\n", count);

@@ -1,18 +1,14 @@
 #include "browser/browser_model.h"
 
 #include <QFont>
-#include <QLabel>
-#include <QTableView>
-#include <QTreeView>
-#include <cstdio>
 #include <unordered_map>
 #include <utility>
 
 #include "browser/browser_rules.h"
 #include "core/class_id.h"
 #include "core/python_value.h"
-#include "core/value_text.h"
 #include "editors/browser_work.h"
+#include "editors/row_editor.h"
 #include "shell/ishell.h"
 #include "vorn/pyos.h"
 
@@ -73,20 +69,6 @@ const void* Identity(const TBrowserNode* node) {
     return TBrowserModel::NodePython(node);
 }
 
-// A big Python container is named by its type and size: its text would be made of every item
-// only to fill the status bar. Null for anything else.
-const char* ContainerSummary(PyObject* object, char* buffer, std::size_t size) {
-    constexpr Py_ssize_t kTextItems = 1000;
-    if (!object || !browser::IsContainer(object) ||
-        (!PySequence_Check(object) && !PyDict_Check(object)))
-        return nullptr;
-    const Py_ssize_t n = PyObject_Length(object);
-    if (n < 0) PyErr_Clear();
-    if (n <= kTextItems) return nullptr;
-    std::snprintf(buffer, size, "%s of %zd items", Py_TYPE(object)->tp_name, n);
-    return buffer;
-}
-
 bool IsClassDefinedInPython(PyObject* object) {
     return PyType_Check(object) &&
            (reinterpret_cast<PyTypeObject*>(object)->tp_flags & Py_TPFLAGS_HEAPTYPE);
@@ -99,16 +81,10 @@ bool IsInstanceWithDict(PyObject* object) {
 
 }  // namespace
 
-TBrowserModel::TBrowserModel(QTreeView* tree, QTableView* grid, QLabel* caption,
-                             QWidget* keyValPanel, TEditorKit& kit, QObject* parent)
+TBrowserModel::TBrowserModel(TEditorKit& kit, QObject* parent)
     : QAbstractItemModel(parent),
-      mTree(tree),
-      mGrid(grid),
-      mCaption(caption),
-      mKeyValPanel(keyValPanel),
       mKit(kit),
       mWork(kit.Work()),
-      mRows(std::make_unique<TGridRows>(grid, kit)),
       mInvisibleRoot(std::make_unique<TBrowserNode>()) {
     auto desktop = std::make_unique<TBrowserNode>();
     desktop->kind = Kind::Design;
@@ -121,7 +97,6 @@ TBrowserModel::TBrowserModel(QTreeView* tree, QTableView* grid, QLabel* caption,
 
 // The nodes go before the root reference: they may hold what the root holds.
 TBrowserModel::~TBrowserModel() {
-    mRows.reset();
     mInvisibleRoot.reset();
     SetRootSlot(nullptr, nullptr, QString());
 }
@@ -145,14 +120,6 @@ TBrowserNode* TBrowserModel::NodeOf(const QModelIndex& index) const {
 QModelIndex TBrowserModel::IndexOf(const TBrowserNode* node) const {
     if (!node || node == mInvisibleRoot.get()) return {};
     return createIndex(node->row, 0, const_cast<TBrowserNode*>(node));
-}
-
-TBrowserNode* TBrowserModel::Selected() const {
-    return mTree ? NodeOf(mTree->currentIndex()) : nullptr;
-}
-
-void TBrowserModel::Select(const TBrowserNode* node) {
-    if (mTree) mTree->setCurrentIndex(IndexOf(node));
 }
 
 // --- the root ------------------------------------------------------------------------------
@@ -192,11 +159,10 @@ void TBrowserModel::SetRootSlot(IRoot* object, PyObject* python, const QString& 
     mRootSlot = object ? static_cast<void*>(object) : static_cast<void*>(python);
 }
 
-void TBrowserModel::SetRoot(IRoot* object, PyObject* python, const QString& label, bool show) {
+void TBrowserModel::SetRoot(IRoot* object, PyObject* python, const QString& label) {
     if (object) python = nullptr;
     const QString text = RootLabel(object, python, label);
     beginResetModel();
-    mRows->ClearRows();
     RetireChildren(mInvisibleRoot.get());
     SetRootSlot(object, python, text);
     auto root = MakeNode(Kind::Root, {&mRootDesc, &mRootSlot}, text);
@@ -204,9 +170,6 @@ void TBrowserModel::SetRoot(IRoot* object, PyObject* python, const QString& labe
     mInvisibleRoot->children.push_back(std::move(root));
     endResetModel();
     if (Filtering()) FilterBelow(Top());
-    Select(Top());
-    RefreshSelection();
-    if (show) mKit.Shell().ShowPlace(TShellPlace::BrowserPage);
 }
 
 // Old nodes go once the work that replaced them is over: a frame may still hold one, and what
@@ -262,9 +225,8 @@ void TBrowserModel::CollapseNode(TBrowserNode* node) {
 }
 
 void TBrowserModel::ExpandInView(const TBrowserNode* node) {
-    if (!mTree) return;
     mExpandingInView = true;
-    mTree->expand(IndexOf(node));
+    emit OpenRequested(node);
     mExpandingInView = false;
 }
 
@@ -354,18 +316,10 @@ void TBrowserModel::AddPythonChildren(TBrowserNode* node, PyObject* object, Node
     }
 }
 
-bool TBrowserModel::ExpandAll(TBrowserNode* node) {
+TBrowserModel::ExpandEnd TBrowserModel::ExpandAll(TBrowserNode* node) {
     bool tooDeep = false;
-    const bool whole = ExpandBelow(node, tooDeep);
-    if (!whole)
-        mKit.Shell().SetStatusText(
-            0, QString("Expanding stopped after %1 nodes; expand further nodes one by one")
-                   .arg(kExpandBudget));
-    else if (tooDeep)
-        mKit.Shell().SetStatusText(0, QString("The tree shows %1 levels open; open deeper nodes "
-                                              "one by one")
-                                          .arg(kViewDepth));
-    return whole;
+    if (!ExpandBelow(node, tooDeep)) return ExpandEnd::Stopped;
+    return tooDeep ? ExpandEnd::TooDeep : ExpandEnd::Whole;
 }
 
 // Depth first without recursion, with the objects on the way down counted in a table, so a
@@ -385,7 +339,7 @@ bool TBrowserModel::ExpandBelow(TBrowserNode* top, bool& tooDeep) {
     int budget = kExpandBudget;
     // one layout of the view at the end instead of one search of it for each node: a row
     // hidden or shown again asks for that
-    if (mTree) mTree->setRowHidden(top->row, IndexOf(top->parent), top->hidden);
+    emit RowShownChanged(top, !top->hidden);
     // false once the budget is spent; a node showing an object above it stays closed
     const auto enter = [&](TBrowserNode* node) {
         const void* self = Identity(node);
@@ -423,7 +377,7 @@ void TBrowserModel::SetFilter(const QString& text) {
     if (folded == mFilter) return;
     mFilter = folded;
     for (const auto& top : mInvisibleRoot->children) FilterBelow(top.get());
-    if (mTree) mTree->viewport()->update();  // rows that stay may gain or lose their bold
+    emit FilterApplied();
 }
 
 bool TBrowserModel::Matches(TBrowserNode* node) const {
@@ -467,7 +421,7 @@ void TBrowserModel::UnhideBelow(TBrowserNode* node) {
 void TBrowserModel::ShowRow(TBrowserNode* node, bool shown) {
     if (node->hidden == !shown) return;
     node->hidden = !shown;
-    if (mTree) mTree->setRowHidden(node->row, IndexOf(node->parent), !shown);
+    emit RowShownChanged(node, shown);
 }
 
 // --- what the view shows -------------------------------------------------------------------
@@ -492,27 +446,6 @@ int TBrowserModel::NodeImage(const TBrowserNode* node) const {
     IRoot* object = NodeObject(node);
     if (!object) object = browser::Unwrapped(NodePython(node));
     return browser::ObjectImage(object);
-}
-
-bool TBrowserModel::RefreshSelection() {
-    const TBrowserNode* node = Selected();
-    if (!node || !node->HasData()) {
-        if (mKeyValPanel) mKeyValPanel->hide();
-        return false;
-    }
-    char buffer[512];
-    const char* text = ContainerSummary(NodePython(node), buffer, sizeof buffer);
-    if (!text) text = mw::ValueToText(node->value, buffer, sizeof buffer);
-    mKit.Shell().SetStatusText(
-        0, text && *text ? QString::fromUtf8(text) : QString("No description available"));
-    if (mCaption) {
-        QString caption = browser::MonikerText(NodeObject(node));
-        mCaption->setText(caption.isEmpty() ? QString::fromUtf8(mw::TypeName(node->value))
-                                            : caption);
-    }
-    if (mKeyValPanel) mKeyValPanel->show();
-    mRows->FillRows(node);
-    return true;
 }
 
 // --- the item model ------------------------------------------------------------------------

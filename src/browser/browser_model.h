@@ -1,22 +1,17 @@
 #pragma once
 
 #include <QAbstractItemModel>
-#include <QPointer>
-#include <functional>
 #include <memory>
 
 #include "browser/browser_node.h"
-#include "browser/grid_rows.h"
 
-class QLabel;
-class QTableView;
-class QTreeView;
 class TBrowserWork;
 class TEditorKit;
 
 // The object tree: one root (a runtime object or a Python object), whose containers become
-// nodes, built when a node is expanded and thrown away when it is collapsed; and, for the
-// selected node, the rows of the member grid. Labels and images are made when the view asks.
+// nodes, built when a node is expanded and thrown away when it is collapsed. Labels and images
+// are made when the view asks. What a view should do beyond showing rows (hide a row for the
+// filter, open a node code built) it hears as a signal.
 class TBrowserModel : public QAbstractItemModel {
     Q_OBJECT
 public:
@@ -25,30 +20,27 @@ public:
     // Expanding everything opens nodes in the view down to this many levels below the node.
     static constexpr int kViewDepth = 2000;
 
-    TBrowserModel(QTreeView* tree, QTableView* grid, QLabel* caption, QWidget* keyValPanel,
-                  TEditorKit& kit, QObject* parent = nullptr);
+    explicit TBrowserModel(TEditorKit& kit, QObject* parent = nullptr);
     ~TBrowserModel() override;
 
     // Replaces the tree by one root node for `object` or, without one, for `python`.
-    void SetRoot(IRoot* object, PyObject* python, const QString& label, bool show);
+    void SetRoot(IRoot* object, PyObject* python, const QString& label);
     // Rebuilds the node's children from its live object.
     void ExpandNode(TBrowserNode* node);
     // Throws the node's children away; the next expansion rebuilds them.
     void CollapseNode(TBrowserNode* node);
+    // How expanding everything ended: it went through, it stopped after kExpandBudget new
+    // nodes, or it went through but left nodes deeper than kViewDepth closed in the view.
+    enum class ExpandEnd { Whole, Stopped, TooDeep };
     // Expands the node and everything below it, never into an object that is already an
-    // ancestor, and stops after kExpandBudget new nodes; false when it stopped early.
-    bool ExpandAll(TBrowserNode* node);
+    // ancestor, and stops after kExpandBudget new nodes.
+    ExpandEnd ExpandAll(TBrowserNode* node);
     int NodeImage(const TBrowserNode* node) const;
-    // Shows what the selected node is and fills the grid; false when no data node is selected.
-    bool RefreshSelection();
 
-    TBrowserNode* Selected() const;
     TBrowserNode* Top() const;
     TBrowserNode* NodeOf(const QModelIndex& index) const;
     QModelIndex IndexOf(const TBrowserNode* node) const;
-    void Select(const TBrowserNode* node);
     QString Label(const TBrowserNode* node) const;
-    TGridRows& Rows() { return *mRows; }
 
     // The runtime object a node shows (its own, or the one its Python object wraps), or null.
     static IRoot* NodeObject(const TBrowserNode* node);
@@ -65,6 +57,15 @@ public:
     bool ExpandingInView() const { return mExpandingInView; }
     void ExpandInView(const TBrowserNode* node);
 
+signals:
+    // The filter shows or hides the node's row.
+    void RowShownChanged(const TBrowserNode* node, bool shown);
+    // A node whose children code just built is to show expanded.
+    void OpenRequested(const TBrowserNode* node);
+    // The filter's text changed: rows that stay may gain or lose their bold.
+    void FilterApplied();
+
+public:
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     bool hasChildren(const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& index) const override;
@@ -93,13 +94,8 @@ private:
     void ShowRow(TBrowserNode* node, bool shown);
     void UnhideBelow(TBrowserNode* node);
 
-    QPointer<QTreeView> mTree;
-    QPointer<QTableView> mGrid;
-    QPointer<QLabel> mCaption;
-    QPointer<QWidget> mKeyValPanel;
     TEditorKit& mKit;
     TBrowserWork& mWork;
-    std::unique_ptr<TGridRows> mRows;
 
     VnMemberDescriptor mRootDesc{};
     void* mRootSlot = nullptr;  // IRoot* (type 6) or PyObject* (type 11), one reference

@@ -2,7 +2,6 @@
 
 #include <QPointer>
 #include <QStringList>
-#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -12,23 +11,24 @@
 class IOutput;
 class IShell;
 class QAction;
-class QFileDialog;
-class QLabel;
-class QLineEdit;
 class QMenu;
 class QTableView;
-class QToolButton;
 class QTreeView;
 class TBrowserModel;
 class TBrowserWork;
 class TEditorKit;
+class TGridPanel;
+class TGridRows;
+class TListActions;
+class TObjectActions;
 class TmObjPropertyDlg;
 class TmVornListSorter;
+class TTreePanel;
 struct TBrowserNode;
 
-// The object browser's form: its tree and caption live in the main window's "Vorn Surfer" page,
-// its member grid in the right panel; the form itself never shows. It holds the popup menu and
-// every browser action with its enabling rule.
+// The object browser's form: its tree panel lives in the main window's "Vorn Surfer" page, its
+// grid panel in the right panel; the form itself never shows. It makes the panels and the
+// action sets, wires them, holds the popup menu and shows what the selected node is.
 class TmVornBrowser : public QWidget {
     Q_OBJECT
 public:
@@ -43,13 +43,25 @@ public:
     void SetDialogs(TmVornListSorter* sorter, TmObjPropertyDlg* properties);
 
     TBrowserModel& Model() const { return *mModel; }
+    // The rows of the member grid, for the selected node.
+    TGridRows& Rows() const { return *mRows; }
     // What the browser is doing, for script calls that would change it.
     TBrowserWork& Work() const;
-    QTreeView* Tree() const { return mVornTree; }
+    QTreeView* Tree() const;
+    QTableView* Grid() const;
     // Puts on the clipboard the Python expression of grid row `row`'s value, or of the selected
     // node's for the header or no row; says in the status bar when nothing reaches it.
     void CopyPythonPath(int row);
-    QTableView* Grid() const { return mGrid; }
+
+    // The node the tree's current row shows, or null; selecting one makes it current.
+    TBrowserNode* Selected() const;
+    void Select(const TBrowserNode* node);
+    // Shows what the selected node is (status text, caption) and fills the grid with its rows;
+    // false when no data node is selected.
+    bool RefreshSelection();
+    // Expands everything below `node`, saying in the status bar where it stopped; false when it
+    // stopped early.
+    bool ExpandAll(TBrowserNode* node);
 
     // What the application's exception handler calls: the tree becomes one root for None
     // labelled with the message.
@@ -61,103 +73,50 @@ public:
     void ExpandEverything();
     void CollapseEverything();
 
-    // Handlers of the controls.
+    // Handlers of the tool bar.
     void mGoHomeClick();
     void mGoKxDeviceClick();
-    void mAutoRerfreshPropertyViewerClick();
-    void mAutoRedrawTimer();
     void mPopupPopup();
     void mActionUpdate();
-    enum class ListAction { Add, Remove, RemoveAll, Manage };
-    void OnListAction(ListAction action);
-    enum class IRootAction { Properties, NewObject, Clear, FindInROT, Branch, Share, Assign };
-    void OnIRootAction(IRootAction action);
-    void OnTreeAction();
-    void NewObjectClick(int line);
-    // Opens the object picker for the selected object pointer member (F2, Enter, the popup).
-    void ChangeObject();
 
-    QStringList ClassList() const { return mClassList; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    // The filter line above the tree, its focus key, its own keys (true when taken) and what
-    // typing does: filters the tree, keeping the selected node in sight.
-    QLineEdit* MakeFilterLine();
-    void AddFilterAction();
-    bool FilterLineKey(QEvent* event);
-    void ApplyFilter(const QString& text);
-    void ScrollToSelected();
-
+    // What the panels and action sets share: user requests run as the browser's work; the
+    // browser's actions serve the tree and the grid alike.
     void RunWork(const std::function<void()>& task);
-    void RefreshSelection();
-    void BuildPanels();
-    void BuildActions();
-    void BuildPopup();
-    void FormCreate(const QString& classList);
-    void LoadClassList(const QString& path);
     QAction* AddAction(const char* name, const char* category, const QString& caption,
                        const QKeySequence& key, int image);
+    // Refreshes the selection and the enabling after an action changed what is shown.
+    void ActionDone();
+    TTreePanel& TreePanel() const;
+    IShell& Shell() const { return mShell; }
+    IOutput& Output() const { return mOutput; }
+    TEditorKit& Kit() const { return mKit; }
+    TmVornListSorter* Sorter() const;
+    TmObjPropertyDlg* Properties() const;
 
-    void ShowAnew(TBrowserNode* node);
-    // Tells the owner of the selected node's member that it changed.
-    void NotifyOwner(const TBrowserNode* node);
-    // Stores `object` in the pointer member `node` shows, tells the owner and records the step
-    // "<step>material of light1"; false, with the error in the log, when the member refuses it.
-    bool StoreInPointer(const TBrowserNode* node, IRoot* object, const QString& step);
-    // Rebuilds a list node after its list changed: collapsed when empty, else expanded anew.
-    void RefreshListNode(TBrowserNode* node);
+    QStringList ClassList() const;
+
+private:
+    void BuildPopup();
+    void ConnectTree();
+    void ConnectHistory();
     // Shows again what an undone or redone step changed.
     void ShowStepApplied(IRoot* target);
-    void Collapse(TBrowserNode* node);
-    void Expand(TBrowserNode* node);
-    void Branch(const TBrowserNode* node);
-    void FindInRot(const TBrowserNode* node);
-    bool RunSorter(IList* list);
 
     IShell& mShell;
     IOutput& mOutput;
     TEditorKit& mKit;
-    QStringList mClassList;
     std::unique_ptr<TBrowserModel> mModel;
+    std::unique_ptr<TGridRows> mRows;
     QPointer<TmVornListSorter> mSorter;
     QPointer<TmObjPropertyDlg> mProperties;
 
-    QPointer<QWidget> mVornPanel;
-    QPointer<QWidget> mKeyValPanel;
-    QLineEdit* mTreeFilter = nullptr;
-    QTreeView* mVornTree = nullptr;
-    // its viewport, watched for right clicks; compared only, never called: events reach the
-    // filter while the tree is being destroyed
-    QWidget* mTreeViewport = nullptr;
-    QTableView* mGrid = nullptr;
-    QLabel* mCustomEditPanel = nullptr;
-    QToolButton* mAutoRerfreshPropertyViewer = nullptr;
+    // the panels live in the main window, which may take them along before the form goes
+    QPointer<TTreePanel> mTreePanel;
+    QPointer<TGridPanel> mGridPanel;
+    TListActions* mListActions = nullptr;
+    TObjectActions* mObjectActions = nullptr;
+    QAction* mCopyPythonPath = nullptr;
     QMenu* mPopup = nullptr;
     QMenu* mPopupMacro = nullptr;
     QMenu* mContextMenu = nullptr;
-    QMenu* mNewObjectMenu = nullptr;
-    QAction* mNewItem = nullptr;
-    QAction* mDeleteItem = nullptr;
-    QAction* mSortList = nullptr;
-    QAction* mListAdd = nullptr;
-    QAction* mListRemove = nullptr;
-    QAction* mIRootNewObject = nullptr;
-    QAction* mListRemoveAll = nullptr;
-    QAction* mListManage = nullptr;
-    QAction* mIRootClear = nullptr;
-    QAction* mIRootFindInROT = nullptr;
-    QAction* mTreeExpand = nullptr;
-    QAction* mTreeFilterFocus = nullptr;
-    QAction* mIRootProperties = nullptr;
-    QAction* mIRootBranch = nullptr;
-    QAction* mCopyPythonPath = nullptr;
-    QMenu* mGridPopup = nullptr;
-    QAction* mIRootShare = nullptr;
-    QAction* mIRootAssign = nullptr;
-    QAction* mChangeObject = nullptr;
-    QTimer mAutoRedraw;
-    QPointer<QFileDialog> mDlgSave;
 };

@@ -30,19 +30,19 @@ PyObject* NodeValue(const TBrowserNode* node) {
 PyObject* GetSelected(PyObject* self, PyObject* args) {
     if (!PyArg_ParseTuple(args, ":GetSelected")) return nullptr;
     TmVornBrowser* browser = BrowserOf(self);
-    return NodeValue(browser ? browser->Model().Selected() : nullptr);
+    return NodeValue(browser ? browser->Selected() : nullptr);
 }
 
 PyObject* GetSelectedParent(PyObject* self, PyObject* args) {
     if (!PyArg_ParseTuple(args, ":GetSelectedParent")) return nullptr;
     TmVornBrowser* browser = BrowserOf(self);
-    const TBrowserNode* node = browser ? browser->Model().Selected() : nullptr;
+    const TBrowserNode* node = browser ? browser->Selected() : nullptr;
     return NodeValue(node ? node->parent : nullptr);
 }
 
 PyObject* GetSelectedType(PyObject* self, PyObject*) {
     TmVornBrowser* browser = BrowserOf(self);
-    const TBrowserNode* node = browser ? browser->Model().Selected() : nullptr;
+    const TBrowserNode* node = browser ? browser->Selected() : nullptr;
     if (!node) return VnOS->SetError(-1, &kClass, "No object selected.");
     if (!node->HasData()) return VnOS->SetError(-1, &kClass, "Object has no info?!?");
     return MemberDictionary(node->value.desc, true);

@@ -5,6 +5,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cstring>
+#include <map>
 
 #include "core/class_id.h"
 #include "editors/member_edit.h"
@@ -34,6 +36,12 @@ QString MonikerOf(IRoot* object) {
     QString text = QString::fromUtf8(entry->scheme) + "/" + QString::fromUtf8(entry->name);
     if (entry->ext && *entry->ext) text += "." + QString::fromUtf8(entry->ext);
     return text;
+}
+
+// "kalix.KxMaterial IKxMaterial 1": a class and an interface, as the answers are kept.
+QByteArray OfferKey(const QByteArray& classId, const VnIID& iid) {
+    const QByteArray name(iid.name, static_cast<int>(strnlen(iid.name, sizeof iid.name)));
+    return classId + ' ' + name + ' ' + QByteArray::number(iid.version);
 }
 
 QListWidgetItem* AddLine(QListWidget* list, const QString& text, Kind kind, int index) {
@@ -70,21 +78,22 @@ TmVornPick::TmVornPick(QWidget* parent) : QDialog(parent) {
 }
 
 bool TmVornPick::Run(TMemberEdit& edit) {
-    Prepare(edit.Value());
+    Prepare(edit);
     const bool stored =
         edit.Kit().RunModal(*this) == QDialog::Accepted && edit.Value().value && StoreChoice(edit);
     Finish();
     return stored;
 }
 
-void TmVornPick::Prepare(const mw::MemberValue& value) {
+void TmVornPick::Prepare(const TMemberEdit& edit) {
+    const mw::MemberValue& value = edit.Value();
     const bool embedded = value.desc->type == kVnObject;
     mFilter->clear();
     mFilter->setVisible(!embedded);
     mObjects->setVisible(!embedded);
     mNote->setText(embedded ? "This object is part of its owner and cannot be replaced."
                             : "Choose what the member holds.");
-    if (!embedded) Fill(value);
+    if (!embedded) Fill(value, edit.Kit());
     (embedded ? static_cast<QWidget*>(mOK) : static_cast<QWidget*>(mFilter))->setFocus();
 }
 
@@ -93,7 +102,7 @@ void TmVornPick::Finish() {
     mShown.clear();
 }
 
-void TmVornPick::Fill(const mw::MemberValue& value) {
+void TmVornPick::Fill(const mw::MemberValue& value, TEditorKit& kit) {
     mObjects->clear();
     mShown.clear();
     const VnIID* iid = mw::RequiredInterface(value.desc);
@@ -112,7 +121,8 @@ void TmVornPick::Fill(const mw::MemberValue& value) {
         }
     }
     for (int i = 0; i < mClasses.size(); ++i)
-        AddLine(mObjects, "New " + mClasses[i], kNewObject, i);
+        if (Offers(kit, mClasses[i], iid))
+            AddLine(mObjects, "New " + mClasses[i], kNewObject, i);
     if (held && current->data(kKindRole).toInt() == kNone) current = nullptr;  // not listed
     mObjects->setCurrentItem(current);
 }
@@ -153,4 +163,26 @@ bool TmVornPick::StoreChoice(TMemberEdit& edit) {
     return edit.Apply([&object](const mw::MemberValue& value) {
         return mw::StoreMemberObject(value, object.get());
     });
+}
+
+bool TmVornPick::Offers(TEditorKit& kit, const QString& classId, const VnIID* iid) {
+    if (!iid) return true;
+    static std::map<QByteArray, bool> known;
+    const QByteArray text = classId.toUtf8();
+    const QByteArray key = OfferKey(text, *iid);
+    if (auto found = known.find(key); found != known.end()) return found->second;
+    known[key] = false;  // until the probe answers; a failure is logged only this once
+    VnCLSID clsid{};
+    void* made = nullptr;
+    if (!mw::ParseClassId(text.constData(), &clsid) ||
+        !VnOS->CreateInstance(clsid, IID_IRoot, &made)) {
+        kit.Output().RefreshErrors();
+        return false;
+    }
+    VnRef<IRoot> probe = VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
+    const bool answers = Answers(probe.get(), iid);
+    known[key] = answers;
+    // its end may run a script: the probe goes once the browser's work is over
+    kit.Work().Retire(std::make_unique<VnRef<IRoot>>(std::move(probe)));
+    return answers;
 }

@@ -20,6 +20,7 @@
 #include <QtTest>
 
 #include "browser/browser_model.h"
+#include "browser/grid_rows.h"
 #include "browser/tm_vorn_browser.h"
 #include "core/python_value.h"
 #include "core/vorn_string.h"
@@ -92,7 +93,7 @@ class TestBrowser : public QObject {
     // The grid's rows below the header as "name=value".
     QStringList rows() {
         QStringList list;
-        TGridRows& grid = model().Rows();
+        TGridRows& grid = mBrowser->Rows();
         for (int r = 1; r < grid.rowCount(); ++r)
             list << grid.index(r, 0).data().toString() + "=" + grid.index(r, 1).data().toString();
         return list;
@@ -106,12 +107,12 @@ class TestBrowser : public QObject {
         model().ExpandNode(model().Top());
     }
     void select(TBrowserNode* node) {
-        model().Select(node);
+        mBrowser->Select(node);
         QCoreApplication::processEvents();
     }
     // Places the editor of the grid row named `name` and begins editing it.
     QLineEdit* editRow(const QString& name) {
-        TGridRows& grid = model().Rows();
+        TGridRows& grid = mBrowser->Rows();
         for (int r = 1; r < grid.rowCount(); ++r) {
             if (grid.index(r, 0).data().toString() != name) continue;
             mBrowser->Grid()->setCurrentIndex(grid.index(r, 1));
@@ -170,7 +171,7 @@ values = {"n": 1, "s": "x", "f": print, "t": Plain, "none": None, "sub": {"a": 1
         QCOMPARE(labels(top), QStringList({"sub (dict)", "seq (list)", "inst (Plain)", "model"}));
         QCOMPARE(mShell->window.findChild<QLabel*>("mCustomEditPanel")->text(),
                  QString("Python object pointer"));
-        QCOMPARE(model().Rows().HeaderText(), QString("Key"));
+        QCOMPARE(mBrowser->Rows().HeaderText(), QString("Key"));
         QCOMPARE(rows().size(), 5);  // n, s, f, t, none
 
         TBrowserNode* seq = child(top, "seq (list)");
@@ -211,7 +212,7 @@ light.count = 3
         browseObject("light");
         QCOMPARE(labels(model().Top()), QStringList({"extra"}));  // color and position are rows
         select(model().Top());
-        QCOMPARE(model().Rows().HeaderText(), QString("KxLight"));
+        QCOMPARE(mBrowser->Rows().HeaderText(), QString("KxLight"));
         const QStringList names = [this] {
             QStringList list;
             for (const QString& row : rows()) list << row.section('=', 0, 0);
@@ -293,6 +294,34 @@ items.append(new())
                      line.constData());
             static_cast<IRoot*>(made)->Release();
         }
+    }
+
+    // Catches New Object offering a class whose objects lack the member's interface, in the
+    // popup's submenu and as the object picker's "New" lines.
+    void newObjectOffersOnlySuitingClasses() {
+        QVERIFY(RunPython("offered = new('kalix.KxModel', 'offered')"));
+        browseObject("offered");
+        select(child(model().Top(), "material"));
+        QMenu* entries = mShell->window.findChild<QMenu*>("mNewObject");
+        emit entries->aboutToShow();
+        QStringList shown;
+        for (QAction* entry : entries->actions())
+            if (entry->isVisible()) shown << entry->text();
+        QCOMPARE(shown, QStringList({"kalix.KxMaterial"}));
+
+        TmVornPick pick;
+        pick.SetClassList(mBrowser->ClassList());
+        mKit->AddForm(&pick);
+        QStringList lines;
+        AnswerNextModal([&pick, &lines](QWidget* modal) {
+            for (int i = 0; i < pick.Objects()->count(); ++i)
+                if (pick.Objects()->item(i)->text().startsWith("New "))
+                    lines << pick.Objects()->item(i)->text();
+            modal->close();
+        });
+        action("mChangeObject")->trigger();
+        QCOMPARE(lines, QStringList({"New kalix.KxMaterial"}));
+        QCOMPARE(EvalPython("offered.material"), QString("None"));
     }
 
     // Catches a Branch that replaces a file the user did not mean to overwrite.
@@ -417,12 +446,12 @@ items.append(new())
         select(material);
         mShell->window.findChild<QMenu*>("mNewObject")->actions()[0]->trigger();
         model().ExpandNode(material);
-        QVERIFY(!material->children.empty() || model().Rows().rowCount() > 1);
+        QVERIFY(!material->children.empty() || mBrowser->Rows().rowCount() > 1);
         QCOMPARE(history.Stack().undoText(), QString("New object in material of boxed"));
         QVERIFY(history.Undo());
         QCOMPARE(EvalPython("boxed.material"), QString("None"));
         QVERIFY(material->children.empty());
-        QCOMPARE(model().Rows().rowCount(), 1);  // the header of an empty pointer
+        QCOMPARE(mBrowser->Rows().rowCount(), 1);  // the header of an empty pointer
 
         // only the history still holds them: their steps are dropped, not applied
         QVERIFY(RunPython("elsewhere = {}"));
@@ -481,7 +510,7 @@ for o in (lamp, holder, new("kalix.KxModel", "plain")):
     reached.append(o)
 )"));
         mBrowser->Browse(PyOS->Unwrap(MainValue("reached")), nullptr, QString(), false);
-        QVERIFY(model().ExpandAll(model().Top()));
+        QVERIFY(mBrowser->ExpandAll(model().Top()));
         std::vector<TBrowserNode*> nodes{model().Top()};
         for (std::size_t i = 0; i < nodes.size(); ++i)
             for (const auto& c : nodes[i]->children) nodes.push_back(c.get());
@@ -502,7 +531,7 @@ for o in (lamp, holder, new("kalix.KxModel", "plain")):
             if (!path.startsWith("vorn.os.GetObject(\"test:/reached\")") ||
                 !SameValue(Evaluate(path).get(), expected.get()))
                 failed << model().Label(node) + ": " + path;
-            TGridRows& grid = model().Rows();
+            TGridRows& grid = mBrowser->Rows();
             for (int r = 1; r < grid.rowCount(); ++r) {
                 TRowEditor* row = grid.Editor(r);
                 PyRef shown;
@@ -539,7 +568,7 @@ for o in (lamp, holder, new("kalix.KxModel", "plain")):
     void changedValuesAreMarked() {
         QVERIFY(RunPython("marked = new('kalix.KxLight', 'marked'); marked.intensity = 0.25"));
         browseObject("marked");
-        TGridRows& grid = model().Rows();
+        TGridRows& grid = mBrowser->Rows();
         int intensity = -1, name = -1;
         for (int r = 1; r < grid.rowCount(); ++r) {
             const QString key = grid.index(r, 0).data().toString();
@@ -594,7 +623,7 @@ for i in range(3):
 )"));
         browseObject("doomed");
         select(model().Top()->children[1].get());
-        QCOMPARE(model().Rows().HeaderText(), QString("KxModel"));
+        QCOMPARE(mBrowser->Rows().HeaderText(), QString("KxModel"));
         QVERIFY(RunPython("doomed.clear(); del doomed; import gc; gc.collect()"));
         mBrowser->Tree()->viewport()->repaint();
         mBrowser->Grid()->viewport()->repaint();
@@ -608,7 +637,7 @@ for i in range(3):
     void expandAllIsBounded() {
         QVERIFY(RunPython("ring = new(); other = new(); ring.append(other); other.append(ring)"));
         browseObject("ring");
-        QVERIFY(model().ExpandAll(model().Top()));
+        QVERIFY(mBrowser->ExpandAll(model().Top()));
         TBrowserNode* again = model().Top()->children[0]->children[0].get();
         QVERIFY(!again->expanded);  // the ring itself, below itself
         const QByteArray huge = "huge = new()\nfor i in range(" +
@@ -616,7 +645,7 @@ for i in range(3):
                                 "):\n    huge.append(new())\n";
         QVERIFY(RunPython(huge.constData()));
         browseObject("huge");
-        QVERIFY(!model().ExpandAll(model().Top()));
+        QVERIFY(!mBrowser->ExpandAll(model().Top()));
         QVERIFY2(mShell->status.contains("stopped"), qPrintable(mShell->status));
         QVERIFY(RunPython("huge.clear(); del huge"));
     }
@@ -633,7 +662,7 @@ vos.Register("test:/shared", owner.material)
         QVERIFY(action("mIRootFindInROT")->isEnabled());
         action("mIRootFindInROT")->trigger();
         QCOMPARE(model().Label(model().Top()), QString("ROT"));
-        QCOMPARE(model().Label(model().Selected()), QString("test:/shared"));
+        QCOMPARE(model().Label(mBrowser->Selected()), QString("test:/shared"));
         QVERIFY(RunPython("vos.Revoke('test:/shared')"));
     }
 
@@ -668,7 +697,7 @@ for o in (boat, new("kalix.KxModel", "car"), crate):
         TBrowserNode* transform = child(boat, "transform");
         QVERIFY(car && crate && material && transform);
         select(material);
-        const QString header = model().Rows().HeaderText();
+        const QString header = mBrowser->Rows().HeaderText();
         auto shown = [&](const TBrowserNode* node) {
             return !tree->isRowHidden(node->row, model().IndexOf(node->parent));
         };
@@ -691,8 +720,8 @@ for o in (boat, new("kalix.KxModel", "car"), crate):
 
         filter->setText("dummyname");  // what object nodes' descriptors are called
         QVERIFY(!shown(top) && !shown(boat) && !shown(crate));
-        QCOMPARE(model().Selected(), material);
-        QCOMPARE(model().Rows().HeaderText(), header);
+        QCOMPARE(mBrowser->Selected(), material);
+        QCOMPARE(mBrowser->Rows().HeaderText(), header);
 
         filter->setText("mat");
         tree->expand(model().IndexOf(crate));
@@ -706,7 +735,7 @@ for o in (boat, new("kalix.KxModel", "car"), crate):
                                          crate->children[0].get(), crate->children[1].get()})
             QVERIFY2(shown(node) && !bold(node), qPrintable(model().Label(node)));
         QVERIFY(tree->isExpanded(model().IndexOf(boat)) && !car->expanded);
-        QCOMPARE(model().Selected(), material);
+        QCOMPARE(mBrowser->Selected(), material);
         QTest::keyClick(filter, Qt::Key_Escape);  // on the empty line: back to the tree
         QTRY_VERIFY(tree->hasFocus());
     }
@@ -717,7 +746,7 @@ for o in (boat, new("kalix.KxModel", "car"), crate):
         mBrowser->ResetAfterException("it broke");
         QCOMPARE(model().Label(model().Top()), QString("it broke"));
         QCOMPARE(TBrowserModel::NodePython(model().Top()), Py_None);
-        QCOMPARE(model().Selected(), model().Top());
+        QCOMPARE(mBrowser->Selected(), model().Top());
     }
 
     void cleanupTestCase() {

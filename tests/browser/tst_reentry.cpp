@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "browser/browser_model.h"
+#include "browser/grid_rows.h"
 #include "browser/tm_vorn_browser.h"
 #include "browser/tm_vorn_list_sorter.h"
 #include "browser/vorn_browser_py.h"
@@ -104,7 +105,7 @@ class TestReentry : public QObject {
     }
     // Edits the grid row `name` as a user does: F2, a new text, Enter.
     void edit(const QString& name, const QString& text) {
-        TGridRows& grid = model().Rows();
+        TGridRows& grid = mBrowser->Rows();
         for (int r = 1; r < grid.rowCount(); ++r) {
             if (grid.index(r, 0).data().toString() != name) continue;
             mBrowser->Grid()->setCurrentIndex(grid.index(r, 1));
@@ -129,7 +130,7 @@ private slots:
         mTester = std::make_unique<QAbstractItemModelTester>(
             &model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         mGridTester = std::make_unique<QAbstractItemModelTester>(
-            &model().Rows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+            &mBrowser->Rows(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         mShell->window.show();
         mShell->window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&mShell->window));
@@ -186,7 +187,7 @@ private slots:
             paint();
         } else if (trigger == "copy") {
             mBrowser->Grid()->setFocus();
-            mBrowser->Grid()->setCurrentIndex(model().Rows().index(1, 1));
+            mBrowser->Grid()->setCurrentIndex(mBrowser->Rows().index(1, 1));
             mShell->window.findChild<QAction*>("mCopyPythonPath")->trigger();
         } else if (trigger == "release node") {
             QVERIFY(RunPython("kept = subject[0]; subject.clear(); del kept"));
@@ -213,7 +214,7 @@ private slots:
             QVERIFY2(log.count('\'') == 2, qPrintable(log));
         // the browser still works
         QVERIFY(RunPython("ACTION = None; browser.Browse({'fresh': 1})"));
-        QCOMPARE(model().Rows().index(1, 0).data().toString(), QString("fresh"));
+        QCOMPARE(mBrowser->Rows().index(1, 0).data().toString(), QString("fresh"));
         QVERIFY(RunPython("del subject; gc.collect()") || true);
         settle();
     }

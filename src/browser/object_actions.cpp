@@ -1,0 +1,306 @@
+#include "browser/object_actions.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPersistentModelIndex>
+#include <QTextStream>
+
+#include "browser/browser_model.h"
+#include "browser/browser_rules.h"
+#include "browser/node_slots.h"
+#include "browser/tm_obj_property_dlg.h"
+#include "browser/tm_vorn_browser.h"
+#include "browser/tree_panel.h"
+#include "core/class_id.h"
+#include "core/member_ref.h"
+#include "core/vorn_string.h"
+#include "editors/browser_work.h"
+#include "editors/ref_row_editor.h"
+#include "editors/row_editor.h"
+#include "editors/tm_vorn_pick.h"
+#include "platform/message_box.h"
+#include "shell/ioutput.h"
+#include "shell/ishell.h"
+#include "vorn/rot.h"
+
+using browser::PointerSlot;
+using browser::StorageOwner;
+
+namespace {
+
+// "material of light1": what a step changed, as the tree names it.
+QString MemberTitle(const TBrowserNode* node) {
+    return QString("%1 of %2")
+        .arg(QString::fromUtf8(node->value.desc->name),
+             TEditHistory::ObjectTitle(StorageOwner(node)));
+}
+
+// The object to tell when the member a node shows changes, when the member asks for that.
+VnRef<INotify> OwnerToNotify(const TBrowserNode* node) {
+    if (!node || !(node->value.desc->editflags & kVnEditNotify)) return {};
+    const TBrowserNode* parent = node->parent;
+    IRoot* owner = parent && parent->HasData() ? TBrowserModel::NodeObject(parent) : nullptr;
+    return owner ? VnQuery<INotify>(owner, 1) : VnRef<INotify>();
+}
+
+}  // namespace
+
+TObjectActions::TObjectActions(TmVornBrowser& form, const QString& classList)
+    : QObject(&form), mForm(form) {
+    BuildActions();
+    BuildSaveDialog();
+    LoadClassList(classList);
+}
+
+TObjectActions::~TObjectActions() { delete mDlgSave; }
+
+void TObjectActions::BuildActions() {
+    mIRootNewObject = mForm.AddAction("mIRootNewObject", "IRootRef", "&New Object", {}, 0);
+    mIRootClear =
+        mForm.AddAction("mIRootClear", "IRootRef", "&Clear", QKeySequence(Qt::Key_Delete), 0);
+    mIRootFindInROT =
+        mForm.AddAction("mIRootFindInROT", "IRootRef", "&Find in ROT", QKeySequence("Ctrl+F"), 0);
+    mIRootProperties =
+        mForm.AddAction("mIRootProperties", "IRoot", "&Properties", QKeySequence("Alt+Return"), 18);
+    mIRootBranch = mForm.AddAction("mIRootBranch", "IRootRef", "&Branch", {}, -1);
+    mIRootShare = mForm.AddAction("mIRootShare", "IRootRef", "&Share...", {}, -1);
+    mIRootAssign = mForm.AddAction("mIRootAssign", "IRootRef", "&Assign...", {}, -1);
+    // F2 and Enter on the tree reach it through the tree's event filter: as shortcuts they would
+    // take Enter from the filter line
+    mChangeObject = new QAction("C&hange Object...", &mForm.TreePanel());
+    mChangeObject->setObjectName("mChangeObject");
+    mChangeObject->setShortcut(QKeySequence(Qt::Key_F2));  // shown only
+    mChangeObject->setShortcutContext(Qt::WidgetShortcut);
+    connect(mChangeObject, &QAction::triggered, this,
+            [this] { mForm.RunWork([this] { ChangeObject(); }); });
+    for (auto [action, which] : {std::pair{mIRootProperties, IRootAction::Properties},
+                                 {mIRootNewObject, IRootAction::NewObject},
+                                 {mIRootClear, IRootAction::Clear},
+                                 {mIRootFindInROT, IRootAction::FindInROT},
+                                 {mIRootBranch, IRootAction::Branch},
+                                 {mIRootShare, IRootAction::Share},
+                                 {mIRootAssign, IRootAction::Assign}})
+        connect(action, &QAction::triggered, this,
+                [this, which = which] { mForm.RunWork([this, which] { OnIRootAction(which); }); });
+}
+
+void TObjectActions::BuildSaveDialog() {
+    mDlgSave = new QFileDialog(mForm.Shell().DialogParent(), "Branch Object As...");
+    mDlgSave->setObjectName("mDlgSave");
+    mDlgSave->setAcceptMode(QFileDialog::AcceptSave);
+    mDlgSave->setDefaultSuffix("vorn");
+    mDlgSave->setNameFilter("Vorn Files (*.vorn);;All Files (*)");
+    mDlgSave->setOption(QFileDialog::DontConfirmOverwrite);  // an existing file is refused below
+}
+
+void TObjectActions::LoadClassList(const QString& path) {
+    if (!QFileInfo::exists(path)) return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        mw::ShowMessageBox(nullptr, file.errorString(), "Couldn't load classlist.txt",
+                           mw::kMbIconError);
+        return;
+    }
+    QTextStream lines(&file);
+    while (!lines.atEnd()) mClassList << lines.readLine();
+}
+
+void TObjectActions::AddPopupEntries(QMenu* popup, QAction* copyPythonPath) {
+    mNewObjectMenu = new QMenu("&New Object", popup);
+    mNewObjectMenu->setObjectName("mNewObject");
+    mNewObjectMenu->menuAction()->setIcon(mIRootNewObject->icon());
+    mNewObjectMenu->menuAction()->setProperty("image", 0);
+    popup->addAction(mChangeObject);
+    popup->addMenu(mNewObjectMenu);
+    popup->addAction(mIRootClear);
+    popup->addAction(mIRootFindInROT);
+    popup->addAction(copyPythonPath);
+    BuildNewObjectMenu();
+}
+
+void TObjectActions::AddClosingEntries(QMenu* popup) {
+    popup->addAction(mIRootProperties);
+    popup->addAction(mIRootBranch);
+    mIRootBranch->setVisible(false);
+}
+
+void TObjectActions::BuildNewObjectMenu() {
+    for (int i = 0; i < mClassList.size(); ++i)
+        connect(mNewObjectMenu->addAction(mClassList[i]), &QAction::triggered, this,
+                [this, i] { mForm.RunWork([this, i] { NewObjectClick(i); }); });
+    mNewObjectMenu->menuAction()->setVisible(!mClassList.isEmpty());
+    connect(mNewObjectMenu, &QMenu::aboutToShow, this, [this] {
+        TBrowserWork::Scope work(mForm.Kit().Work());  // the menu shows now, or not at all
+        OfferSuitingClasses();
+    });
+}
+
+void TObjectActions::OfferSuitingClasses() {
+    const TBrowserNode* node = mForm.Selected();
+    if (!PointerSlot(node)) return;
+    const VnIID* iid = mw::RequiredInterface(node->value.desc);
+    const QList<QAction*> entries = mNewObjectMenu->actions();
+    for (int i = 0; i < entries.size() && i < mClassList.size(); ++i)
+        entries[i]->setVisible(TmVornPick::Offers(mForm.Kit(), mClassList[i], iid));
+}
+
+void TObjectActions::UpdateEnabling(const TBrowserNode* node) {
+    const bool hasData = node && node->HasData();
+    const uint32_t type = hasData ? node->value.desc->type : 0;
+    IRoot* object = hasData ? TBrowserModel::NodeObject(node) : nullptr;
+    mIRootProperties->setEnabled(type == kVnObject || type == kVnObjectRef);
+    mIRootNewObject->setEnabled(type == kVnObjectRef);
+    mChangeObject->setEnabled(type == kVnObjectRef && StorageOwner(node));
+    mNewObjectMenu->setEnabled(type == kVnObjectRef);
+    mIRootClear->setEnabled(type == kVnObjectRef);
+    mIRootFindInROT->setEnabled(type == kVnObjectRef && object);
+}
+
+// --- the actions -----------------------------------------------------------------------------
+
+void TObjectActions::NotifyOwner(const TBrowserNode* node) {
+    VnRef<INotify> notify = OwnerToNotify(node);
+    if (notify && !notify->MemberChanged(node->value.value)) mForm.Output().RefreshErrors();
+}
+
+// The object picker for the pointer member the selected node shows, as the grid's pointer rows
+// open it: the choice is stored, the owner told and the step recorded by the same editor.
+void TObjectActions::ChangeObject() {
+    const TBrowserNode* node = mForm.Selected();
+    if (!PointerSlot(node) || !StorageOwner(node)) return;  // the root's slot is the browser's
+    TEditorKit& kit = mForm.Kit();
+    auto editor = std::make_unique<TRefRowEditor>(node->value, kit, 0);
+    editor->mOwner = VnRef<IRoot>(StorageOwner(node));
+    editor->mNotify = OwnerToNotify(node);
+    const VnRef<IRoot> keep = node->keep;  // the member's storage stays while the picker shows
+    const QPersistentModelIndex at(mForm.Model().IndexOf(node));
+    editor->BeginEdit();
+    kit.Work().Retire(std::move(editor));
+    // the node shows what the member holds now: built again when it was open
+    TBrowserNode* shown = mForm.Model().NodeOf(at);
+    if (shown && shown->expanded) mForm.TreePanel().ShowAnew(shown);
+    mForm.ActionDone();
+}
+
+void TObjectActions::NewObjectClick(int line) {
+    const TBrowserNode* node = mForm.Selected();
+    if (!PointerSlot(node) || line < 0 || line >= mClassList.size()) return;
+    VnCLSID clsid{};
+    void* made = nullptr;
+    const QByteArray text = mClassList[line].toUtf8();
+    if (!mw::ParseClassId(text.constData(), &clsid) ||
+        !VnOS->CreateInstance(clsid, IID_IRoot, &made)) {
+        mForm.Output().RefreshErrors();
+        return;
+    }
+    VnRef<IRoot> object = VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
+    if (StoreInPointer(node, object.get(), "New object in ")) mForm.ActionDone();
+}
+
+bool TObjectActions::StoreInPointer(const TBrowserNode* node, IRoot* object, const QString& step) {
+    TEditorKit& kit = mForm.Kit();
+    const TMemberState before = TMemberState::Take(node->value, true);
+    if (!mw::StoreMemberObject(node->value, object)) {
+        kit.ReportRefusal(QString::fromUtf8(node->value.desc->name));  // it lacks the interface
+        return false;
+    }
+    NotifyOwner(node);
+    kit.History().RecordMember(StorageOwner(node), node->value, before, step + MemberTitle(node));
+    return true;
+}
+
+void TObjectActions::OnIRootAction(IRootAction action) {
+    const TBrowserNode* node = mForm.Selected();
+    if (!node || !node->HasData()) return;
+    switch (action) {
+        case IRootAction::Properties:
+            ShowProperties(node);
+            break;
+        case IRootAction::Clear:
+            if (PointerSlot(node)) StoreInPointer(node, nullptr, "Clear ");
+            break;
+        case IRootAction::FindInROT:
+            FindInRot(node);
+            return;
+        case IRootAction::Branch:
+            Branch(node);
+            return;
+        case IRootAction::NewObject:
+        case IRootAction::Share:
+        case IRootAction::Assign:
+            break;
+    }
+    mForm.ActionDone();
+}
+
+void TObjectActions::ShowProperties(const TBrowserNode* node) {
+    TmObjPropertyDlg* properties = mForm.Properties();
+    if (!properties) return;
+    // what the value lives in stays while the dialog shows, whatever scripts do
+    const VnRef<IRoot> keep = node->keep;
+    const PyRef keepPython = node->keepPython;
+    const mw::MemberValue value = node->value;
+    TBrowserWork::Open open(mForm.Kit().Work());
+    properties->Run(value);
+}
+
+void TObjectActions::Branch(const TBrowserNode* node) {
+    IRoot* object = TBrowserModel::NodeObject(node);
+    if (!object) return;
+    VnRef<IRoot> keep(object);  // the dialog runs the event loop: scripts may let go meanwhile
+    const bool pointer = node->value.desc->type == kVnObjectRef;
+    const QPersistentModelIndex at(mForm.Model().IndexOf(node));
+    mDlgSave->setDirectory(QString::fromUtf8(VnOS->GetPath(kVnPathResource)));
+    QString name = browser::NameOf(object);
+    mDlgSave->selectFile(name.isEmpty() ? QString::fromStdString(mw::ClassName(object)) : name);
+    {
+        TBrowserWork::Open open(mForm.Kit().Work());  // scripts may browse while it shows
+        if (mDlgSave->exec() != QDialog::Accepted || mDlgSave->selectedFiles().isEmpty()) return;
+    }
+    const QString file = mDlgSave->selectedFiles().first();
+    if (QFileInfo::exists(file)) {
+        TBrowserWork::Open open(mForm.Kit().Work());
+        mw::ShowMessageBox(mForm.Shell().DialogParent(), "File already exists!", "Cannot Branch",
+                           mw::kMbIconWarning);
+        return;
+    }
+    char* moniker = nullptr;
+    if (!VnROT->PathToMoniker(file.toUtf8().constData(), &moniker)) {
+        mForm.Output().RefreshErrors();
+        return;
+    }
+    mw::VornString held;
+    held.adopt(moniker);
+    IRoot* copy = nullptr;
+    if (!VnROT->Branch(object, &copy, held.c_str(), 0)) {
+        mForm.Output().RefreshErrors();
+        return;
+    }
+    VnRef<IRoot> branched = VnRef<IRoot>::Adopt(copy);  // the member keeps what it held
+    node = mForm.Model().NodeOf(at);  // looked up again: a script may have rebuilt the tree
+    if (pointer && node && node == mForm.Selected()) NotifyOwner(node);
+    mForm.RefreshSelection();
+}
+
+void TObjectActions::FindInRot(const TBrowserNode* node) {
+    VnRef<IRoot> wanted(TBrowserModel::NodeObject(node));
+    if (!wanted || !VnROT->EntryOf(wanted.get())) {
+        mForm.Shell().SetStatusText(0, "The object is not registered in the running object table");
+        return;
+    }
+    VnRef<IRoot> identity = VnQuery<IRoot>(wanted.get(), 1);
+    mForm.mGoHomeClick();
+    TBrowserNode* top = mForm.Model().Top();
+    if (!top) return;
+    for (const auto& child : top->children) {
+        VnRef<IRoot> id = VnQuery<IRoot>(TBrowserModel::NodeObject(child.get()), 1);
+        if (id && id.get() == identity.get()) {
+            mForm.TreePanel().Reveal(child.get());
+            break;
+        }
+    }
+    mForm.mActionUpdate();
+}
