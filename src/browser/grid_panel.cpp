@@ -2,18 +2,22 @@
 
 #include <QAction>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QScrollBar>
-#include <QTableView>
 #include <QVBoxLayout>
 
 #include "browser/grid_rows.h"
+#include "browser/grid_view.h"
 #include "browser/tm_vorn_browser.h"
+#include "shell/ishell.h"
+#include "shell/settings.h"
 
 namespace {
 
 constexpr int kRedrawMs = 333;
+const char* const kNameWidthKey = "grid_name_width";
+const char* const kNameWidth = "110";  // "lastFrameTime" and "KxTextureStage" read whole
+constexpr int kMinimumNameWidth = 40;
 
 }  // namespace
 
@@ -27,28 +31,38 @@ TGridPanel::TGridPanel(TmVornBrowser& form) : mForm(form) {
             [this] { mForm.RunWork([this] { mAutoRedrawTimer(); }); });
 }
 
-// events that reach the filter while the grid goes no longer reach this panel
-TGridPanel::~TGridPanel() {
-    mAutoRedraw.stop();
-    mGrid->removeEventFilter(this);
-}
+TGridPanel::~TGridPanel() { mAutoRedraw.stop(); }
 
 void TGridPanel::BuildGrid() {
-    mGrid = new QTableView(this);
+    mGrid = new TGridView(this);
     mGrid->setObjectName("mGrid");
-    mGrid->horizontalHeader()->hide();
     mGrid->verticalHeader()->hide();
     mGrid->verticalHeader()->setDefaultSectionSize(18);
-    mGrid->horizontalHeader()->setDefaultSectionSize(100);
-    // the values fill what the panel leaves beside the names, so a value is never out of sight
-    mGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    mGrid->horizontalHeader()->setStretchLastSection(true);
+    // the header names the object's class and stays while the rows scroll
+    QHeaderView* header = mGrid->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setHighlightSections(false);
+    QFont bold = header->font();
+    bold.setBold(true);
+    header->setFont(bold);
+    // the names keep the width the user gave them; the values fill the rest, never out of sight
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(true);
+    header->setDefaultSectionSize(mw::SettingNumber(kNameWidthKey, kNameWidth));
+    header->setMinimumSectionSize(kMinimumNameWidth);
+    connect(header, &QHeaderView::sectionResized, this, [](int section, int, int width) {
+        if (section == 0) mw::WriteNumber(kNameWidthKey, width);
+    });
     mGrid->horizontalScrollBar()->setEnabled(false);
     mGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     mGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-    mGrid->setSelectionBehavior(QAbstractItemView::SelectItems);
-    mGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    mGrid->installEventFilter(this);
+    mGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    mGrid->SetDialogOpener([this](int row) {
+        mForm.RunWork([this, row] {
+            // the dialog's edit goes on without the row if a script rebuilds the grid meanwhile
+            if (TRowEditor* editor = mRows->Editor(row)) editor->BeginEdit();
+        });
+    });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -63,16 +77,16 @@ void TGridPanel::SetRows(TGridRows& rows) {
     ConnectGrid();
 }
 
+// The status bar describes the member of the current row.
 void TGridPanel::ConnectGrid() {
     connect(mGrid->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& index) {
                 if (!index.isValid()) return;
-                mForm.RunWork([this, column = index.column(), row = index.row()] {
-                    if (mGrid->currentIndex().row() == row) mRows->SelectCell(column, row);
+                mForm.RunWork([this, row = index.row()] {
+                    if (mGrid->currentIndex().row() == row)
+                        mForm.Shell().SetStatusText(0, mRows->StatusText(row));
                 });
             });
-    connect(mGrid, &QTableView::doubleClicked, this,
-            [this] { mForm.RunWork([this] { mRows->EditRow(-1); }); });
 }
 
 void TGridPanel::BuildPopup(const QKeySequence& copyKey) {
@@ -97,7 +111,7 @@ void TGridPanel::StartAutoRedraw() { mAutoRedraw.start(); }
 
 void TGridPanel::StopAutoRedraw() { mAutoRedraw.stop(); }
 
-int TGridPanel::CopyRow() const { return mGrid->hasFocus() ? mGrid->currentIndex().row() : 0; }
+int TGridPanel::CopyRow() const { return mGrid->hasFocus() ? mGrid->currentIndex().row() : -1; }
 
 void TGridPanel::mAutoRerfreshPropertyViewerClick(bool on) {
     if (on)
@@ -111,23 +125,4 @@ void TGridPanel::mAutoRedrawTimer() {
     const int x = mGrid->columnViewportPosition(1);
     mGrid->viewport()->update(QRect(x, 0, mGrid->columnWidth(1), mGrid->viewport()->height()));
     mForm.mActionUpdate();  // scripts may have filled or emptied a list meanwhile
-}
-
-bool TGridPanel::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == mGrid && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) {
-            mForm.RunWork([this] { EditCurrentValue(); });
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void TGridPanel::EditCurrentValue() {
-    const int row = mGrid->currentIndex().row();
-    if (mRows->SelectCell(1, row)) {
-        mGrid->setCurrentIndex(mRows->index(row, 1));
-        mRows->EditRow(-1);
-    }
 }

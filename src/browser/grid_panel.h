@@ -6,43 +6,41 @@
 class QAction;
 class QKeySequence;
 class QMenu;
-class QTableView;
+class TGridView;
 class TGridRows;
 class TmVornBrowser;
 
 // The browser's member grid (mKeyValPanel, in the main window's right panel): the table of the
-// selected node's rows, its popup, its keys and the timer that redraws its values.
+// selected node's rows under a header that stays, its popup, the dialogs its values open and
+// the timer that redraws its values.
 class TGridPanel : public QWidget {
     Q_OBJECT
 public:
     explicit TGridPanel(TmVornBrowser& form);
     ~TGridPanel() override;
 
-    QTableView* Grid() const { return mGrid; }
+    TGridView* Grid() const { return mGrid; }
     // Shows `rows`, which outlive the panel's use of them.
     void SetRows(TGridRows& rows);
     // The popup's entry shows `copyKey`, the browser's key for the same command.
     void BuildPopup(const QKeySequence& copyKey);
     void StartAutoRedraw();
     void StopAutoRedraw();
-    // The row "Copy Python Path" works on from the keyboard: the current one with the focus.
+    // The row "Copy Python Path" works on from the keyboard: the current one with the focus,
+    // else -1 for the selected node.
     int CopyRow() const;
 
     // Handlers of the controls.
     void mAutoRerfreshPropertyViewerClick(bool on);
     void mAutoRedrawTimer();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void BuildGrid();
     void ConnectGrid();
-    void EditCurrentValue();
 
     TmVornBrowser& mForm;
     TGridRows* mRows = nullptr;
-    QTableView* mGrid = nullptr;
+    TGridView* mGrid = nullptr;
     QMenu* mGridPopup = nullptr;
     QTimer mAutoRedraw;
 };

@@ -59,7 +59,7 @@ private:
     // dictionary or a sequence, made when asked for.
     struct Content {
         std::vector<std::unique_ptr<TRowEditor>> rows;
-        std::vector<QString> steps;                     // beside the rows
+        std::vector<QString> steps;  // beside the rows
         QString header;
         bool showing = false;  // a node is selected
         VnRef<IRoot> owner;    // what the rows show lives in these while they exist

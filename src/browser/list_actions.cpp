@@ -10,6 +10,7 @@
 #include "browser/tm_vorn_list_sorter.h"
 #include "browser/tree_panel.h"
 #include "editors/browser_work.h"
+#include "editors/member_edit.h"
 #include "editors/row_editor.h"
 #include "shell/ioutput.h"
 #include "vorn/os.h"
@@ -90,12 +91,11 @@ bool TListActions::RemoveItem(TBrowserNode* node, TBrowserNode** changed) {
     if (!list) return false;
     TBrowserModel& model = mForm.Model();
     const int position = node->position >= 0 ? node->position : node->row;
-    const TListStep::Items before = TListStep::ItemsOf(list.get());
+    TListEdit edit(mForm.Kit(), list.get());
     const QString text = "Remove item from " + model.Label(parent);
     mForm.Select(parent);  // the removed item's node goes with the rebuild
     list->RemoveItem(position);
-    if (VnOS->HasError(0)) mForm.Output().RefreshErrors();
-    mForm.Kit().History().RecordList(list.get(), before, text);
+    edit.Record(text);
     *changed = parent;
     return true;
 }
@@ -104,9 +104,9 @@ bool TListActions::ChangeList(TBrowserNode* node, ListAction action, TBrowserNod
     VnRef<IList> list = ListOf(TBrowserModel::NodeObject(node));
     if (!list) return false;
     TBrowserModel& model = mForm.Model();
-    const TListStep::Items before = TListStep::ItemsOf(list.get());
+    TListEdit edit(mForm.Kit(), list.get());
     const QString name = model.Label(node);
-    if (action == ListAction::Add && !list->AddItem(-1, nullptr)) mForm.Output().RefreshErrors();
+    if (action == ListAction::Add) list->AddItem(-1, nullptr);  // a refusal is logged below
     if (action == ListAction::RemoveAll) list->RemoveItem(-1);
     // the sorter moves the items as the user asks, so even a cancelled one may have moved some;
     // scripts may rebuild the tree while it shows: the node is looked up again after it
@@ -116,7 +116,7 @@ bool TListActions::ChangeList(TBrowserNode* node, ListAction action, TBrowserNod
     const char* what = action == ListAction::Add         ? "Add item to "
                        : action == ListAction::RemoveAll ? "Remove all items from "
                                                          : "Rearrange ";
-    mForm.Kit().History().RecordList(list.get(), before, what + name);
+    edit.Record(what + name);
     return action != ListAction::Manage || sorted;
 }
 

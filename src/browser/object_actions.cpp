@@ -18,7 +18,7 @@
 #include "core/member_ref.h"
 #include "core/vorn_string.h"
 #include "editors/browser_work.h"
-#include "editors/ref_row_editor.h"
+#include "editors/member_edit.h"
 #include "editors/row_editor.h"
 #include "editors/tm_vorn_pick.h"
 #include "platform/message_box.h"
@@ -38,12 +38,15 @@ QString MemberTitle(const TBrowserNode* node) {
              TEditHistory::ObjectTitle(StorageOwner(node)));
 }
 
-// The object to tell when the member a node shows changes, when the member asks for that.
-VnRef<INotify> OwnerToNotify(const TBrowserNode* node) {
-    if (!node || !(node->value.desc->editflags & kVnEditNotify)) return {};
+// The pointer member a node shows, as an edit writes it: its storage lives in the object the
+// node keeps; the object of the node above is told of changes when the member asks for that.
+TMemberTarget PointerTarget(const TBrowserNode* node) {
+    TMemberTarget target{node->value, VnRef<IRoot>(StorageOwner(node)), {}};
     const TBrowserNode* parent = node->parent;
     IRoot* owner = parent && parent->HasData() ? TBrowserModel::NodeObject(parent) : nullptr;
-    return owner ? VnQuery<INotify>(owner, 1) : VnRef<INotify>();
+    if (owner && (node->value.desc->editflags & kVnEditNotify))
+        target.notify = VnQuery<INotify>(owner, 1);
+    return target;
 }
 
 }  // namespace
@@ -161,24 +164,19 @@ void TObjectActions::UpdateEnabling(const TBrowserNode* node) {
 
 // --- the actions -----------------------------------------------------------------------------
 
-void TObjectActions::NotifyOwner(const TBrowserNode* node) {
-    VnRef<INotify> notify = OwnerToNotify(node);
-    if (notify && !notify->MemberChanged(node->value.value)) mForm.Output().RefreshErrors();
-}
-
 // The object picker for the pointer member the selected node shows, as the grid's pointer rows
-// open it: the choice is stored, the owner told and the step recorded by the same editor.
+// open it: the choice is stored, the owner told and the step recorded by one member edit.
 void TObjectActions::ChangeObject() {
     const TBrowserNode* node = mForm.Selected();
     if (!PointerSlot(node) || !StorageOwner(node)) return;  // the root's slot is the browser's
-    TEditorKit& kit = mForm.Kit();
-    auto editor = std::make_unique<TRefRowEditor>(node->value, kit, 0);
-    editor->mOwner = VnRef<IRoot>(StorageOwner(node));
-    editor->mNotify = OwnerToNotify(node);
-    const VnRef<IRoot> keep = node->keep;  // the member's storage stays while the picker shows
+    auto* picker = mForm.Kit().FormOf<TmVornPick>();
+    if (!picker) return;
     const QPersistentModelIndex at(mForm.Model().IndexOf(node));
-    editor->BeginEdit();
-    kit.Work().Retire(std::move(editor));
+    {
+        // the edit keeps the member's storage alive while the picker shows
+        TMemberEdit edit(mForm.Kit(), PointerTarget(node), true);
+        picker->Run(edit);
+    }
     // the node shows what the member holds now: built again when it was open
     TBrowserNode* shown = mForm.Model().NodeOf(at);
     if (shown && shown->expanded) mForm.TreePanel().ShowAnew(shown);
@@ -201,15 +199,11 @@ void TObjectActions::NewObjectClick(int line) {
 }
 
 bool TObjectActions::StoreInPointer(const TBrowserNode* node, IRoot* object, const QString& step) {
-    TEditorKit& kit = mForm.Kit();
-    const TMemberState before = TMemberState::Take(node->value, true);
-    if (!mw::StoreMemberObject(node->value, object)) {
-        kit.ReportRefusal(QString::fromUtf8(node->value.desc->name));  // it lacks the interface
-        return false;
-    }
-    NotifyOwner(node);
-    kit.History().RecordMember(StorageOwner(node), node->value, before, step + MemberTitle(node));
-    return true;
+    TMemberEdit edit(mForm.Kit(), PointerTarget(node), true);
+    // refused, with the runtime's error, when the object lacks the member's interface
+    return edit.Apply(
+        [object](const mw::MemberValue& value) { return mw::StoreMemberObject(value, object); },
+        step + MemberTitle(node));
 }
 
 void TObjectActions::OnIRootAction(IRootAction action) {
@@ -281,7 +275,8 @@ void TObjectActions::Branch(const TBrowserNode* node) {
     }
     VnRef<IRoot> branched = VnRef<IRoot>::Adopt(copy);  // the member keeps what it held
     node = mForm.Model().NodeOf(at);  // looked up again: a script may have rebuilt the tree
-    if (pointer && node && node == mForm.Selected()) NotifyOwner(node);
+    if (pointer && node && node == mForm.Selected())
+        PointerTarget(node).Announce(mForm.Kit().History());
     mForm.RefreshSelection();
 }
 

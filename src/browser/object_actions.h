@@ -44,8 +44,6 @@ private:
     // Shows in the submenu only the classes whose objects the selected member can hold.
     void OfferSuitingClasses();
 
-    // Tells the owner of the selected node's member that it changed.
-    void NotifyOwner(const TBrowserNode* node);
     // Stores `object` in the pointer member `node` shows, tells the owner and records the step
     // "<step>material of light1"; false, with the error in the log, when the member refuses it.
     bool StoreInPointer(const TBrowserNode* node, IRoot* object, const QString& step);

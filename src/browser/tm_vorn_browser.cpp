@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QLayout>
 #include <QMenu>
-#include <QTableView>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -16,6 +15,7 @@
 #include "browser/browser_rules.h"
 #include "browser/grid_panel.h"
 #include "browser/grid_rows.h"
+#include "browser/grid_view.h"
 #include "browser/list_actions.h"
 #include "browser/node_slots.h"
 #include "browser/object_actions.h"
@@ -298,7 +298,7 @@ void TmVornBrowser::CopyPythonPath(int row) {
     const TBrowserNode* node = Selected();
     if (!node || !node->HasData()) return;
     QString path = browser::NodePath(node, node);
-    if (!path.isEmpty() && row > 0) {
+    if (!path.isEmpty() && row >= 0) {
         const QString step = mRows->PathStep(row);
         path = step.isEmpty() ? QString() : path + step;
     }
@@ -373,6 +373,14 @@ void TmVornBrowser::ShowStepApplied(IRoot* target) {
         for (const TBrowserNode* at = Selected(); at; at = at->parent)
             if (at->parent == node) Select(node);
         mTreePanel->ShowAnew(node);
+    }
+    // a member step repainted its own row as it wrote; the grid is filled anew only when the
+    // selected node now shows another object
+    const TBrowserNode* selected = Selected();
+    const VnRef<IRoot> holder = VnQuery<IRoot>(browser::StorageOwner(selected), 1);
+    if (changed.empty() && !(holder && holder.get() == target && browser::PointerSlot(selected))) {
+        mActionUpdate();
+        return;
     }
     ActionDone();
 }

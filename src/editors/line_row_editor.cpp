@@ -107,7 +107,6 @@ void TLineRowEditor::BeginEdit() {
     }
     mw::VornString text;
     text.adopt(moniker);
-    edit.Apply([&text](const mw::MemberValue& value) {
-        return mw::TextToValue(value, text.c_str());
-    });
+    edit.Apply(
+        [&text](const mw::MemberValue& value) { return mw::TextToValue(value, text.c_str()); });
 }

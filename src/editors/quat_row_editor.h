@@ -19,5 +19,4 @@ public:
 private:
     // Asked for at every use: a script may give the member another rotation while the row exists.
     VnRef<IKxQuaternion> Rotation() const;
-
 };

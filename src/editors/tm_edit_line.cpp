@@ -1,8 +1,8 @@
 #include "editors/tm_edit_line.h"
 
 #include <QDoubleSpinBox>
-#include <QSpinBox>
 #include <QLocale>
+#include <QSpinBox>
 #include <algorithm>
 #include <cmath>
 

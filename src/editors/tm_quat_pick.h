@@ -6,9 +6,9 @@ class QPushButton;
 class TMemberEdit;
 class QSlider;
 
-// "QuatPick": turns the rotation of the member it is handed by yaw, pitch and roll sliders, with buttons
-// for the round angles and Reset for none. Every change goes into the member at once; Cancel puts the
-// old value back.
+// "QuatPick": turns the rotation of the member it is handed by yaw, pitch and roll sliders, with
+// buttons for the round angles and Reset for none. Every change goes into the member at once;
+// Cancel puts the old value back.
 class TmQuatPick : public QDialog {
     Q_OBJECT
 public:

@@ -7,9 +7,9 @@ class TMemberEdit;
 class QPushButton;
 class QSlider;
 
-// "Gimme vector": edits the vector of the member it is handed while it is open, by its three numbers or
-// by three sliders over 0 to 1. Every change goes into the member at once; Cancel puts the old
-// value back.
+// "Gimme vector": edits the vector of the member it is handed while it is open, by its three
+// numbers or by three sliders over 0 to 1. Every change goes into the member at once; Cancel puts
+// the old value back.
 class TmVectorPick : public QDialog {
     Q_OBJECT
 public:

@@ -121,8 +121,7 @@ void TmVornPick::Fill(const mw::MemberValue& value, TEditorKit& kit) {
         }
     }
     for (int i = 0; i < mClasses.size(); ++i)
-        if (Offers(kit, mClasses[i], iid))
-            AddLine(mObjects, "New " + mClasses[i], kNewObject, i);
+        if (Offers(kit, mClasses[i], iid)) AddLine(mObjects, "New " + mClasses[i], kNewObject, i);
     if (held && current->data(kKindRole).toInt() == kNone) current = nullptr;  // not listed
     mObjects->setCurrentItem(current);
 }

@@ -18,5 +18,4 @@ public:
 private:
     // Asked for at every use: a script may give the member another vector while the row exists.
     VnRef<IKxVector> Vector() const;
-
 };
