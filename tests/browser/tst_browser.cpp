@@ -14,6 +14,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -414,6 +416,62 @@ items.append(new())
         edit->setText("3");
         enter(edit);
         QCOMPARE(EvalPython("twice.intensity"), QString("3.0"));
+    }
+
+    // Catches a grid that loses the keyboard after Enter stores (Down then F2 must edit the next
+    // value), a field left behind where its cell was as the grid scrolls, and a store into
+    // another row than the one edited.
+    void editingKeepsTheKeyboardAndItsRow() {
+        mShell->window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&mShell->window));
+        QVERIFY(RunPython("keyed = new('kalix.KxLight')"));
+        browseObject("keyed");
+        QTableView* grid = mBrowser->Grid();
+        QLineEdit* edit = editRow("range");  // spotAngle follows
+        const int row = grid->currentIndex().row();
+        edit->setText("0.5");
+        enter(edit);
+        QCOMPARE(EvalPython("keyed.range"), QString("0.5"));
+        QCOMPARE(QApplication::focusWidget(), grid);
+        QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClick(grid, Qt::Key_F2);
+        QCOMPARE(grid->currentIndex().row(), row + 1);
+        QWidget* next = openControl();
+        QVERIFY(next && next->hasFocus());
+        QTest::keyClick(next, Qt::Key_Escape);
+
+        QVERIFY(RunPython("long = list(range(300))"));
+        browsePython("long");
+        select(model().Top());
+        const QModelIndex at = mBrowser->Rows().index(100, 1);
+        grid->scrollTo(at);
+        grid->setCurrentIndex(at);
+        QTest::keyClick(grid, Qt::Key_F2);
+        edit = qobject_cast<QLineEdit*>(grid->indexWidget(at));
+        QVERIFY(edit);
+        grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->value() + 3);
+        QCoreApplication::processEvents();
+        QCOMPARE(edit->geometry().top(), grid->visualRect(at).top());
+        edit->setText("7");
+        enter(edit);
+        QCOMPARE(EvalPython("long[99:102]"), QString("[99, 7, 101]"));
+    }
+
+    // Catches a number outside its member's range stored from the grid, and a refusal that does
+    // not name the range.
+    void rangedNumbersAreRefused() {
+        mShell->window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&mShell->window));
+        QVERIFY(RunPython("ranged = new('kalix.KxModel'); ranged.segments = 12"));
+        browseObject("ranged");
+        editRow("segments");
+        auto* spin = qobject_cast<QSpinBox*>(openControl());
+        QVERIFY(spin);
+        QCOMPARE(spin->maximum(), 256);
+        QTest::keyClicks(spin, "2");
+        enter(spin);
+        QCOMPARE(EvalPython("ranged.segments"), QString("12"));
+        QVERIFY2(mShell->status.contains("3 to 256"), qPrintable(mShell->status));
     }
 
     // Catches an edit that leaves no step or several, an undo the grid does not show, list steps
