@@ -190,14 +190,14 @@ void SetUpTree(QTreeView& tree) {
 }
 
 void SetUpGrid(QTableView& grid) {
-    grid.horizontalHeader()->hide();
     grid.verticalHeader()->hide();
     grid.verticalHeader()->setDefaultSectionSize(18);
-    grid.horizontalHeader()->setDefaultSectionSize(100);
+    grid.horizontalHeader()->setDefaultSectionSize(110);
     grid.horizontalHeader()->setStretchLastSection(true);
     grid.setSelectionMode(QAbstractItemView::SingleSelection);
-    grid.setSelectionBehavior(QAbstractItemView::SelectItems);
-    grid.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid.setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid.setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                         QAbstractItemView::AnyKeyPressed);
 }
 
 // The browser's model with its tree and grid, wired as the browser's panels wire them, made
@@ -560,7 +560,7 @@ bool MeasureFilter(TEditorKit& kit) {
 
 // --- the grid ----------------------------------------------------------------------------------
 
-// The texts of the grid's rows, header included, as the browser shows them.
+// The texts of the grid's rows as the browser shows them.
 std::vector<std::pair<QString, QString>> GridTexts(TGridRows& rows) {
     std::vector<std::pair<QString, QString>> texts;
     for (int r = 0; r < rows.rowCount(); ++r)
@@ -725,8 +725,9 @@ double FillListInBrowser(TEditorKit& kit, PyObject* list, int count, double& gro
     const double spent = Milliseconds(clock);
     grown = AllocatedMb() - before;
     const TGridRows& rows = browser.rows;
-    if (rows.rowCount() != count + 1 ||
-        rows.data(rows.index(count, 1), Qt::DisplayRole).toString() != QString::number(count - 1)) {
+    if (rows.rowCount() != count ||
+        rows.data(rows.index(count - 1, 1), Qt::DisplayRole).toString() !=
+            QString::number(count - 1)) {
         std::fprintf(stderr, "bench_browser: the grid does not show the list's %d items\n", count);
         return -1;
     }

@@ -25,9 +25,9 @@ seek "models"
 keys Right Right # expanded, then down to its first item, the model "Ground"
 keys Right       # expanded: transform, material
 seek "material" # a model has no float member of its own; its material's shininess is one
-# Tab goes from the tree to the member grid, to its title row; the material's rows follow in
-# the order of its members: name, diffuse, specular, emissive, shininess.
-keys Tab Down Down Down Down Down F2
+# Tab goes from the tree to the member grid, to its first row under the header; the material's
+# rows follow in the order of its members: name, diffuse, specular, emissive, shininess.
+keys Tab Down Down Down Down F2
 xdotool type --delay 50 "2.5"
 keys Return
 

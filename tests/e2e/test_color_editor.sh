@@ -67,8 +67,8 @@ keys Right # expanded: camera, models, lights, lines
 seek "lights"
 keys Right # expanded: Sun, Lamp, Spot
 seek "Lamp"
-# Tab goes to the grid's title row; a light's own members come first: kind, then color.
-keys Tab Down Down Return
+# Tab goes to the grid's first row; a light's own members come first: kind, then color.
+keys Tab Down Return
 dialog=$(window "^Pick a color$")
 type_rgb 200 40 10
 expect_color "200 40 10" "with the dialog open after typing 200 40 10,"
