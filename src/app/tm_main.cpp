@@ -23,6 +23,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/app_module.h"
 #include "app/application.h"
 #include "app/forms.h"
 #include "app/macro_button_hints.h"
@@ -33,7 +34,6 @@
 #include "app/time_bar.h"
 #include "app/version.h"
 #include "app/window_menu.h"
-#include "browser/vorn_browser_py.h"
 #include "editors/edit_history.h"
 #include "platform/message_box.h"
 #include "script/macro.h"
@@ -436,11 +436,10 @@ void TmMain::FormCreate() {
     StartWatcher();
     if (!mHost) mHost = (mOwnHost = std::make_unique<TScriptHost>()).get();
     mHost->SetShell(this);
-    // the objects of module "app", in the order scripts have always found them
     TheDriver().SetShell(this);
     TheUI().SetShell(this);
     TheUI().SetNavigationReload([this] { ReloadNavigationIn(mMdi->subWindowList()); });
-    mHost->Start({{"driver", &TheDriver()}, {"browser", &TheBrowserPy()}, {"ui", &TheUI()}});
+    mHost->Start(AppModule());
     setWindowTitle(QString("Mosswick (Build %1)").arg(kVersionBuild));
     mPanelSizes->Read();
     mTimeWarp->Attach(VnOS->GetClock());
