@@ -36,6 +36,7 @@
 #include "editors/row_editor.h"
 #include "platform/message_box.h"
 #include "script/macro.h"
+#include "shell/images.h"
 #include "shell/ioutput.h"
 #include "shell/ishell.h"
 #include "vorn/pyos.h"
@@ -233,7 +234,7 @@ QAction* TmVornBrowser::AddAction(const char* name, const char* category, const 
 void TmVornBrowser::BuildActions() {
     mListAdd = AddAction("mListAdd", "List", "&Add Item...", QKeySequence("Ctrl+Ins"), 3);
     mListRemove = AddAction("mListRemove", "List", "&Remove Item", QKeySequence("Ctrl+Del"), 3);
-    mIRootNewObject = AddAction("mIRootNewObject", "IRootRef", "&New Object", {}, 0);
+    mIRootNewObject = AddAction("mIRootNewObject", "IRootRef", "&New Object", {}, mw::images::kNew);
     mListRemoveAll = AddAction("mListRemoveAll", "List", "&Remove All", {}, 4);
     mListManage = AddAction("mListManage", "List", "&Sort && Rearrange...", {}, 4);
     mIRootClear = AddAction("mIRootClear", "IRootRef", "&Clear", QKeySequence(Qt::Key_Delete), 0);
@@ -295,7 +296,7 @@ void TmVornBrowser::BuildPopup() {
         if (image >= 0) a->setProperty("image", image);
         return a;
     };
-    mNewItem = entry("mNewItem", "&New Item", 0);
+    mNewItem = entry("mNewItem", "&New Item", mw::images::kNew);
     mDeleteItem = entry("mDeleteItem", "&Delete Item", 12);
     mSortList = entry("mSortList", "&Sort List...", -1);
     // the popup's own list entries do what the list actions do
@@ -313,7 +314,7 @@ void TmVornBrowser::BuildPopup() {
     mNewObjectMenu = new QMenu("&New Object", mPopup);
     mNewObjectMenu->setObjectName("mNewObject");
     mNewObjectMenu->menuAction()->setIcon(mIRootNewObject->icon());
-    mNewObjectMenu->menuAction()->setProperty("image", 0);
+    mNewObjectMenu->menuAction()->setProperty("image", mw::images::kNew);
     mPopup->addAction(mChangeObject);
     mPopup->addMenu(mNewObjectMenu);
     mPopup->addAction(mIRootClear);

@@ -11,6 +11,7 @@
 #include "script/macro.h"
 #include "script/script_object.h"
 #include "shell/ishell.h"
+#include "shell/setting_keys.h"
 #include "shell/settings.h"
 #include "vorn/object.h"
 #include "vorn/os.h"
@@ -183,8 +184,8 @@ bool TScriptHost::Start(const TScriptModule& module) {
     PyTasklet_SetLoopDepth(EventLoopDepth, nullptr);
     AddModule(module);
     TheMacro().SetHost(this);
-    if (!mw::SettingFlag("use_app_path", "0")) {
-        QString resdir = mw::ReadSetting("resdir", "");
+    if (!mw::SettingFlag(mw::keys::kUseAppPath, "0")) {
+        QString resdir = mw::ReadSetting(mw::keys::kResourceDir, "");
         if (!resdir.isEmpty()) VnOS->SetPath(kVnPathResource, resdir.toUtf8().constData());
     }
     ReplaceInput();
