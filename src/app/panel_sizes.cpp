@@ -3,6 +3,7 @@
 #include <QSplitter>
 #include <algorithm>
 
+#include "shell/setting_keys.h"
 #include "shell/settings.h"
 
 TPanelSizes::TPanelSizes(QSplitter* sides, QSplitter* rows, QObject* parent)
@@ -27,9 +28,9 @@ QWidget* TPanelSizes::Right() const { return mSides->widget(2); }
 QWidget* TPanelSizes::Bottom() const { return mRows->widget(1); }
 
 void TPanelSizes::Read() {
-    const int left = mw::SettingNumber("leftpanel_width", "0");
-    const int right = mw::SettingNumber("rightpanel_width", "0");
-    const int bottom = mw::SettingNumber("bottompanel_height", "0");
+    const int left = mw::SettingNumber(mw::keys::kLeftPanelWidth, "0");
+    const int right = mw::SettingNumber(mw::keys::kRightPanelWidth, "0");
+    const int bottom = mw::SettingNumber(mw::keys::kBottomPanelHeight, "0");
     if (left > 0) mLeftWidth = left;
     if (right > 0) mRightWidth = right;
     if (bottom > 0) mBottomHeight = bottom;
@@ -37,9 +38,9 @@ void TPanelSizes::Read() {
 }
 
 void TPanelSizes::Write() const {
-    mw::WriteNumber("leftpanel_width", mLeftWidth);
-    mw::WriteNumber("rightpanel_width", mRightWidth);
-    mw::WriteNumber("bottompanel_height", mBottomHeight);
+    mw::WriteNumber(mw::keys::kLeftPanelWidth, mLeftWidth);
+    mw::WriteNumber(mw::keys::kRightPanelWidth, mRightWidth);
+    mw::WriteNumber(mw::keys::kBottomPanelHeight, mBottomHeight);
 }
 
 // Splitters spread a difference over all their parts, so the sizes handed over must add up to

@@ -36,6 +36,7 @@ private:
     QSplitter* mSides;
     QSplitter* mRows;
     int mLeftWidth = 200;  // the panels' sizes as stored, kept while a panel is hidden
-    int mRightWidth = 200;
+    // the member grid: 100 for the names leaves room for a colour or a vector in the default font
+    int mRightWidth = 280;
     int mBottomHeight = 150;
 };

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "platform/message_box.h"
+#include "shell/setting_keys.h"
 #include "shell/settings.h"
 #include "vorn/os.h"
 
@@ -57,15 +58,15 @@ void TmConfigDialog::showEvent(QShowEvent* e) {
 }
 
 void TmConfigDialog::FormActivate() {
-    mDisplay3DOnStartup->setChecked(mw::SettingFlag("view_3d", "0"));
-    mConfirmOnExit->setChecked(mw::SettingFlag("confirm_exit", "0"));
+    mDisplay3DOnStartup->setChecked(mw::SettingFlag(mw::keys::kView3D, "0"));
+    mConfirmOnExit->setChecked(mw::SettingFlag(mw::keys::kConfirmExit, "0"));
     mResdir->setText(QString::fromUtf8(VnOS->GetPath(kVnPathResource)));
-    mUseAppPath->setChecked(mw::SettingFlag("use_app_path", "0"));
+    mUseAppPath->setChecked(mw::SettingFlag(mw::keys::kUseAppPath, "0"));
 }
 
 bool TmConfigDialog::mOKClick() {
-    mw::WriteFlag("view_3d", mDisplay3DOnStartup->isChecked());
-    mw::WriteFlag("confirm_exit", mConfirmOnExit->isChecked());
+    mw::WriteFlag(mw::keys::kView3D, mDisplay3DOnStartup->isChecked());
+    mw::WriteFlag(mw::keys::kConfirmExit, mConfirmOnExit->isChecked());
     // an empty name is no folder, though QDir takes it for the current one
     const QString folder = mResdir->text();
     if ((folder.isEmpty() || !QDir(folder).exists()) && !mUseAppPath->isChecked() &&
@@ -73,6 +74,6 @@ bool TmConfigDialog::mOKClick() {
                            "Hmmm!?!", mw::kMbYesNo | mw::kMbIconQuestion) == mw::kIdNo)
         return false;
     VnOS->SetPath(kVnPathResource, mResdir->text().toUtf8().constData());
-    mw::WriteFlag("use_app_path", mUseAppPath->isChecked());
+    mw::WriteFlag(mw::keys::kUseAppPath, mUseAppPath->isChecked());
     return true;
 }

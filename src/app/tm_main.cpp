@@ -23,6 +23,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/app_module.h"
 #include "app/application.h"
 #include "app/forms.h"
 #include "app/macro_button_hints.h"
@@ -33,12 +34,13 @@
 #include "app/time_bar.h"
 #include "app/version.h"
 #include "app/window_menu.h"
-#include "browser/vorn_browser_py.h"
 #include "editors/edit_history.h"
 #include "platform/message_box.h"
 #include "script/macro.h"
 #include "script/py_driver.h"
 #include "script/script_host.h"
+#include "shell/images.h"
+#include "shell/setting_keys.h"
 #include "shell/settings.h"
 #include "view3d/tm_3d_window.h"
 
@@ -373,11 +375,11 @@ void TmMain::BuildToolBar() {
         int image;
     };
     const Entry groups[][5] = {
-        {{"ToolButton9", "&New", "New|Create a new file", mFileNew, 0},
+        {{"ToolButton9", "&New", "New|Create a new file", mFileNew, mw::images::kNew},
          {"ToolButton1", "&Open", "Open|Open a file", mFileOpen, 1},
          {"ToolButton2", "&Save", "Save|Save current file", nullptr, 2}},
         {{"ToolButton34", "Configure stuff", "Configurations|Show configuration dialog",
-          mViewConfig, 18}},
+          mViewConfig, mw::images::kConfigure}},
         {{"ToolButton4", "Cu&t", "Cut|Cuts the selection and puts it on the Clipboard", nullptr, 5},
          {"ToolButton5", "&Copy", "Copy|Copies the selection and puts it on the Clipboard", nullptr,
           6},
@@ -410,7 +412,7 @@ void TmMain::AddMacroButtons() {
         // hovering shows the script's name instead
         const QString hint = QString("Macro %1|Run macro script %1").arg(tag + 1);
         QToolButton* macro = AddToolButton(MacroButtonName(tag).toUtf8().constData(), QString(),
-                                           hint, nullptr, 60 + tag);
+                                           hint, nullptr, mw::images::kFirstMacroButton + tag);
         macro->setProperty("tag", tag);
         macro->property("barAction").value<QAction*>()->setVisible(false);
     }
@@ -436,17 +438,16 @@ void TmMain::FormCreate() {
     StartWatcher();
     if (!mHost) mHost = (mOwnHost = std::make_unique<TScriptHost>()).get();
     mHost->SetShell(this);
-    // the objects of module "app", in the order scripts have always found them
     TheDriver().SetShell(this);
     TheUI().SetShell(this);
     TheUI().SetNavigationReload([this] { ReloadNavigationIn(mMdi->subWindowList()); });
-    mHost->Start({{"driver", &TheDriver()}, {"browser", &TheBrowserPy()}, {"ui", &TheUI()}});
+    mHost->Start(AppModule());
     setWindowTitle(QString("Mosswick (Build %1)").arg(kVersionBuild));
     mPanelSizes->Read();
     mTimeWarp->Attach(VnOS->GetClock());
     setAcceptDrops(true);
     // from the setting: before the window shows, isVisible() is false for every child
-    const bool timeBar = mw::SettingFlag("view_timebar", "0");
+    const bool timeBar = mw::SettingFlag(mw::keys::kViewTimeBar, "0");
     mTimeWarp->setVisible(timeBar);
     mViewTimeBar->setChecked(timeBar);
     auto* timer = new QTimer(this);
@@ -473,37 +474,37 @@ void TmMain::FormActivate() {
     mActivated = true;
     QString readme = QCoreApplication::applicationDirPath() + "/readme.rtf";
     if (QFileInfo::exists(readme)) OpenFile(readme);
-    int left = mw::SettingNumber("main_left", "0");
-    int top = mw::SettingNumber("main_top", "0");
-    int w = mw::SettingNumber("main_width", "0");
-    int h = mw::SettingNumber("main_height", "0");
+    int left = mw::SettingNumber(mw::keys::kMainLeft, "0");
+    int top = mw::SettingNumber(mw::keys::kMainTop, "0");
+    int w = mw::SettingNumber(mw::keys::kMainWidth, "0");
+    int h = mw::SettingNumber(mw::keys::kMainHeight, "0");
     if (w > 0 && h > 0) {
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         if (left + 20 > screen.width()) left = screen.width() - 20;
         if (top + 20 > screen.height()) top = screen.height() - 20;
         setGeometry(left, top, w, h);
-        if (mw::SettingFlag("main_maximized", "0")) showMaximized();
+        if (mw::SettingFlag(mw::keys::kMainMaximized, "0")) showMaximized();
     }
-    if (!mw::SettingFlag("view_browsers", "1")) mViewBrowsePanelExecute();
-    if (!mw::SettingFlag("view_console", "1")) mViewOutputPanelExecute();
+    if (!mw::SettingFlag(mw::keys::kViewBrowsers, "1")) mViewBrowsePanelExecute();
+    if (!mw::SettingFlag(mw::keys::kViewConsole, "1")) mViewOutputPanelExecute();
     // now that the window has its size, the panels get exactly what was stored
     mPanelSizes->Apply();
-    if (mw::SettingFlag("view_fillscreen", "0")) mFillScreen->setChecked(true);
-    if (mw::SettingFlag("view_3d", "0")) mView3DExecute();
+    if (mw::SettingFlag(mw::keys::kViewFillScreen, "0")) mFillScreen->setChecked(true);
+    if (mw::SettingFlag(mw::keys::kView3D, "0")) mView3DExecute();
 }
 
 void TmMain::WriteSettings() {
-    mw::WriteNumber("main_left", mRect.left());
-    mw::WriteNumber("main_top", mRect.top());
-    mw::WriteNumber("main_width", mRect.width());
-    mw::WriteNumber("main_height", mRect.height());
-    mw::WriteFlag("main_maximized", isMaximized());
+    mw::WriteNumber(mw::keys::kMainLeft, mRect.left());
+    mw::WriteNumber(mw::keys::kMainTop, mRect.top());
+    mw::WriteNumber(mw::keys::kMainWidth, mRect.width());
+    mw::WriteNumber(mw::keys::kMainHeight, mRect.height());
+    mw::WriteFlag(mw::keys::kMainMaximized, isMaximized());
     mPanelSizes->Write();
-    mw::WriteFlag("view_browsers", mViewBrowsePanel->isChecked());
-    mw::WriteFlag("view_console", mViewOutputPanel->isChecked());
-    mw::WriteFlag("view_fillscreen", mFillScreen->isChecked());
-    mw::WriteFlag("view_timebar", mViewTimeBar->isChecked());
-    mw::WriteSetting("resdir", QString::fromUtf8(VnOS->GetPath(kVnPathResource)));
+    mw::WriteFlag(mw::keys::kViewBrowsers, mViewBrowsePanel->isChecked());
+    mw::WriteFlag(mw::keys::kViewConsole, mViewOutputPanel->isChecked());
+    mw::WriteFlag(mw::keys::kViewFillScreen, mFillScreen->isChecked());
+    mw::WriteFlag(mw::keys::kViewTimeBar, mViewTimeBar->isChecked());
+    mw::WriteSetting(mw::keys::kResourceDir, QString::fromUtf8(VnOS->GetPath(kVnPathResource)));
 }
 
 void TmMain::FormDestroy() {
@@ -540,7 +541,7 @@ void TmMain::moveEvent(QMoveEvent* e) {
 }
 
 void TmMain::closeEvent(QCloseEvent* e) {
-    if (!mBatchRun && mw::SettingFlag("confirm_exit", "0") &&
+    if (!mBatchRun && mw::SettingFlag(mw::keys::kConfirmExit, "0") &&
         mw::ShowMessageBox(this, "Do you want to close Mosswick?", "Close Mosswick",
                            mw::kMbYesNo | mw::kMbIconQuestion) == mw::kIdNo) {
         e->ignore();

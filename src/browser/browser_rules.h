@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "core/member_value.h"
+#include "shell/images.h"
 #include "vorn/py_ref.h"
 
 // The rules the tree and the grid share: containers become tree nodes and scalars grid rows,
@@ -10,9 +11,9 @@
 namespace browser {
 
 // Images of the shared list the tree uses.
-constexpr int kImagePlainObject = 79;
-constexpr int kImageList = 60;
-constexpr int kImageDesktop = 66;
+constexpr int kImagePlainObject = mw::images::kPlainObject;
+constexpr int kImageList = mw::images::kList;
+constexpr int kImageDesktop = mw::images::kDesktop;
 
 // A Python value is a container unless it is callable, a string or bytes, a type, a number,
 // None or a capsule; a missing value (null) counts as one.

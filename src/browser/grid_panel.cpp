@@ -10,12 +10,12 @@
 #include "browser/grid_view.h"
 #include "browser/tm_vorn_browser.h"
 #include "shell/ishell.h"
+#include "shell/setting_keys.h"
 #include "shell/settings.h"
 
 namespace {
 
 constexpr int kRedrawMs = 333;
-const char* const kNameWidthKey = "grid_name_width";
 const char* const kNameWidth = "110";  // "lastFrameTime" and "KxTextureStage" read whole
 constexpr int kMinimumNameWidth = 40;
 
@@ -48,10 +48,10 @@ void TGridPanel::BuildGrid() {
     // the names keep the width the user gave them; the values fill the rest, never out of sight
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(true);
-    header->setDefaultSectionSize(mw::SettingNumber(kNameWidthKey, kNameWidth));
+    header->setDefaultSectionSize(mw::SettingNumber(mw::keys::kGridNameWidth, kNameWidth));
     header->setMinimumSectionSize(kMinimumNameWidth);
     connect(header, &QHeaderView::sectionResized, this, [](int section, int, int width) {
-        if (section == 0) mw::WriteNumber(kNameWidthKey, width);
+        if (section == 0) mw::WriteNumber(mw::keys::kGridNameWidth, width);
     });
     mGrid->horizontalScrollBar()->setEnabled(false);
     mGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -12,6 +12,7 @@
 #include "editors/browser_work.h"
 #include "editors/member_edit.h"
 #include "editors/row_editor.h"
+#include "shell/images.h"
 #include "shell/ioutput.h"
 #include "vorn/os.h"
 
@@ -43,7 +44,7 @@ void TListActions::AddPopupEntries(QMenu* popup) {
         if (image >= 0) a->setProperty("image", image);
         return a;
     };
-    mNewItem = entry("mNewItem", "&New Item", 0);
+    mNewItem = entry("mNewItem", "&New Item", mw::images::kNew);
     mDeleteItem = entry("mDeleteItem", "&Delete Item", 12);
     mSortList = entry("mSortList", "&Sort List...", -1);
     Connect(mNewItem, ListAction::Add);

@@ -22,6 +22,7 @@
 #include "editors/row_editor.h"
 #include "editors/tm_vorn_pick.h"
 #include "platform/message_box.h"
+#include "shell/images.h"
 #include "shell/ioutput.h"
 #include "shell/ishell.h"
 #include "vorn/rot.h"
@@ -61,13 +62,16 @@ TObjectActions::TObjectActions(TmVornBrowser& form, const QString& classList)
 TObjectActions::~TObjectActions() { delete mDlgSave; }
 
 void TObjectActions::BuildActions() {
-    mIRootNewObject = mForm.AddAction("mIRootNewObject", "IRootRef", "&New Object", {}, 0);
+    mIRootNewObject = mForm.AddAction("mIRootNewObject", "IRootRef", "&New Object", {}, mw::images::kNew);
     mIRootClear =
-        mForm.AddAction("mIRootClear", "IRootRef", "&Clear", QKeySequence(Qt::Key_Delete), 0);
+        mForm.AddAction("mIRootClear", "IRootRef", "&Clear", QKeySequence(Qt::Key_Delete),
+                        mw::images::kNew);
     mIRootFindInROT =
-        mForm.AddAction("mIRootFindInROT", "IRootRef", "&Find in ROT", QKeySequence("Ctrl+F"), 0);
+        mForm.AddAction("mIRootFindInROT", "IRootRef", "&Find in ROT", QKeySequence("Ctrl+F"),
+                        mw::images::kNew);
     mIRootProperties =
-        mForm.AddAction("mIRootProperties", "IRoot", "&Properties", QKeySequence("Alt+Return"), 18);
+        mForm.AddAction("mIRootProperties", "IRoot", "&Properties", QKeySequence("Alt+Return"),
+                        mw::images::kConfigure);
     mIRootBranch = mForm.AddAction("mIRootBranch", "IRootRef", "&Branch", {}, -1);
     mIRootShare = mForm.AddAction("mIRootShare", "IRootRef", "&Share...", {}, -1);
     mIRootAssign = mForm.AddAction("mIRootAssign", "IRootRef", "&Assign...", {}, -1);
@@ -115,7 +119,7 @@ void TObjectActions::AddPopupEntries(QMenu* popup, QAction* copyPythonPath) {
     mNewObjectMenu = new QMenu("&New Object", popup);
     mNewObjectMenu->setObjectName("mNewObject");
     mNewObjectMenu->menuAction()->setIcon(mIRootNewObject->icon());
-    mNewObjectMenu->menuAction()->setProperty("image", 0);
+    mNewObjectMenu->menuAction()->setProperty("image", mw::images::kNew);
     popup->addAction(mChangeObject);
     popup->addMenu(mNewObjectMenu);
     popup->addAction(mIRootClear);

@@ -6,11 +6,12 @@
 
 #include "editors/form_tools.h"
 #include "editors/tm_quat_pick.h"
+#include "shell/images.h"
 #include "shell/ishell.h"
 #include "vorn/kalix.h"
 
 namespace {
-constexpr int kRotationIcon = 81;
+constexpr int kRotationIcon = mw::images::kVector;
 }  // namespace
 
 TQuatRowEditor::TQuatRowEditor(const mw::MemberValue& value, TEditorKit& kit)

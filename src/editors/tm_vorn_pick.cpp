@@ -126,12 +126,20 @@ void TmVornPick::Fill(const mw::MemberValue& value, TEditorKit& kit) {
     mObjects->setCurrentItem(current);
 }
 
+// A current line the filter hides, or "(none)" while the filter names something, gives way to
+// the first line that matches, so that Enter in the filter picks what the user sees.
 void TmVornPick::ApplyFilter(const QString& text) {
+    QListWidgetItem* firstMatch = nullptr;
     for (int i = 0; i < mObjects->count(); ++i) {
         QListWidgetItem* item = mObjects->item(i);
         const bool none = item->data(kKindRole).toInt() == kNone;
         item->setHidden(!none && !item->text().contains(text, Qt::CaseInsensitive));
+        if (!none && !item->isHidden() && !firstMatch) firstMatch = item;
     }
+    const QListWidgetItem* current = mObjects->currentItem();
+    const bool none = current && current->data(kKindRole).toInt() == kNone;
+    if (current && !current->isHidden() && !(none && !text.isEmpty() && firstMatch)) return;
+    mObjects->setCurrentItem(firstMatch ? firstMatch : mObjects->item(0));
 }
 
 bool TmVornPick::StoreChoice(TMemberEdit& edit) {

@@ -5,11 +5,12 @@
 
 #include "editors/form_tools.h"
 #include "editors/tm_vector_pick.h"
+#include "shell/images.h"
 #include "shell/ishell.h"
 #include "vorn/kalix.h"
 
 namespace {
-constexpr int kVectorIcon = 81;
+constexpr int kVectorIcon = mw::images::kVector;
 }  // namespace
 
 TVectorRowEditor::TVectorRowEditor(const mw::MemberValue& value, TEditorKit& kit)

@@ -16,6 +16,7 @@
 
 #include "script/script_host.h"
 #include "shell/ishell.h"
+#include "shell/setting_keys.h"
 #include "shell/settings.h"
 
 namespace {
@@ -107,7 +108,7 @@ void TmConsoleWindow::FormCreate() {
 }
 
 void TmConsoleWindow::ReadSettings() {
-    const QString value = mw::ReadSetting("console_scrollback", "100000");
+    const QString value = mw::ReadSetting(mw::keys::kConsoleScrollback, "100000");
     bool ok = false;
     const int lines = value.trimmed().toInt(&ok);
     const bool good = ok && lines > 0;

@@ -119,15 +119,6 @@ const VnTypeInfo* Macro::Type() {
     return type;
 }
 
-void RegisterMacroObject(PyObject* appModule) {
-    static const bool registered = VnOS->RegisterClass({Macro::Type(), nullptr});
-    (void)registered;
-    PyRef wrapper = PyRef::Steal(PyOS->Wrap(&gMacro, -1));
-    if (!appModule || !wrapper ||
-        PyDict_SetItemString(PyModule_GetDict(appModule), "macro", wrapper.get()))
-        PyOS->ReportError(0);
-}
-
 int Macro::IndexOf(const QString& path, const QByteArray& raw) {
     if (mScriptIndex.size() + mRawTags.size() != ScriptList.size()) {  // changed from outside
         mScriptIndex.clear();

@@ -72,6 +72,3 @@ private:
 };
 
 Macro& TheMacro();
-
-// Registers the class and puts the object into the module "app" as app.macro.
-void RegisterMacroObject(PyObject* appModule);

@@ -11,6 +11,7 @@
 #include "script/macro.h"
 #include "script/script_object.h"
 #include "shell/ishell.h"
+#include "shell/setting_keys.h"
 #include "shell/settings.h"
 #include "vorn/object.h"
 #include "vorn/os.h"
@@ -134,6 +135,17 @@ PyObject* ViewROTBrowser(PyObject*, PyObject*) {
     Py_RETURN_NONE;
 }
 
+// Makes the module importable with its doc string and its objects in their order.
+void AddModule(const TScriptModule& module) {
+    PyObject* made = PyImport_AddModule(module.name);  // borrowed
+    if (!made) {
+        PyOS->ReportError(0);
+        return;
+    }
+    if (module.doc) PyModule_AddStringConstant(made, "__doc__", module.doc);
+    for (const auto& [name, object] : module.objects) AddScriptObject(made, name, object);
+}
+
 // How deeply Qt's event loops are nested: a tasklet that opened a dialog cannot wait in it.
 int EventLoopDepth(void*) { return QThread::currentThread()->loopLevel(); }
 
@@ -164,27 +176,22 @@ void TScriptHost::SetShell(IShell* shell) {
     if (shell) mBatchRun = shell->IsBatchRun();
 }
 
-bool TScriptHost::Start(const std::vector<std::pair<const char*, IRoot*>>& objects) {
+bool TScriptHost::Start(const TScriptModule& module) {
     // the output goes to the console before anything can print
     gOutputSink.host = this;
     gInputHost = this;
     PyOS->SetEventSink(&gOutputSink);
     PyTasklet_SetLoopDepth(EventLoopDepth, nullptr);
-    // the module "app" scripts drive the tool through: the objects of the parts above, then
-    // app.macro
-    if (PyObject* app = PyImport_AddModule("app")) {
-        PyModule_AddStringConstant(app, "__doc__", "The tool, as scripts see it.");
-        for (const auto& [name, object] : objects) AddScriptObject(app, name, object);
-        RegisterMacroObject(app);
-    }
+    AddModule(module);
     TheMacro().SetHost(this);
-    if (!mw::SettingFlag("use_app_path", "0")) {
-        QString resdir = mw::ReadSetting("resdir", "");
+    if (!mw::SettingFlag(mw::keys::kUseAppPath, "0")) {
+        QString resdir = mw::ReadSetting(mw::keys::kResourceDir, "");
         if (!resdir.isEmpty()) VnOS->SetPath(kVnPathResource, resdir.toUtf8().constData());
     }
     ReplaceInput();
-    for (const char* line : {"import autoexec", "import vorn", "import app",
-                             "rot = vorn.os.CreateInstance(\"vorn.Rot\")"})
+    for (const QString& line :
+         {QString("import autoexec"), QString("import vorn"), QString("import %1").arg(module.name),
+          QString("rot = vorn.os.CreateInstance(\"vorn.Rot\")")})
         RunLine(line);
     RefreshErrors();
     return true;

@@ -14,6 +14,14 @@ class IShell;
 class TmConsoleWindow;
 class TmErrorLog;
 
+// A module for scripts as the host registers it: its name, its doc string and its static script
+// objects (name, object) in the order scripts meet them.
+struct TScriptModule {
+    const char* name = nullptr;
+    const char* doc = nullptr;
+    std::vector<std::pair<const char*, IRoot*>> objects;
+};
+
 // The scripting host: registers the module "app", runs the start-up statements, every line the
 // user runs and every script file in a tasklet of its own, and routes all output. It is made
 // before the main window and outlives it and every form that uses it; it serves the window
@@ -29,9 +37,9 @@ public:
     // which its output waits for the exit's box.
     void SetShell(IShell* shell);
 
-    // Registers the module "app" with `objects` (name, static script object) in their order,
-    // then app.macro, and runs the start-up statements.
-    bool Start(const std::vector<std::pair<const char*, IRoot*>>& objects = {});
+    // Registers `module` as it is handed over, then runs the start-up statements, which import
+    // it.
+    bool Start(const TScriptModule& module);
     // Echoes "> " and the text, then runs it in a new tasklet.
     void RunLine(const QString& text);
     // The completions of the name or dotted name `word` in __main__ (with the builtins and

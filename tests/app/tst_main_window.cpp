@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
@@ -30,7 +31,9 @@
 #include "app/tm_about_box.h"
 #include "app/tm_config_dialog.h"
 #include "app/tm_main.h"
+#include "browser/tm_vorn_browser.h"
 #include "editors/edit_history.h"
+#include "editors/row_editor.h"
 #include "modal.h"
 #include "script/macro.h"
 #include "script/script_host.h"
@@ -542,6 +545,34 @@ private slots:
                      qPrintable(bar->tabText(i)));
         }
         for (QToolButton* scroll : bar->findChildren<QToolButton*>()) QVERIFY(!scroll->isVisible());
+    }
+
+    void rightGridReadable_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("width");
+        QTest::newRow("default width") << "0" << 0;
+        QTest::newRow("stored width kept") << "230" << 230;
+    }
+    // Catches a default right panel too narrow for a colour or a vector beside the member names
+    // (with room for the grid's scroll bar), and a stored width not kept.
+    void rightGridReadable() {
+        QFETCH(QString, stored);
+        QFETCH(int, width);
+        QVERIFY(restart({{"rightpanel_width", stored}, {"view_browsers", "1"}}));
+        TEditorKit kit(*mWindow, *mWindow->ScriptHost());
+        TmVornBrowser browser(*mWindow, *mWindow->ScriptHost(), kit, QString());
+        auto* grid = panel("mPanelRight")->findChild<QTableView*>("mGrid");
+        QVERIFY(grid);
+        const int shown = panel("mPanelRight")->width();
+        if (width) {
+            QCOMPARE(shown, width);
+            return;
+        }
+        // the values column takes what the names, the frame, the scroll bar and the indent leave
+        const int scrollBar = grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        const int room = shown - grid->columnWidth(0) - 2 * grid->frameWidth() - scrollBar - 2;
+        for (const char* value : {"255 255 255 255", "-1.600, 0.500, 0.000"})
+            QVERIFY2(grid->fontMetrics().horizontalAdvance(value) <= room, value);
     }
 
     void unreadableFiles_data() {

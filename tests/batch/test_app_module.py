@@ -28,10 +28,11 @@ def wait_until(done, seconds=30):
 class Module(unittest.TestCase):
     def test_objects_in_their_order(self):
         # Catches an object missing from the module or registered in another order (scripts
-        # that walk the module meet them in this order), and app.macro not naming the script
-        # that runs.
+        # that walk the module meet them in this order), the module's doc string lost, and
+        # app.macro not naming the script that runs.
         self.assertEqual([name for name in vars(app) if not name.startswith("__")],
                          ["driver", "browser", "ui", "macro"])
+        self.assertEqual(app.__doc__, "The tool, as scripts see it.")
         self.assertEqual(app.macro.currentScript, os.path.abspath(__file__))
 
 
