@@ -225,16 +225,14 @@ private slots:
             list->setCurrentRow(1);
             dialog->accept();
         });
-        QCOMPARE(offered, QStringList({"(none)", "test:/shared", "New kalix.KxMaterial",
-                                       "New kalix.KxShader"}));  // not kx:/dev, no material
+        // not kx:/dev, nor a new shader: neither is a material
+        QCOMPARE(offered, QStringList({"(none)", "test:/shared", "New kalix.KxMaterial"}));
         QCOMPARE(mw::MemberObject(slot), shared.get());
         QCOMPARE(References(shared.get()), before + 1);
 
         const int errors = mOutput.errors.size();
-        edit(editor, [&](QDialog* dialog) {
-            mPick->Objects()->setCurrentRow(3);  // a shader is no material
-            dialog->accept();
-        });
+        VnRef<IRoot> shader = Make("KxShader");
+        QVERIFY(!editor.Store(shader.get()));  // a shader is no material
         QCOMPARE(mOutput.errors.size(), errors + 1);
         QCOMPARE(mw::MemberObject(slot), shared.get());
         edit(editor, [&](QDialog* dialog) {
