@@ -62,16 +62,14 @@ TObjectActions::TObjectActions(TmVornBrowser& form, const QString& classList)
 TObjectActions::~TObjectActions() { delete mDlgSave; }
 
 void TObjectActions::BuildActions() {
-    mIRootNewObject = mForm.AddAction("mIRootNewObject", "IRootRef", "&New Object", {}, mw::images::kNew);
-    mIRootClear =
-        mForm.AddAction("mIRootClear", "IRootRef", "&Clear", QKeySequence(Qt::Key_Delete),
-                        mw::images::kNew);
-    mIRootFindInROT =
-        mForm.AddAction("mIRootFindInROT", "IRootRef", "&Find in ROT", QKeySequence("Ctrl+F"),
-                        mw::images::kNew);
-    mIRootProperties =
-        mForm.AddAction("mIRootProperties", "IRoot", "&Properties", QKeySequence("Alt+Return"),
-                        mw::images::kConfigure);
+    mIRootNewObject =
+        mForm.AddAction("mIRootNewObject", "IRootRef", "&New Object", {}, mw::images::kNew);
+    mIRootClear = mForm.AddAction("mIRootClear", "IRootRef", "&Clear", QKeySequence(Qt::Key_Delete),
+                                  mw::images::kNew);
+    mIRootFindInROT = mForm.AddAction("mIRootFindInROT", "IRootRef", "&Find in ROT",
+                                      QKeySequence("Ctrl+F"), mw::images::kNew);
+    mIRootProperties = mForm.AddAction("mIRootProperties", "IRoot", "&Properties",
+                                       QKeySequence("Alt+Return"), mw::images::kConfigure);
     mIRootBranch = mForm.AddAction("mIRootBranch", "IRootRef", "&Branch", {}, -1);
     mIRootShare = mForm.AddAction("mIRootShare", "IRootRef", "&Share...", {}, -1);
     mIRootAssign = mForm.AddAction("mIRootAssign", "IRootRef", "&Assign...", {}, -1);
