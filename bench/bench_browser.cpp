@@ -612,9 +612,9 @@ bool MeasureFill(TEditorKit& kit, const char* figure, IRoot* object, PyObject* p
     if (!Best([&] { return FillInBrowser(kit, object, python, texts); },
               [&] { return FillTableWidget(texts); }, ours, theirs))
         return false;
-    if (static_cast<int>(texts.size()) < expectedRows + 1) {  // the header row comes first
+    if (static_cast<int>(texts.size()) < expectedRows) {
         std::fprintf(stderr, "bench_browser: the grid shows %d rows, not %d\n",
-                     static_cast<int>(texts.size()) - 1, expectedRows);
+                     static_cast<int>(texts.size()), expectedRows);
         return false;
     }
     Print(figure, ours, "QTableWidget", theirs);
