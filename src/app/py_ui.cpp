@@ -250,7 +250,7 @@ PyObject* FormatTypeInfo(PyObject*, PyObject* args) {
                 return nullptr;
         }
         for (const VnMethodDef* m = t->methods; m && m->name; ++m) {
-            PyRef doc = PyRef::Steal(PyUnicode_FromString(m->doc ? m->doc : ""));
+            PyRef doc = PyRef::Steal(PyUnicode_FromString(MethodDocText(*m)));
             if (!doc || PyDict_SetItemString(methods.get(), m->name, doc.get())) return nullptr;
         }
     }
@@ -299,24 +299,57 @@ PyObject* SetAppTitle(PyObject*, PyObject* args) {
 }
 
 const VnMethodDef kMethods[] = {
-    {"ShellExecute", Bracketed<ShellExecute>, 1, "ShellExecute"},
-    {"Navigate", Bracketed<Navigate>, 1, "Navigate"},
-    {"SetIEHandler", Bracketed<SetIEHandler>, 1, "SetIEHandler"},
-    {"Ask", Bracketed<Ask>, 1, "Asks a question"},
-    {"AskMsgBox", Bracketed<AskMsgBox>, 1, "Displays a message box"},
-    {"AskList", Bracketed<AskList>, 1, "Choose item from list"},
-    {"AskFileSave", Bracketed<AskFileSave>, 1, "File Save dialog"},
-    {"AskFileOpen", Bracketed<AskFileOpen>, 1, "File Open dialog"},
-    {"ReloadNavigation", Bracketed<ReloadNavigation>, 1, "Reload navigation module"},
-    {"PopupMenu", Bracketed<PopupMenu>, 1, "Bring up a popup menu"},
-    {"SetStatusText", Bracketed<SetStatusText>, 1, "Puts text in status bar"},
+    {"ShellExecute", Bracketed<ShellExecute>, 1,
+     "ShellExecute(wait, file, parameters='', verb='', /)\n--\n\n"
+     "ShellExecute"},
+    {"Navigate", Bracketed<Navigate>, 1,
+     "Navigate(url, /)\n--\n\n"
+     "Navigate"},
+    {"SetIEHandler", Bracketed<SetIEHandler>, 1,
+     "SetIEHandler(handler, /)\n--\n\n"
+     "SetIEHandler"},
+    {"Ask", Bracketed<Ask>, 1,
+     "Ask(question, answer='', /)\n--\n\n"
+     "Asks a question"},
+    {"AskMsgBox", Bracketed<AskMsgBox>, 1,
+     "AskMsgBox(text, caption='', flags=0, /)\n--\n\n"
+     "Displays a message box"},
+    {"AskList", Bracketed<AskList>, 1,
+     "AskList(question, items, index=-1, callback=None, /)\n--\n\n"
+     "Choose item from list"},
+    {"AskFileSave", Bracketed<AskFileSave>, 1,
+     "AskFileSave(title='Save File', file='', filter='All files (*.*)|*.*', folder='', /)\n--\n\n"
+     "File Save dialog"},
+    {"AskFileOpen", Bracketed<AskFileOpen>, 1,
+     "AskFileOpen(title='Save File', file='', filter='All files (*.*)|*.*', folder='', /)\n--\n\n"
+     "File Open dialog"},
+    {"ReloadNavigation", Bracketed<ReloadNavigation>, 1,
+     "ReloadNavigation()\n--\n\n"
+     "Reload navigation module"},
+    {"PopupMenu", Bracketed<PopupMenu>, 1,
+     "PopupMenu(x, y, items, /)\n--\n\n"
+     "Bring up a popup menu"},
+    {"SetStatusText", Bracketed<SetStatusText>, 1,
+     "SetStatusText(text, /)\n--\n\n"
+     "Puts text in status bar"},
     {"GetMainWindowHandle", Bracketed<GetMainWindowHandle>, 1,
+     "GetMainWindowHandle()\n--\n\n"
      "Returns the main window handle as integer"},
-    {"FormatTypeInfo", Bracketed<FormatTypeInfo>, 1, "Returns type info for a vorn object"},
-    {"GetComputerTime", Bracketed<GetComputerTime>, 1, "Returns computer time as string"},
-    {"GetLoggedOnUser", Bracketed<GetLoggedOnUser>, 1, "Returns name of logged on user"},
-    {"GetComputerName", Bracketed<GetComputerName>, 1, "Returns computer name"},
-    {"SetAppTitle", Bracketed<SetAppTitle>, 1, "Sets the title and caption of app"},
+    {"FormatTypeInfo", Bracketed<FormatTypeInfo>, 1,
+     "FormatTypeInfo(object, /)\n--\n\n"
+     "Returns type info for a vorn object"},
+    {"GetComputerTime", Bracketed<GetComputerTime>, 1,
+     "GetComputerTime()\n--\n\n"
+     "Returns computer time as string"},
+    {"GetLoggedOnUser", Bracketed<GetLoggedOnUser>, 1,
+     "GetLoggedOnUser()\n--\n\n"
+     "Returns name of logged on user"},
+    {"GetComputerName", Bracketed<GetComputerName>, 1,
+     "GetComputerName()\n--\n\n"
+     "Returns computer name"},
+    {"SetAppTitle", Bracketed<SetAppTitle>, 1,
+     "SetAppTitle(title, caption=None, /)\n--\n\n"
+     "Sets the title and caption of app"},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -107,14 +107,23 @@ PyObject* Collapse(PyObject* self, PyObject* args) {
 
 const VnMethodDef kMethods[] = {
     {"GetSelected", Bracketed<GetSelected>, 1,
+     "GetSelected()\n--\n\n"
      "Returns the currently selected object in the browser tree"},
     {"GetSelectedParent", Bracketed<GetSelectedParent>, 1,
+     "GetSelectedParent()\n--\n\n"
      "Returns the parent of the currently selected object in the browser tree"},
     {"GetSelectedType", Bracketed<GetSelectedType>, 1,
+     "GetSelectedType()\n--\n\n"
      "Returns the entry type of the object as defined by the parent."},
-    {"Browse", Bracketed<Browse>, 1, "Displays an object in the browser tree"},
-    {"Expand", Bracketed<Expand>, 1, "Displays all the nodes in the tree"},
-    {"Collapse", Bracketed<Collapse>, 1, "Hides all the subnodes in the tree"},
+    {"Browse", Bracketed<Browse>, 1,
+     "Browse(value, label='', /)\n--\n\n"
+     "Displays an object in the browser tree"},
+    {"Expand", Bracketed<Expand>, 1,
+     "Expand(all=0, /)\n--\n\n"
+     "Displays all the nodes in the tree"},
+    {"Collapse", Bracketed<Collapse>, 1,
+     "Collapse(all=0, /)\n--\n\n"
+     "Hides all the subnodes in the tree"},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -1,11 +1,15 @@
 #include "script/console_window.h"
 
 #include <QAbstractItemView>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QStringListModel>
 #include <QTextBlock>
@@ -13,11 +17,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
 
 #include "script/script_host.h"
 #include "shell/ishell.h"
 #include "shell/setting_keys.h"
 #include "shell/settings.h"
+#include "vorn/os.h"
 
 namespace {
 
@@ -33,9 +39,38 @@ QString Quoted(const QString& value) {
     return '"' + (value.size() > 40 ? value.left(40) + "..." : value) + '"';
 }
 
-// What a name or dotted name is made of.
-bool IsNameChar(QChar c) {
-    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('.');
+// What a name is made of.
+bool IsNameChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
+
+// A history entry as one line of the kept file: line ends and backslashes escaped.
+QString EscapedLine(const QString& entry) {
+    QString line;
+    for (QChar c : entry) {
+        if (c == QLatin1Char('\\'))
+            line += QLatin1String("\\\\");
+        else if (c == QLatin1Char('\n'))
+            line += QLatin1String("\\n");
+        else if (c == QLatin1Char('\r'))
+            line += QLatin1String("\\r");
+        else
+            line += c;
+    }
+    return line;
+}
+
+QString UnescapedLine(const QString& line) {
+    QString entry;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line[i] != QLatin1Char('\\') || i + 1 == line.size()) {
+            entry += line[i];
+            continue;
+        }
+        const QChar next = line[++i];
+        entry += next == QLatin1Char('n')   ? QChar('\n')
+                 : next == QLatin1Char('r') ? QChar('\r')
+                                            : next;
+    }
+    return entry;
 }
 
 bool IsBlankOrControl(QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; }
@@ -62,6 +97,11 @@ TmConsoleWindow::TmConsoleWindow(IShell& shell, TScriptHost& host, QWidget* pare
     mConsole->setReadOnly(true);
     mConsole->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     mConsole->document()->setUndoRedoEnabled(false);  // a log: undoing output makes no sense
+    mConsole->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(mConsole, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        std::unique_ptr<QMenu> menu(MakePopupMenu());
+        menu->exec(mConsole->viewport()->mapToGlobal(at));
+    });
     mInput = new QLineEdit(mConsolePanel);
     mInput->setObjectName("mInput");
     mInput->setFixedHeight(21);
@@ -105,6 +145,54 @@ void TmConsoleWindow::FormCreate() {
     }
     mHost.SetConsole(this);
     ReadSettings();
+    LoadHistory();
+}
+
+QMenu* TmConsoleWindow::MakePopupMenu() {
+    QMenu* menu = mConsole->createStandardContextMenu();
+    menu->setObjectName("mConsolePopup");
+    menu->addSeparator();
+    QAction* echo = menu->addAction("&Echo Values");
+    echo->setObjectName("mEchoValuesItem");
+    echo->setCheckable(true);
+    echo->setChecked(mw::SettingFlag(mw::keys::kConsoleEcho, "0"));
+    connect(echo, &QAction::toggled, echo,
+            [](bool on) { mw::WriteFlag(mw::keys::kConsoleEcho, on); });
+    return menu;
+}
+
+QString TmConsoleWindow::HistoryPath() {
+    const char* base = VnOS->GetPath(kVnPathBase);
+    return QDir(QString::fromUtf8(base ? base : "")).filePath("console_history.txt");
+}
+
+void TmConsoleWindow::LoadHistory() {
+    if (!mw::SettingFlag(mw::keys::kConsoleHistory, "0")) return;
+    QFile file(HistoryPath());
+    if (!file.open(QIODevice::ReadOnly)) return;  // none kept yet
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines.mid(std::max<qsizetype>(0, lines.size() - kKeptHistory)))
+        Remember(UnescapedLine(line));
+}
+
+void TmConsoleWindow::SaveHistory() {
+    if (!mw::SettingFlag(mw::keys::kConsoleHistory, "0")) return;
+    QDir().mkpath(QFileInfo(HistoryPath()).path());
+    QSaveFile file(HistoryPath());
+    QByteArray text;
+    for (const QString& entry : History.mid(std::max<qsizetype>(0, History.size() - kKeptHistory)))
+        text += EscapedLine(entry).toUtf8() + '\n';
+    // the old file stays whole when this one cannot be written
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        Queue("console_history: cannot write " + HistoryPath() + ": " + file.errorString() +
+              "\r\n");
+}
+
+void TmConsoleWindow::Remember(const QString& text) {
+    for (int i = History.size() - 1; i >= 0; --i)
+        if (History[i].compare(text, Qt::CaseInsensitive) == 0) History.removeAt(i);
+    History << text;
+    HistoryIndex = History.size();
 }
 
 void TmConsoleWindow::ReadSettings() {
@@ -251,11 +339,9 @@ bool TmConsoleWindow::mInputKeyDown(int key) {
                 mHost.Write("");
                 return true;
             }
-            for (int i = History.size() - 1; i >= 0; --i)
-                if (History[i].compare(text, Qt::CaseInsensitive) == 0) History.removeAt(i);
-            History << text;
-            HistoryIndex = History.size();
-            mHost.RunLine(text);
+            Remember(text);
+            SaveHistory();
+            mHost.RunLine(text, mw::SettingFlag(mw::keys::kConsoleEcho, "0"));
             mInput->clear();
             return true;
         }
@@ -279,9 +365,11 @@ bool TmConsoleWindow::mInputKeyDown(int key) {
 }
 
 bool TmConsoleWindow::CompleteName() {
-    if (mInput->text().left(mInput->cursorPosition()).trimmed().isEmpty()) return false;
+    const QString code = mInput->text().left(mInput->cursorPosition());
+    if (code.trimmed().isEmpty()) return false;
     const QString name = NameBeforeCaret();
-    QStringList found = name.isEmpty() ? QStringList() : mHost.Complete(name);
+    const bool after = name.isEmpty() && code.endsWith(QLatin1Char('.'));  // all attributes
+    QStringList found = name.isEmpty() && !after ? QStringList() : mHost.Complete(code);
     found.sort();
     found.removeDuplicates();
     if (found.size() == 1) ReplaceName(found.first());
@@ -291,6 +379,7 @@ bool TmConsoleWindow::CompleteName() {
         while (!candidate.startsWith(common)) common.chop(1);
     if (common.size() > name.size() && common.startsWith(name)) ReplaceName(common);
     mCompletedName = name;
+    mCompletedStart = mInput->cursorPosition() - int(NameBeforeCaret().size());
     mCandidates->setStringList(found);
     ShowCandidates();
     return true;
@@ -313,7 +402,8 @@ void TmConsoleWindow::ReplaceName(const QString& text) {
 void TmConsoleWindow::ShowCandidates() {
     QAbstractItemView* list = mCompleter->popup();
     const QString name = NameBeforeCaret();
-    if (!name.startsWith(mCompletedName)) {
+    const int start = mInput->cursorPosition() - int(name.size());
+    if (start != mCompletedStart || !name.startsWith(mCompletedName)) {
         list->hide();
         return;
     }

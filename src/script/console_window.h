@@ -10,6 +10,7 @@
 #include "script/console_view.h"
 
 class IShell;
+class QMenu;
 class QStringListModel;
 class TScriptHost;
 
@@ -46,6 +47,14 @@ public:
     // Lists the candidates when Tab finds several; its popup is shown under the caret.
     QCompleter* Completer() const { return mCompleter; }
 
+    // The console's popup menu: the view's own entries and the "Echo Values" check box, which
+    // switches the setting "console_echo". The caller owns it.
+    QMenu* MakePopupMenu();
+    // The file the history is kept in while the setting "console_history" is on.
+    static QString HistoryPath();
+    // The most entries the kept history holds; older ones are dropped when it is written.
+    static constexpr int kKeptHistory = 1000;
+
     QStringList History;
     int HistoryIndex = 0;
 
@@ -55,10 +64,16 @@ protected:
 private:
     bool mInputKeyDown(int key);
     void mConsoleKeyDown(int key);
+    // Takes the kept history in, when the setting "console_history" is on.
+    void LoadHistory();
+    // Writes the last kKeptHistory entries in place of the kept file, whole or not at all.
+    void SaveHistory();
+    // Adds a line run from the input at the history's end, without an earlier copy of it.
+    void Remember(const QString& text);
     // Tab in the input: completes the name before the caret. False when only blanks are before
     // the caret, where Tab keeps its usual meaning.
     bool CompleteName();
-    // The name or dotted name that ends at the caret.
+    // The name (letters, digits, "_") that ends at the caret: the part completion replaces.
     QString NameBeforeCaret() const;
     // Replaces the name before the caret with `text`.
     void ReplaceName(const QString& text);
@@ -83,6 +98,7 @@ private:
     QPointer<QCompleter> mCompleter;
     QStringListModel* mCandidates = nullptr;  // owned by the completer
     QString mCompletedName;  // the name Tab completed; the list is of its candidates
+    int mCompletedStart = 0;  // where that name starts in the input
     QList<QueuedWrite> mQueued;
     qsizetype mQueuedLines = 0;  // line ends in mQueued, a rich write counting as one
     qsizetype mTurnChars = 4 * 1024;

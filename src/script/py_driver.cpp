@@ -35,9 +35,14 @@ PyObject* ShowMessage(PyObject*, PyObject* args) {
 }
 
 const VnMethodDef kMethods[] = {
-    {"Sleep", Bracketed<Sleep>, 1, "SetPumpSleep..."},
-    {"SetNavigation", Bracketed<SetNavigation>, 1, "SetNavigation"},
-    {"ShowMessage", Bracketed<ShowMessage>, 1, nullptr},
+    {"Sleep", Bracketed<Sleep>, 1,
+     "Sleep(seconds, /)\n--\n\n"
+     "SetPumpSleep..."},
+    {"SetNavigation", Bracketed<SetNavigation>, 1,
+     "SetNavigation(*args)\n--\n\n"
+     "SetNavigation"},
+    {"ShowMessage", Bracketed<ShowMessage>, 1,
+     "ShowMessage(text, /)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 

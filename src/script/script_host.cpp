@@ -9,6 +9,7 @@
 #include "script/console_window.h"
 #include "script/error_log.h"
 #include "script/macro.h"
+#include "script/name_completion.h"
 #include "script/script_object.h"
 #include "shell/ishell.h"
 #include "shell/setting_keys.h"
@@ -20,14 +21,26 @@
 
 namespace {
 
+// Compiles a console line: with `echo`, as Python's interactive prompt does, so an expression
+// statement prints its value's repr; text that is no single statement compiles as a file.
+PyRef CompileLine(const char* text, bool echo) {
+    if (echo) {
+        PyRef code = PyRef::Steal(Py_CompileString(text, "<string>", Py_single_input));
+        if (code || !PyErr_ExceptionMatches(PyExc_SyntaxError)) return code;
+        PyErr_Clear();
+    }
+    return PyRef::Steal(Py_CompileString(text, "<string>", Py_file_input));
+}
+
 // The body of a started line: runs the text as statements in __main__; errors are printed.
 PyObject* RunString(PyObject*, PyObject* args) {
     const char* text = nullptr;
-    if (!PyArg_ParseTuple(args, "s", &text)) return nullptr;
+    int echo = 0;
+    if (!PyArg_ParseTuple(args, "s|p", &text, &echo)) return nullptr;
     PyObject* main = PyImport_AddModule("__main__");
     PyObject* globals = main ? PyModule_GetDict(main) : nullptr;  // borrowed
-    PyRef result =
-        PyRef::Steal(globals ? PyRun_String(text, Py_file_input, globals, globals) : nullptr);
+    PyRef code = globals ? CompileLine(text, echo) : PyRef();
+    PyRef result = PyRef::Steal(code ? PyEval_EvalCode(code.get(), globals, globals) : nullptr);
     if (!result) PyOS->ReportError(0);
     Py_RETURN_NONE;
 }
@@ -37,7 +50,7 @@ PyMethodDef kRunString = {"runstring", RunString, METH_VARARGS, "run stuff"};
 TScriptHost* gInputHost = nullptr;
 
 // input() for scripts inside the tool: the process's own stdin would block the whole window, so
-// the user is asked in a dialog; in a batch run, or when the user cancels, it is end of input.
+// the user is asked in a dialog; Cancel, or a batch run where no one can answer, is end of input.
 PyObject* AskInput(PyObject*, PyObject* args) {
     PyObject* prompt = nullptr;
     if (!PyArg_ParseTuple(args, "|O:input", &prompt)) return nullptr;
@@ -50,9 +63,9 @@ PyObject* AskInput(PyObject*, PyObject* args) {
     }
     QString answer;
     if (!gInputHost || !gInputHost->AskForInput(question, &answer)) {
+        const bool asked = gInputHost && gInputHost->CanAsk();
         PyErr_SetString(PyExc_EOFError,
-                        "input() has no answer here: scripts in Mosswick do not "
-                        "read the terminal");
+                        asked ? "input cancelled" : "input() has no one to answer it here");
         return nullptr;
     }
     const QByteArray utf8 = answer.toUtf8();
@@ -74,10 +87,9 @@ void ReplaceInput() {
         PyOS->ReportError(0);
 }
 
-// Starts `function(argument)` in a new tasklet; false when it could not start.
-bool StartTasklet(PyObject* function, const PyRef& argument) {
+// Starts `function(*args)` in a new tasklet; false when it could not start.
+bool StartTasklet(PyObject* function, const PyRef& args) {
     PyRef tasklet = PyRef::Steal(function ? PyTasklet_New(nullptr, function) : nullptr);
-    PyRef args = PyRef::Steal(argument ? PyTuple_Pack(1, argument.get()) : nullptr);
     return tasklet && args && PyTasklet_Call(tasklet.get(), args.get(), nullptr) == 0;
 }
 
@@ -197,31 +209,17 @@ bool TScriptHost::Start(const TScriptModule& module) {
     return true;
 }
 
-void TScriptHost::RunLine(const QString& text) {
+void TScriptHost::RunLine(const QString& text, bool echo) {
     Write("> " + text + "\r\n");
     PyRef function = PyRef::Steal(PyCFunction_New(&kRunString, nullptr));
-    StartTasklet(function.get(), PyRef::Steal(PyUnicode_FromString(text.toUtf8().constData())));
+    StartTasklet(function.get(), PyRef::Steal(Py_BuildValue("(sO)", text.toUtf8().constData(),
+                                                            echo ? Py_True : Py_False)));
 }
 
-QStringList TScriptHost::Complete(const QString& word) {
-    QStringList found;
-    if (word.trimmed().isEmpty()) return found;  // the completer's answer to that is a tab
+QStringList TScriptHost::Complete(const QString& code) {
     const PyGILState_STATE gil = PyGILState_Ensure();
     const bool errorBefore = VnOS->HasError(0);
-    PyRef module = PyRef::Steal(PyImport_ImportModule("rlcompleter"));
-    PyObject* main = PyImport_AddModule("__main__");              // borrowed
-    PyObject* globals = main ? PyModule_GetDict(main) : nullptr;  // borrowed
-    PyRef completer = PyRef::Steal(
-        module && globals ? PyObject_CallMethod(module.get(), "Completer", "O", globals) : nullptr);
-    PyRef text = PyRef::Steal(PyUnicode_FromString(word.toUtf8().constData()));
-    for (int state = 0; completer && text; ++state) {
-        PyRef match =
-            PyRef::Steal(PyObject_CallMethod(completer.get(), "complete", "Oi", text.get(), state));
-        const char* utf8 =
-            match && PyUnicode_Check(match.get()) ? PyUnicode_AsUTF8(match.get()) : nullptr;
-        if (!utf8) break;  // None after the last one, or the completer failed
-        found << QString::fromUtf8(utf8);
-    }
+    const QStringList found = CompleteNames(code);
     // what failed while completing is not the user's error: nothing is printed or kept
     PyErr_Clear();
     if (!errorBefore && VnOS->HasError(0)) VnOS->SetError(0, nullptr, nullptr);
@@ -237,7 +235,7 @@ void TScriptHost::RunScriptPath(const QByteArray& path) {
     PyRef exec = PyRef::Steal(pyos ? PyObject_GetAttrString(pyos.get(), "ExecFile") : nullptr);
     // bytes that are not UTF-8 travel as surrogate escapes, which ExecFile turns back into them
     PyRef name = PyRef::Steal(PyUnicode_DecodeFSDefaultAndSize(path.constData(), path.size()));
-    if (!StartTasklet(exec.get(), name)) {
+    if (!StartTasklet(exec.get(), PyRef::Steal(name ? PyTuple_Pack(1, name.get()) : nullptr))) {
         PyOS->ReportError(0);
         RefreshErrors();
     }
@@ -296,8 +294,10 @@ void TScriptHost::ShowConsole() {
 
 void TScriptHost::SetErrorLog(TmErrorLog* log) { mErrorLog = log; }
 
+bool TScriptHost::CanAsk() const { return mShell && !mBatchRun && !mShuttingDown; }
+
 bool TScriptHost::AskForInput(const QString& prompt, QString* answer) {
-    if (!mShell || mBatchRun || mShuttingDown) return false;
+    if (!CanAsk()) return false;
     bool ok = false;
     *answer = QInputDialog::getText(mShell->DialogParent(), "Python input", prompt,
                                     QLineEdit::Normal, QString(), &ok);

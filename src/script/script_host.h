@@ -40,14 +40,14 @@ public:
     // Registers `module` as it is handed over, then runs the start-up statements, which import
     // it.
     bool Start(const TScriptModule& module);
-    // Echoes "> " and the text, then runs it in a new tasklet.
-    void RunLine(const QString& text);
-    // The completions of the name or dotted name `word` in __main__ (with the builtins and
-    // keywords), as the standard library's rlcompleter gives them: callables end in "(". Runs at
-    // once on the calling tasklet, under the interpreter's lock; the dotted part before the last
-    // "." is evaluated, so its attribute reads run, nothing else. A failing completion answers what
-    // it found until then and leaves no error behind, neither Python's nor the runtime's.
-    QStringList Complete(const QString& word);
+    // Echoes "> " and the text, then runs it in a new tasklet; with `echo`, an expression's value
+    // other than None is printed as its repr, as Python's interactive prompt does.
+    void RunLine(const QString& text, bool echo = false);
+    // The names that complete the word before the caret, `code` being the input up to it (see
+    // CompleteNames). Runs at once on the calling tasklet, under the interpreter's lock; a
+    // failing completion answers what it found until then and leaves no error behind, neither
+    // Python's nor the runtime's.
+    QStringList Complete(const QString& code);
     // Runs a script file in a new tasklet through vorn.pyos.ExecFile.
     void RunScriptFile(const QString& path);
     // The same for a path given as the file system's bytes, which need not be UTF-8.
@@ -63,6 +63,8 @@ public:
     // Asks the user for a line for a script's input(); false when there is no one to ask or the
     // user declined.
     bool AskForInput(const QString& prompt, QString* answer);
+    // Whether a user is there to answer AskForInput.
+    bool CanAsk() const;
     // From now on output waits for the exit's box; the runtime's pending error, if any, goes
     // there with `what` before it.
     void KeepErrorForExit(const QString& what);

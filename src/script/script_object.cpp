@@ -40,6 +40,19 @@ PyObject* MemberDictionary(const VnMemberDescriptor* member, bool named) {
     return ok ? dict.release() : nullptr;
 }
 
+const char* MethodDocText(const VnMethodDef& method) {
+    static constexpr char kEnd[] = ")\n--\n\n";
+    const char* doc = method.doc ? method.doc : "";
+    const size_t name = strlen(method.name);
+    if (strncmp(doc, method.name, name) != 0 || doc[name] != '(') return doc;
+    // as CPython reads it: the block ends at the marker, and a blank line before it means none
+    for (const char* p = doc + name; *p; ++p) {
+        if (strncmp(p, kEnd, sizeof kEnd - 1) == 0) return p + sizeof kEnd - 1;
+        if (p[0] == '\n' && p[1] == '\n') return doc;
+    }
+    return doc;
+}
+
 PyObject* RaiseToolClosing() {
     PyErr_SetString(PyExc_RuntimeError, "the tool is closing");
     return nullptr;

@@ -24,6 +24,10 @@ const char* InterfaceName(const VnIID* iid);
 // "editflags" (and "name" when `named`); null with a Python error on failure.
 PyObject* MemberDictionary(const VnMemberDescriptor* member, bool named);
 
+// A method's doc text as scripts read it in `__doc__`: without the signature block
+// ("Name(args)\n--\n\n") that CPython reads the call's signature from; "" when it has none.
+const char* MethodDocText(const VnMethodDef& method);
+
 class IShell;
 
 // Raises the RuntimeError of a call that needs the main window after it has gone; answers null.

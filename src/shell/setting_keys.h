@@ -23,6 +23,10 @@ inline constexpr char kUseAppPath[] = "use_app_path";
 // the resource folder kept from the last run, used unless kUseAppPath is on
 inline constexpr char kResourceDir[] = "resdir";
 inline constexpr char kConsoleScrollback[] = "console_scrollback";
+// "1": the console prints an expression's value as Python's interactive prompt does
+inline constexpr char kConsoleEcho[] = "console_echo";
+// "1": the console's history is kept across runs in a file of the data folder
+inline constexpr char kConsoleHistory[] = "console_history";
 // the member grid's name column, in pixels
 inline constexpr char kGridNameWidth[] = "grid_name_width";
 

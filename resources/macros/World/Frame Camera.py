@@ -10,8 +10,7 @@ except ImportError:
 
 
 def chosen_model(scene):
-    browser = getattr(app, "browser", None)
-    selected = getattr(browser, "selected", None) if browser is not None else None
+    selected = app.browser.GetSelected() if app is not None else None
     if selected is not None and hasattr(selected, "transform"):
         return selected
     return scene.models[0] if scene is not None and len(scene.models) else None

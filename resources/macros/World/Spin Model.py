@@ -9,8 +9,7 @@ try:
 except ImportError:
     app = None
 
-browser = getattr(app, "browser", None)
-model = getattr(browser, "selected", None) if browser is not None else None
+model = app.browser.GetSelected() if app is not None else None
 if model is None or not hasattr(model, "transform"):
     scene = vorn.os.GetObject("kx:/dev").scene
     model = scene.models[0] if scene is not None and len(scene.models) else None

@@ -1,0 +1,74 @@
+"""The methods of the module app describe how to call them: inspect.signature and help() show
+each call's arguments, while __doc__ and app.ui.FormatTypeInfo keep the doc texts scripts read.
+Run by `mosswick --batch`; a failed check makes the run exit 1."""
+import inspect
+import pydoc
+import unittest
+
+import app
+
+# Every method with its signature and its doc text; None where a method has no doc.
+METHODS = {
+    "driver": {
+        "Sleep": ("(seconds, /)", "SetPumpSleep..."),
+        "SetNavigation": ("(*args)", "SetNavigation"),
+        "ShowMessage": ("(text, /)", None),
+    },
+    "browser": {
+        "GetSelected": ("()", "Returns the currently selected object in the browser tree"),
+        "GetSelectedParent": ("()", "Returns the parent of the currently selected object in "
+                                    "the browser tree"),
+        "GetSelectedType": ("()", "Returns the entry type of the object as defined by the "
+                                  "parent."),
+        "Browse": ("(value, label='', /)", "Displays an object in the browser tree"),
+        "Expand": ("(all=0, /)", "Displays all the nodes in the tree"),
+        "Collapse": ("(all=0, /)", "Hides all the subnodes in the tree"),
+    },
+    "ui": {
+        "ShellExecute": ("(wait, file, parameters='', verb='', /)", "ShellExecute"),
+        "Navigate": ("(url, /)", "Navigate"),
+        "SetIEHandler": ("(handler, /)", "SetIEHandler"),
+        "Ask": ("(question, answer='', /)", "Asks a question"),
+        "AskMsgBox": ("(text, caption='', flags=0, /)", "Displays a message box"),
+        "AskList": ("(question, items, index=-1, callback=None, /)", "Choose item from list"),
+        "AskFileSave": ("(title='Save File', file='', filter='All files (*.*)|*.*', folder='', /)",
+                        "File Save dialog"),
+        "AskFileOpen": ("(title='Save File', file='', filter='All files (*.*)|*.*', folder='', /)",
+                        "File Open dialog"),
+        "ReloadNavigation": ("()", "Reload navigation module"),
+        "PopupMenu": ("(x, y, items, /)", "Bring up a popup menu"),
+        "SetStatusText": ("(text, /)", "Puts text in status bar"),
+        "GetMainWindowHandle": ("()", "Returns the main window handle as integer"),
+        "FormatTypeInfo": ("(object, /)", "Returns type info for a vorn object"),
+        "GetComputerTime": ("()", "Returns computer time as string"),
+        "GetLoggedOnUser": ("()", "Returns name of logged on user"),
+        "GetComputerName": ("()", "Returns computer name"),
+        "SetAppTitle": ("(title, caption=None, /)", "Sets the title and caption of app"),
+    },
+}
+
+
+class Signatures(unittest.TestCase):
+    def test_each_method_tells_how_to_call_it(self):
+        # Catches a method without a signature, one that does not match its arguments, the
+        # signature block leaking into __doc__ or FormatTypeInfo, and a doc text changed.
+        for owner, methods in METHODS.items():
+            obj = getattr(app, owner)
+            described = app.ui.FormatTypeInfo(obj)[3]
+            self.assertEqual(sorted(described), sorted(methods), owner)
+            for name, (signature, doc) in methods.items():
+                with self.subTest(method="app.%s.%s" % (owner, name)):
+                    method = getattr(obj, name)
+                    self.assertEqual(str(inspect.signature(method)), signature)
+                    self.assertEqual(method.__doc__, doc)
+                    self.assertEqual(described[name], doc or "")
+
+    def test_help_shows_the_calls(self):
+        # Catches help() listing the methods without their arguments.
+        text = pydoc.plain(pydoc.render_doc(app.ui))
+        self.assertIn("PopupMenu(x, y, items, /)", text)
+        self.assertIn("Bring up a popup menu", text)
+        self.assertNotIn("--\n", text)
+
+
+unittest.main()
