@@ -50,6 +50,8 @@ public:
     // The console's popup menu: the view's own entries and the "Echo Values" check box, which
     // switches the setting "console_echo". The caller owns it.
     QMenu* MakePopupMenu();
+    // Takes the kept history in, after what the history holds, when "console_history" is on.
+    void LoadHistory();
     // The file the history is kept in while the setting "console_history" is on.
     static QString HistoryPath();
     // The most entries the kept history holds; older ones are dropped when it is written.
@@ -64,8 +66,6 @@ protected:
 private:
     bool mInputKeyDown(int key);
     void mConsoleKeyDown(int key);
-    // Takes the kept history in, when the setting "console_history" is on.
-    void LoadHistory();
     // Writes the last kKeptHistory entries in place of the kept file, whole or not at all.
     void SaveHistory();
     // Adds a line run from the input at the history's end, without an earlier copy of it.

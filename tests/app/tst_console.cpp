@@ -1,13 +1,14 @@
-// The console and error log as a user meets them: statements run from the input, history keys,
-// lines taken back from the output, output written before the console existed, rich and queued
-// writes, the scrollback and very long lines, runtime errors moved into the log, and Tab
-// completing names.
+// The console and error log as a user meets them: statements run from the input (their values
+// echoed when asked for), history keys and the history kept across runs, lines taken back from
+// the output, output written before the console existed, rich and queued writes, the scrollback
+// and very long lines, runtime errors moved into the log, and Tab completing names.
 #include <Python.h>
 
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QCompleter>
 #include <QInputDialog>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -20,6 +21,7 @@
 #include "script/console_window.h"
 #include "script/error_log.h"
 #include "script/script_host.h"
+#include "shell/setting_keys.h"
 #include "shell/settings.h"
 #include "test_env.h"
 #include "vorn/ids.h"
@@ -100,7 +102,18 @@ private slots:
                                     "class Leaves:\n"
                                     "    def __dir__(self):\n"
                                     "        return leave_runtime_error()\n"
-                                    "raises, leaves = Raises(), Leaves()\n"),
+                                    "raises, leaves = Raises(), Leaves()\n"
+                                    "class Costly:\n"
+                                    "    runs = 0\n"
+                                    "    @property\n"
+                                    "    def text(self):\n"
+                                    "        Costly.runs += 1\n"
+                                    "        return 'x'\n"
+                                    "    def __getitem__(self, i):\n"
+                                    "        Costly.runs += 1\n"
+                                    "        return 'x'\n"
+                                    "costly = Costly()\n"
+                                    "w = Costly(); w.models = [0, 'text']\n"),
                  0);
     }
 
@@ -124,23 +137,41 @@ private slots:
         candidates()->hide();
         input()->clear();
         mConsole->Console()->SetScrollback(TConsoleView::kDefaultScrollback);
+        mw::WriteFlag(mw::keys::kConsoleEcho, false);
+        mw::WriteFlag(mw::keys::kConsoleHistory, false);
         mWindow->activateWindow();  // a dialog of an earlier test may have had it
         QVERIFY(QTest::qWaitForWindowActive(mWindow));
         input()->setFocus();  // a list of candidates stays open only while the input has it
     }
 
     void runLine_data() {
+        QTest::addColumn<bool>("echo");
         QTest::addColumn<QString>("statement");
         QTest::addColumn<QString>("output");
-        QTest::newRow("print") << "print(1)"
+        QTest::newRow("print") << false << "print(1)"
                                << "> print(1)\n1\n";
-        QTest::newRow("expression") << "1+1"
+        QTest::newRow("expression") << false << "1+1"
                                     << "> 1+1\n";
+        QTest::newRow("echo expression") << true << "'a' * 2"
+                                         << "> 'a' * 2\n'aa'\n";
+        QTest::newRow("echo statement") << true << "x = 1+1"
+                                        << "> x = 1+1\n";
+        QTest::newRow("echo None") << true << "print(1)"
+                                   << "> print(1)\n1\n";
+        QTest::newRow("echo several lines") << true << "y = 3\ny"
+                                            << "> y = 3\ny\n";
     }
-    // Catches a lost echo or output, an input left filled and a statement missing from history.
+    // Catches a lost echo or output, an input left filled, a statement missing from history, and
+    // with "Echo Values" checked in the popup menu, a value not shown as the prompt shows it.
     void runLine() {
+        QFETCH(bool, echo);
         QFETCH(QString, statement);
         QFETCH(QString, output);
+        std::unique_ptr<QMenu> menu(mConsole->MakePopupMenu());
+        auto* echoItem = menu->findChild<QAction*>("mEchoValuesItem");
+        QVERIFY(echoItem && echoItem->isCheckable() && !echoItem->isChecked());
+        if (echo) echoItem->trigger();
+        QCOMPARE(mw::SettingFlag(mw::keys::kConsoleEcho, "0"), echo);
         enter(statement);
         QCOMPARE(shown(), output);
         QVERIFY(input()->text().isEmpty());
@@ -380,16 +411,49 @@ private slots:
         enter("answer = input('name? ')");
         QTRY_COMPARE(EvalPython("answer"), QString("bob"));
         AnswerNextModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
-        enter("import sys\ntry:\n input()\nexcept EOFError:\n declined = sys.stdin.read()");
-        QTRY_COMPARE(EvalPython("repr(declined)"), QString("''"));
+        enter("import sys\ntry:\n input()\nexcept EOFError as e:\n declined = (str(e), "
+              "sys.stdin.read())");
+        QTRY_COMPARE(EvalPython("repr(declined)"), QString("('input cancelled', '')"));
     }
 
-    // Catches members or methods of a runtime object missing from its candidates (its dir()) and
-    // methods not marked as calls.
-    void runtimeObjectCandidates() {
-        const QStringList color = host()->Complete("light.color.");
-        for (const char* name : {"light.color.r", "light.color.Set(", "light.color.SetHSV("})
-            QVERIFY2(color.contains(name), qPrintable(color.join(' ')));
+    // Catches the history not kept across runs, kept past its last 1000 entries, a line of
+    // several rows split into entries, or written while the setting is off.
+    void historyKept() {
+        QFile::remove(TmConsoleWindow::HistoryPath());
+        enter("unkept = 1");
+        QVERIFY(!QFile::exists(TmConsoleWindow::HistoryPath()));
+        mw::WriteFlag(mw::keys::kConsoleHistory, true);
+        for (int i = 0; i < TmConsoleWindow::kKeptHistory + 5; ++i)
+            mConsole->History << QString("n = %1").arg(i);
+        enter("s = 'a\\\\b'\nt = 2");
+        mConsole->History.clear();
+        mConsole->LoadHistory();
+        QCOMPARE(mConsole->History.size(), TmConsoleWindow::kKeptHistory);
+        QCOMPARE(mConsole->History.first(), QString("n = 6"));
+        QCOMPARE(mConsole->History.last(), QString("s = 'a\\\\b'\nt = 2"));
+        QCOMPARE(mConsole->HistoryIndex, TmConsoleWindow::kKeptHistory);
+    }
+
+    void completionCandidates_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("wanted");
+        QTest::newRow("runtime object") << "light.color." << QStringList{"r", "Set(", "SetHSV("};
+        QTest::newRow("subscript") << "w.models[1].up" << QStringList{"upper("};
+        QTest::newRow("call") << "x = str(1).isdig" << QStringList{"isdigit("};
+        QTest::newRow("property") << "costly.text.up" << QStringList{};
+        QTest::newRow("item") << "costly[0].up" << QStringList{};
+    }
+    // Catches members or methods of a runtime object missing from the candidates (its dir()),
+    // methods not marked as calls, nothing found after a subscript or a call, candidates given
+    // as whole paths rather than names, and completion running a property or __getitem__.
+    void completionCandidates() {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, wanted);
+        const QStringList found = host()->Complete(typed);
+        for (const QString& name : wanted)
+            QVERIFY2(found.contains(name), qPrintable(found.join(' ')));
+        if (wanted.isEmpty()) QVERIFY2(found.isEmpty(), qPrintable(found.join(' ')));
+        QCOMPARE(EvalPython("Costly.runs"), QString("0"));
     }
 
     // Catches the only candidate not put in place of the name before the caret, text after the
