@@ -97,7 +97,7 @@ private:
     QPointer<TConsoleView> mConsole;
     QPointer<QCompleter> mCompleter;
     QStringListModel* mCandidates = nullptr;  // owned by the completer
-    QString mCompletedName;  // the name Tab completed; the list is of its candidates
+    QString mCompletedName;   // the name Tab completed; the list is of its candidates
     int mCompletedStart = 0;  // where that name starts in the input
     QList<QueuedWrite> mQueued;
     qsizetype mQueuedLines = 0;  // line ends in mQueued, a rich write counting as one

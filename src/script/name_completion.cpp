@@ -47,10 +47,14 @@ def _globals(word, namespace, limit):
 
 def _jedi(code, word, namespace, limit):
     import jedi
+
+    class Interpreter(jedi.Interpreter):
+        _allow_descriptor_getattr_default = False  # the same switch before jedi 0.19
+
     jedi.settings.allow_unsafe_interpreter_executions = False
     used = {n: namespace[n] for n in set(re.findall(r"[^\W\d]\w*", code)) if n in namespace}
     found = []
-    for c in jedi.Interpreter(code, [used]).complete():
+    for c in Interpreter(code, [used]).complete():
         if c.name.startswith(word) and c.name.isidentifier():
             found.append(c.name + "(" if c.type in ("function", "class") else c.name)
             if len(found) >= limit:
@@ -103,9 +107,10 @@ QStringList CompleteNames(const QString& code) {
     PyObject* main = PyImport_AddModule("__main__");  // borrowed
     if (!module || !main) return found;
     const QByteArray utf8 = code.toUtf8();
-    PyRef names = PyRef::Steal(PyObject_CallMethod(module, "complete", "s#Oi", utf8.constData(),
-                                                   Py_ssize_t(utf8.size()),
-                                                   PyModule_GetDict(main), kMaxNames));
+    PyRef text = PyRef::Steal(PyUnicode_FromStringAndSize(utf8.constData(), utf8.size()));
+    PyRef names = PyRef::Steal(text ? PyObject_CallMethod(module, "complete", "OOi", text.get(),
+                                                          PyModule_GetDict(main), kMaxNames)
+                                    : nullptr);
     if (!names || !PyList_Check(names.get())) return found;
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(names.get()); ++i) {
         const char* name = PyUnicode_Check(PyList_GET_ITEM(names.get(), i))

@@ -41,8 +41,7 @@ const VnMethodDef kMethods[] = {
     {"SetNavigation", Bracketed<SetNavigation>, 1,
      "SetNavigation(*args)\n--\n\n"
      "SetNavigation"},
-    {"ShowMessage", Bracketed<ShowMessage>, 1,
-     "ShowMessage(text, /)\n--\n\n"},
+    {"ShowMessage", Bracketed<ShowMessage>, 1, "ShowMessage(text, /)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
