@@ -5,7 +5,9 @@
 //   printing into a StringIO; the longest event-loop pause while the console catches up beside
 //   an idle loop's; the peak memory beside the memory before;
 // - one printed line of 1 MB without a line end (or the bytes given as the second argument)
-//   until shown, beside the same bytes as lines of 100 characters.
+//   until shown, beside the same bytes as lines of 100 characters;
+// - Tab completion (a bare name, a name after a subscript) with a million globals (or the count
+//   given as the third argument), beside the same completions with the start-up's few globals.
 // Settings and paths live in a temporary folder; without a display it uses Qt's offscreen
 // platform.
 #include <Python.h>
@@ -150,11 +152,40 @@ void MeasureLongLine(TmConsoleWindow* console, TScriptHost* host, long long byte
         bytes / 100, static_cast<long long>(lines.untilShown), static_cast<long long>(lines.pause));
 }
 
+// The slowest of three runs of each completion, in ms.
+qint64 CompletionMs(TScriptHost* host) {
+    qint64 slowest = 0;
+    for (int run = 0; run < 3; ++run)
+        for (const char* code : {"w.models[1].up", "name_9", "n"}) {
+            QElapsedTimer clock;
+            clock.start();
+            host->Complete(code);
+            slowest = std::max(slowest, clock.elapsed());
+        }
+    return slowest;
+}
+
+void MeasureCompletion(TScriptHost* host, long long globals) {
+    PyRun_SimpleString("w = type('W', (), {})(); w.models = [0, 'text']\n");
+    host->Complete("w.models[1].up");  // jedi's first import is no completion's cost
+    const qint64 few = CompletionMs(host);
+    PyRun_SimpleString(QString("for i in range(%1): globals()['name_%d' % i] = i\n")
+                           .arg(globals)
+                           .toUtf8()
+                           .constData());
+    const qint64 many = CompletionMs(host);
+    std::printf(
+        "Tab completion with %lld globals: slowest %lld ms; with the start-up's globals "
+        "%lld ms\n",
+        globals, static_cast<long long>(many), static_cast<long long>(few));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const long long lines = argc > 1 ? std::atoll(argv[1]) : 1000000;
     const long long bytes = argc > 2 ? std::atoll(argv[2]) : 1000000;
+    const long long globals = argc > 3 ? std::atoll(argv[3]) : 1000000;
     QTemporaryDir dir;
     UseTemporaryHome(dir);
     QDir(dir.path()).mkpath("res/scripts");
@@ -173,6 +204,7 @@ int main(int argc, char** argv) {
         TScriptHost* host = window->ScriptHost();
         if (lines > 0) MeasureFlood(console, host, lines);
         if (bytes > 0) MeasureLongLine(console, host, bytes);
+        if (globals > 0) MeasureCompletion(host, globals);
         delete console;
         delete log;
         delete window;

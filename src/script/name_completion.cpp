@@ -8,6 +8,7 @@ namespace {
 // Runs inside the interpreter as the module below; it reads no property and subscripts nothing.
 constexpr char kSource[] = R"PY(
 import inspect
+import itertools
 import re
 import rlcompleter
 import types
@@ -42,7 +43,10 @@ def _read(obj, name):
 
 
 def _globals(word, namespace, limit):
-    return rlcompleter.Completer(namespace).global_matches(word)[:limit]
+    # only the first `limit` matching globals are looked at: a huge namespace costs one scan
+    matching = itertools.islice((n for n in namespace if n.startswith(word)), limit)
+    few = {n: namespace[n] for n in matching}
+    return rlcompleter.Completer(few).global_matches(word)[:limit]
 
 
 def _jedi(code, word, namespace, limit):
