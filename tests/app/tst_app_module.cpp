@@ -49,9 +49,10 @@ int PromptTop(const QLabel* label) {
     return label->mapToParent(text.topLeft()).y();
 }
 
-// The column headers of a file dialog's detail view that do not show whole: narrower than
-// their captions need, or reaching past the view's right edge.
-QStringList CutHeaders(const QFileDialog* dialog) {
+// The columns of a file dialog's detail view that do not show whole: narrower than their
+// captions or (past the names) the texts of the files listed need, or reaching past the view's
+// right edge.
+QStringList CutColumns(const QFileDialog* dialog) {
     const auto* view = dialog->findChild<QTreeView*>("treeView");
     if (!view || !view->isVisible()) return {"no detail view"};
     const QHeaderView* header = view->header();
@@ -59,7 +60,9 @@ QStringList CutHeaders(const QFileDialog* dialog) {
     for (int i = 0; i < header->count(); ++i) {
         if (header->isSectionHidden(i)) continue;
         const int right = header->sectionViewportPosition(i) + header->sectionSize(i);
-        if (header->sectionSize(i) < header->sectionSizeHint(i) ||
+        const int cells =
+            i > 0 ? static_cast<const QAbstractItemView*>(view)->sizeHintForColumn(i) : 0;
+        if (header->sectionSize(i) < std::max(header->sectionSizeHint(i), cells) ||
             right > header->viewport()->width())
             cut << header->model()->headerData(i, Qt::Horizontal).toString();
     }
@@ -298,8 +301,8 @@ private slots:
         QTest::newRow("save") << true << "new.map";
     }
     // Catches the title, the filter or the folder not reaching the dialog, a filter given to Qt
-    // in its stored form, column headers cut off, the chosen path lost, and Cancel not
-    // answering None.
+    // in its stored form, columns or their headers cut off, the chosen path lost, and Cancel
+    // not answering None.
     void askFile() {
         QFETCH(bool, save);
         QFETCH(QString, name);
@@ -311,7 +314,12 @@ private slots:
         QStringList filters, cut;
         AnswerNextModal([&](QWidget* widget) {
             auto* dialog = qobject_cast<QFileDialog*>(widget);
-            cut = CutHeaders(dialog);
+            // the folder's files are listed by a thread of the dialog's own
+            const auto* view = dialog->findChild<QTreeView*>("treeView");
+            const bool listed =
+                QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) > 0; });
+            QTest::qWait(50);  // the sizes and types of the files listed come after them
+            cut = listed ? CutColumns(dialog) : QStringList{"no files listed"};
             title = dialog->windowTitle();
             filters = dialog->nameFilters();
             directory = dialog->directory().absolutePath();
