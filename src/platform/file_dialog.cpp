@@ -32,6 +32,7 @@ int WidenColumns(QTreeView& view) {
 class WholeColumns : public QObject {
 public:
     explicit WholeColumns(QFileDialog& dialog) : QObject(&dialog), mDialog(dialog) {
+        setObjectName("mWholeColumns");
         dialog.installEventFilter(this);
         if (auto* files = dialog.findChild<QFileSystemModel*>())
             connect(files, &QFileSystemModel::directoryLoaded, this, [this] {
