@@ -35,6 +35,7 @@
 #include "app/version.h"
 #include "app/window_menu.h"
 #include "editors/edit_history.h"
+#include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "script/macro.h"
 #include "script/py_driver.h"
@@ -609,8 +610,11 @@ void TmMain::NewTextWindow() {
 }
 
 void TmMain::ChooseFileToOpen() {
-    QString name = QFileDialog::getOpenFileName(this, "Open", QString(), "All files (*)");
-    if (!name.isEmpty()) OpenFile(name);
+    QFileDialog dialog(this, "Open", QString(), "All files (*)");
+    dialog.setObjectName("mOpenDlg");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    mw::ShowWholeColumns(dialog);
+    if (dialog.exec() == QDialog::Accepted) OpenFile(dialog.selectedFiles().value(0));
 }
 
 void TmMain::CloseTextWindow() { mMdi->closeActiveSubWindow(); }

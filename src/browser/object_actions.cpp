@@ -21,6 +21,7 @@
 #include "editors/member_edit.h"
 #include "editors/row_editor.h"
 #include "editors/tm_vorn_pick.h"
+#include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "shell/images.h"
 #include "shell/ioutput.h"
@@ -99,6 +100,7 @@ void TObjectActions::BuildSaveDialog() {
     mDlgSave->setDefaultSuffix("vorn");
     mDlgSave->setNameFilter("Vorn Files (*.vorn);;All Files (*)");
     mDlgSave->setOption(QFileDialog::DontConfirmOverwrite);  // an existing file is refused below
+    mw::ShowWholeColumns(*mDlgSave);
 }
 
 void TObjectActions::LoadClassList(const QString& path) {

@@ -81,8 +81,8 @@ TmChooserPick::TmChooserPick(QWidget* parent) : QDialog(parent) {
 bool TmChooserPick::Run(TMemberEdit& edit) {
     if (!Fill(edit.Value())) return false;
     mEdit = &edit;
-    mListClick();  // the current choice goes into the member once
-    mOK->setFocus();
+    mListClick();       // the current choice goes into the member once
+    mList->setFocus();  // the arrow keys move through the choices at once
     const bool accepted = edit.Kit().RunModal(*this) == QDialog::Accepted;
     mEdit = nullptr;
     edit.Finish(accepted);

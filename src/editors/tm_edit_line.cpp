@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/file_dialog.h"
+
 TmEditLine::TmEditLine(QWidget* parent) : QWidget(parent) {
     setObjectName("mEditLine");
     setWindowTitle("mEditLine");
@@ -15,6 +17,7 @@ TmEditLine::TmEditLine(QWidget* parent) : QWidget(parent) {
     mOpenDlg->setObjectName("mOpenDlg");
     mOpenDlg->setFileMode(QFileDialog::ExistingFile);
     mOpenDlg->setNameFilter("Kalix Texture (*.dds *.tga *.bmp);;All Files (*)");
+    mw::ShowWholeColumns(*mOpenDlg);
 }
 
 TmEditLine::~TmEditLine() { delete mOpenDlg; }

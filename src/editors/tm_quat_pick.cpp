@@ -1,14 +1,18 @@
 #include "editors/tm_quat_pick.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyle>
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <vector>
 
+#include "core/value_text.h"
 #include "editors/member_edit.h"
 #include "editors/row_editor.h"
 #include "platform/fixed_layout.h"
@@ -36,7 +40,13 @@ const AngleButton kRollButtons[kButtonsPerRow] = {{"-135°", -375}, {"-90°", -2
 
 constexpr int kRowTop = 12;
 constexpr int kRowPitch = 34;
-constexpr int kButtonsLeft = 434;
+constexpr int kRowHeight = 25;
+constexpr int kSliderLeft = 56;
+constexpr int kSliderWidth = 300;
+constexpr int kDegreeWidth = 58;
+constexpr int kGap = 8;
+constexpr int kButtonGap = 2;
+constexpr int kSideButtonWidth = 75;
 
 // The slider position of `angle` radians: truncated toward zero, kept within the slider's range.
 int PositionOf(float angle, const QSlider& slider) {
@@ -44,6 +54,36 @@ int PositionOf(float angle, const QSlider& slider) {
     if (std::isnan(scaled)) return std::clamp(0, slider.minimum(), slider.maximum());
     const float kept = std::clamp(scaled, float(slider.minimum()), float(slider.maximum()));
     return static_cast<int>(kept);
+}
+
+// The nearest slider position of a typed angle, so "45" lands where the 45° button does; a yaw
+// is taken as the same turn from 0 up.
+int PositionOfDegrees(double degrees, const QSlider& slider, bool wraps) {
+    if (wraps) degrees -= 360.0 * std::floor(degrees / 360.0);
+    const double scaled = std::round(degrees * TmQuatPick::kScale * M_PI / 180.0);
+    return static_cast<int>(std::clamp(scaled, double(slider.minimum()), double(slider.maximum())));
+}
+
+double Degrees(double radians) { return radians * 180.0 / M_PI; }
+
+// The width a button needs to show every caption of the angle rows whole.
+int AngleButtonWidth(const QWidget& form) {
+    const QStyle* style = form.style();
+    const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &form);
+    const int margin = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, &form);
+    int text = 0;
+    for (const AngleButton* row : {kYawButtons, kPitchButtons, kRollButtons})
+        for (int b = 0; b < kButtonsPerRow; ++b)
+            text = std::max(
+                text, form.fontMetrics().horizontalAdvance(QString::fromUtf8(row[b].caption)));
+    return text + 2 * frame + margin;
+}
+
+QLineEdit* NewDegreeField(const char* name) {
+    auto* field = new QLineEdit;
+    field->setObjectName(name);
+    field->setAlignment(Qt::AlignRight);
+    return field;
 }
 
 // The rotation `value` holds, asked for anew: a script may have replaced it.
@@ -55,46 +95,67 @@ VnRef<IKxQuaternion> RotationOf(const mw::MemberValue& value) {
 
 TmQuatPick::TmQuatPick(QWidget* parent)
     : QDialog(parent),
-      mYaw(PlaceControl(new QSlider(Qt::Horizontal), this, "mYaw", {56, kRowTop, 366, 25})),
-      mPitch(PlaceControl(new QSlider(Qt::Horizontal), this, "mPitch",
-                          {56, kRowTop + kRowPitch, 366, 25})),
-      mRoll(PlaceControl(new QSlider(Qt::Horizontal), this, "mRoll",
-                         {56, kRowTop + 2 * kRowPitch, 366, 25})),
-      mOK(PlaceControl(new QPushButton("OK"), this, "mOK", {689, kRowTop, 75, 25})),
-      mCancel(PlaceControl(new QPushButton("Cancel"), this, "mCancel",
-                           {689, kRowTop + kRowPitch, 75, 25})),
-      mReset(PlaceControl(new QPushButton("Reset"), this, "mReset",
-                          {689, kRowTop + 2 * kRowPitch, 75, 25})) {
+      mYaw(new QSlider(Qt::Horizontal)),
+      mPitch(new QSlider(Qt::Horizontal)),
+      mRoll(new QSlider(Qt::Horizontal)),
+      mYawDeg(NewDegreeField("mYawDeg")),
+      mPitchDeg(NewDegreeField("mPitchDeg")),
+      mRollDeg(NewDegreeField("mRollDeg")),
+      mOK(new QPushButton("OK")),
+      mCancel(new QPushButton("Cancel")),
+      mReset(new QPushButton("Reset")) {
     setObjectName("mQuatPick");
     setWindowTitle("QuatPick");
-    setFixedSize(772, 117);
     mYaw->setRange(0, 1000);
     mPitch->setRange(-250, 250);
     mRoll->setRange(-500, 500);
+    PlaceRows();
+    mOK->setDefault(true);
+    mCancel->setAutoDefault(false);
+    mReset->setAutoDefault(false);
+    connect(mOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(mCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(mReset, &QPushButton::clicked, this, &TmQuatPick::mResetClick);
+}
 
+void TmQuatPick::PlaceRows() {
     struct Row {
-        QSlider* slider;
+        const char* sliderName;
         const char* labelName;
         const char* label;
         const AngleButton* buttons;
         void (TmQuatPick::*handler)(int);
     };
-    const Row rows[] = {{mYaw, "Label3", "&Yaw:", kYawButtons, &TmQuatPick::TruncYaw},
-                        {mPitch, "Label2", "&Pitch:", kPitchButtons, &TmQuatPick::TruncPitch},
-                        {mRoll, "Label1", "&Roll:", kRollButtons, &TmQuatPick::TruncRoll}};
+    const Row rows[] = {{"mYaw", "Label3", "&Yaw:", kYawButtons, &TmQuatPick::TruncYaw},
+                        {"mPitch", "Label2", "&Pitch:", kPitchButtons, &TmQuatPick::TruncPitch},
+                        {"mRoll", "Label1", "&Roll:", kRollButtons, &TmQuatPick::TruncRoll}};
+    const int buttonWidth = AngleButtonWidth(*this);
+    const int buttonsLeft = kSliderLeft + kSliderWidth + kGap + kDegreeWidth + kGap;
+    const int sideLeft = buttonsLeft + kButtonsPerRow * (buttonWidth + kButtonGap) + kGap;
     std::vector<QWidget*> order;
     int number = 1;
     for (int r = 0; r < 3; ++r) {
         const Row& row = rows[r];
         const int y = kRowTop + r * kRowPitch;
-        auto* label = PlaceControl(new QLabel(row.label), this, row.labelName, {8, y, 44, 25});
-        label->setBuddy(row.slider);
-        connect(row.slider, &QSlider::valueChanged, this, &TmQuatPick::OnSliding);
-        order.push_back(row.slider);
+        QSlider* slider = Slider(r);
+        QLineEdit* field = DegreeField(r);
+        auto* label =
+            PlaceControl(new QLabel(row.label), this, row.labelName, {8, y, 44, kRowHeight});
+        label->setBuddy(slider);
+        PlaceControl(slider, this, row.sliderName, {kSliderLeft, y, kSliderWidth, kRowHeight});
+        PlaceControl(field, this, field->objectName().toUtf8().constData(),
+                     {kSliderLeft + kSliderWidth + kGap, y, kDegreeWidth, kRowHeight});
+        connect(slider, &QSlider::valueChanged, this, &TmQuatPick::OnSliding);
+        connect(field, &QLineEdit::textEdited, this, [this, r] { OnTypedAngle(r); });
+        // a finished entry shows the angle the slider took (a pitch past 90° stops at 90°)
+        connect(field, &QLineEdit::editingFinished, this,
+                [this, r] { ShowDegrees(r, Degrees(Slider(r)->value() / kScale)); });
+        order.insert(order.end(), {slider, field});
         for (int b = 0; b < kButtonsPerRow; ++b, ++number) {
             const QByteArray name = "Button" + QByteArray::number(number);
-            auto* button = PlaceControl(new QPushButton(QString::fromUtf8(row.buttons[b].caption)),
-                                        this, name.constData(), {kButtonsLeft + 35 * b, y, 33, 25});
+            auto* button = PlaceControl(
+                new QPushButton(QString::fromUtf8(row.buttons[b].caption)), this, name.constData(),
+                {buttonsLeft + (buttonWidth + kButtonGap) * b, y, buttonWidth, kRowHeight});
             button->setAutoDefault(false);
             const int position = row.buttons[b].position;
             const auto handler = row.handler;
@@ -103,14 +164,41 @@ TmQuatPick::TmQuatPick(QWidget* parent)
             order.push_back(button);
         }
     }
-    mOK->setDefault(true);
-    mCancel->setAutoDefault(false);
-    mReset->setAutoDefault(false);
-    connect(mOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(mCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(mReset, &QPushButton::clicked, this, &TmQuatPick::mResetClick);
-    order.insert(order.end(), {mOK, mCancel, mReset});
+    const char* const sideNames[] = {"mOK", "mCancel", "mReset"};
+    QPushButton* const side[] = {mOK, mCancel, mReset};
+    for (int k = 0; k < 3; ++k) {
+        PlaceControl(side[k], this, sideNames[k],
+                     {sideLeft, kRowTop + k * kRowPitch, kSideButtonWidth, kRowHeight});
+        order.push_back(side[k]);
+    }
     for (std::size_t k = 1; k < order.size(); ++k) setTabOrder(order[k - 1], order[k]);
+    setFixedSize(sideLeft + kSideButtonWidth + kGap, 117);
+}
+
+QSlider* TmQuatPick::Slider(int row) const {
+    QSlider* const sliders[] = {mYaw, mPitch, mRoll};
+    return sliders[row];
+}
+
+QLineEdit* TmQuatPick::DegreeField(int row) const {
+    QLineEdit* const fields[] = {mYawDeg, mPitchDeg, mRollDeg};
+    return fields[row];
+}
+
+void TmQuatPick::ShowDegrees(int row, double degrees) {
+    if (row == mTypingRow) return;
+    // what rounds to 0.0 shows as "0.0", not "-0.0"
+    if (std::fabs(degrees) < 0.05) degrees = 0;
+    DegreeField(row)->setText(QString::number(degrees, 'f', 1));
+}
+
+void TmQuatPick::OnTypedAngle(int row) {
+    double degrees = 0;
+    const QByteArray text = DegreeField(row)->text().toUtf8();
+    // a field that is not a number (yet) leaves its slider where it is
+    if (!mw::ReadRealNumber(text.constData(), &degrees, nullptr)) return;
+    const QScopedValueRollback<int> typing(mTypingRow, row);
+    Slider(row)->setValue(PositionOfDegrees(degrees, *Slider(row), row == 0));
 }
 
 bool TmQuatPick::Run(TMemberEdit& edit) {
@@ -137,12 +225,18 @@ void TmQuatPick::ShowAngles(float yaw, float pitch, float roll) {
     mYaw->setValue(PositionOf(yaw, *mYaw));
     mPitch->setValue(PositionOf(pitch, *mPitch));
     mRoll->setValue(PositionOf(roll, *mRoll));
+    ShowDegrees(0, Degrees(yaw));
+    ShowDegrees(1, Degrees(pitch));
+    ShowDegrees(2, Degrees(roll));
 }
 
 void TmQuatPick::OnSliding() {
-    if (!mEdit) return;
     const float yaw = float(mYaw->value()) / kScale, pitch = float(mPitch->value()) / kScale,
                 roll = float(mRoll->value()) / kScale;
+    ShowDegrees(0, Degrees(yaw));
+    ShowDegrees(1, Degrees(pitch));
+    ShowDegrees(2, Degrees(roll));
+    if (!mEdit) return;
     mEdit->Write([=](const mw::MemberValue& value) {
         if (VnRef<IKxQuaternion> rotation = RotationOf(value))
             rotation->SetYawPitchRoll(yaw, pitch, roll);

@@ -2,13 +2,14 @@
 
 #include <QDialog>
 
+class QLineEdit;
 class QPushButton;
 class TMemberEdit;
 class QSlider;
 
-// "QuatPick": turns the rotation of the member it is handed by yaw, pitch and roll sliders, with
-// buttons for the round angles and Reset for none. Every change goes into the member at once;
-// Cancel puts the old value back.
+// "QuatPick": turns the rotation of the member it is handed by yaw, pitch and roll sliders, each
+// with its angle in degrees to read or type, buttons for the round angles and Reset for none. Every
+// change goes into the member at once; Cancel puts the old value back.
 class TmQuatPick : public QDialog {
     Q_OBJECT
 public:
@@ -22,8 +23,10 @@ public:
     bool Run(TMemberEdit& edit);
     // Puts the sliders at the angles (radians) without writing anything into the rotation.
     void ShowAngles(float yaw, float pitch, float roll);
-    // A slider moved: the three sliders' angles go into the rotation.
+    // A slider moved: the three sliders' angles go into the rotation, and the fields show them.
     void OnSliding();
+    // An angle typed into row `row`'s field (0 yaw, 1 pitch, 2 roll) moves that row's slider.
+    void OnTypedAngle(int row);
     // An angle button: its row's slider goes to the button's position.
     void TruncYaw(int position);
     void TruncPitch(int position);
@@ -35,8 +38,20 @@ private:
     QSlider* mYaw;
     QSlider* mPitch;
     QSlider* mRoll;
+    QLineEdit* mYawDeg;
+    QLineEdit* mPitchDeg;
+    QLineEdit* mRollDeg;
     QPushButton* mOK;
     QPushButton* mCancel;
     QPushButton* mReset;
     TMemberEdit* mEdit = nullptr;  // what the dialog writes into while it shows
+    int mTypingRow = -1;           // the row whose field is being typed into: left as typed
+
+    // Row `row`'s slider and angle field.
+    QSlider* Slider(int row) const;
+    QLineEdit* DegreeField(int row) const;
+    // Shows `degrees` in row `row`'s field without moving its slider.
+    void ShowDegrees(int row, double degrees);
+    // Places the rows' controls and the buttons, wide enough for their captions.
+    void PlaceRows();
 };

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -26,6 +27,14 @@ QSlider* NewSlider(QWidget* form, const char* name, int y) {
     slider->setRange(0, 1000);
     slider->setValue(0);
     return slider;
+}
+
+// The slider position nearest `v`, kept within the slider's range (NaN: its lowest).
+int SliderPosition(float v, const QSlider& slider) {
+    const double position =
+        std::isnan(v) ? slider.minimum() : std::round(v / TmVectorPick::kSliderStep);
+    return static_cast<int>(
+        std::clamp(position, double(slider.minimum()), double(slider.maximum())));
 }
 
 // The vector `value` holds, asked for anew: a script may have replaced it.
@@ -75,8 +84,9 @@ TmVectorPick::TmVectorPick(QWidget* parent)
         label->setBuddy(fields[k]);
         connect(fields[k], &QLineEdit::textChanged, this, &TmVectorPick::mXChange);
     }
-    for (QSlider* slider : {mSlideX, mSlideY, mSlideZ})
-        connect(slider, &QSlider::valueChanged, this, &TmVectorPick::mSlideXChange);
+    const QSlider* const sliders[] = {mSlideX, mSlideY, mSlideZ};
+    for (int k = 0; k < 3; ++k)
+        connect(sliders[k], &QSlider::valueChanged, this, [this, k] { mSlideChange(k); });
     mOK->setDefault(true);
     mCancel->setAutoDefault(false);
     connect(mOK, &QPushButton::clicked, this, &QDialog::accept);
@@ -94,6 +104,7 @@ bool TmVectorPick::Run(TMemberEdit& edit) {
     }
     mEdit = &edit;
     ShowValue(xyz);
+    ShowSliders(xyz);
     const bool accepted = edit.Kit().RunModal(*this) == QDialog::Accepted;
     mEdit = nullptr;
     edit.Finish(accepted);
@@ -109,6 +120,15 @@ void TmVectorPick::ShowValue(const float* xyz) {
     }
 }
 
+void TmVectorPick::ShowSliders(const float* xyz) {
+    QSlider* const sliders[] = {mSlideX, mSlideY, mSlideZ};
+    for (int k = 0; k < 3; ++k) {
+        // blocked, so placing a slider never writes its rounded position into the vector
+        const QSignalBlocker quiet(sliders[k]);
+        sliders[k]->setValue(SliderPosition(xyz[k], *sliders[k]));
+    }
+}
+
 void TmVectorPick::mXChange() {
     VnRef<IKxVector> vector = mEdit ? VectorOf(mEdit->Value()) : VnRef<IKxVector>();
     if (!vector) return;
@@ -120,13 +140,17 @@ void TmVectorPick::mXChange() {
     if (std::memcmp(xyz, vector->GetValue(), sizeof xyz) == 0) return;
     vector.reset();
     WriteVector(*mEdit, xyz);
+    ShowSliders(xyz);
 }
 
-void TmVectorPick::mSlideXChange() {
-    if (!mEdit || !VectorOf(mEdit->Value())) return;
-    const QSlider* const sliders[] = {mSlideX, mSlideY, mSlideZ};
+void TmVectorPick::mSlideChange(int axis) {
+    VnRef<IKxVector> vector = mEdit ? VectorOf(mEdit->Value()) : VnRef<IKxVector>();
+    if (!vector) return;
     float xyz[3];
-    for (int k = 0; k < 3; ++k) xyz[k] = static_cast<float>(sliders[k]->value() * kSliderStep);
+    std::memcpy(xyz, vector->GetValue(), sizeof xyz);
+    const QSlider* const sliders[] = {mSlideX, mSlideY, mSlideZ};
+    xyz[axis] = static_cast<float>(sliders[axis]->value() * kSliderStep);
+    vector.reset();
     WriteVector(*mEdit, xyz);
     ShowValue(xyz);
 }

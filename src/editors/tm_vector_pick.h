@@ -8,8 +8,8 @@ class QPushButton;
 class QSlider;
 
 // "Gimme vector": edits the vector of the member it is handed while it is open, by its three
-// numbers or by three sliders over 0 to 1. Every change goes into the member at once; Cancel puts
-// the old value back.
+// numbers or by three sliders over 0 to 1, each moving its own component. Every change goes into
+// the member at once; Cancel puts the old value back.
 class TmVectorPick : public QDialog {
     Q_OBJECT
 public:
@@ -22,10 +22,12 @@ public:
     bool Run(TMemberEdit& edit);
     // Shows x, y and z in the fields without writing anything into the vector.
     void ShowValue(const float* xyz);
+    // Puts each slider at its component, kept within the slider's range, without writing.
+    void ShowSliders(const float* xyz);
     // A field changed: each field that reads as a number goes into its component.
     void mXChange();
-    // A slider moved: the three sliders go into the vector and the fields show it.
-    void mSlideXChange();
+    // Slider `axis` (0 to 2) moved: its component alone goes into the vector.
+    void mSlideChange(int axis);
 
 private:
     QLineEdit* mX;

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "platform/file_dialog.h"
 #include "platform/file_filter.h"
 #include "platform/fixed_layout.h"
 #include "shell/ishell.h"
@@ -53,6 +54,7 @@ TmUI::TmUI(IShell& shell, QWidget* parent) : QDialog(parent), mShell(shell) {
     mQuestion = new QLabel(this);
     mQuestion->setObjectName("mQuestion");
     mQuestion->setWordWrap(true);
+    mQuestion->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // the answer follows the prompt
     mQuestion->setMinimumSize(273, 40);
     mList = new QListWidget(this);
     mList->setObjectName("mList");
@@ -63,6 +65,7 @@ TmUI::TmUI(IShell& shell, QWidget* parent) : QDialog(parent), mShell(shell) {
     column->addWidget(mQuestion);
     column->addWidget(mList, 1);
     column->addWidget(mAnswer);
+    column->addStretch();  // without the list, the room left goes above the buttons
     column->addLayout(buttons);
     resize(306, 220);
     setTabOrder(mAnswer, mOK);
@@ -73,6 +76,7 @@ TmUI::TmUI(IShell& shell, QWidget* parent) : QDialog(parent), mShell(shell) {
     for (QPointer<QFileDialog>* dialog : {&mOpenDlg, &mSaveDlg}) {
         *dialog = new QFileDialog(shell.DialogParent());
         (*dialog)->setNameFilter("All files (*)");
+        mw::ShowWholeColumns(**dialog);
     }
     mOpenDlg->setObjectName("mOpenDlg");
     mOpenDlg->setFileMode(QFileDialog::ExistingFile);

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeView>
 #include <QtTest>
 
 #include "app/py_ui.h"
@@ -38,6 +40,33 @@ QStringList Entries(const QListWidget* list) {
     QStringList entries;
     for (int i = 0; i < list->count(); ++i) entries << list->item(i)->text();
     return entries;
+}
+
+// Where the label's first line of text starts, in its parent's coordinates.
+int PromptTop(const QLabel* label) {
+    const QRect text = label->style()->itemTextRect(label->fontMetrics(), label->contentsRect(),
+                                                    int(label->alignment()), true, label->text());
+    return label->mapToParent(text.topLeft()).y();
+}
+
+// The columns of a file dialog's detail view that do not show whole: narrower than their
+// captions or (past the names) the texts of the files listed need, or reaching past the view's
+// right edge.
+QStringList CutColumns(const QFileDialog* dialog) {
+    const auto* view = dialog->findChild<QTreeView*>("treeView");
+    if (!view || !view->isVisible()) return {"no detail view"};
+    const QHeaderView* header = view->header();
+    QStringList cut;
+    for (int i = 0; i < header->count(); ++i) {
+        if (header->isSectionHidden(i)) continue;
+        const int right = header->sectionViewportPosition(i) + header->sectionSize(i);
+        const int cells =
+            i > 0 ? static_cast<const QAbstractItemView*>(view)->sizeHintForColumn(i) : 0;
+        if (header->sectionSize(i) < std::max(header->sectionSizeHint(i), cells) ||
+            right > header->viewport()->width())
+            cut << header->model()->headerData(i, Qt::Horizontal).toString();
+    }
+    return cut;
 }
 
 void ClickEntry(QWidget* dialog, int row) {
@@ -72,14 +101,17 @@ private slots:
         if (QTest::currentTestFailed()) qInfo("Python said: %s", qPrintable(said));
     }
 
-    // Catches the question or the proposed answer not shown, the typed text lost or mangled on
-    // its way back (non-ASCII included), and Cancel not answering None.
+    // Catches the question or the proposed answer not shown, an empty band above the prompt
+    // (the prompt centred in the room the hidden list leaves), the typed text lost or mangled
+    // on its way back (non-ASCII included), and Cancel not answering None.
     void ask() {
         QString question, proposed;
+        int band = -1;
         AnswerNextModal([&](QWidget* dialog) {
             auto* ui = qobject_cast<TmUI*>(dialog);
             question = ui->Question()->text();
             proposed = ui->Answer()->text();
+            band = PromptTop(ui->Question()) - ui->Question()->geometry().top();
             ui->Answer()->clear();
             QTest::keyClicks(ui->Answer(), "Gr");
             ui->Answer()->insert(QString::fromUtf8("öße ✓"));  // QTest types ASCII only
@@ -88,6 +120,7 @@ private slots:
         QVERIFY(Run("answer = app.ui.Ask('Your name?', 'Moss')"));
         QCOMPARE(question, QString("Your name?"));
         QCOMPARE(proposed, QString("Moss"));
+        QVERIFY2(band >= 0 && band <= 2, qPrintable(QString::number(band)));
         QCOMPARE(Eval("answer == 'Größe ✓'"), QString("True"));
 
         AnswerNextModal([](QWidget* dialog) { Click(dialog, "mCancel"); });
@@ -134,7 +167,7 @@ private slots:
             entries = Entries(ui->List());
             preselected = ui->List()->currentRow();
             listShown = ui->List()->isVisible() && !ui->Answer()->isVisible();
-            QTest::keyClick(ui->List(), Qt::Key_Down);
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Down);  // the list opens with the focus
             Click(dialog, "mOK");
         });
         QVERIFY(
@@ -268,7 +301,8 @@ private slots:
         QTest::newRow("save") << true << "new.map";
     }
     // Catches the title, the filter or the folder not reaching the dialog, a filter given to Qt
-    // in its stored form, the chosen path lost, and Cancel not answering None.
+    // in its stored form, columns or their headers cut off, the chosen path lost, and Cancel
+    // not answering None.
     void askFile() {
         QFETCH(bool, save);
         QFETCH(QString, name);
@@ -277,9 +311,15 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.close();
         QString title, directory;
-        QStringList filters;
+        QStringList filters, cut;
         AnswerNextModal([&](QWidget* widget) {
             auto* dialog = qobject_cast<QFileDialog*>(widget);
+            // the folder's files are listed by a thread of the dialog's own
+            const auto* view = dialog->findChild<QTreeView*>("treeView");
+            const bool listed =
+                QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) > 0; });
+            QTest::qWait(50);  // the sizes and types of the files listed come after them
+            cut = listed ? CutColumns(dialog) : QStringList{"no files listed"};
             title = dialog->windowTitle();
             filters = dialog->nameFilters();
             directory = dialog->directory().absolutePath();
@@ -293,6 +333,7 @@ private slots:
                                  "'Maps|*.map;*.mapx|All files (*.*)|*.*', r'%2')")
                                  .arg(save ? "AskFileSave" : "AskFileOpen", folder.path());
         QVERIFY(Run(call));
+        QVERIFY2(cut.isEmpty(), qPrintable("cut off: " + cut.join(", ")));
         QCOMPARE(title, QString("Pick a map"));
         QCOMPARE(filters, QStringList({"Maps (*.map *.mapx)", "All files (*.*) (*)"}));
         QCOMPARE(directory, QDir(folder.path()).absolutePath());

@@ -4,8 +4,10 @@
 # member grid with Enter, red, green and blue typed into "Pick a color" (the light must take each
 # change at once) and kept with Enter; then the row opened again with F2, other channels typed
 # and the Cancel button clicked, which must give the light its colour back; Ctrl+Z and Ctrl+Y
-# then take the OK back and do it again. A statement started in the console beforehand keeps
-# writing the light's colour to a file, also while the dialog holds the program.
+# then take the OK back and do it again. Last, the light's position row two rows down is opened
+# with F2 and only its Z slider moved by the arrow keys: after OK, X and Y must be as they were.
+# A statement started in the console beforehand keeps writing the light's colour and position to
+# files, also while a dialog holds the program.
 # Usage: test_color_editor.sh MOSSWICK SHOT_DIR; exits 77 (skipped) without the tools.
 set -uo pipefail
 
@@ -13,6 +15,7 @@ source "$(dirname "$0")/lib.sh"
 
 dir=$work/color
 out=$dir/color.txt
+position=$dir/position.txt
 
 # expect_color "R G B" WHEN: the Lamp's colour as bytes must read so in a write of the watching
 # statement made after this is called, within 10 s.
@@ -35,6 +38,17 @@ type_rgb() {
     done
 }
 
+# expect_position "X Y Z" WHEN: the same for the Lamp's position, with three decimals.
+expect_position() {
+    local i
+    rm -f "$position"
+    for ((i = 0; i < 100; i++)); do
+        [[ $(cat "$position" 2>/dev/null) == "$1" ]] && return
+        sleep 0.1
+    done
+    fail "$2 the Lamp's position is '$(cat "$position" 2>/dev/null)', expected '$1'"
+}
+
 # closed: waits up to 10 s for the colour dialog to go.
 closed() {
     local i
@@ -50,14 +64,16 @@ main=$(window "^Mosswick")
 sleep 1
 
 # The watcher: every 100 ms, until the file "stop" exists, the Lamp (the default world's second
-# light) writes its colour as "R G B" bytes, whole files only.
+# light) writes its colour as "R G B" bytes and its position as "X Y Z", whole files only.
 keys alt+3 # the console's input line
 xdotool type --delay 10 "import os, vorn; exec(\"while not os.path.exists('$dir/stop'):\\n \
-c = vorn.os.GetObject('kx:/world').lights[1].color; open('$dir/t', 'w').write('%d %d %d' % \
-tuple(round(v * 255) for v in (c.r, c.g, c.b))); os.replace('$dir/t', '$out'); \
-vorn.synchro.Sleep(100)\")"
+l = vorn.os.GetObject('kx:/world').lights[1]; c = l.color; p = l.position; \
+open('$dir/t', 'w').write('%d %d %d' % tuple(round(v * 255) for v in (c.r, c.g, c.b))); \
+os.replace('$dir/t', '$out'); open('$dir/u', 'w').write('%.3f %.3f %.3f' % (p.x, p.y, p.z)); \
+os.replace('$dir/u', '$position'); vorn.synchro.Sleep(100)\")"
 xdotool key Return
 expect_color "128 153 255" "as the default world makes it,"
+expect_position "-2.500 2.000 2.500" "as the default world makes it,"
 
 # "Go to ROT" and down the tree to the light, as in test_browser.sh
 click 60 300
@@ -90,6 +106,16 @@ keys ctrl+z
 expect_color "128 153 255" "after Ctrl+Z,"
 keys ctrl+y
 expect_color "200 40 10" "after Ctrl+Y,"
+
+# The position, two rows below the colour: the Z slider opens at its end (2.5 is past 1), and
+# two steps left of it must leave X and Y alone.
+keys Down Down F2
+dialog=$(window "^Gimme vector$")
+xdotool windowfocus --sync "$dialog"
+xdotool key --delay 50 Tab Tab Tab Tab Tab Left Left # from the X field to the Z slider
+expect_position "-2.500 2.000 0.998" "with the vector dialog open after moving its Z slider,"
+xdotool key Return # OK
+expect_position "-2.500 2.000 0.998" "after OK in the vector dialog,"
 
 touch "$dir/stop"
 sleep 0.5

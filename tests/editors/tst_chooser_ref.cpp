@@ -102,19 +102,23 @@ private slots:
     }
 
     // Catches a value that matches no choice opening without a current one, or a choice written
-    // only on OK; and a double click that does not close with OK.
+    // only on OK; the focus opening away from the list, so Down does not move to the next
+    // choice; and a double click that does not close with OK.
     void singleChoice() {
         VnRef<IRoot> model = Make("KxModel");
         mw::MemberValue shape = Member(model.get(), "shape");
         *static_cast<int32_t*>(shape.value) = 99;
         TChooserRowEditor editor(shape, *mKit);
-        int32_t opened = -1;
+        int32_t opened = -1, arrowed = -1;
         edit(editor, [&](QDialog* dialog) {
             opened = Long(shape);
             QCOMPARE(mChooser->List()->currentItem()->text(), QString("Cube"));
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Down);
+            arrowed = Long(shape);
             dialog->reject();
         });
         QCOMPARE(opened, 0);  // the first choice went in at once
+        QCOMPARE(arrowed, 1);
         QCOMPARE(Long(shape), 99);
         edit(editor, [&](QDialog*) {
             QListWidget* list = mChooser->List();

@@ -3,6 +3,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QtTest>
 #include <array>
 #include <cmath>
@@ -27,6 +29,7 @@ namespace {
 
 using Vector = std::array<float, 3>;
 using Quat = std::array<float, 4>;
+using Positions = std::array<int, 3>;  // yaw, pitch and roll slider positions
 
 VnRef<IRoot> NewObject(const char* name) {
     VnRef<IRoot> object;
@@ -137,26 +140,35 @@ private slots:
         mKit.reset();
     }
 
-    // Catches the fields being filled one by one, each writing a mixture of new and old texts,
-    // and OK rounding the value to the three decimals shown: untouched, it stays as it was.
+    // Catches the fields or sliders being filled one by one, each writing a mixture of new and
+    // old values, sliders left at 0 or where an earlier edit put them instead of at their
+    // components (kept within 0 to 1), and OK rounding the value to the three decimals shown:
+    // untouched, it stays as it was.
     void vectorOpensWithoutWriting() {
-        setVector({1.23456f, -2, 0});
+        const Vector before{0.12345f, -2, 7};
+        setVector(before);
         char text[TRowEditor::kTextSize];
-        QCOMPARE(mVectorRow->GetText(text, sizeof text), "1.235, -2.000, 0.000");
-        child<QLineEdit>(mVectorPick.get(), "mY")->setText("7");  // left from an earlier edit
+        QCOMPARE(mVectorRow->GetText(text, sizeof text), "0.123, -2.000, 7.000");
+        child<QLineEdit>(mVectorPick.get(), "mY")->setText("7");      // left from an earlier edit
+        child<QSlider>(mVectorPick.get(), "mSlideY")->setValue(700);  // and so is this
         QStringList shown;
+        std::array<int, 3> positions{};
         bool untouched = false;
         edit(
             *mVectorRow,
             [&](QWidget* form) {
                 for (const char* name : {"mX", "mY", "mZ"})
                     shown << child<QLineEdit>(form, name)->text();
-                untouched = SameBits(vector(), {1.23456f, -2, 0});
+                positions = {child<QSlider>(form, "mSlideX")->value(),
+                             child<QSlider>(form, "mSlideY")->value(),
+                             child<QSlider>(form, "mSlideZ")->value()};
+                untouched = SameBits(vector(), before);
             },
             "mOK");
-        QCOMPARE(shown, QStringList({"1.235", "-2.000", "0.000"}));
+        QCOMPARE(shown, QStringList({"0.123", "-2.000", "7.000"}));
+        QCOMPARE(positions, (std::array<int, 3>{123, 0, 1000}));
         QVERIFY(untouched);
-        QVERIFY(SameBits(vector(), {1.23456f, -2, 0}));
+        QVERIFY(SameBits(vector(), before));
     }
 
     void vectorFields_data() {
@@ -198,11 +210,14 @@ private slots:
         QCOMPARE(after, typed);
     }
 
-    // The sliders set all three components; Cancel gives back the old bits, -0 included.
+    // Catches a slider that writes the other sliders' positions into their components (a
+    // crate's X and Y lost when only Z moved), and Cancel not giving back the old bits, -0
+    // included.
     void vectorSliderAndCancel() {
         const Vector before{1.23456f, -0.0f, 3};
         setVector(before);
         Vector live{};
+        Vector both{};
         QStringList shown;
         edit(
             *mVectorRow,
@@ -211,11 +226,13 @@ private slots:
                 live = vector();
                 for (const char* name : {"mX", "mY", "mZ"})
                     shown << child<QLineEdit>(form, name)->text();
-                child<QSlider>(form, "mSlideZ")->setValue(1000);
+                child<QSlider>(form, "mSlideZ")->setValue(250);
+                both = vector();
             },
             "mCancel");
-        QCOMPARE(live, (Vector{0, 0.5f, 0}));
-        QCOMPARE(shown, QStringList({"0.000", "0.500", "0.000"}));
+        QCOMPARE(live, (Vector{1.23456f, 0.5f, 3}));
+        QCOMPARE(both, (Vector{1.23456f, 0.5f, 0.25f}));
+        QCOMPARE(shown, QStringList({"1.235", "0.500", "3.000"}));
         QVERIFY(SameBits(vector(), before));
     }
 
@@ -304,6 +321,77 @@ private slots:
         QCOMPARE(positions, expected);
         QVERIFY(SameBits(live, RotationAt(expected[0], expected[1], expected[2])));
         QVERIFY(SameBits(reset, RotationAt(0, 0, 0)));
+    }
+
+    void quatDegrees_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Positions>("positions");
+        QTest::newRow("roll 45, as its button") << "mRollDeg"
+                                                << "45" << Positions{0, 0, 125};
+        QTest::newRow("yaw below 0: the same turn") << "mYawDeg"
+                                                    << "-90" << Positions{750, 0, 0};
+        QTest::newRow("pitch past its stop") << "mPitchDeg"
+                                             << "100" << Positions{0, 250, 0};
+        QTest::newRow("not a number") << "mPitchDeg"
+                                      << "x4" << Positions{0, 0, 0};
+    }
+    // Catches angles not shown in degrees on opening, a typed angle that does not move its
+    // slider or write the rotation as the slider would, the field rewritten under the typing,
+    // and a moved slider whose field keeps the old angle.
+    void quatDegrees() {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(Positions, positions);
+        mRotation->SetYawPitchRoll(0, 0, float(M_PI / 6));
+        QStringList opened;
+        Positions typed{};
+        QString kept, slid;
+        Quat live{};
+        edit(
+            *mQuatRow,
+            [&](QWidget* form) {
+                for (const char* name : {"mYawDeg", "mPitchDeg", "mRollDeg"})
+                    opened << child<QLineEdit>(form, name)->text();
+                child<QPushButton>(form, "mReset")->click();
+                auto* angle = child<QLineEdit>(form, field.toUtf8().constData());
+                angle->selectAll();
+                QTest::keyClicks(angle, text);
+                typed = {child<QSlider>(form, "mYaw")->value(),
+                         child<QSlider>(form, "mPitch")->value(),
+                         child<QSlider>(form, "mRoll")->value()};
+                live = rotation();
+                kept = angle->text();
+                child<QSlider>(form, "mYaw")->setValue(250);
+                slid = child<QLineEdit>(form, "mYawDeg")->text();
+            },
+            "mCancel");
+        QCOMPARE(opened, QStringList({"0.0", "0.0", "30.0"}));
+        QCOMPARE(typed, positions);
+        QVERIFY(SameBits(live, RotationAt(positions[0], positions[1], positions[2])));
+        QCOMPARE(kept, text);
+        QCOMPARE(slid, QString("90.0"));
+    }
+
+    // Catches angle buttons too narrow for their captions ("-135°" was cut off), and buttons
+    // pushed out of the dialog or onto each other by the widening.
+    void quatButtonsShowWhole() {
+        const QList<QPushButton*> buttons = mQuatPick->findChildren<QPushButton*>();
+        QCOMPARE(buttons.size(), 3 * 7 + 3);
+        for (QPushButton* button : buttons) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const QRect room =
+                button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+            const int needed = button->fontMetrics().horizontalAdvance(button->text());
+            QVERIFY2(needed <= room.width(),
+                     qPrintable(
+                         QString("%1: %2 > %3").arg(button->text()).arg(needed).arg(room.width())));
+            QVERIFY(mQuatPick->rect().contains(button->geometry()));
+            for (QPushButton* other : buttons)
+                QVERIFY(other == button || !other->geometry().intersects(button->geometry()));
+        }
     }
 
     // Catches Cancel that leaves the last slider angles or writes a re-made rotation.
