@@ -6,6 +6,7 @@ import pydoc
 import unittest
 
 import app
+import vorn
 
 # Every method with its signature and its doc text; None where a method has no doc.
 METHODS = {
@@ -56,6 +57,11 @@ class Signatures(unittest.TestCase):
         for owner, methods in METHODS.items():
             obj = getattr(app, owner)
             described = app.ui.FormatTypeInfo(obj)[3]
+            # help() on the object itself lists every method with how to call it
+            listed = pydoc.plain(pydoc.render_doc(obj))
+            self.assertIsInstance(obj, vorn.Object)
+            for name, (signature, _) in methods.items():
+                self.assertIn(name + signature, listed, owner)
             self.assertEqual(sorted(described), sorted(methods), owner)
             for name, (signature, doc) in methods.items():
                 with self.subTest(method="app.%s.%s" % (owner, name)):

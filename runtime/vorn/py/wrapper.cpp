@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "../class_registry.h"
@@ -537,9 +538,73 @@ PyType_Slot kWrapperSlots[] = {
     {0, nullptr},
 };
 
-PyType_Spec kWrapperSpec = {
-    "vorn.Object", sizeof(WrapperObject), 0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_HAVE_GC, kWrapperSlots};
+// A base type for the classes' own wrapper types; scripts cannot make instances of it or of
+// anything derived from it.
+PyType_Spec kWrapperSpec = {"vorn.Object", sizeof(WrapperObject), 0,
+                            Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION |
+                                Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_BASETYPE,
+                            kWrapperSlots};
+
+}  // namespace
+
+namespace {
+
+// The wrapper types of classes that have methods: each derives from vorn.Object, keeps its name
+// (scripts see the same class name as before) and lists the class's methods (its own first,
+// then its bases'), so that help() and inspect show how to call them. Lookups still go through
+// GetAttr. What a type points at is kept for the process: a
+// type may outlive the interpreter's own references to it.
+struct ClassType {
+    PyTypeObject* type = nullptr;
+    std::string doc;
+    std::vector<PyMethodDef> methods;
+    std::vector<PyType_Slot> slots;
+};
+std::unordered_map<const VnTypeInfo*, ClassType>& ClassTypes() {
+    static auto* types = new std::unordered_map<const VnTypeInfo*, ClassType>;
+    return *types;
+}
+
+// What help() says of the class: its id, then its description ("app.PyUI.1: ...").
+std::string ClassTypeDoc(const VnTypeInfo* info) {
+    std::string text = info->clsid ? ClassIdText(*info->clsid) : std::string("vorn.Object");
+    if (info->description && *info->description) text += std::string(": ") + info->description;
+    return text;
+}
+
+PyTypeObject* TypeFor(const VnTypeInfo* info) {
+    if (!info) return gWrapperType;
+    ClassType& entry = ClassTypes()[info];
+    if (entry.type) return entry.type;
+    if (entry.slots.empty()) {  // made once; the methods stay where the type points
+        entry.doc = ClassTypeDoc(info);
+        for (const VnTypeInfo* t = info; t; t = t->base)
+            for (const VnMethodDef* m = t->methods; m && m->name; ++m) {
+                const bool seen = std::any_of(
+                    entry.methods.begin(), entry.methods.end(),
+                    [m](const PyMethodDef& d) { return std::strcmp(d.ml_name, m->name) == 0; });
+                if (!seen) entry.methods.push_back(*reinterpret_cast<const PyMethodDef*>(m));
+            }
+        entry.methods.push_back({nullptr, nullptr, 0, nullptr});
+        entry.slots = {{Py_tp_methods, entry.methods.data()},
+                       {Py_tp_dealloc, reinterpret_cast<void*>(Dealloc)},
+                       {Py_tp_traverse, reinterpret_cast<void*>(Traverse)},
+                       {Py_tp_clear, reinterpret_cast<void*>(Clear)},
+                       {Py_tp_doc, const_cast<char*>(entry.doc.c_str())},
+                       {0, nullptr}};
+    }
+    if (entry.methods.size() <= 1) return gWrapperType;  // nothing to list
+    PyType_Spec spec = {"vorn.Object", sizeof(WrapperObject), 0,
+                        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION | Py_TPFLAGS_HAVE_GC,
+                        entry.slots.data()};
+    PyObject* made = PyType_FromSpecWithBases(&spec, reinterpret_cast<PyObject*>(gWrapperType));
+    if (!made) {
+        PyErr_Clear();  // the object is still wrapped, as a plain vorn.Object
+        return gWrapperType;
+    }
+    entry.type = reinterpret_cast<PyTypeObject*>(made);
+    return entry.type;
+}
 
 }  // namespace
 
@@ -550,6 +615,7 @@ bool InitWrapperType() {
 }
 
 void ClearWrapperType() {
+    for (auto& [info, entry] : ClassTypes()) Py_CLEAR(entry.type);
     Py_CLEAR(gWrapperType);  // first, so that the interpreter's teardown adds no names
     gNames.Clear();
 }
@@ -562,7 +628,7 @@ PyObject* NewWrapper(IRoot* identity) {
         PyErr_SetString(PyExc_RuntimeError, "the runtime has shut down");
         return nullptr;
     }
-    auto* w = PyObject_GC_New(WrapperObject, gWrapperType);
+    auto* w = PyObject_GC_New(WrapperObject, TypeFor(identity->GetTypeInfo()));
     if (!w) return nullptr;
     w->weakrefs = nullptr;
     w->baseType = nullptr;
