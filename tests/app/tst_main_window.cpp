@@ -72,9 +72,9 @@ private:
 
 // Answers the next file dialog with `name`, or cancels it when `name` is empty; counts it.
 void AnswerFileDialog(const QString& name, int* asked) {
-    AnswerNextModal([name, asked](QWidget* widget) {
-        auto* dialog = qobject_cast<QFileDialog*>(widget);
-        if (!dialog) return;
+    const auto current = [] { return qobject_cast<QFileDialog*>(qApp->activeModalWidget()); };
+    AnswerNext(current, [name, asked](QWidget* widget) {
+        auto* dialog = static_cast<QFileDialog*>(widget);
         ++*asked;
         if (name.isEmpty()) return dialog->reject();
         dialog->selectFile(name);
@@ -596,10 +596,12 @@ private slots:
         QPointer<TMDIChild> child = mWindow->CurrentTextWindow();
         QVERIFY(child);
         QTest::keyClicks(child->Editor(), "keep me");
-        BoxAnswerer cancel(QMessageBox::Cancel);
-        QVERIFY(!mWindow->close());
-        QVERIFY(!child->parentWidget()->close());
-        QCOMPARE(cancel.asked, QStringList(2, "Mosswick: Save the changes to NONAME1?"));
+        {
+            BoxAnswerer cancel(QMessageBox::Cancel);
+            QVERIFY(!mWindow->close());
+            QVERIFY(!child->parentWidget()->close());
+            QCOMPARE(cancel.asked, QStringList(2, "Mosswick: Save the changes to NONAME1?"));
+        }
         QVERIFY(mWindow->isVisible() && child && child->Editor()->toPlainText() == "keep me");
         BoxAnswerer discard(QMessageBox::Discard);
         QVERIFY(child->parentWidget()->close());
