@@ -149,9 +149,9 @@ int TTimeBar::NextPassIn() const {
     return ms < kLongestWaitMs ? static_cast<int>(ms) : kLongestWaitMs;
 }
 
-QString TTimeBar::ClockStatus() const {
+QString TTimeBar::ClockStatus(bool idle) const {
     if (!mClock) return QString();
-    return QString::asprintf("FPS %.2f - Time %.1f", mClock->framesPerSecond,
+    return QString::asprintf("FPS %.2f - Time %.1f", idle ? 0.0 : mClock->framesPerSecond,
                              mw::TicksToSeconds(mClock->currentTime));
 }
 

@@ -29,8 +29,9 @@ public:
     bool PassDue() const { return mPassDue; }
     // Milliseconds until the clock leaves the loop, 0 when it has, -1 when nothing is due.
     int NextPassIn() const;
-    // Frames per second and the clock's time, for the status bar.
-    QString ClockStatus() const;
+    // Frames per second and the clock's time, for the status bar; a rate of 0 when `idle`, as
+    // the runtime's rate still counts the last second's frames.
+    QString ClockStatus(bool idle = false) const;
     void OnTimeAction(TimeAction action);
     void mTimeSlideChange(int position);
     void mRecordMovieClick();

@@ -233,8 +233,8 @@ void TmMain::BuildActions() {
         {&TmMain::mFileOpen, "FileOpen1", "&Open", "Ctrl+O", &TmMain::ChooseFileToOpen},
         // the usual key for closing the active document window; Qt's subwindows do not bind it
         {&TmMain::mFileClose, "FileClose1", "&Close", "Ctrl+F4", &TmMain::CloseTextWindow},
-        {&TmMain::mFileSave, "FileSave1", "&Save", "Ctrl+S", nullptr},
-        {&TmMain::mFileSaveAs, "FileSaveAs1", "Save &As...", "", nullptr},
+        {&TmMain::mFileSave, "FileSave1", "&Save", "Ctrl+S", &TmMain::SaveTextWindow},
+        {&TmMain::mFileSaveAs, "FileSaveAs1", "Save &As...", "", &TmMain::SaveTextWindowAs},
         {&TmMain::mFileExit, "FileExit1", "E&xit", "", &TmMain::ExitTool},
         {&TmMain::mWindowCascade, "WindowCascade1", "&Cascade", "", &TmMain::CascadeWindows},
         {&TmMain::mWindowTileHorizontal, "WindowTileHorizontal1", "Tile &Horizontally", "",
@@ -378,7 +378,7 @@ void TmMain::BuildToolBar() {
     const Entry groups[][5] = {
         {{"ToolButton9", "&New", "New|Create a new file", mFileNew, mw::images::kNew},
          {"ToolButton1", "&Open", "Open|Open a file", mFileOpen, 1},
-         {"ToolButton2", "&Save", "Save|Save current file", nullptr, 2}},
+         {"ToolButton2", "&Save", "Save|Save current file", mFileSave, 2}},
         {{"ToolButton34", "Configure stuff", "Configurations|Show configuration dialog",
           mViewConfig, mw::images::kConfigure}},
         {{"ToolButton4", "Cu&t", "Cut|Cuts the selection and puts it on the Clipboard", nullptr, 5},
@@ -548,7 +548,20 @@ void TmMain::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    if (!TextWindowsMayClose()) {
+        e->ignore();
+        return;
+    }
     e->accept();
+}
+
+bool TmMain::TextWindowsMayClose() {
+    for (QMdiSubWindow* frame : mMdi->subWindowList())
+        if (auto* text = qobject_cast<TMDIChild*>(frame->widget()); text && !text->MayClose()) {
+            mMdi->setActiveSubWindow(frame);  // the window the user kept is the one in front
+            return false;
+        }
+    return true;
 }
 
 void TmMain::StartWatcher() {
@@ -589,7 +602,7 @@ void TmMain::BringToFront() {
 }
 
 TMDIChild* TmMain::OpenTextWindow(const QString& caption, const QString& file) {
-    auto* child = new TMDIChild;
+    auto* child = new TMDIChild(this);
     child->setWindowTitle(caption);
     if (!file.isEmpty()) child->LoadFile(file);
     AddDocumentWindow(child, TMDIChild::kOpenSize);
@@ -618,6 +631,20 @@ void TmMain::ChooseFileToOpen() {
 }
 
 void TmMain::CloseTextWindow() { mMdi->closeActiveSubWindow(); }
+
+TMDIChild* TmMain::CurrentTextWindow() const {
+    // the current one even while the focus is in a panel, as Ctrl+S from the console expects
+    QMdiSubWindow* frame = mMdi->currentSubWindow();
+    return frame ? qobject_cast<TMDIChild*>(frame->widget()) : nullptr;
+}
+
+void TmMain::SaveTextWindow() {
+    if (TMDIChild* text = CurrentTextWindow()) text->Save();
+}
+
+void TmMain::SaveTextWindowAs() {
+    if (TMDIChild* text = CurrentTextWindow()) text->SaveAs();
+}
 
 void TmMain::ExitTool() { close(); }
 
@@ -670,9 +697,22 @@ void TmMain::mViewConsoleExecute() { mHost->ShowConsole(); }
 void TmMain::mViewFillscreenExecute() {
     // the tool button's down state is what the 3D window obeys; the action mirrors it
     mViewFillscreen->setChecked(mFillScreen->isChecked());
+    // up again, the button takes the screen back from the fill-screen 3D window
+    Tm3DWindow* window = Tm3DWindow::Current();
+    if (!mFillScreen->isChecked() && window && window->IsFillScreen()) window->close();
 }
 
-void TmMain::mView3DExecute() { Tm3DWindow::Create(*this, *mHost, mFillScreen->isChecked()); }
+void TmMain::mView3DExecute() {
+    Tm3DWindow* window = Tm3DWindow::Create(*this, *mHost, mFillScreen->isChecked());
+    m3DClosed = false;
+    connect(window, &QObject::destroyed, this, [this, window] {
+        // a widget says it goes before its guards clear: Current() may still be this one
+        const Tm3DWindow* current = Tm3DWindow::Current();
+        if (current && current != window) return;  // replaced: the new one draws
+        m3DClosed = true;
+        RefreshClockStatus();
+    });
+}
 
 void TmMain::mViewConfigExecute() {
     if (mConfigDialog) mConfigDialog->exec();
@@ -729,5 +769,5 @@ int TmMain::NextIdlePassIn() const { return mTimeWarp->NextPassIn(); }
 
 void TmMain::RefreshClockStatus() {
     VnOS->Pump();  // the clock is read fresh even when nothing else asked for a pump
-    SetStatusText(1, mTimeWarp->ClockStatus());
+    SetStatusText(1, mTimeWarp->ClockStatus(m3DClosed));
 }

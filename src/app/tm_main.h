@@ -80,6 +80,10 @@ public:
     void NewTextWindow();
     void ChooseFileToOpen();
     void CloseTextWindow();
+    // Save and Save As of the current text window; nothing when the current window is no text.
+    void SaveTextWindow();
+    void SaveTextWindowAs();
+    TMDIChild* CurrentTextWindow() const;
     void ExitTool();
     void CascadeWindows();
     void TileHorizontally();
@@ -131,6 +135,8 @@ private:
                                QAction* action, int image);
     void AddMacroButtons();
     void StoreRect();
+    // Asks about each changed text window; false when the user keeps one open.
+    bool TextWindowsMayClose();
     void StartWatcher();
     void StopWatcher();
     void WriteSettings();
@@ -192,6 +198,7 @@ private:
     TPanelSizes* mPanelSizes = nullptr;
     QRect mRect;  // left, top, right, bottom as the user left them
     bool mActivated = false;
+    bool m3DClosed = false;  // the 3D window closed and none opened since: nothing draws
     int mIdleDepth = 0;
 
     // The watcher thread waits until the window goes.

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <algorithm>
 
+#include "view3d/tm_3d_window.h"
+
 TWindowMenu::TWindowMenu(QMdiArea* area, QWidget* parent) : QMenu("&Window", parent), mArea(area) {
     setObjectName("Window1");
     setToolTip("Window related commands");
@@ -56,10 +58,34 @@ void TWindowMenu::ArrangeIcons() {
 void TWindowMenu::ListWindows() {
     RemoveListedWindows();
     const QList<QMdiSubWindow*> windows = mArea->subWindowList();
-    if (windows.isEmpty()) return;
+    Tm3DWindow* fillScreen = Tm3DWindow::Current();
+    if (fillScreen && !fillScreen->IsFillScreen()) fillScreen = nullptr;
+    if (windows.isEmpty() && !fillScreen) return;
     addSeparator()->setProperty("windowEntry", true);
     QMdiSubWindow* current = mArea->currentSubWindow();
     for (int i = 0; i < windows.size(); ++i) AddWindowEntry(i, windows[i], windows[i] == current);
+    if (fillScreen) AddFillScreenEntry(int(windows.size()), fillScreen);
+}
+
+// The fill-screen 3D window is no document window, yet it is one of the tool's windows.
+void TWindowMenu::AddFillScreenEntry(int index, QWidget* window) {
+    QAction* entry = AddEntry(index, window->windowTitle());
+    entry->setObjectName("mFillScreenEntry");
+    entry->setChecked(window->isActiveWindow());
+    connect(entry, &QAction::triggered, this, [target = QPointer(window)] {
+        if (!target) return;
+        target->raise();
+        target->activateWindow();
+    });
+}
+
+QAction* TWindowMenu::AddEntry(int index, const QString& title) {
+    QString caption = QString(title).replace('&', "&&");  // no "&" is a mnemonic
+    if (index < 9) caption = QString("&%1 %2").arg(QString::number(index + 1), caption);
+    QAction* entry = addAction(caption);
+    entry->setProperty("windowEntry", true);
+    entry->setCheckable(true);
+    return entry;
 }
 
 // What the last opening listed goes; the commands stay.
@@ -69,11 +95,7 @@ void TWindowMenu::RemoveListedWindows() {
 }
 
 void TWindowMenu::AddWindowEntry(int index, QMdiSubWindow* window, bool current) {
-    QString caption = window->windowTitle().replace('&', "&&");  // no "&" is a mnemonic
-    if (index < 9) caption = QString("&%1 %2").arg(QString::number(index + 1), caption);
-    QAction* entry = addAction(caption);
-    entry->setProperty("windowEntry", true);
-    entry->setCheckable(true);
+    QAction* entry = AddEntry(index, window->windowTitle());
     entry->setChecked(current);
     connect(entry, &QAction::triggered, this, [this, target = QPointer(window)] {
         if (!target) return;

@@ -24,6 +24,9 @@ public:
 private:
     void RemoveListedWindows();
     void AddWindowEntry(int index, QMdiSubWindow* window, bool current);
+    void AddFillScreenEntry(int index, QWidget* window);
+    // A checkable entry numbered from 1 for the first nine windows.
+    QAction* AddEntry(int index, const QString& title);
 
     QMdiArea* mArea;
 };

@@ -47,6 +47,7 @@ QTextDocument* ToDocument(const RichText& text, QObject* parent) {
     QTextCursor cursor(document);
     AppendRichText(cursor, text);
     document->setUndoRedoEnabled(true);
+    document->setModified(false);  // loaded, not typed: closing it asks nothing
     return document;
 }
 

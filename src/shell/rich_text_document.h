@@ -19,7 +19,8 @@ inline std::string_view Bytes(const QByteArray& bytes) {
 // further one starts a new block. Line breaks inside a paragraph stay inside the block.
 void AppendRichText(QTextCursor& cursor, const RichText& text);
 
-// A new document, owned by `parent`, with one block per paragraph; loading it is not undoable.
+// A new document, owned by `parent`, with one block per paragraph; loading it is not undoable
+// and leaves it unmodified.
 QTextDocument* ToDocument(const RichText& text, QObject* parent);
 
 }  // namespace mw

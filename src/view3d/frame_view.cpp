@@ -9,7 +9,7 @@ namespace {
 const QColor kBackground(20, 23, 31);
 }  // namespace
 
-TFrameView::TFrameView(QWidget* parent) : QWidget(parent) {
+TFrameView::TFrameView(QWidget* parent) : QWidget(parent), mBackground(kBackground) {
     // every pixel is painted here: Qt need not clear first, which would flicker
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -24,6 +24,13 @@ void TFrameView::Present(const uint32_t* pixels, int width, int height, int stri
         std::memcpy(mFrame.scanLine(y), pixels + static_cast<size_t>(y) * stride, rowBytes);
     ++mPresented;
     update();
+    emit framePresented();
+}
+
+void TFrameView::SetBackground(const QColor& colour) {
+    if (colour == mBackground) return;
+    mBackground = colour;
+    update();
 }
 
 void TFrameView::paintEvent(QPaintEvent* e) {
@@ -35,5 +42,5 @@ void TFrameView::paintEvent(QPaintEvent* e) {
     }
     // only what the frame does not cover, so a resize never blanks the picture
     const QRegion rest = QRegion(e->rect()) - QRegion(mFrame.isNull() ? QRect() : drawn);
-    for (const QRect& r : rest) painter.fillRect(r, kBackground);
+    for (const QRect& r : rest) painter.fillRect(r, mBackground);
 }

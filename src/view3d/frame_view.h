@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QWidget>
 
@@ -18,12 +19,20 @@ public:
     int Shown() const { return mShown; }
     // The last frame presented.
     const QImage& Picture() const { return mFrame; }
+    // What shows where no frame reaches; repaints when it changes.
+    void SetBackground(const QColor& colour);
+    QColor Background() const { return mBackground; }
+
+signals:
+    // A frame arrived; what draws it may have changed its clear colour too.
+    void framePresented();
 
 protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
     QImage mFrame;
+    QColor mBackground;
     int mPresented = 0;
     int mShown = 0;
 };

@@ -10,7 +10,9 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include "core/member_ref.h"
 #include "platform/virtual_keys.h"
@@ -38,6 +40,21 @@ VnRef<IRoot> SceneFor(IKxDevice* device) {
     void* made = nullptr;
     if (!VnOS->CreateInstance(CLSID_KxScene, IID_IKxScene, &made)) return {};
     return VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
+}
+
+// One channel of a device colour as the device packs it into a frame.
+int ColourChannel(float value) {
+    return static_cast<int>(std::clamp(value, 0.0f, 1.0f) * 255 + 0.5f);
+}
+
+// The colour the device clears each frame to; invalid when it has none.
+QColor ClearColourOf(IKxDevice* device) {
+    mw::MemberRef member;
+    if (!device || !member.Bind("background", device)) return {};
+    const VnRef<IKxColor> colour = VnQuery<IKxColor>(mw::MemberObject(member.value()));
+    if (!colour) return {};
+    const float* rgba = colour->GetValue();
+    return QColor(ColourChannel(rgba[0]), ColourChannel(rgba[1]), ColourChannel(rgba[2]));
 }
 
 // Runs one statement in __main__, as the console would; an error is printed.
@@ -95,6 +112,8 @@ Tm3DWindow::Tm3DWindow(IShell& shell, IOutput& output, bool fillScreen)
     mResizeSettle.setSingleShot(true);
     mResizeSettle.setInterval(kResizeSettleMs);
     connect(&mResizeSettle, &QTimer::timeout, this, &Tm3DWindow::FollowResize);
+    connect(mPanel, &TFrameView::framePresented, this, &Tm3DWindow::FollowClearColour);
+    connect(this, &TFrameView::framePresented, this, &Tm3DWindow::FollowClearColour);
     if (!fillScreen) return;
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -107,11 +126,16 @@ Tm3DWindow::~Tm3DWindow() { FormDestroy(); }
 
 void Tm3DWindow::Show() {
     if (mFillScreen) {
+        // without a window manager nothing acts on the full-screen state: the geometry does
+        QWidget* main = mShell.DialogParent();
+        if (QScreen* screen = main ? main->screen() : QGuiApplication::primaryScreen())
+            setGeometry(screen->geometry());
         showFullScreen();
         activateWindow();
         return;
     }
     mFrame = mShell.AddDocumentWindow(this, kOpenSize);
+    mFrame->showMaximized();
     connect(mFrame, &QMdiSubWindow::windowStateChanged, this,
             [this](Qt::WindowStates, Qt::WindowStates now) {
                 if (now & Qt::WindowActive) FormActivate();
@@ -171,6 +195,13 @@ void Tm3DWindow::FollowResize() {
     setWindowTitle(QString("kx:/dev - %1 x %2").arg(size.width()).arg(size.height()));
 }
 
+void Tm3DWindow::FollowClearColour() {
+    const QColor colour = ClearColourOf(mDevice.get());
+    if (!colour.isValid()) return;
+    SetBackground(colour);  // the strips beside the panel's rounded size
+    mPanel->SetBackground(colour);
+}
+
 void Tm3DWindow::FormDestroy() {
     if (mDestroyed) return;
     mDestroyed = true;
@@ -206,6 +237,10 @@ void Tm3DWindow::keyPressEvent(QKeyEvent* e) {
     if (vk == kVkScrollLock) {
         HiddenCursor hidden;
         SaveScreenshot();
+        return;
+    }
+    if (mFillScreen && e->key() == Qt::Key_F4 && e->modifiers() == Qt::AltModifier) {
+        close();  // no window manager may be there to close a borderless window
         return;
     }
     if (vk == kVkEscape) {

@@ -28,8 +28,9 @@ public:
 
     ~Tm3DWindow() override;
 
-    static constexpr QSize kOpenSize{375, 291};  // frame and caption included
-    static constexpr int kResizeSettleMs = 60;   // a drag's burst of sizes attaches once
+    // frame and caption included, when it is shown normal; it opens maximized
+    static constexpr QSize kOpenSize{375, 291};
+    static constexpr int kResizeSettleMs = 60;  // a drag's burst of sizes attaches once
 
     // Runs once, the first time the window is activated: attaches the device, sets its scene
     // and makes the navigation object.
@@ -71,6 +72,8 @@ private:
     // Lets go of the device and the navigation object; runs once.
     void FormDestroy();
     void FollowResize();
+    // Fills what the frame does not cover with the colour the device clears to.
+    void FollowClearColour();
     void AddReloadEntry(QMenu* menu);
 
     IShell& mShell;

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -39,6 +40,7 @@
 #include "script/script_host.h"
 #include "shell/settings.h"
 #include "test_env.h"
+#include "view3d/tm_3d_window.h"
 #include "vorn/kalix.h"
 #include "vorn/members.h"
 #include "vorn/os.h"
@@ -67,6 +69,23 @@ public:
 private:
     QTimer mTimer;
 };
+
+// Answers the next file dialog with `name`, or cancels it when `name` is empty; counts it.
+void AnswerFileDialog(const QString& name, int* asked) {
+    const auto current = [] { return qobject_cast<QFileDialog*>(qApp->activeModalWidget()); };
+    AnswerNext(current, [name, asked](QWidget* widget) {
+        auto* dialog = static_cast<QFileDialog*>(widget);
+        ++*asked;
+        if (name.isEmpty()) return dialog->reject();
+        dialog->selectFile(name);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+}
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
 
 // The recorder's "record" byte inside the device kx:/dev.
 unsigned char* RecordByte() {
@@ -524,6 +543,93 @@ private slots:
         QTRY_VERIFY(child->Editor()->verticalScrollBar()->maximum() > 0);  // laid out, wrapped
         QCOMPARE(child->Editor()->horizontalScrollBar()->maximum(), 0);
         frame->close();
+    }
+
+    void saveKeepsFilesWhole_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("plain UTF-8") << QByteArray("gr\xc3\xbcn\n") << true;
+        QTest::newRow("rich text") << QByteArray("{\\rtf1 bold}") << false;
+        QTest::newRow("not UTF-8") << QByteArray("gr\xfcn\n") << false;
+        QTest::newRow("CR LF") << QByteArray("one\r\ntwo") << false;
+        QTest::newRow("notice") << QByteArray() << false;  // a folder: the window says why
+    }
+    // Catches Save doing nothing, or writing over a file the window does not hold exactly (a
+    // notice, formatted rich text, text decoded with replacements): those ask for a name.
+    void saveKeepsFilesWhole() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, inPlace);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(bytes.isEmpty() ? "folder" : "file.txt");
+        if (bytes.isEmpty()) {
+            QVERIFY(QDir(dir.path()).mkdir("folder"));
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+        QPointer<TMDIChild> child = mWindow->OpenTextWindow(path, path);
+        child->Editor()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(child->Editor(), "typed");
+        int asked = 0;
+        // the question is cancelled first, then answered with another name
+        const QString saved = inPlace ? path : dir.filePath("copy.txt");
+        if (!inPlace) AnswerFileDialog(QString(), &asked);
+        action("FileSave1")->trigger();
+        QCOMPARE(child->IsModified(), !inPlace);
+        if (!bytes.isEmpty())
+            QCOMPARE(FileBytes(path), inPlace ? QByteArray("gr\xc3\xbcn\ntyped") : bytes);
+        if (!inPlace) AnswerFileDialog(saved, &asked);
+        action("FileSave1")->trigger();
+        QCOMPARE(asked, inPlace ? 0 : 2);
+        QCOMPARE(FileBytes(saved), child->Editor()->toPlainText().toUtf8());
+        QCOMPARE(child->windowTitle(), saved);
+        QVERIFY(!child->IsModified());
+        child->parentWidget()->close();
+        QTRY_VERIFY(!child);
+    }
+
+    // Catches changed text thrown away without a word when its window or the tool closes, and
+    // Cancel that closes them anyway.
+    void closingChangedTextAsks() {
+        mWindow->MdiArea()->closeAllSubWindows();
+        action("FileNew1")->trigger();
+        QPointer<TMDIChild> child = mWindow->CurrentTextWindow();
+        QVERIFY(child);
+        QTest::keyClicks(child->Editor(), "keep me");
+        {
+            BoxAnswerer cancel(QMessageBox::Cancel);
+            QVERIFY(!mWindow->close());
+            QVERIFY(!child->parentWidget()->close());
+            QCOMPARE(cancel.asked, QStringList(2, "Mosswick: Save the changes to NONAME1?"));
+        }
+        QVERIFY(mWindow->isVisible() && child && child->Editor()->toPlainText() == "keep me");
+        BoxAnswerer discard(QMessageBox::Discard);
+        QVERIFY(child->parentWidget()->close());
+        QTRY_VERIFY(!child);
+    }
+
+    // Catches a fill-screen 3D window missing from the Window menu, one that stays open when
+    // the FillScreen button goes up, and a frame rate that stays up after the window closed.
+    void fillScreenWindowFromTheMainWindow() {
+        mWindow->MdiArea()->closeAllSubWindows();
+        QTRY_VERIFY(mWindow->MdiArea()->subWindowList().isEmpty());
+        button("mFillScreen")->click();
+        action("mView3D")->trigger();
+        QPointer<Tm3DWindow> window = Tm3DWindow::Current();
+        QVERIFY(window && window->IsFillScreen());
+        auto* menu = mWindow->findChild<QMenu*>("Window1");
+        menu->popup(QPoint());
+        menu->hide();
+        auto* entry = menu->findChild<QAction*>("mFillScreenEntry");
+        QVERIFY(entry);
+        QCOMPARE(entry->text(), "&1 " + window->windowTitle());
+        mClock->framesPerSecond = 30;
+        button("mFillScreen")->click();
+        QTRY_VERIFY(!window);
+        QVERIFY(mWindow->findChild<QLabel*>("mStatusPanel1")->text().startsWith("FPS 0.00"));
+        menu->popup(QPoint());
+        menu->hide();
+        QVERIFY(!menu->findChild<QAction*>("mFillScreenEntry"));
     }
 
     void leftTabsReadable_data() {

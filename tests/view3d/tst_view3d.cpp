@@ -11,7 +11,11 @@
 #include "python_checks.h"
 #include "test_env.h"
 #include "view3d/tm_3d_window.h"
+#include "vorn/kalix.h"
+#include "vorn/members.h"
 #include "vorn/pyos.h"
+#include "vorn/ref.h"
+#include "vorn/rot.h"
 
 namespace {
 
@@ -80,6 +84,16 @@ void SendWheel(QWidget* to, QPoint at, int delta) {
 }
 
 QString Calls() { return EvalPython("navlog.take()"); }
+
+// The red, green, blue and alpha the device kx:/dev clears its frames to.
+float* ClearColour() {
+    VnRef<IRoot> device;
+    if (!VnROT->GetObject("kx:/dev", nullptr, IID_IRoot, device.out(), 0)) return nullptr;
+    intptr_t adjust = 0;
+    auto* member = VnOS->FindMember("background", device->GetTypeInfo(), &adjust);
+    auto* colour = static_cast<IRoot*>(VnMemberStorage(device.get(), member, adjust));
+    return VnQuery<IKxColor>(colour)->EditValue();
+}
 
 }  // namespace
 
@@ -170,6 +184,25 @@ private slots:
         PumpFor(300);
         QVERIFY(window->Panel()->Presented() > still + 5);
         QVERIFY(RunPython("dev.scene = None\ndel scene, dev"));
+    }
+
+    // Catches a document window opened at a fixed small size instead of filling the area, and
+    // strips beside the rounded picture that do not show the colour the scene is cleared to.
+    void openMaximizedWithClearColourStrips() {
+        Tm3DWindow* window = open();
+        QVERIFY(window->Frame()->isMaximized());
+        QCOMPARE(window->Frame()->size(), mShell->documents.viewport()->size());
+        float* colour = ClearColour();
+        QVERIFY(colour);
+        const std::vector<float> old(colour, colour + 4);
+        colour[0] = 1, colour[1] = 0.5f, colour[2] = 0;
+        resizeContent(window, {375, 290});
+        QTRY_COMPARE(window->Panel()->size(), QSize(368, 288));
+        PumpFor(100);
+        const QImage shown = window->grab().toImage();
+        std::copy(old.begin(), old.end(), colour);
+        QCOMPARE(shown.pixelColor(371, 100), QColor(255, 128, 0));  // right of the picture
+        QCOMPARE(shown.pixelColor(100, 289), QColor(255, 128, 0));  // below it
     }
 
     // Catches argument tuples that differ from what scripts expect: wheel notches divided
@@ -286,9 +319,11 @@ private slots:
     }
 
     // Catches a fill-screen window that is a document (reached by reloads), shows its panel,
-    // rounds its height, or does not bring the main window forward on Escape.
+    // rounds its height, leaves the screen's size to a window manager, does not bring the main
+    // window forward on Escape, or stays open on Alt+F4 where no window manager closes it.
     void fillScreenDrawsIntoItself() {
         Tm3DWindow* window = Tm3DWindow::Create(*mShell, mOutput, true);
+        QCOMPARE(window->geometry(), mShell->window.screen()->geometry());
         QVERIFY(QTest::qWaitForWindowActive(window));
         QVERIFY(window->HasNavigation());
         QVERIFY(window->Panel()->isHidden());
@@ -303,6 +338,8 @@ private slots:
         const int before = mShell->broughtToFront;
         QTest::keyClick(window, Qt::Key_Escape);
         QCOMPARE(mShell->broughtToFront, before + 1);
+        QTest::keyClick(window, Qt::Key_F4, Qt::AltModifier);
+        QTRY_VERIFY(!Tm3DWindow::Current());
     }
 
     void cleanupTestCase() {
