@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/rtf_reader.h"
+#include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "script/script_object.h"
 #include "shell/ishell.h"
@@ -100,6 +101,7 @@ QString TMDIChild::AskFileName() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontUseNativeDialog);  // the same dialog on every desktop
     dialog.setNameFilter("Text files (*.txt);;All files (*)");
+    mw::ShowWholeColumns(dialog);
     if (!mPath.isEmpty()) dialog.selectFile(mPath);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     return dialog.selectedFiles().constFirst();

@@ -47,7 +47,7 @@ xdotool key Return
 sleep 0.5
 last_line "The answer was Moss Wick"
 
-keys ctrl+F4  # the read-me goes, so the 3D window opens in the area's top-left corner
+keys ctrl+F4  # the read-me goes; the 3D window opens filling the document area
 # "Create 3D Window" sits right of the fill-screen button on the main tool bar; a click in its
 # picture activates it, which gives it the engine's device and its navigation
 xdotool mousemove --window "$main" 493 38 click 1

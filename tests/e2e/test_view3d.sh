@@ -17,7 +17,7 @@ shot() {
 start view3d
 main=$(window "^Mosswick")
 sleep 1
-keys ctrl+F4  # the read-me goes, so the 3D window opens in the area's top-left corner
+keys ctrl+F4  # the read-me goes; the 3D window opens filling the document area
 
 # "Create 3D Window" sits right of the fill-screen button on the main tool bar.
 xdotool mousemove --window "$main" 493 38 click 1
