@@ -706,7 +706,7 @@ void TmMain::mView3DExecute() {
     Tm3DWindow* window = Tm3DWindow::Create(*this, *mHost, mFillScreen->isChecked());
     m3DClosed = false;
     connect(window, &QObject::destroyed, this, [this, window] {
-        // a widget says it goes before its guards clear: Current() may still be this one
+        // a window being destroyed is no longer current; another one may be
         const Tm3DWindow* current = Tm3DWindow::Current();
         if (current && current != window) return;  // replaced: the new one draws
         m3DClosed = true;

@@ -30,7 +30,9 @@ constexpr int kVkScrollLock = 145;
 constexpr int kWheelNotch = 120;
 constexpr QSize kPanelSize{185, 41};  // until the device is attached
 
-QPointer<Tm3DWindow> gWindow;
+// Held as a widget: a window that is being destroyed is no 3D window any more, and Current()
+// answers none for it instead of casting what is left of it.
+QPointer<QWidget> gWindow;
 
 // The scene the device already shows, else a new one; empty with the pending error set.
 VnRef<IRoot> SceneFor(IKxDevice* device) {
@@ -76,7 +78,7 @@ public:
 }  // namespace
 
 Tm3DWindow* Tm3DWindow::Create(IShell& shell, IOutput& output, bool fillScreen) {
-    if (Tm3DWindow* old = gWindow) {
+    if (Tm3DWindow* old = Current()) {
         old->FormDestroy();  // its navigation hears Destroy before the new window exists
         old->mFrame ? old->mFrame->close() : old->close();
     }
@@ -86,10 +88,10 @@ Tm3DWindow* Tm3DWindow::Create(IShell& shell, IOutput& output, bool fillScreen) 
     return window;
 }
 
-Tm3DWindow* Tm3DWindow::Current() { return gWindow; }
+Tm3DWindow* Tm3DWindow::Current() { return qobject_cast<Tm3DWindow*>(gWindow.data()); }
 
 void Tm3DWindow::CloseCurrent() {
-    Tm3DWindow* window = gWindow;
+    Tm3DWindow* window = Current();
     if (!window) return;
     window->FormDestroy();
     if (window->mFrame)
