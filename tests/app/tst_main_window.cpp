@@ -22,6 +22,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
@@ -77,8 +78,16 @@ void AnswerFileDialog(const QString& name, int* asked) {
         auto* dialog = static_cast<QFileDialog*>(widget);
         ++*asked;
         if (name.isEmpty()) return dialog->reject();
-        dialog->selectFile(name);
-        static_cast<QDialog*>(dialog)->accept();
+        // a dialog still listing its folder may take the name for that folder and stay open:
+        // the name is given again until the dialog takes it
+        const auto give = [dialog, name] {
+            dialog->selectFile(name);
+            static_cast<QDialog*>(dialog)->accept();
+        };
+        give();
+        auto* again = new QTimer(dialog);
+        QObject::connect(again, &QTimer::timeout, dialog, give);
+        again->start(20);
     });
 }
 
