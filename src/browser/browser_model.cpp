@@ -1,7 +1,10 @@
 #include "browser/browser_model.h"
 
 #include <QFont>
+#include <algorithm>
+#include <deque>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "browser/browser_rules.h"
@@ -60,15 +63,6 @@ std::unique_ptr<TBrowserNode> ValueNode(PyObject* value, const QString& label, b
     return PythonNode(value, label + " (" + QString::fromUtf8(Py_TYPE(value)->tp_name) + ")");
 }
 
-// What a node shows, for telling whether an object comes back below itself.
-const void* Identity(const TBrowserNode* node) {
-    if (IRoot* object = TBrowserModel::NodeObject(node)) {
-        VnRef<IRoot> root = VnQuery<IRoot>(object, 1);
-        return root ? static_cast<const void*>(root.get()) : object;
-    }
-    return TBrowserModel::NodePython(node);
-}
-
 bool IsClassDefinedInPython(PyObject* object) {
     return PyType_Check(object) &&
            (reinterpret_cast<PyTypeObject*>(object)->tp_flags & Py_TPFLAGS_HEAPTYPE);
@@ -107,6 +101,22 @@ IRoot* TBrowserModel::NodeObject(const TBrowserNode* node) {
 
 PyObject* TBrowserModel::NodePython(const TBrowserNode* node) {
     return node && node->HasData() ? mw::MemberPython(node->value) : nullptr;
+}
+
+const void* TBrowserModel::Identity(IRoot* object, PyObject* python) {
+    if (object) {
+        VnRef<IRoot> root = VnQuery<IRoot>(object, 1);
+        return root ? static_cast<const void*>(root.get()) : object;
+    }
+    return python;
+}
+
+// a script attribute holding a wrapper shows the object it wraps
+const void* TBrowserModel::Identity(const TBrowserNode* node) {
+    IRoot* object = NodeObject(node);
+    PyObject* python = object ? nullptr : NodePython(node);
+    if (IRoot* wrapped = python ? browser::Unwrapped(python) : nullptr) object = wrapped;
+    return Identity(object, object ? nullptr : python);
 }
 
 TBrowserNode* TBrowserModel::Top() const {
@@ -314,6 +324,41 @@ void TBrowserModel::AddPythonChildren(TBrowserNode* node, PyObject* object, Node
         }
         PyErr_Clear();
     }
+}
+
+// Breadth first, so the first node found lies on a shortest way. Children are built as
+// expanding builds them, into nodes of the search's own.
+TBrowserModel::Way TBrowserModel::FindWay(TBrowserNode* from, const void* wanted, int budget) {
+    Way way;
+    if (!from || !from->HasData() || !wanted) return way;
+    std::unordered_set<const void*> entered;
+    if (const void* self = Identity(from)) entered.insert(self);
+    std::deque<TBrowserNode*> queue{from};
+    while (!queue.empty() && budget > 0) {
+        TBrowserNode* node = queue.front();
+        queue.pop_front();
+        Nodes children;
+        if (IRoot* object = mw::MemberObject(node->value))
+            AddObjectChildren(node, object, children);
+        else if (PyObject* python = mw::MemberPython(node->value))
+            AddPythonChildren(node, python, children);
+        budget -= static_cast<int>(children.size());
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            TBrowserNode* child = children[i].get();
+            child->parent = node;
+            child->row = static_cast<int>(i);
+            way.built.push_back(std::move(children[i]));
+            const void* self = Identity(child);
+            if (self == wanted) {
+                for (const TBrowserNode* at = child; at != from; at = at->parent)
+                    way.steps.push_back(at);
+                std::reverse(way.steps.begin(), way.steps.end());
+                return way;
+            }
+            if (self && entered.insert(self).second) queue.push_back(child);
+        }
+    }
+    return way;
 }
 
 TBrowserModel::ExpandEnd TBrowserModel::ExpandAll(TBrowserNode* node) {

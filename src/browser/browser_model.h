@@ -37,6 +37,23 @@ public:
     ExpandEnd ExpandAll(TBrowserNode* node);
     int NodeImage(const TBrowserNode* node) const;
 
+    // How many nodes a search for a way down builds before it gives up.
+    static constexpr int kFindBudget = 20000;
+    // A way from a node down to one showing a wanted object: the nodes the search built, apart
+    // from the tree (they keep what they show alive), and the steps, the first below `from`.
+    struct Way {
+        std::vector<std::unique_ptr<TBrowserNode>> built;
+        std::vector<const TBrowserNode*> steps;
+    };
+    // The shortest way from `from` down to a node whose Identity is `wanted`, through members,
+    // list items and script attributes, entering each object once. Nothing in the tree changes;
+    // the steps are empty when `budget` nodes were built without reaching it.
+    Way FindWay(TBrowserNode* from, const void* wanted, int budget = kFindBudget);
+    // What a node shows, compared to tell objects apart: a runtime object's identity, or the
+    // Python object; null for a node without data.
+    static const void* Identity(const TBrowserNode* node);
+    static const void* Identity(IRoot* object, PyObject* python);
+
     TBrowserNode* Top() const;
     TBrowserNode* NodeOf(const QModelIndex& index) const;
     QModelIndex IndexOf(const TBrowserNode* node) const;

@@ -290,16 +290,5 @@ void TObjectActions::FindInRot(const TBrowserNode* node) {
         mForm.Shell().SetStatusText(0, "The object is not registered in the running object table");
         return;
     }
-    VnRef<IRoot> identity = VnQuery<IRoot>(wanted.get(), 1);
-    mForm.mGoHomeClick();
-    TBrowserNode* top = mForm.Model().Top();
-    if (!top) return;
-    for (const auto& child : top->children) {
-        VnRef<IRoot> id = VnQuery<IRoot>(TBrowserModel::NodeObject(child.get()), 1);
-        if (id && id.get() == identity.get()) {
-            mForm.TreePanel().Reveal(child.get());
-            break;
-        }
-    }
-    mForm.mActionUpdate();
+    mForm.Reveal(wanted.get(), nullptr);  // its own entry is the shortest way to it
 }

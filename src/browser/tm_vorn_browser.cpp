@@ -223,6 +223,7 @@ void TmVornBrowser::Select(const TBrowserNode* node) {
 
 bool TmVornBrowser::RefreshSelection() {
     const TBrowserNode* node = Selected();
+    NoteSelectedObject(node);
     if (!node || !node->HasData()) {
         if (mGridPanel) mGridPanel->hide();
         return false;
@@ -240,6 +241,13 @@ bool TmVornBrowser::RefreshSelection() {
     if (mGridPanel) mGridPanel->show();
     mRows->FillRows(node);
     return true;
+}
+
+void TmVornBrowser::NoteSelectedObject(const TBrowserNode* node) {
+    VnRef<IRoot> object = VnQuery<IRoot>(TBrowserModel::NodeObject(node), 1);
+    if (object.get() == mSelectedObject.peek() && (!object || !mSelectedObject.expired())) return;
+    mSelectedObject = VnWeak<IRoot>(object.get());
+    emit SelectedObjectChanged(object.get());
 }
 
 // --- what other parts call -----------------------------------------------------------------
@@ -308,6 +316,61 @@ void TmVornBrowser::CopyPythonPath(int row) {
     }
     QGuiApplication::clipboard()->setText(path);
     mShell.SetStatusText(0, "Copied " + path);
+}
+
+bool TmVornBrowser::Reveal(IRoot* object, PyObject* python) {
+    // what is looked for stays while scripts run from the search
+    const VnRef<IRoot> keepObject(object);
+    const PyRef keepPython = PyRef::Borrow(object ? nullptr : python);
+    const void* wanted = TBrowserModel::Identity(object, object ? nullptr : python);
+    // the tree stays as it is when it shows the table already, open nodes and all
+    TBrowserNode* top = mModel->Top();
+    if (!VnROT || TBrowserModel::Identity(top) != TBrowserModel::Identity(VnROT, nullptr)) {
+        mGoHomeClick();
+        top = mModel->Top();
+    }
+    mShell.ShowPlace(TShellPlace::BrowserPage);
+    TBrowserModel::Way way = mModel->FindWay(top, wanted);
+    TBrowserNode* node = way.steps.empty() ? nullptr : top;
+    for (const TBrowserNode* step : way.steps) {
+        if (!node) break;
+        node = ChildLike(node, step);
+    }
+    mKit.Work().Retire(std::make_unique<TBrowserModel::Way>(std::move(way)));
+    if (!node) {
+        mShell.SetStatusText(0, QString("No registered object leads to it within %1 nodes")
+                                    .arg(TBrowserModel::kFindBudget));
+        return false;
+    }
+    mTreePanel->Reveal(node);
+    ActionDone();
+    const QString path = browser::NodePath(node, node);
+    mShell.SetStatusText(
+        0, "Showing " + mModel->Label(node) + (path.isEmpty() ? QString() : " at " + path));
+    return true;
+}
+
+// An open node is looked in as it is; one that is closed, or no longer holds the step, is
+// built again from what it holds now.
+TBrowserNode* TmVornBrowser::ChildLike(TBrowserNode* node, const TBrowserNode* step) {
+    const void* wanted = TBrowserModel::Identity(step);
+    const auto find = [&]() -> TBrowserNode* {
+        const auto at = static_cast<std::size_t>(step->row);
+        if (at < node->children.size() &&
+            TBrowserModel::Identity(node->children[at].get()) == wanted)
+            return node->children[at].get();
+        for (const auto& child : node->children)
+            if (TBrowserModel::Identity(child.get()) == wanted) return child.get();
+        return nullptr;
+    };
+    TBrowserNode* child = node->expanded ? find() : nullptr;
+    if (!child) {
+        mTreePanel->Expand(node);
+        child = find();
+    } else {
+        mModel->ExpandInView(node);
+    }
+    return child;
 }
 
 // --- handlers ------------------------------------------------------------------------------

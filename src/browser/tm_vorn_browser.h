@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "vorn/iroot.h"
+#include "vorn/weak.h"
 
 class IOutput;
 class IShell;
@@ -72,6 +73,11 @@ public:
     void CollapseSelectedParent();
     void ExpandEverything();
     void CollapseEverything();
+    // Shows the running object table as the tree's root, opens the shortest way from a
+    // registered object down to `object` (or to the Python object `python`) and selects its
+    // node; false, said in the status bar, when no way within TBrowserModel::kFindBudget nodes
+    // reaches it.
+    bool Reveal(IRoot* object, PyObject* python);
 
     // Handlers of the tool bar.
     void mGoHomeClick();
@@ -95,12 +101,21 @@ public:
 
     QStringList ClassList() const;
 
+signals:
+    // The runtime object the selected node shows is another one now: null for none, or for a
+    // node that shows no runtime object.
+    void SelectedObjectChanged(IRoot* object);
+
 private:
     void BuildPopup();
     void ConnectTree();
     void ConnectHistory();
     // Shows again what an undone or redone step changed.
     void ShowStepApplied(IRoot* target);
+    // Tells whoever listens when the selection shows another runtime object.
+    void NoteSelectedObject(const TBrowserNode* node);
+    // The live child of `node` that shows what `step` of a found way shows, or null.
+    TBrowserNode* ChildLike(TBrowserNode* node, const TBrowserNode* step);
 
     IShell& mShell;
     IOutput& mOutput;
@@ -119,4 +134,5 @@ private:
     QMenu* mPopup = nullptr;
     QMenu* mPopupMacro = nullptr;
     QMenu* mContextMenu = nullptr;
+    VnWeak<IRoot> mSelectedObject;  // what SelectedObjectChanged last said
 };

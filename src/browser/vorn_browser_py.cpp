@@ -105,6 +105,20 @@ PyObject* Collapse(PyObject* self, PyObject* args) {
     Py_RETURN_NONE;
 }
 
+PyObject* Reveal(PyObject* self, PyObject* args) {
+    PyObject* value = nullptr;
+    if (!PyArg_ParseTuple(args, "O:Reveal", &value)) return nullptr;
+    bool refused = false;
+    bool found = false;
+    if (TmVornBrowser* browser = ChangeableBrowser(self, "app.browser.Reveal", &refused)) {
+        TBrowserWork::Scope work(browser->Work());
+        IRoot* object = PyOS->Unwrap(value);
+        found = browser->Reveal(object, object ? nullptr : value);
+    }
+    if (refused) return nullptr;
+    return PyBool_FromLong(found);
+}
+
 const VnMethodDef kMethods[] = {
     {"GetSelected", Bracketed<GetSelected>, 1,
      "GetSelected()\n--\n\n"
@@ -124,6 +138,10 @@ const VnMethodDef kMethods[] = {
     {"Collapse", Bracketed<Collapse>, 1,
      "Collapse(all=0, /)\n--\n\n"
      "Hides all the subnodes in the tree"},
+    {"Reveal", Bracketed<Reveal>, 1,
+     "Reveal(value, /)\n--\n\n"
+     "Shows the object table in the browser tree, opens the shortest way from a registered "
+     "object down to the value and selects it; False when no way is found"},
     {nullptr, nullptr, 0, nullptr},
 };
 

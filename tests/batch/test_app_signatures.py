@@ -24,6 +24,9 @@ METHODS = {
         "Browse": ("(value, label='', /)", "Displays an object in the browser tree"),
         "Expand": ("(all=0, /)", "Displays all the nodes in the tree"),
         "Collapse": ("(all=0, /)", "Hides all the subnodes in the tree"),
+        "Reveal": ("(value, /)", "Shows the object table in the browser tree, opens the shortest "
+                                 "way from a registered object down to the value and selects it; "
+                                 "False when no way is found"),
     },
     "ui": {
         "ShellExecute": ("(wait, file, parameters='', verb='', /)", "ShellExecute"),

@@ -23,6 +23,7 @@
 
 #include "browser/browser_model.h"
 #include "browser/grid_rows.h"
+#include "browser/python_path.h"
 #include "browser/tm_vorn_browser.h"
 #include "core/python_value.h"
 #include "core/vorn_string.h"
@@ -739,6 +740,60 @@ vos.Register("test:/shared", owner.material)
         QCOMPARE(model().Label(model().Top()), QString("ROT"));
         QCOMPARE(model().Label(mBrowser->Selected()), QString("test:/shared"));
         QVERIFY(RunPython("vos.Revoke('test:/shared')"));
+    }
+
+    // Catches a way that is not the shortest, one that stops at a script attribute or a Python
+    // value, a node selected that shows another object, and a miss reported as found.
+    void revealOpensTheShortestWay_data() {
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<QString>("path");
+        const QString top = R"(vorn.os.GetObject("test:/top"))";
+        QTest::newRow("member") << "shared" << top + "[0].material";
+        QTest::newRow("list item") << "deep" << top + "[1][0]";
+        QTest::newRow("script attribute") << "viaAttr" << top + "[0].extra";
+        QTest::newRow("python value") << "far.notes['box']" << top + "[0].notes['box']";
+        QTest::newRow("unreached") << "lost" << QString();
+    }
+    void revealOpensTheShortestWay() {
+        QFETCH(QString, wanted);
+        QFETCH(QString, path);
+        QVERIFY(RunPython(R"(
+if "revealTop" not in globals():
+    revealTop = new(name="top")
+    vos.Register("test:/top", revealTop)
+    far, inner = new("kalix.KxModel", "far"), new(name="inner")
+    deep, shared = new("kalix.KxModel", "deep"), new("kalix.KxMaterial", "shared")
+    revealTop.append(far)
+    revealTop.append(inner)
+    inner.append(deep)
+    deep.material = shared  # a longer way to it than through far
+    far.material = shared
+    viaAttr = far.extra = new("kalix.KxMaterial", "viaAttr")
+    far.notes = {"box": [1, {"k": 2}]}
+    lost = new("kalix.KxModel", "lost")
+)"));
+        browsePython("far");  // Reveal goes to the table itself
+        PyRef value = Evaluate(wanted);
+        QVERIFY(value);
+        IRoot* object = PyOS->Unwrap(value.get());
+        QCOMPARE(mBrowser->Reveal(object, value.get()), !path.isEmpty());
+        QCOMPARE(model().Label(model().Top()), QString("ROT"));
+        if (path.isEmpty()) {
+            QVERIFY2(mShell->status.startsWith("No registered object leads to it"),
+                     qPrintable(mShell->status));
+            QVERIFY(RunPython("vos.Revoke('test:/top')"));  // the last row
+            return;
+        }
+        const TBrowserNode* node = mBrowser->Selected();
+        QVERIFY(node);
+        QCOMPARE(browser::NodePath(node, node), path);
+        QVERIFY(SameValue(Evaluate(path).get(), value.get()));
+        QVERIFY(mBrowser->Tree()->isExpanded(model().IndexOf(node->parent)));
+        QVERIFY(mBrowser->Rows().rowCount() > 0);
+        QVERIFY2(mShell->status.endsWith(path), qPrintable(mShell->status));
+        // revealed again with the tree open: the same node, nothing rebuilt above it
+        QVERIFY(mBrowser->Reveal(object, value.get()));
+        QCOMPARE(mBrowser->Selected(), node);
     }
 
     // Catches a filter that expands nodes or matches what is not built (or the placeholder name
