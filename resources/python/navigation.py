@@ -1,7 +1,8 @@
 """Navigation of the 3D window: an orbit camera around the scene camera's target.
 
-Left drag orbits, the wheel zooms, arrow keys or W/A/S/D move the target over the ground,
-Q and E move it down and up, Home puts the camera back where it started.
+Left drag orbits, a left click shows the model under the pointer in the browser, the wheel
+zooms, arrow keys or W/A/S/D move the target over the ground, Q and E move it down and up, F
+frames the highlighted model and Home puts the camera back where it started.
 """
 import math
 
@@ -9,13 +10,17 @@ import math
 SHIFT, ALT, CTRL, LEFT, RIGHT, MIDDLE, DOUBLE = 1, 2, 4, 8, 16, 32, 64
 # virtual key codes
 VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN, VK_HOME = 37, 38, 39, 40, 36
-VK_W, VK_A, VK_S, VK_D, VK_Q, VK_E = 87, 65, 83, 68, 81, 69
+VK_W, VK_A, VK_S, VK_D, VK_Q, VK_E, VK_F = 87, 65, 83, 68, 81, 69, 70
+# how far, in pixels, the pointer may move between press and release for a click
+CLICK_SLOP = 3
 
 
 class Navigation:
     def __init__(self, device):
         self.device = device
         self.last = None
+        self.press = None  # where the left button went down, until it goes up
+        self.dragging = False
         self.home = self._snapshot()
 
     def _camera(self):
@@ -65,6 +70,8 @@ class Navigation:
                  VK_Q: (0, 0, -1), VK_E: (0, 0, 1)}
         if key in moves:
             self._move(*moves[key])
+        elif key == VK_F:
+            self._frame()
         elif key == VK_HOME and self.home is not None:
             cam = self._camera()
             cam.position.Set(*self.home[:3])
@@ -73,19 +80,57 @@ class Navigation:
     def OnKeyUp(self, key, shift):
         pass
 
+    def _frame(self):
+        """Moves the camera along its line of sight until the highlighted model fills the view."""
+        model = self.device.Highlighted()
+        if model is None:
+            return
+        cam = self._camera()
+        (x, y, z), radius = model.Bounds()
+        half = math.radians(max(1.0, min(179.0, cam.fieldOfView))) / 2
+        if 0 < self.device.width < self.device.height:  # the narrower side bounds it
+            half = math.atan(math.tan(half) * self.device.width / self.device.height)
+        _, yaw, pitch = self._orbit()
+        cam.target.Set(x, y, z)
+        self._place(max(radius, 1e-3) / math.sin(half) * 1.1, yaw, pitch)
+
+    def _select_at(self, x, y):
+        """A click: the model drawn at the pointer is shown in the browser."""
+        model = self.device.Pick(x, y)
+        try:
+            import app
+        except ImportError:  # outside the tool there is no browser to show it in
+            return
+        if model is None:
+            app.ui.SetStatusText("No model under the pointer")
+        else:
+            app.browser.Reveal(model)  # which says in the status bar what it shows
+
     def OnMouseDown(self, shift, x, y):
         self.last = (x, y)
+        self.press = (x, y) if shift & LEFT else None
+        self.dragging = False
 
     def OnMouseMove(self, shift, x, y):
         if not shift & LEFT or self.last is None or self._camera() is None:
             self.last = (x, y) if shift & LEFT else None
             return
+        if not self.dragging:
+            # a click until the pointer leaves the slop; then the drag orbits from the press
+            if self.press is not None and max(abs(x - self.press[0]),
+                                               abs(y - self.press[1])) <= CLICK_SLOP:
+                return
+            self.dragging = True
         distance, yaw, pitch = self._orbit()
         self._place(distance, yaw - (x - self.last[0]) * 0.01, pitch + (y - self.last[1]) * 0.01)
         self.last = (x, y)
 
     def OnMouseUp(self, shift, x, y):
-        self.last = None
+        clicked = self.press is not None and not self.dragging
+        self.last = self.press = None
+        self.dragging = False
+        if clicked and self.device is not None:
+            self._select_at(x, y)
 
     def OnMouseWheel(self, shift, delta, x, y):
         if self._camera() is None:
@@ -95,4 +140,4 @@ class Navigation:
 
     def Destroy(self):
         self.device = None
-        self.last = None
+        self.last = self.press = None

@@ -17,6 +17,7 @@
 #include "browser/tm_vorn_browser.h"
 #include "browser/tm_vorn_list_sorter.h"
 #include "browser/vorn_browser_py.h"
+#include "view3d/view_mark.h"
 #include "core/vorn_string.h"
 #include "editors/row_editor.h"
 #include "editors/tm_chooser_pick.h"
@@ -127,6 +128,9 @@ PyObject* RunMain(PyObject*, PyObject*) {
         browser->SetDialogs(sorter, forms.Keep(new TmObjPropertyDlg));
         vornPick->SetClassList(browser->ClassList());
         TheBrowserPy().SetBrowser(browser);
+        // the model selected in the browser is marked in the 3D view
+        QObject::connect(browser, &TmVornBrowser::SelectedObjectChanged, browser,
+                         [](IRoot* object) { view3d::MarkInView(object); });
         forms.Keep(new TmErrorLog(main, host));
         forms.Keep(new TmConsoleWindow(main, host));
         kit.AddForm(forms.Keep(new TmQuatPick));

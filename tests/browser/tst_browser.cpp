@@ -24,6 +24,7 @@
 #include "browser/browser_model.h"
 #include "browser/grid_rows.h"
 #include "browser/python_path.h"
+#include "core/class_id.h"
 #include "browser/tm_vorn_browser.h"
 #include "core/python_value.h"
 #include "core/vorn_string.h"
@@ -790,6 +791,9 @@ if "revealTop" not in globals():
         QVERIFY(SameValue(Evaluate(path).get(), value.get()));
         QVERIFY(mBrowser->Tree()->isExpanded(model().IndexOf(node->parent)));
         QVERIFY(mBrowser->Rows().rowCount() > 0);
+        if (object)  // the grid's header names the class
+            QCOMPARE(mBrowser->Rows().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                     QString::fromStdString(mw::ClassName(object)));
         QVERIFY2(mShell->status.endsWith(path), qPrintable(mShell->status));
         // revealed again with the tree open: the same node, nothing rebuilt above it
         QVERIFY(mBrowser->Reveal(object, value.get()));

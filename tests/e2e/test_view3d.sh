@@ -2,7 +2,8 @@
 # The 3D window of the real program under Xvfb with the default world, used as a person would:
 # opened from its tool button, the camera orbited by dragging the mouse in it (the picture must
 # change), and Scroll Lock pressed, which must leave capture/cap0000.bmp below the base folder
-# showing the scene, not one flat colour.
+# showing the scene, not one flat colour. Then the ball is clicked: the browser must select it
+# and the view mark it, and F must bring the camera's target to its centre.
 # Usage: test_view3d.sh MOSSWICK SHOT_DIR; exits 77 (skipped) without the tools.
 set -uo pipefail
 
@@ -45,6 +46,32 @@ for ((i = 0; i < 50; i++)); do [[ -s $capture ]] && break; sleep 0.1; done
 [[ -s $capture ]] || fail "Scroll Lock left no $capture"
 colours=$(identify -format "%k" "$capture")
 ((colours > 100)) || fail "the screenshot has $colours colours: it does not show the scene"
+
+# --- click the ball: where it is drawn comes from the device's own picking, read through the
+# console, in the picture's coordinates (the picture starts 204 px right of the window's corner
+# and 58 + 22 px down)
+out=$work/view3d/ball.txt
+keys alt+3
+xdotool type --delay 10 "d = vorn.os.GetObject('kx:/dev'); \
+at = [(x, y) for y in range(0, d.height, 6) for x in range(0, d.width, 6) \
+if getattr(d.Pick(x, y), 'name', '') == 'Ball']; \
+open('$out', 'w').write('%d %d' % (sum(p[0] for p in at) // len(at), sum(p[1] for p in at) // len(at)))"
+xdotool key Return
+for ((i = 0; i < 100; i++)); do [[ -s $out ]] && break; sleep 0.1; done
+read -r ball_x ball_y <"$out" || fail "the console did not say where the ball is drawn"
+xdotool mousemove "$((X + 204 + ball_x))" "$((Y + 58 + 22 + ball_y))" click 1
+sleep 0.5
+xdotool key f
+sleep 0.5
+out=$work/view3d/selected.txt
+keys alt+3
+xdotool type --delay 10 "s = app.browser.GetSelected(); h = d.Highlighted(); \
+c = d.scene.camera.target; (bx, by, bz), r = s.Bounds(); \
+open('$out', 'w').write('%s %s %d' % (s.name, h.name, abs(c.x - bx) + abs(c.y - by) + abs(c.z - bz) < 1e-3))"
+xdotool key Return
+for ((i = 0; i < 100; i++)); do [[ -s $out ]] && break; sleep 0.1; done
+[[ $(cat "$out" 2>/dev/null) == "Ball Ball 1" ]] ||
+    fail "after a click on the ball and F: '$(cat "$out" 2>/dev/null)' (selected, marked, framed)"
 
 keys alt+f x
 finish 0
