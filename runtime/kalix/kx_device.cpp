@@ -89,6 +89,36 @@ PyObject* DeviceSaveFrame(PyObject* self, PyObject* args) {
     });
 }
 
+PyObject* DevicePick(PyObject* self, PyObject* args) {
+    return Bracket<KxDevice>(self, [args](KxDevice* d) -> PyObject* {
+        int x = 0, y = 0;
+        if (!PyArg_ParseTuple(args, "ii:Pick", &x, &y)) return nullptr;
+        IRoot* picked = nullptr;
+        d->Pick(x, y, &picked);
+        return PyOS->Wrap(VnRef<IRoot>::Adopt(picked).get(), 0);
+    });
+}
+
+PyObject* DeviceHighlight(PyObject* self, PyObject* args) {
+    return Bracket<KxDevice>(self, [args](KxDevice* d) -> PyObject* {
+        PyObject* value = nullptr;
+        if (!PyArg_ParseTuple(args, "O:Highlight", &value)) return nullptr;
+        IRoot* model = value == Py_None ? nullptr : PyOS->Unwrap(value);
+        if (value != Py_None && !model)
+            return VnOS->SetError(-1, &CLSID_KxDevice, "Only a model can be highlighted");
+        if (!d->Highlight(model)) return nullptr;
+        Py_RETURN_NONE;
+    });
+}
+
+PyObject* DeviceHighlighted(PyObject* self, PyObject*) {
+    return Bracket<KxDevice>(self, [](KxDevice* d) -> PyObject* {
+        IRoot* marked = nullptr;
+        d->Highlighted(&marked);
+        return PyOS->Wrap(VnRef<IRoot>::Adopt(marked).get(), 0);
+    });
+}
+
 // FNV-1a over the values of members, following embedded objects, object pointers and list items
 // once each. Python values are never drawn, so they are left out.
 class Digest {
@@ -154,6 +184,11 @@ private:
 const VnMethodDef kDeviceMethods[] = {
     {"Render", DeviceRender, 4, "Render(): draws one frame now"},
     {"SaveFrame", DeviceSaveFrame, 1, "SaveFrame(path): writes the last frame as a bitmap"},
+    {"Pick", DevicePick, 1,
+     "Pick(x, y): the model drawn frontmost at that pixel of the last frame, or None"},
+    {"Highlight", DeviceHighlight, 1,
+     "Highlight(model): marks the model in the frames from now on; None clears"},
+    {"Highlighted", DeviceHighlighted, 4, "Highlighted(): the marked model, or None"},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -299,6 +334,7 @@ uint64_t KxDevice::FrameDigest(const VnClock& clock) {
     digest.Add(width);
     digest.Add(height);
     digest.Add(fillMode);
+    digest.Add(mHighlight.lock().get());
     digest.Object(background.Root());
     digest.Object(scene);
     return digest.Value() | 1;  // never 0, which stands for "nothing shown"
@@ -320,8 +356,41 @@ const uint32_t* KxDevice::LastFrame(int* w, int* h, int* stride) {
     return mFrame.Width() > 0 ? mFrame.Pixels() : nullptr;
 }
 
+bool KxDevice::Pick(int x, int y, IRoot** model) {
+    if (!model) return false;
+    *model = nullptr;
+    Ray ray;
+    if (mDrawn.empty() ||
+        !PixelRay(mDrawnViewProjection, mFrame.Width(), mFrame.Height(), x, y, &ray))
+        return true;
+    // models destroyed since the frame are passed over
+    const int hit = Frontmost(
+        ray, mDrawn, [this](size_t i) { return mDrawnModels[i].expired(); }, &mPickScratch);
+    if (hit >= 0) *model = mDrawnModels[static_cast<size_t>(hit)].lock().detach();
+    return true;
+}
+
+bool KxDevice::Highlight(IRoot* model) {
+    const VnRef<IKxModel> asModel = VnQuery<IKxModel>(model);
+    auto* m = dynamic_cast<KxModel*>(asModel.get());
+    if (model && !m) {
+        VnOS->SetError(-1, &CLSID_KxDevice, "Only a model can be highlighted");
+        return false;
+    }
+    mHighlight = VnWeak<IRoot>(m ? m->Root() : nullptr);
+    return true;
+}
+
+bool KxDevice::Highlighted(IRoot** model) {
+    if (!model) return false;
+    *model = mHighlight.lock().detach();
+    return true;
+}
+
 void KxDevice::Render(int w, int h) {
     auto started = std::chrono::steady_clock::now();
+    mDrawn.clear();
+    mDrawnModels.clear();
     mFrame.Resize(w, h);
     mFrame.Clear(PackColor(background.Value()));
     triangles = 0;
@@ -350,21 +419,30 @@ void KxDevice::DrawScene(KxScene* s, float aspect) {
             lights.push_back(l->ToLight());
     Vec4 ambient = s->ambient.Value();
     mRaster.Begin(&mFrame, view, projection, eye, {ambient.x, ambient.y, ambient.z}, lights);
+    mDrawnViewProjection = Multiply(projection, view);
 
+    const VnRef<IRoot> marked = mHighlight.lock();
     for (int i = 0, n = s->models.GetCount(); i < n; ++i) {
         auto* m = dynamic_cast<KxModel*>(s->models.GetItem(i));
-        if (!m || !m->node.visible) continue;
-        auto* material = dynamic_cast<KxMaterial*>(m->material);
-        Surface surface = material ? material->MakeSurface() : Surface{};
-        if (m->flags & KxModel::Wireframe || fillMode == 1) surface.wireframe = true;
-        if (m->flags & KxModel::Unlit) surface.lighting = Lighting::Unlit;
-        if (m->flags & KxModel::TwoSided) surface.cull = Cull::None;
-        mRaster.DrawMesh(m->GetMesh(), m->transform.World(), surface);
+        if (m && m->node.visible) DrawModel(m, marked.get());
     }
     for (int i = 0, n = s->lines.GetCount(); i < n; ++i)
         if (auto* l = dynamic_cast<KxLine*>(s->lines.GetItem(i)); l && l->node.visible)
             mRaster.DrawLine(l->from.Value(), l->to.Value(), PackColor(l->color.Value()));
     triangles = mRaster.TrianglesDrawn();
+}
+
+void KxDevice::DrawModel(KxModel* m, IRoot* marked) {
+    auto* material = dynamic_cast<KxMaterial*>(m->material);
+    Surface surface = material ? material->MakeSurface() : Surface{};
+    if (m->flags & KxModel::Wireframe || fillMode == 1) surface.wireframe = true;
+    if (m->flags & KxModel::Unlit) surface.lighting = Lighting::Unlit;
+    if (m->flags & KxModel::TwoSided) surface.cull = Cull::None;
+    if (m->Root() == marked) MarkHighlighted(&surface);
+    DrawnMesh drawn{m->GetMesh(), m->MeshBounds(), m->transform.World(), surface.cull};
+    mRaster.DrawMesh(*drawn.mesh, drawn.world, surface);
+    mDrawn.push_back(std::move(drawn));
+    mDrawnModels.emplace_back(m->Root());
 }
 
 // --- engine -----------------------------------------------------------------------------------

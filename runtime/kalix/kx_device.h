@@ -1,10 +1,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "kx_nodes.h"
+#include "render/pick.h"
 #include "render/rasterizer.h"
 #include "scheduler.h"
+#include "vorn/weak.h"
 
 namespace kalix {
 
@@ -47,6 +50,9 @@ public:
     bool SetScene(IRoot* scene) override;
     bool RenderFrame() override;
     const uint32_t* LastFrame(int* width, int* height, int* stride) override;
+    bool Pick(int x, int y, IRoot** model) override;
+    bool Highlight(IRoot* model) override;
+    bool Highlighted(IRoot** model) override;
     bool MemberChanged(void* member) override { return IsOwnMember(Root(), member); }
 
     bool WantsFrames() override;
@@ -66,10 +72,18 @@ public:
 private:
     void Render(int w, int h);
     void DrawScene(class KxScene* s, float aspect);
+    void DrawModel(KxModel* m, IRoot* marked);
     // A digest of all a frame shows: the clock time, the surface and its size, the background,
-    // the fill mode and every member of every object the scene reaches.
+    // the fill mode, the highlighted model and every member of every object the scene reaches.
     uint64_t FrameDigest(const VnClock& clock);
     IKxSurface* mSurface = nullptr;
+    VnWeak<IRoot> mHighlight;  // a mark of the view, not a member: never saved or undone
+    // The models the last frame drew and how: picking traces a pixel back through these by a
+    // ray, so a frame pays only a weak reference and a shared mesh per model for it.
+    std::vector<VnWeak<IRoot>> mDrawnModels;
+    std::vector<DrawnMesh> mDrawn;
+    Mat4 mDrawnViewProjection;
+    std::vector<Vec3> mPickScratch;
     uint64_t mShownDigest = 0;  // of the frame last presented; 0 before the first
     FrameBuffer mFrame;
     Rasterizer mRaster;

@@ -107,11 +107,26 @@ const VnMemberDescriptor kSceneMembers[] = {
     {},
 };
 
+PyObject* ModelBounds(PyObject* self, PyObject*) {
+    return Bracket<KxModel>(self, [](KxModel* m) -> PyObject* {
+        const Sphere s = m->WorldBounds();
+        return Py_BuildValue("((ddd)d)", double(s.centre.x), double(s.centre.y), double(s.centre.z),
+                             double(s.radius));
+    });
+}
+
+const VnMethodDef kModelMethods[] = {
+    {"Bounds", ModelBounds, 4,
+     "Bounds(): the centre and radius of the sphere around the model in the world, "
+     "((x, y, z), radius)"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 // A type whose base is the node part at `part` bytes into the object.
 const VnTypeInfo* NodeType(const VnCLSID* clsid, const char* text,
                            const VnInterfaceEntry* interfaces, const VnMemberDescriptor* members,
-                           intptr_t part) {
-    return new VnTypeInfo{clsid, text, interfaces, members, nullptr, KxNodePart::Type(), part};
+                           intptr_t part, const VnMethodDef* methods = nullptr) {
+    return new VnTypeInfo{clsid, text, interfaces, members, methods, KxNodePart::Type(), part};
 }
 
 void Embed(IRoot* outer, std::initializer_list<KxVector*> vectors) {
@@ -206,8 +221,9 @@ KxModel::~KxModel() {
 }
 
 const VnTypeInfo* KxModel::Type() {
-    static const VnTypeInfo* type = NodeType(&CLSID_KxModel, "A shape drawn with a material",
-                                             Interfaces(), kModelMembers, KX_OFFSET(KxModel, node));
+    static const VnTypeInfo* type =
+        NodeType(&CLSID_KxModel, "A shape drawn with a material", Interfaces(), kModelMembers,
+                 KX_OFFSET(KxModel, node), kModelMethods);
     return type;
 }
 
@@ -221,25 +237,42 @@ bool KxModel::MemberChanged(void* member) {
     return true;
 }
 
-const Mesh& KxModel::GetMesh() {
-    if (shape == mBuiltShape && segments == mBuiltSegments) return mMesh;
+namespace {
+
+Mesh MakeShape(int32_t shape, int32_t segments) {
     switch (shape) {
-        case Sphere:
-            mMesh = MakeSphere(segments);
-            break;
-        case Plane:
-            mMesh = MakePlane(segments);
-            break;
-        case Cylinder:
-            mMesh = MakeCylinder(segments);
-            break;
+        case KxModel::Sphere:
+            return MakeSphere(segments);
+        case KxModel::Plane:
+            return MakePlane(segments);
+        case KxModel::Cylinder:
+            return MakeCylinder(segments);
         default:
-            mMesh = MakeCube();
-            break;
+            return MakeCube();
     }
+}
+
+}  // namespace
+
+const std::shared_ptr<const Mesh>& KxModel::GetMesh() {
+    if (mMesh && shape == mBuiltShape && segments == mBuiltSegments) return mMesh;
+    auto mesh = std::make_shared<const Mesh>(MakeShape(shape, segments));
+    mBounds = BoundingSphere(*mesh);
+    mMesh = std::move(mesh);
     mBuiltShape = shape;
     mBuiltSegments = segments;
     return mMesh;
+}
+
+Sphere KxModel::MeshBounds() {
+    GetMesh();
+    return mBounds;
+}
+
+Sphere KxModel::WorldBounds() {
+    const kalix::Sphere local = MeshBounds();
+    const Mat4 world = transform.World();
+    return {TransformPoint(world, local.centre), local.radius * LargestScale(world)};
 }
 
 KxScene::KxScene() {

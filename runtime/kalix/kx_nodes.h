@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "kx_look.h"
 #include "render/mesh.h"
 
@@ -83,8 +85,13 @@ public:
     KxModel();
     ~KxModel() override;
     bool MemberChanged(void* member) override;
-    // The mesh of the current shape, rebuilt when shape or segments have changed.
-    const Mesh& GetMesh();
+    // The mesh of the current shape, rebuilt as a new mesh when shape or segments have changed,
+    // so a frame that drew the old one can keep it.
+    const std::shared_ptr<const Mesh>& GetMesh();
+    // The sphere around GetMesh() in model space.
+    kalix::Sphere MeshBounds();
+    // The sphere around the model in the world: its mesh's placed by its transform.
+    kalix::Sphere WorldBounds();
 
     KxNodePart node;
     int32_t shape = Cube;
@@ -95,7 +102,8 @@ public:
     IRoot* material = nullptr;
 
 private:
-    Mesh mMesh;
+    std::shared_ptr<const Mesh> mMesh;
+    kalix::Sphere mBounds;
     int32_t mBuiltShape = -1;
     int32_t mBuiltSegments = -1;
 };

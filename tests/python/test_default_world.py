@@ -39,6 +39,30 @@ class DefaultWorld(unittest.TestCase):
             with open(path, "rb") as f:
                 self.assertEqual(f.read(2), b"BM")
 
+    def test_pick_highlight_and_bounds_from_a_script(self):
+        # Catches script methods that miss the device's models, take what is not a model, or
+        # place a model's sphere away from where it stands.
+        self.device.recorder.width = 160
+        self.device.recorder.height = 120
+        self.device.Render()
+        picked = {self.device.Pick(x, y) for x in range(0, 160, 8) for y in range(0, 120, 8)}
+        names = {m.name for m in picked if m is not None}
+        self.assertTrue({"Ground", "Ball", "Crate"} <= names, names)
+        self.assertIsNone(self.device.Pick(0, 0))  # sky
+        self.assertIsNone(self.device.Pick(-5, 500))
+
+        ball = self.world.models[2]
+        self.device.Highlight(ball)
+        self.assertIs(self.device.Highlighted(), ball)
+        self.device.Highlight(None)
+        self.assertIsNone(self.device.Highlighted())
+        for wrong in (self.world.camera, 5):
+            with self.assertRaisesRegex(Exception, "Only a model can be highlighted"):
+                self.device.Highlight(wrong)
+
+        (x, y, z), radius = ball.Bounds()
+        self.assertEqual([round(v, 4) for v in (x, y, z, radius)], [0.4, 0.6, 0.6, 0.6])
+
     def test_world_branches_and_loads_back(self):
         # Catches engine objects that do not survive a round trip through a .vorn file.
         with tempfile.TemporaryDirectory() as folder:

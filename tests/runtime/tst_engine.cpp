@@ -1,5 +1,5 @@
 // The engine's objects: every class's members written through its type information, the value
-// interfaces, rendering through the device, and the frame recorder.
+// interfaces, rendering through the device, picking and highlighting, and the frame recorder.
 #include <Python.h>
 
 #include <QtTest>
@@ -278,6 +278,102 @@ private slots:
         r.record = 0;
         device->Frame(*clock);
         clock->speed = 1;
+        mDevice->SetScene(nullptr);
+    }
+
+    // Catches picking that answers a model drawn behind another, the background, or where a
+    // model is now instead of where the last frame drew it, or a model destroyed since.
+    void pickingTracesPixelsToTheLastFrame() {
+        // two cubes, the front one listed last: the back one is hidden behind it
+        VnRef<IRoot> scene = Scene({{-2, {0, 0, 1, 1}}, {0, {1, 1, 1, 1}}});
+        auto* s = As<KxScene>(scene);
+        VnRef<IRoot> front(s->models.GetItem(1));
+        IRoot* back = s->models.GetItem(0);
+        auto pick = [this](int x, int y) {
+            IRoot* picked = nullptr;
+            mDevice->Pick(x, y, &picked);
+            return VnRef<IRoot>::Adopt(picked);
+        };
+        QVERIFY(!mDevice->Pick(0, 0, nullptr));
+        TestSurface surface;
+        mDevice->AttachWindow(&surface, 64, 48);
+        mDevice->SetScene(scene.get());
+        mDevice->RenderFrame();
+        QCOMPARE(pick(32, 24).get(), front.get());
+        QVERIFY(!pick(0, 0) && !pick(-1, 24) && !pick(64, 24) && !pick(32, 48));
+
+        // moved right and turned into a sphere after the frame: still where the frame drew it
+        auto* model = As<KxModel>(front);
+        model->transform.translation.Set({3, 0, 0});
+        model->shape = KxModel::Sphere;
+        QCOMPARE(pick(32, 24).get(), front.get());
+        QCOMPARE(pick(36, 20).get(), front.get());  // a corner of the cube, outside the sphere
+        QVERIFY(!pick(57, 24));
+
+        mDevice->RenderFrame();
+        QCOMPARE(pick(32, 24).get(), back);
+        QCOMPARE(pick(57, 24).get(), front.get());
+        s->models.RemoveItem(1);
+        front.reset();  // destroyed now
+        QVERIFY(!pick(57, 24));
+        mDevice->AttachWindow(nullptr, 0, 0);
+        mDevice->SetScene(nullptr);
+    }
+
+    // Catches a highlight that takes any object, does not redraw the window when it changes,
+    // does not show on the model, outlives its model, or becomes a member of the device.
+    void highlightMarksTheModelInTheFrame() {
+        auto* device = dynamic_cast<KxDevice*>(mDevice.get());
+        VnRef<IRoot> scene = Scene({{0, {0.2f, 0.3f, 0.9f, 1}}});
+        VnRef<IRoot> model(As<KxScene>(scene)->models.GetItem(0));
+        TestSurface surface;
+        mDevice->AttachWindow(&surface, 64, 48);
+        mDevice->SetScene(scene.get());
+        VnClock* clock = VnOS->GetClock();
+        clock->speed = 0;
+
+        QVERIFY(!mDevice->Highlight(As<KxScene>(scene)->camera));
+        char* why = nullptr;
+        VnOS->GetErrorText(&why);
+        QCOMPARE(QString(why), QString("Only a model can be highlighted"));
+        VnOS->Free(why);
+        VnOS->SetError(0, nullptr, nullptr);
+
+        device->Frame(*clock);
+        const uint32_t plain = surface.At(32, 24);
+        const int presents = surface.presents;
+        device->Frame(*clock);
+        QCOMPARE(surface.presents, presents);  // nothing changed, nothing drawn
+        QVERIFY(mDevice->Highlight(model.get()));
+        device->Frame(*clock);
+        QCOMPARE(surface.presents, presents + 1);
+        QVERIFY(Red(surface.At(32, 24)) > Red(plain) + 60);
+        QCOMPARE(surface.At(0, 0), surface.frame[0]);
+        QVERIFY(mDevice->Highlight(nullptr));
+        device->Frame(*clock);
+        QCOMPARE(surface.presents, presents + 2);
+        QCOMPARE(surface.At(32, 24), plain);
+
+        // a view's mark: no member of the device names or holds it
+        mDevice->Highlight(model.get());
+        QString members;
+        VnForEachMember(
+            device->Root(), [&](const VnMemberDescriptor* d, void* storage, const VnTypeInfo*) {
+                const bool holds =
+                    d->type == kVnObjectRef && *static_cast<IRoot**>(storage) == model.get();
+                if (holds || QString(d->name).contains("ighlight")) members += d->name;
+                return true;
+            });
+        QCOMPARE(members, QString());
+        IRoot* marked = nullptr;
+        QVERIFY(mDevice->Highlighted(&marked));
+        QCOMPARE(VnRef<IRoot>::Adopt(marked).get(), model.get());
+        As<KxScene>(scene)->models.RemoveItem(0);
+        model.reset();
+        QVERIFY(mDevice->Highlighted(&marked));
+        QVERIFY(!marked);
+        clock->speed = 1;
+        mDevice->AttachWindow(nullptr, 0, 0);
         mDevice->SetScene(nullptr);
     }
 

@@ -97,6 +97,14 @@ public:
     // Renders one frame now and presents it; the last frame stays readable.
     virtual bool RenderFrame() = 0;
     virtual const uint32_t* LastFrame(int* width, int* height, int* stride) = 0;
+    // The model (held) drawn frontmost at pixel (x, y) of the last frame, x right and y down;
+    // null over the background, outside the frame or before any frame. False for a null `model`.
+    virtual bool Pick(int x, int y, IRoot** model) = 0;
+    // Marks a model in the frames from now on; null clears. False, with the error set, for an
+    // object that is not a model. The mark is the view's: it is no member of anything.
+    virtual bool Highlight(IRoot* model) = 0;
+    // The marked model (held), or null when none is marked or it has been destroyed.
+    virtual bool Highlighted(IRoot** model) = 0;
 
 protected:
     ~IKxDevice() = default;

@@ -64,6 +64,42 @@ Mat4 NormalMatrix(const Mat4& world) {
     return r;
 }
 
+bool Invert(const Mat4& m, Mat4* inverse) {
+    // Gauss-Jordan with partial pivoting on [m | I], in double for cameras with tiny near planes.
+    double a[4][8];
+    for (int row = 0; row < 4; ++row) {
+        for (int col = 0; col < 4; ++col) {
+            a[row][col] = m.m[col * 4 + row];
+            a[row][col + 4] = row == col ? 1 : 0;
+        }
+    }
+    for (int col = 0; col < 4; ++col) {
+        int pivot = col;
+        for (int row = col + 1; row < 4; ++row)
+            if (std::fabs(a[row][col]) > std::fabs(a[pivot][col])) pivot = row;
+        if (!(std::fabs(a[pivot][col]) > 1e-30)) return false;
+        std::swap(a[col], a[pivot]);
+        const double scale = 1 / a[col][col];
+        for (double& v : a[col]) v *= scale;
+        for (int row = 0; row < 4; ++row) {
+            const double f = a[row][col];
+            if (row == col || f == 0) continue;
+            for (int k = 0; k < 8; ++k) a[row][k] -= f * a[col][k];
+        }
+    }
+    for (int row = 0; row < 4; ++row) {
+        for (int col = 0; col < 4; ++col)
+            inverse->m[col * 4 + row] = static_cast<float>(a[row][col + 4]);
+    }
+    return true;
+}
+
+float LargestScale(const Mat4& m) {
+    const float* a = m.m;
+    return std::max(
+        {Length({a[0], a[1], a[2]}), Length({a[4], a[5], a[6]}), Length({a[8], a[9], a[10]})});
+}
+
 Mat4 LookAt(Vec3 eye, Vec3 target, Vec3 up) {
     Vec3 f = Normalize(target - eye);
     if (Length(f) == 0) f = {0, 0, -1};

@@ -43,6 +43,10 @@ Vec3 TransformPoint(const Mat4& m, Vec3 p);
 Vec3 TransformDirection(const Mat4& m, Vec3 d);
 // The inverse transpose of the upper 3x3, for normals; identity when singular.
 Mat4 NormalMatrix(const Mat4& world);
+// The inverse of m into *inverse; false, leaving *inverse alone, when m is singular.
+bool Invert(const Mat4& m, Mat4* inverse);
+// The longest of the upper 3x3's columns: how much the matrix stretches along its widest axis.
+float LargestScale(const Mat4& m);
 
 // Right-handed view looking from eye at target; -Z points into the screen.
 Mat4 LookAt(Vec3 eye, Vec3 target, Vec3 up);

@@ -26,6 +26,19 @@ Vec3 Rim(float angle, float y) { return {0.5f * std::sin(angle), y, 0.5f * std::
 
 }  // namespace
 
+Sphere BoundingSphere(const Mesh& mesh) {
+    if (mesh.positions.empty()) return {};
+    Vec3 low = mesh.positions[0], high = low;
+    for (const Vec3& p : mesh.positions) {
+        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    Sphere sphere{(low + high) * 0.5f, 0};
+    for (const Vec3& p : mesh.positions)
+        sphere.radius = std::max(sphere.radius, Length(p - sphere.centre));
+    return sphere;
+}
+
 Mesh MakeCube() {
     // Each face: its normal, then right and up with Cross(right, up) == normal.
     struct Face {

@@ -17,6 +17,13 @@ struct Mesh {
     size_t TriangleCount() const { return indices.size() / 3; }
 };
 
+// A sphere around a mesh: the centre of its box and the distance to its farthest vertex.
+struct Sphere {
+    Vec3 centre;
+    float radius = 0;
+};
+Sphere BoundingSphere(const Mesh& mesh);
+
 // Unit-sized primitives centred on the origin: a cube of side 1, a sphere of radius 0.5, a
 // plane of side 1 in XZ facing +Y (a grid of segments x segments squares), a cylinder of radius 0.5
 // and height 1 along Y. `segments` is clamped to a sane range (3 to 256).

@@ -574,6 +574,18 @@ uint32_t PackColor(Vec4 c) {
     return channel(c.w) << 24 | channel(c.x) << 16 | channel(c.y) << 8 | channel(c.z);
 }
 
+void MarkHighlighted(Surface* s) {
+    constexpr float kMix = 0.6f, kGlow = 0.35f;
+    const Vec4 orange{1.0f, 0.55f, 0.1f, 1};
+    auto toward = [](float from, float to) { return from + (to - from) * kMix; };
+    s->diffuse = {toward(s->diffuse.x, orange.x), toward(s->diffuse.y, orange.y),
+                  toward(s->diffuse.z, orange.z), s->diffuse.w};
+    s->emissive = {s->emissive.x + orange.x * kGlow, s->emissive.y + orange.y * kGlow,
+                   s->emissive.z + orange.z * kGlow, s->emissive.w};
+    // a texture that replaces the colour would hide the tint
+    if (s->blend == TextureBlend::Replace) s->blend = TextureBlend::Modulate;
+}
+
 void Rasterizer::Begin(FrameBuffer* target, const Mat4& view, const Mat4& projection, Vec3 eye,
                        Vec3 ambient, const std::vector<Light>& lights) {
     mTarget = target;

@@ -109,6 +109,10 @@ private:
     std::vector<uint8_t> mShaded;
 };
 
+// The look of a highlighted model: its surface mixed toward orange and glowing a little, so
+// the mark shows lit or unlit, filled or as edges.
+void MarkHighlighted(Surface* surface);
+
 // 0xAARRGGBB from linear 0..1 channels, clamped.
 uint32_t PackColor(Vec4 c);
 
