@@ -58,7 +58,8 @@ if getattr(d.Pick(x, y), 'name', '') == 'Ball']; \
 open('$out', 'w').write('%d %d' % (sum(p[0] for p in at) // len(at), sum(p[1] for p in at) // len(at)))"
 xdotool key Return
 for ((i = 0; i < 100; i++)); do [[ -s $out ]] && break; sleep 0.1; done
-read -r ball_x ball_y <"$out" || fail "the console did not say where the ball is drawn"
+read -r ball_x ball_y <<<"$(cat "$out" 2>/dev/null)"
+[[ -n ${ball_y:-} ]] || fail "the console did not say where the ball is drawn"
 xdotool mousemove "$((X + 204 + ball_x))" "$((Y + 58 + 22 + ball_y))" click 1
 sleep 0.5
 xdotool key f
