@@ -242,8 +242,10 @@ void ThroughTheDevice() {
     d->recorder.width = kWidth;
     d->recorder.height = kHeight;
     VnRef<IRoot> world = DefaultWorld();
-    DeviceFrames(device.get(), "default world", world.get(),
+    DeviceFrames(device.get(), "default world (ball highlighted)", world.get(),
                  dynamic_cast<KxScene*>(world.get())->models.GetItem(2));  // the ball
+    DeviceFrames(device.get(), "default world (ground highlighted)", world.get(),
+                 dynamic_cast<KxScene*>(world.get())->models.GetItem(0));  // the most edges
     VnRef<IRoot> crowd = Crowd();
     DeviceFrames(device.get(), "200 spheres", crowd.get(),
                  dynamic_cast<KxScene*>(crowd.get())->models.GetItem(110));  // in the middle
