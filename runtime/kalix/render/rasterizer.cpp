@@ -577,7 +577,7 @@ uint32_t PackColor(Vec4 c) {
 constexpr size_t kMaxOutlinedTriangles = 1024;
 
 void MarkHighlighted(Surface* s) {
-    constexpr float kMix = 0.6f, kGlow = 0.35f;
+    constexpr float kMix = 0.2f, kGlow = 0.12f;  // the model's own colour stays recognisable
     const Vec4 orange{1.0f, 0.55f, 0.1f, 1};
     auto toward = [](float from, float to) { return from + (to - from) * kMix; };
     s->diffuse = {toward(s->diffuse.x, orange.x), toward(s->diffuse.y, orange.y),
