@@ -13,6 +13,7 @@
 
 #include "kalix/kx_device.h"
 #include "kalix/render/rasterizer.h"
+#include "runtime_home.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
 
@@ -222,20 +223,9 @@ void PickTimes(IKxDevice* device, IRoot* scene) {
         (CpuMs() - start) / picks, picks, hits, frame);
 }
 
-// The runtime's settings and paths in a fresh folder, never the user's.
-bool UseTemporaryHome() {
-    char base[] = "/tmp/bench_render.XXXXXX";
-    if (!mkdtemp(base)) return false;
-    const std::string home = base;
-    setenv("VORN_SETTINGS", (home + "/settings.json").c_str(), 1);
-    for (const char* name : {"VORN_RESDIR", "VORN_MACRODIR", "VORN_BASEDIR"})
-        setenv(name, (home + "/").c_str(), 1);
-    return true;
-}
-
 void ThroughTheDevice() {
     VnRef<IKxDevice> device;
-    if (!UseTemporaryHome() || !VnOS->IsStarted() ||
+    if (!UseTemporaryHome("bench_render") || !VnOS->IsStarted() ||
         !VnROT->GetObject("kx:/dev", &CLSID_KxDevice, IID_IKxDevice, device.out(), 0))
         return;
     auto* d = dynamic_cast<KxDevice*>(device.get());
