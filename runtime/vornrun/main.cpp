@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 #include "vorn/os.h"
@@ -47,6 +48,17 @@ bool StartScript(const char* path, PyObject** result) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string first = argc < 2 ? "" : argv[1];
+    if (first == "--help" || first == "-h") {
+        std::printf(
+            "usage: vornrun FILE.py [ARG...]\nRuns the script in the vorn runtime until "
+            "its tasklets have ended. See vornrun(1).\n");
+        return 0;
+    }
+    if (first == "--version") {
+        std::printf("vornrun %s\n", VORNRUN_VERSION);
+        return 0;
+    }
     if (argc < 2) {
         std::fprintf(stderr, "usage: vornrun FILE.py [ARG...]\n");
         return 2;

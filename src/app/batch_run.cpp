@@ -28,7 +28,7 @@ bool TBatchRun::FromCommandLine(int argc, char** argv, QStringList* files) {
         QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == "--batch")
             batch = true;
-        else if (batch)
+        else if (batch && arg != "--")
             *files << QFileInfo(arg).absoluteFilePath();
     }
     return batch;

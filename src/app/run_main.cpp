@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "app/batch_run.h"
+#include "app/command_line.h"
 #include "app/forms.h"
 #include "app/idle_driver.h"
 #include "app/py_ui.h"
@@ -53,9 +54,11 @@ PyMethodDef kRunMain = {"RunMain", RunMain, METH_NOARGS, "Main Function"};
 
 // Opens the files named on the command line once the loop runs, as File Open would.
 void OpenCommandLineFiles(TmMain& main) {
+    bool options = true;  // after "--" a name that starts with "-" is a file too
     for (int i = 1; i < gCommandLine.argc; ++i) {
         QString file = QString::fromLocal8Bit(gCommandLine.argv[i]);
-        if (file.startsWith("-")) continue;
+        if (options && file == "--") options = false;
+        if (options ? file.startsWith("-") : file == "--") continue;
         main.OpenFile(QFileInfo(file).absoluteFilePath());
     }
 }
@@ -158,6 +161,8 @@ PyObject* RunMain(PyObject*, PyObject*) {
 }
 
 int MosswickMain(int argc, char** argv) {
+    // --help, --version and a bad option need neither a display nor the runtime
+    if (int status = AnswerCommandLine(argc, argv); status >= 0) return status;
     SetCommandLine(argc, argv);
     if (!VnOS->IsStarted()) {
         mw::VornString text;

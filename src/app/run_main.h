@@ -9,5 +9,5 @@ PyObject* RunMain(PyObject* self, PyObject* args);
 // The command line the application object and the start-up files come from.
 void SetCommandLine(int argc, char** argv);
 
-// The process entry: 0, or 255 when the runtime did not start.
+// The process entry: 0, 2 for an unknown option, or 255 when the runtime did not start.
 int MosswickMain(int argc, char** argv);

@@ -1,6 +1,7 @@
 #include "script/script_host.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QThread>
@@ -117,9 +118,10 @@ public:
         }
         // the host has gone: what the shut-down prints is kept for the "OOPS!" box
         shutdownOutput += QString::fromUtf8(text);
-        fputs(text, stderr);
+        if (echo) fputs(text, stderr);
     }
     TScriptHost* host = nullptr;
+    bool echo = true;  // to the terminal as well: only a batch run's, once a shell has said
     QString shutdownOutput;
     bool testbool = false;
 };
@@ -186,6 +188,7 @@ QString TakeShutdownOutput() {
 void TScriptHost::SetShell(IShell* shell) {
     mShell = shell;
     if (shell) mBatchRun = shell->IsBatchRun();
+    if (shell) gOutputSink.echo = mBatchRun;
 }
 
 bool TScriptHost::Start(const TScriptModule& module) {
@@ -196,10 +199,7 @@ bool TScriptHost::Start(const TScriptModule& module) {
     PyTasklet_SetLoopDepth(EventLoopDepth, nullptr);
     AddModule(module);
     TheMacro().SetHost(this);
-    if (!mw::SettingFlag(mw::keys::kUseAppPath, "0")) {
-        QString resdir = mw::ReadSetting(mw::keys::kResourceDir, "");
-        if (!resdir.isEmpty()) VnOS->SetPath(kVnPathResource, resdir.toUtf8().constData());
-    }
+    if (!mw::SettingFlag(mw::keys::kUseAppPath, "0")) ApplyStoredResourceDir();
     ReplaceInput();
     for (const QString& line :
          {QString("import autoexec"), QString("import vorn"), QString("import %1").arg(module.name),
@@ -207,6 +207,19 @@ bool TScriptHost::Start(const TScriptModule& module) {
         RunLine(line);
     RefreshErrors();
     return true;
+}
+
+// A stored folder that has gone (an installed copy moved, a folder deleted) leaves the
+// runtime's own, with one line in the error log.
+void TScriptHost::ApplyStoredResourceDir() {
+    const QString resdir = mw::ReadSetting(mw::keys::kResourceDir, "");
+    if (resdir.isEmpty()) return;
+    if (QFileInfo(resdir).isDir()) {
+        VnOS->SetPath(kVnPathResource, resdir.toUtf8().constData());
+        return;
+    }
+    VnOS->SetError(-1, nullptr, "The stored resource folder %s does not exist; using %s",
+                   resdir.toUtf8().constData(), VnOS->GetPath(kVnPathResource));
 }
 
 void TScriptHost::RunLine(const QString& text, bool echo) {
@@ -244,9 +257,9 @@ void TScriptHost::RunScriptPath(const QByteArray& path) {
 void TScriptHost::Write(const QString& text) {
     TmConsoleWindow* console = mConsole.data();
     const bool held = !console || mShuttingDown;
-    // held output is echoed to the terminal, and so is a batch run's, for the pipeline that
-    // ran it
-    if (held || mBatchRun) {
+    // a batch run's output is echoed to the terminal, for the pipeline that ran it; an
+    // interactive run's stays in the console, or the exit's box
+    if (mBatchRun) {
         fputs(text.toUtf8().constData(), stdout);
         fflush(stdout);
     }

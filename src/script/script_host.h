@@ -78,6 +78,8 @@ public:
     QString TakePendingOutput();
 
 private:
+    void ApplyStoredResourceDir();
+
     IShell* mShell = nullptr;
     bool mBatchRun = false;  // as the shell said while it was there
     QPointer<TmConsoleWindow> mConsole;
