@@ -1,6 +1,7 @@
 #include "path_table.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -22,7 +23,25 @@ bool IsKnownKind(int kind) {
     return kind == kVnPathBase || kind == kVnPathResource || kind == kVnPathMacro;
 }
 
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// "/usr/bin/" -> "/usr/"; the executable's folder has no "." or ".." of its own
+std::string ParentDir(const std::string& dir) {
+    std::string::size_type cut = dir.rfind('/', dir.size() >= 2 ? dir.size() - 2 : 0);
+    return cut == std::string::npos ? dir : dir.substr(0, cut + 1);
+}
+
 }  // namespace
+
+std::string PathTable::ProgramDir(const std::string& executableDir) {
+    const std::string beside = WithSlash(executableDir);
+    if (IsFolder(beside + "python")) return beside;
+    const std::string shared = ParentDir(beside) + "share/mosswick/";
+    return IsFolder(shared) ? shared : beside;
+}
 
 std::string PathTable::ExecutableDir() {
     std::vector<char> buffer(256);

@@ -24,7 +24,7 @@ Runtime::Runtime() = default;
 Runtime::~Runtime() = default;
 
 bool Runtime::Start() {
-    mPaths.Init(PathTable::ExecutableDir());
+    mPaths.Init(PathTable::ProgramDir(PathTable::ExecutableDir()));
     mSettings.SetPath(SettingsStore::DefaultPath());
     std::string settingsProblem = mSettings.Load();
 

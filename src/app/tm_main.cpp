@@ -37,6 +37,7 @@
 #include "editors/edit_history.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
+#include "platform/program_files.h"
 #include "script/macro.h"
 #include "script/py_driver.h"
 #include "script/script_host.h"
@@ -473,7 +474,7 @@ void TmMain::showEvent(QShowEvent* e) {
 void TmMain::FormActivate() {
     if (mActivated) return;
     mActivated = true;
-    QString readme = QCoreApplication::applicationDirPath() + "/readme.rtf";
+    QString readme = mw::ProgramFile("readme.rtf");
     if (QFileInfo::exists(readme)) OpenFile(readme);
     int left = mw::SettingNumber(mw::keys::kMainLeft, "0");
     int top = mw::SettingNumber(mw::keys::kMainTop, "0");

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QMenu>
@@ -27,6 +26,7 @@
 #include "core/value_text.h"
 #include "editors/browser_work.h"
 #include "editors/row_editor.h"
+#include "platform/program_files.h"
 #include "script/macro.h"
 #include "shell/ioutput.h"
 #include "shell/ishell.h"
@@ -106,9 +106,7 @@ TmVornBrowser::~TmVornBrowser() {
     delete mGridPanel;
 }
 
-QString TmVornBrowser::DefaultClassList() {
-    return QCoreApplication::applicationDirPath() + "/classlist.txt";
-}
+QString TmVornBrowser::DefaultClassList() { return mw::ProgramFile("classlist.txt"); }
 
 void TmVornBrowser::SetDialogs(TmVornListSorter* sorter, TmObjPropertyDlg* properties) {
     mSorter = sorter;

@@ -37,6 +37,7 @@
 #include "editors/edit_history.h"
 #include "editors/row_editor.h"
 #include "modal.h"
+#include "runtime_checks.h"
 #include "script/macro.h"
 #include "script/script_host.h"
 #include "shell/settings.h"
@@ -373,20 +374,32 @@ private slots:
 
     void resourceFolder_data() {
         QTest::addColumn<QString>("useAppPath");
-        QTest::addColumn<bool>("given");
+        QTest::addColumn<QString>("given");
         QTest::addColumn<bool>("applied");
-        QTest::newRow("own folder applied") << "0" << true << true;
-        QTest::newRow("none given") << "0" << false << false;
-        QTest::newRow("application path wins") << "1" << true << false;
+        QTest::newRow("own folder applied") << "0"
+                                            << "own" << true;
+        QTest::newRow("none given") << "0"
+                                    << "" << false;
+        QTest::newRow("application path wins") << "1"
+                                               << "own" << false;
+        QTest::newRow("stale folder falls back") << "0"
+                                                 << "gone" << false;
     }
-    // Catches the configured resource folder ignored, or applied where the runtime's own stays.
+    // Catches the configured resource folder ignored, applied where the runtime's own stays, or
+    // a stored folder that no longer exists taken without a word.
     void resourceFolder() {
         QFETCH(QString, useAppPath);
-        QFETCH(bool, given);
+        QFETCH(QString, given);
         QFETCH(bool, applied);
         QTemporaryDir own;
+        const QString folder = given == "own"    ? own.path()
+                               : given == "gone" ? own.path() + "/x"
+                                                 : "";
         const QString before = QString::fromUtf8(VnOS->GetPath(kVnPathResource));
-        QVERIFY(restart({{"use_app_path", useAppPath}, {"resdir", given ? own.path() : ""}}));
+        VnOS->SetError(0, nullptr, nullptr);
+        QVERIFY(restart({{"use_app_path", useAppPath}, {"resdir", folder}}));
+        QCOMPARE(PendingError().contains("does not exist"), given == "gone");
+        VnOS->SetError(0, nullptr, nullptr);
         const QString now = QString::fromUtf8(VnOS->GetPath(kVnPathResource));
         VnOS->SetPath(kVnPathResource, before.toUtf8().constData());
         mw::WriteSetting("use_app_path", "0");

@@ -105,6 +105,24 @@ private slots:
         QCOMPARE(QString::fromStdString(why), "Unknown path kind " + QString::number(kind));
     }
 
+    void programDir_data() {
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("build tree") << QStringList{"bin/python", "share/mosswick"} << "bin/";
+        QTest::newRow("installed") << QStringList{"bin", "share/mosswick"} << "share/mosswick/";
+        QTest::newRow("neither") << QStringList{"bin"} << "bin/";
+    }
+    void programDir() {
+        // Catches an installed copy that looks for its files beside the executable only, or a
+        // build tree that takes another installation's files.
+        QFETCH(QStringList, folders);
+        QFETCH(QString, expected);
+        QTemporaryDir root;
+        for (const QString& folder : folders) QVERIFY(QDir(root.path()).mkpath(folder));
+        const std::string bin = root.path().toStdString() + "/bin";
+        QCOMPARE(QString::fromStdString(PathTable::ProgramDir(bin)), root.path() + "/" + expected);
+    }
+
     void executableDir() {
         // Catches a wrong reading of /proc/self/exe, which moves the resource and macro folders.
         QCOMPARE(QString::fromStdString(PathTable::ExecutableDir()),

@@ -133,7 +133,7 @@ bool PythonSide::Start(std::string* why) {
         Stop();
         return false;
     }
-    InsertPath(PathTable::ExecutableDir() + "python", 0);
+    InsertPath(TheRuntime().Paths().ProgramFolder() + "python", 0);
     ResourceDirChanged(TheRuntime().Paths().Get(kVnPathResource));
     PyRef module = PyRef::Steal(PyImport_ImportModule("vorn"));
     if (!module) {
