@@ -118,10 +118,9 @@ public:
         }
         // the host has gone: what the shut-down prints is kept for the "OOPS!" box
         shutdownOutput += QString::fromUtf8(text);
-        if (echo) fputs(text, stderr);
+        fputs(text, stderr);
     }
     TScriptHost* host = nullptr;
-    bool echo = true;  // to the terminal as well: only a batch run's, once a shell has said
     QString shutdownOutput;
     bool testbool = false;
 };
@@ -188,7 +187,6 @@ QString TakeShutdownOutput() {
 void TScriptHost::SetShell(IShell* shell) {
     mShell = shell;
     if (shell) mBatchRun = shell->IsBatchRun();
-    if (shell) gOutputSink.echo = mBatchRun;
 }
 
 bool TScriptHost::Start(const TScriptModule& module) {
