@@ -82,6 +82,15 @@ TWatchTarget TWatchTarget::Attribute(PyObject* owner, const char* name) {
     return target;
 }
 
+TWatchTarget TWatchTarget::Item(PyObject* owner, PyObject* key) {
+    TWatchTarget target;
+    if (!owner || !key) return target;
+    target.mKind = Kind::Item;
+    target.mPython = PyRef::Borrow(owner);
+    target.mName = PyRef::Borrow(key);
+    return target;
+}
+
 TWatchTarget TWatchTarget::Expression(PyObject* code) {
     TWatchTarget target;
     if (!code) return target;
@@ -101,6 +110,12 @@ bool TWatchTarget::Read(TReading* out) const {
             // the owner stays while its attribute's getter runs any script
             const PyRef owner = mPython;
             PyRef value = PyRef::Steal(PyObject_GetAttr(owner.get(), mName.get()));
+            if (!value) return PyErr_Clear(), false;
+            return ReadPythonValue(value.get(), out);
+        }
+        case Kind::Item: {
+            const PyRef owner = mPython, key = mName;
+            PyRef value = PyRef::Steal(PyObject_GetItem(owner.get(), key.get()));
             if (!value) return PyErr_Clear(), false;
             return ReadPythonValue(value.get(), out);
         }
@@ -189,34 +204,62 @@ QString TakeErrorText() {
     return text.left(kLongestText);
 }
 
+namespace {
+
+PyRef Evaluate(const QString& text, QString* why) {
+    PyObject* globals = Globals();
+    PyRef value =
+        PyRef::Steal(PyRun_String(text.toUtf8().constData(), Py_eval_input, globals, globals));
+    if (!value) *why = TakeErrorText();
+    return value;
+}
+
+// The last step ".name" of a path: a member of a runtime object, else a Python attribute.
+TWatchTarget ResolveName(const QString& owner, const QString& name, QString* why) {
+    PyRef object = Evaluate(owner, why);
+    if (!object) return {};
+    const QByteArray utf8 = name.toUtf8();
+    if (IRoot* runtime = PyOS->Unwrap(object.get())) {
+        intptr_t adjustment = 0;
+        if (const VnMemberDescriptor* member =
+                VnOS->FindMember(utf8.constData(), runtime->GetTypeInfo(), &adjustment))
+            return TWatchTarget::Member(runtime,
+                                        {member, mw::MemberStorage(runtime, member, adjustment)});
+    }
+    PyErr_Clear();
+    if (PyObject_HasAttrString(object.get(), utf8.constData()) != 1) {
+        PyErr_Clear();
+        *why = "no member or attribute " + name;
+        return {};
+    }
+    return TWatchTarget::Attribute(object.get(), utf8.constData());
+}
+
+// The last step "[key]" of a path: an item of a container.
+TWatchTarget ResolveItem(const QString& owner, const QString& key, QString* why) {
+    PyRef container = Evaluate(owner, why);
+    PyRef item = container ? Evaluate(key, why) : PyRef();
+    if (!item) return {};
+    TWatchTarget target = TWatchTarget::Item(container.get(), item.get());
+    TReading reading;
+    if (!target.Read(&reading)) {
+        *why = "no item " + key;
+        return {};
+    }
+    return target;
+}
+
+}  // namespace
+
 TWatchTarget Resolve(const QString& path, QString* why) {
     static const QRegularExpression lastName(R"(^(.+)\.([A-Za-z_][A-Za-z0-9_]*)$)");
-    PyObject* globals = Globals();
-    const QRegularExpressionMatch match = lastName.match(path);
-    if (match.hasMatch()) {
-        const QByteArray prefix = match.captured(1).toUtf8();
-        const QByteArray name = match.captured(2).toUtf8();
-        PyRef owner = PyRef::Steal(PyRun_String(prefix.constData(), Py_eval_input, globals, globals));
-        if (!owner) {
-            *why = TakeErrorText();
-            return {};
-        }
-        if (IRoot* object = PyOS->Unwrap(owner.get())) {
-            intptr_t adjustment = 0;
-            if (const VnMemberDescriptor* member =
-                    VnOS->FindMember(name.constData(), object->GetTypeInfo(), &adjustment))
-                return TWatchTarget::Member(
-                    object, {member, mw::MemberStorage(object, member, adjustment)});
-        }
-        PyErr_Clear();
-        if (!PyObject_HasAttrString(owner.get(), name.constData())) {
-            PyErr_Clear();
-            *why = "no attribute " + match.captured(2);
-            return {};
-        }
-        return TWatchTarget::Attribute(owner.get(), name.constData());
-    }
-    PyRef code = PyRef::Steal(Py_CompileString(path.toUtf8().constData(), "<watch>", Py_eval_input));
+    static const QRegularExpression lastItem(R"(^(.+)\[([^\[\]]+)\]$)");
+    if (const QRegularExpressionMatch name = lastName.match(path); name.hasMatch())
+        return ResolveName(name.captured(1), name.captured(2), why);
+    if (const QRegularExpressionMatch item = lastItem.match(path); item.hasMatch())
+        return ResolveItem(item.captured(1), item.captured(2), why);
+    PyRef code =
+        PyRef::Steal(Py_CompileString(path.toUtf8().constData(), "<watch>", Py_eval_input));
     if (!code) {
         *why = TakeErrorText();
         return {};

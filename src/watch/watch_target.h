@@ -25,6 +25,7 @@ public:
     TWatchTarget() = default;
     static TWatchTarget Member(IRoot* owner, const mw::MemberValue& value);
     static TWatchTarget Attribute(PyObject* owner, const char* name);
+    static TWatchTarget Item(PyObject* owner, PyObject* key);
     static TWatchTarget Expression(PyObject* code);
 
     // Reads the value now; false (nothing found) once its object has gone or it raised.
@@ -34,7 +35,7 @@ public:
     bool IsMember() const { return mKind == Kind::Member; }
 
 private:
-    enum class Kind { None, Member, Attribute, Expression };
+    enum class Kind { None, Member, Attribute, Item, Expression };
     bool ReadMember(TReading* out) const;
     bool ReadPythonValue(PyObject* value, TReading* out) const;
 
@@ -42,7 +43,7 @@ private:
     VnWeak<IRoot> mOwner;
     mw::MemberValue mValue;
     PyRef mPython;  // the attribute's owner, or the compiled expression
-    PyRef mName;
+    PyRef mName;  // the attribute's name, or the item's key
 };
 
 namespace watch {
