@@ -101,13 +101,13 @@ void TGridPanel::BuildPopup(const QKeySequence& copyKey, const QKeySequence& wat
     mGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(mGrid, &QWidget::customContextMenuRequested, this,
             [this, copyRow, watchRow](const QPoint& at) {
-        const int row = mGrid->indexAt(at).row();
-        for (QAction* entry : {copyRow, watchRow}) {
-            entry->setData(row);
-            entry->setEnabled(mForm.Selected() != nullptr);
-        }
-        mGridPopup->popup(mGrid->viewport()->mapToGlobal(at));
-    });
+                const int row = mGrid->indexAt(at).row();
+                for (QAction* entry : {copyRow, watchRow}) {
+                    entry->setData(row);
+                    entry->setEnabled(mForm.Selected() != nullptr);
+                }
+                mGridPopup->popup(mGrid->viewport()->mapToGlobal(at));
+            });
     connect(copyRow, &QAction::triggered, this, [this, copyRow] {
         mForm.RunWork([this, row = copyRow->data().toInt()] { mForm.CopyPythonPath(row); });
     });

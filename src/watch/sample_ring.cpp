@@ -3,7 +3,8 @@
 #include <algorithm>
 
 TSampleRing::TSampleRing(int channels, std::size_t capacity)
-    : mChannels(std::clamp(channels, 1, kMaxChannels)), mCapacity(std::max<std::size_t>(capacity, 1)) {}
+    : mChannels(std::clamp(channels, 1, kMaxChannels)),
+      mCapacity(std::max<std::size_t>(capacity, 1)) {}
 
 void TSampleRing::Append(double time, const float* values) {
     const auto channels = static_cast<std::size_t>(mChannels);
@@ -15,7 +16,8 @@ void TSampleRing::Append(double time, const float* values) {
     }
     // full: the oldest sample's slot takes the new one
     mTimes[mStart] = time;
-    std::copy(values, values + channels, mValues.begin() + static_cast<std::ptrdiff_t>(mStart * channels));
+    std::copy(values, values + channels,
+              mValues.begin() + static_cast<std::ptrdiff_t>(mStart * channels));
     mStart = (mStart + 1) % mCapacity;
 }
 

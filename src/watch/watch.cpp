@@ -27,8 +27,8 @@ void TWatch::TakeSample(double time) {
 bool TWatch::SetCondition(const QString& text, QString* why) {
     PyRef code;
     if (!text.trimmed().isEmpty()) {
-        code = PyRef::Steal(
-            Py_CompileString(text.toUtf8().constData(), "<stop when>", Py_eval_input));
+        code =
+            PyRef::Steal(Py_CompileString(text.toUtf8().constData(), "<stop when>", Py_eval_input));
         if (!code) {
             *why = watch::TakeErrorText();
             return false;
@@ -44,7 +44,8 @@ bool TWatch::SetCondition(const QString& text, QString* why) {
 
 PyRef TWatch::ConditionValue() const {
     if (mLast.channels == 1) return PyRef::Steal(PyFloat_FromDouble(mLast.values[0]));
-    if (mLast.channels == 0) return PyRef::Steal(PyUnicode_FromString(mLast.text.toUtf8().constData()));
+    if (mLast.channels == 0)
+        return PyRef::Steal(PyUnicode_FromString(mLast.text.toUtf8().constData()));
     PyRef tuple = PyRef::Steal(PyTuple_New(mLast.channels));
     for (int i = 0; tuple && i < mLast.channels; ++i)
         PyTuple_SET_ITEM(tuple.get(), i, PyFloat_FromDouble(mLast.values[i]));

@@ -49,7 +49,8 @@ QString CsvText(const std::vector<const TWatch*>& watches) {
     }
     QString text = HeaderFields(watches).join(',') + "\n";
     for (const auto& [time, line] : lines)
-        text += QString::number(time, 'g', 12) + (line.isEmpty() ? "" : ",") + line.join(',') + "\n";
+        text +=
+            QString::number(time, 'g', 12) + (line.isEmpty() ? "" : ",") + line.join(',') + "\n";
     return text;
 }
 

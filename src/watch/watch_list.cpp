@@ -1,13 +1,14 @@
 #include "watch/watch_list.h"
 
+#include <QColor>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QColor>
 #include <QMimeData>
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 
 #include "shell/setting_keys.h"
 #include "shell/settings.h"
@@ -105,23 +106,32 @@ int TWatchList::IndexOf(const TWatch* watch) const {
 }
 
 void TWatchList::Sample(double clockSeconds, qint64 wallMs) {
-    if (mWatches.empty() || static_cast<double>(wallMs) < mNextSampleMs) return;
+    if (mWatches.empty()) return;
+    const auto wall = static_cast<double>(wallMs);
     const bool moved = mClockSeen && clockSeconds != mLastClock;
+    if (moved && !mClockMoving) mNextSampleMs = wall;  // the clock starts: a sample at once
+    mClockMoving = moved;
+    if (moved ? wall < mNextSampleMs : wall < mNextLookMs) return;
+    if (moved) {
+        constexpr double kStep = 1000.0 / kSamplesPerSecond;
+        if (mNextSampleMs + kStep < wall) mNextSampleMs = wall;  // late passes do not catch up
+        mNextSampleMs += kStep;
+    }
+    mNextLookMs = wall + kStillLookMs;
     mClockSeen = true;
     mLastClock = clockSeconds;
-    constexpr double kStep = 1000.0 / kSamplesPerSecond;
-    if (moved)
-        mNextSampleMs = std::max(mNextSampleMs + kStep, static_cast<double>(wallMs) - kStep);
-    else
-        mNextSampleMs = static_cast<double>(wallMs) + kStillLookMs;
+    LookAll(moved ? clockSeconds : std::optional<double>(), wallMs);
+}
+
+void TWatchList::LookAll(std::optional<double> sampleAt, qint64 wallMs) {
     // a read or a condition may run a script that removes watches: each is held meanwhile
     const std::vector<std::shared_ptr<TWatch>> watches = mWatches;
     std::vector<const TWatch*> fired;
     for (const auto& watch : watches) {
         watch->Look(wallMs);
-        if (!moved) continue;
-        watch->TakeSample(clockSeconds);
-        if (watch->CheckCondition(clockSeconds)) fired.push_back(watch.get());
+        if (!sampleAt) continue;
+        watch->TakeSample(*sampleAt);
+        if (watch->CheckCondition(*sampleAt)) fired.push_back(watch.get());
         if (!watch->ConditionError().isEmpty() || watch->Fired())
             if (const int row = IndexOf(watch.get()); row >= 0)
                 emit dataChanged(index(row, ConditionColumn), index(row, ConditionColumn));
@@ -130,14 +140,15 @@ void TWatchList::Sample(double clockSeconds, qint64 wallMs) {
     for (const TWatch* watch : fired) {
         const int row = IndexOf(watch);
         if (row < 0) continue;
-        if (mOnFire) mOnFire(row, clockSeconds);
-        emit Fired(row, clockSeconds);
+        if (mOnFire) mOnFire(row, *sampleAt);
+        emit Fired(row, *sampleAt);
     }
 }
 
 int TWatchList::NextSampleIn(qint64 wallMs) const {
     if (mWatches.empty()) return -1;
-    return std::max(0, static_cast<int>(std::ceil(mNextSampleMs - static_cast<double>(wallMs))));
+    const double due = mClockMoving ? mNextSampleMs : mNextLookMs;
+    return std::max(0, static_cast<int>(std::ceil(due - static_cast<double>(wallMs))));
 }
 
 void TWatchList::Changed() {
@@ -153,7 +164,9 @@ void TWatchList::Forget() {
     Clear();
     mLoading = false;
     mClockSeen = false;
+    mClockMoving = false;
     mNextSampleMs = 0;
+    mNextLookMs = 0;
 }
 
 void TWatchList::Load() {
@@ -193,9 +206,7 @@ QString TWatchList::Csv(const std::vector<int>& indices) const {
 
 // --- the table -------------------------------------------------------------------------------
 
-int TWatchList::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : Count();
-}
+int TWatchList::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Count(); }
 
 int TWatchList::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
@@ -218,10 +229,12 @@ QVariant TWatchList::data(const QModelIndex& index, int role) const {
                 if (!watch->ConditionError().isEmpty())
                     return watch->Condition() + "  [off: " + watch->ConditionError() + "]";
                 if (watch->Fired())
-                    return watch->Condition() + QString("  [stopped at %1 s]").arg(watch->FiredAt(), 0, 'f', 2);
+                    return watch->Condition() +
+                           QString("  [stopped at %1 s]").arg(watch->FiredAt(), 0, 'f', 2);
                 return watch->Condition();
             }
-            if (role == Qt::BackgroundRole && (watch->Fired() || !watch->ConditionError().isEmpty()))
+            if (role == Qt::BackgroundRole &&
+                (watch->Fired() || !watch->ConditionError().isEmpty()))
                 return QColor(watch->Fired() ? QColor(255, 200, 120) : QColor(255, 170, 170));
             break;
         default:

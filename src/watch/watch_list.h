@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "watch/watch.h"
@@ -49,7 +50,9 @@ public:
     double LastClock() const { return mLastClock; }
     // Says `text` where the user reads what the tool tells (the status bar).
     void Report(const QString& text);
-    void SetReporter(std::function<void(const QString&)> reporter) { mReporter = std::move(reporter); }
+    void SetReporter(std::function<void(const QString&)> reporter) {
+        mReporter = std::move(reporter);
+    }
     // Called when a condition becomes true: the watch's index and the clock's time.
     void SetOnFire(std::function<void(int, double)> onFire) { mOnFire = std::move(onFire); }
 
@@ -84,7 +87,8 @@ signals:
     void Fired(int index, double time);
 
 private:
-    void ShowValues();
+    // Reads every watch and, with a time, samples them and checks their conditions.
+    void LookAll(std::optional<double> sampleAt, qint64 wallMs);
     int IndexOf(const TWatch* watch) const;
     void Changed();
 
@@ -93,6 +97,8 @@ private:
     std::function<void(const QString&)> mReporter;
     double mLastClock = 0;
     bool mClockSeen = false;
+    bool mClockMoving = false;  // the clock moved between the last two passes
     double mNextSampleMs = 0;
+    double mNextLookMs = 0;
     bool mLoading = false;
 };

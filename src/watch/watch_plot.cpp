@@ -44,7 +44,7 @@ double TWatchPlot::From() const { return To() - mSpan; }
 
 int TWatchPlot::PointCount(int channel) const {
     return channel >= 0 && channel < 4 && mLines[channel]->isVisible() ? mLines[channel]->count()
-                                                                        : 0;
+                                                                       : 0;
 }
 
 double TWatchPlot::SecondsPerPixel() const {

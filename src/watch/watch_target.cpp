@@ -138,11 +138,13 @@ bool TWatchTarget::ReadMember(TReading* out) const {
         case kVnFloat:
         case kVnDouble:
         case kVnBool: {
-            const float number =
-                mValue.desc->type == kVnLong     ? static_cast<float>(*static_cast<int32_t*>(mValue.value))
-                : mValue.desc->type == kVnFloat  ? *static_cast<float*>(mValue.value)
-                : mValue.desc->type == kVnDouble ? static_cast<float>(*static_cast<double*>(mValue.value))
-                                                 : (*static_cast<unsigned char*>(mValue.value) ? 1.0f : 0.0f);
+            const float number = mValue.desc->type == kVnLong
+                                     ? static_cast<float>(*static_cast<int32_t*>(mValue.value))
+                                 : mValue.desc->type == kVnFloat
+                                     ? *static_cast<float*>(mValue.value)
+                                 : mValue.desc->type == kVnDouble
+                                     ? static_cast<float>(*static_cast<double*>(mValue.value))
+                                     : (*static_cast<unsigned char*>(mValue.value) ? 1.0f : 0.0f);
             SetNumbers(out, &number, 1);
             return true;
         }

@@ -43,7 +43,7 @@ private:
     VnWeak<IRoot> mOwner;
     mw::MemberValue mValue;
     PyRef mPython;  // the attribute's owner, or the compiled expression
-    PyRef mName;  // the attribute's name, or the item's key
+    PyRef mName;    // the attribute's name, or the item's key
 };
 
 namespace watch {

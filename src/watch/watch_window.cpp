@@ -50,8 +50,10 @@ public:
             QPolygonF line;
             int lastX = -1;
             for (std::size_t i = first; i < ring->Size(); ++i) {
-                const double x = box.left() + (ring->Time(i) - from) / TWatchPlot::kSpanSeconds * box.width();
-                if (static_cast<int>(x) == lastX && i + 1 < ring->Size()) continue;  // a point per pixel
+                const double x =
+                    box.left() + (ring->Time(i) - from) / TWatchPlot::kSpanSeconds * box.width();
+                if (static_cast<int>(x) == lastX && i + 1 < ring->Size())
+                    continue;  // a point per pixel
                 lastX = static_cast<int>(x);
                 line << QPointF(x, box.bottom() - (ring->Value(i, c) - low) / range * box.height());
             }
