@@ -9,6 +9,7 @@ TSampleRing::TSampleRing(int channels, std::size_t capacity)
 void TSampleRing::Append(double time, const float* values) {
     const auto channels = static_cast<std::size_t>(mChannels);
     if (mSize < mCapacity) {
+        if (mTimes.size() == mTimes.capacity()) Grow();
         mTimes.push_back(time);
         mValues.insert(mValues.end(), values, values + channels);
         ++mSize;
@@ -19,6 +20,14 @@ void TSampleRing::Append(double time, const float* values) {
     std::copy(values, values + channels,
               mValues.begin() + static_cast<std::ptrdiff_t>(mStart * channels));
     mStart = (mStart + 1) % mCapacity;
+}
+
+// Doubles the storage, never past the capacity, so a full ring holds exactly its capacity.
+void TSampleRing::Grow() {
+    constexpr std::size_t kFirst = 256;
+    const std::size_t room = std::min(std::max(mTimes.capacity() * 2, kFirst), mCapacity);
+    mTimes.reserve(room);
+    mValues.reserve(room * static_cast<std::size_t>(mChannels));
 }
 
 void TSampleRing::Clear() {

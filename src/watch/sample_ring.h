@@ -32,6 +32,7 @@ public:
     std::size_t MostBytes() const;
 
 private:
+    void Grow();
     std::size_t Slot(std::size_t i) const { return (mStart + i) % mCapacity; }
 
     int mChannels;
