@@ -25,6 +25,8 @@ TWatchPlot::TWatchPlot(QWidget* parent) : QChartView(parent) {
     mTimeAxis = new QValueAxis;
     mTimeAxis->setTitleText("clock (s)");
     mValueAxis = new QValueAxis;
+    mValueAxis->setLabelFormat("%.4g");
+    mTimeAxis->setLabelFormat("%.1f");
     chart->addAxis(mTimeAxis, Qt::AlignBottom);
     chart->addAxis(mValueAxis, Qt::AlignLeft);
     for (QLineSeries*& line : mLines) {

@@ -76,6 +76,8 @@ TWatchWindow::TWatchWindow(TWatchList& list, QWidget* parent) : QWidget(parent),
     mTable->setObjectName("mWatchTable");
     mTable->setModel(&mList);
     mTable->setItemDelegateForColumn(TWatchList::PlotColumn, new TSparkDelegate(mList, mTable));
+    mTable->setWordWrap(false);
+    mTable->setTextElideMode(Qt::ElideLeft);  // a path's end names the value
     mTable->verticalHeader()->hide();
     mTable->verticalHeader()->setDefaultSectionSize(22);
     mTable->horizontalHeader()->setStretchLastSection(true);
