@@ -55,7 +55,7 @@ keys alt+3
 xdotool type --delay 10 "d = vorn.os.GetObject('kx:/dev'); \
 at = [(x, y) for y in range(0, d.height, 6) for x in range(0, d.width, 6) \
 if getattr(d.Pick(x, y), 'name', '') == 'Ball']; \
-open('$out', 'w').write('%d %d\n' % (sum(p[0] for p in at) // len(at), sum(p[1] for p in at) // len(at)))"
+open('$out', 'w').write('%d %d' % (sum(p[0] for p in at) // len(at), sum(p[1] for p in at) // len(at)))"
 xdotool key Return
 for ((i = 0; i < 100; i++)); do [[ -s $out ]] && break; sleep 0.1; done
 read -r ball_x ball_y <"$out" || fail "the console did not say where the ball is drawn"
