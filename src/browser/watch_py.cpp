@@ -1,7 +1,10 @@
 #include "browser/watch_py.h"
 
+#include "browser/browser_model.h"
 #include "browser/browser_rules.h"
 #include "browser/python_path.h"
+#include "browser/tm_vorn_browser.h"
+#include "browser/vorn_browser_py.h"
 #include "core/class_id.h"
 #include "vorn/os.h"
 #include "vorn/pyos.h"
@@ -28,14 +31,19 @@ TWatchTarget TargetOf(PyObject* owner, const char* name) {
     return TWatchTarget::Attribute(owner, name);
 }
 
-// A registered object's path is kept; any other names its class and lives for the run.
+// The path from a registered object is kept; an object none reaches names its class and lives
+// for the run.
 QString PathOf(PyObject* owner, const char* name, bool* kept) {
     IRoot* object = PyOS->Unwrap(owner);
     PyErr_Clear();
-    const QString moniker = browser::MonikerText(object);
-    *kept = !moniker.isEmpty();
     const QString step = "." + QString::fromUtf8(name);
-    if (*kept) return "vorn.os.GetObject(" + browser::PythonLiteral(moniker) + ")" + step;
+    const QString moniker = browser::MonikerText(object);
+    QString path = moniker.isEmpty() ? QString()
+                                     : "vorn.os.GetObject(" + browser::PythonLiteral(moniker) + ")";
+    TmVornBrowser* browser = TheBrowserPy().Browser();
+    if (path.isEmpty() && browser) path = browser->Model().PathFromTable(object, owner);
+    *kept = !path.isEmpty();
+    if (*kept) return path + step;
     const QString type = object ? QString::fromStdString(mw::ClassName(object))
                                 : QString::fromUtf8(Py_TYPE(owner)->tp_name);
     return "<" + type + ">" + step;

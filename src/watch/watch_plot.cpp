@@ -40,7 +40,9 @@ TWatchPlot::TWatchPlot(QWidget* parent) : QChartView(parent) {
     setRenderHint(QPainter::Antialiasing, false);
 }
 
-double TWatchPlot::To() const { return mFollow ? mNow : mEnd; }
+// Following a clock that has not yet run a whole span, the plot shows that span from 0 rather
+// than times before the clock started.
+double TWatchPlot::To() const { return mFollow ? std::max(mNow, mSpan) : mEnd; }
 
 double TWatchPlot::From() const { return To() - mSpan; }
 
@@ -92,7 +94,10 @@ void TWatchPlot::Fill(const TWatch* watch) {
         mLines[c]->setName(name.isEmpty() ? QString("value") : name);
     }
     if (low > high) low = 0, high = 1;
-    const double margin = std::max((high - low) * 0.05, 1e-6);
+    // a value that stays the same gets room around it, so the axis labels differ
+    const double margin = high - low > 1e-9 * std::max(1.0, std::fabs(high))
+                              ? (high - low) * 0.05
+                              : std::max(std::fabs(high) * 0.05, 0.5);
     mValueAxis->setRange(low - margin, high + margin);
 }
 
