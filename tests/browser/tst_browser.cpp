@@ -44,10 +44,6 @@ namespace {
 
 PrintCollector gSink;
 
-PyObject* MainValue(const char* name) {
-    return PyDict_GetItemString(PyModule_GetDict(PyImport_AddModule("__main__")), name);
-}
-
 // What a Python expression typed into the console gives, or null (the error cleared).
 PyRef Evaluate(const QString& expression) {
     PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));

@@ -24,10 +24,6 @@ namespace {
 
 PrintCollector gSink;
 
-PyObject* MainValue(const char* name) {
-    return PyDict_GetItemString(PyModule_GetDict(PyImport_AddModule("__main__")), name);
-}
-
 // Watches attribute `name` of the __main__ object `owner`.
 int WatchAttribute(TWatchList& list, const char* owner, const char* name) {
     return list.AddBound(QString("%1.%2").arg(owner, name),
