@@ -17,7 +17,6 @@
 #include "browser/tm_vorn_browser.h"
 #include "browser/tm_vorn_list_sorter.h"
 #include "browser/vorn_browser_py.h"
-#include "view3d/view_mark.h"
 #include "core/vorn_string.h"
 #include "editors/row_editor.h"
 #include "editors/tm_chooser_pick.h"
@@ -32,6 +31,7 @@
 #include "script/error_log.h"
 #include "script/script_host.h"
 #include "script/tm_ui.h"
+#include "view3d/view_mark.h"
 #include "vorn/os.h"
 #include "vorn/pyos.h"
 

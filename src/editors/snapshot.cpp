@@ -1,0 +1,512 @@
+#include "editors/snapshot.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <unordered_set>
+
+#include "core/python_value.h"
+#include "core/value_text.h"
+#include "editors/edit_history.h"
+#include "editors/member_edit.h"
+#include "vorn/branch.h"
+#include "vorn/kalix.h"
+#include "vorn/members.h"
+#include "vorn/os.h"
+#include "vorn/pyos.h"
+#include "vorn/rot.h"
+
+namespace {
+
+constexpr qint64 kFileLimit = qint64{256} << 20;  // as large as the runtime reads a branch file
+constexpr int kPlainDepth = 32;                   // as deep as a branch file nests Python values
+
+QString PendingError() {
+    char* text = nullptr;
+    if (!VnOS->GetErrorText(&text) || !text) return "unknown error";
+    QString error = QString::fromUtf8(text);
+    VnOS->Free(text);
+    VnOS->SetError(0, nullptr, nullptr);
+    return error;
+}
+
+bool IsRegistered(IRoot* object) { return object && VnROT && VnROT->EntryOf(object); }
+
+IRoot* Identity(IRoot* object) {
+    VnRef<IRoot> identity = VnQuery<IRoot>(object, 1);
+    return identity.get();  // the object holds itself; only compared
+}
+
+bool SameClass(IRoot* a, IRoot* b) { return a && b && a->GetTypeInfo() == b->GetTypeInfo(); }
+
+// Colours, vectors and rotations are values: compared and put back by their numbers.
+bool IsValueObject(IRoot* object) {
+    return VnQuery<IKxColor>(object, 1) || VnQuery<IKxVector>(object, 1) ||
+           VnQuery<IKxQuaternion>(object, 1);
+}
+
+QString Title(IRoot* object) {
+    return object ? TEditHistory::ObjectTitle(object) : QString("None");
+}
+
+QString ValueText(const mw::MemberValue& value) {
+    char buffer[512];
+    return QString::fromUtf8(mw::ValueToText(value, buffer, sizeof buffer));
+}
+
+std::vector<mw::MemberValue> MembersOf(IRoot* object) {
+    std::vector<mw::MemberValue> members;
+    mw::ForEachMember(object,
+                      [&](const mw::MemberValue& v, const VnTypeInfo*) { members.push_back(v); });
+    return members;
+}
+
+mw::MemberValue FindValue(IRoot* object, const VnMemberDescriptor* member) {
+    mw::MemberValue found;
+    mw::ForEachMember(object, [&](const mw::MemberValue& v, const VnTypeInfo*) {
+        if (v.desc != member) return true;
+        found = v;
+        return false;
+    });
+    return found;
+}
+
+QString Writer(IRoot* owner, const VnMemberDescriptor* member) {
+    const QString name = WriterName(owner, member);
+    return name.isEmpty() ? QString("engine") : name;  // nothing recorded wrote it
+}
+
+// Whether `value` is made only of what a branch file holds, so comparing it or showing it
+// runs no script code.
+bool IsPlain(PyObject* value, int depth = 0) {
+    if (depth > kPlainDepth) return false;
+    if (value == Py_None || PyBool_Check(value) || PyLong_CheckExact(value) ||
+        PyFloat_CheckExact(value) || PyUnicode_CheckExact(value))
+        return true;
+    if (PyList_CheckExact(value)) {
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(value); ++i)
+            if (!IsPlain(PyList_GET_ITEM(value, i), depth + 1)) return false;
+        return true;
+    }
+    if (!PyDict_CheckExact(value)) return false;
+    PyObject *key, *item;
+    Py_ssize_t at = 0;
+    while (PyDict_Next(value, &at, &key, &item))
+        if (!PyUnicode_CheckExact(key) || !IsPlain(item, depth + 1)) return false;
+    return true;
+}
+
+QString PythonText(PyObject* value) {
+    if (!value) return "(none)";
+    if (!IsPlain(value)) return QString("<%1 object>").arg(Py_TYPE(value)->tp_name);
+    PyRef repr = PyRef::Steal(PyObject_Repr(value));
+    const char* text = repr ? PyUnicode_AsUTF8(repr.get()) : nullptr;
+    if (!text) PyErr_Clear();
+    return text ? QString::fromUtf8(text) : QString("?");
+}
+
+bool SamePython(PyObject* a, PyObject* b) {
+    if (a == b) return true;
+    if (!a || !b || !IsPlain(a) || !IsPlain(b)) return false;
+    const int same = PyObject_RichCompareBool(a, b, Py_EQ);
+    if (same < 0) PyErr_Clear();
+    return same == 1;
+}
+
+// A copy of a plain value, so that the live object and the snapshot never share a list.
+PyRef PlainCopy(PyObject* value) {
+    if (!value) return {};
+    PyRef copy = PyRef::Steal(PyImport_ImportModule("copy"));
+    PyRef result =
+        copy ? PyRef::Steal(PyObject_CallMethod(copy.get(), "deepcopy", "O", value)) : PyRef();
+    if (!result) PyErr_Clear();
+    return result;
+}
+
+// The script attributes of `object`, by name.
+PyRef AttributesOf(IRoot* object) {
+    PyRef result = PyRef::Steal(PyDict_New());
+    PyRef split = PyRef::Steal(PyOS->Split(object, 0));
+    PyRef wrapper = PyRef::Steal(PyOS->Wrap(object, -1));
+    PyObject* names = split && PyTuple_Check(split.get()) && PyTuple_GET_SIZE(split.get()) == 2
+                          ? PyTuple_GET_ITEM(split.get(), 1)
+                          : nullptr;
+    if (!result || !wrapper || !names || !PyList_Check(names)) {
+        PyErr_Clear();
+        return result;
+    }
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(names); ++i) {
+        PyObject* name = PyList_GET_ITEM(names, i);
+        PyRef value = PyRef::Steal(PyObject_GetAttr(wrapper.get(), name));
+        if (!value || PyDict_SetItem(result.get(), name, value.get()) < 0) PyErr_Clear();
+    }
+    return result;
+}
+
+}  // namespace
+
+// Walks the copy and the live objects side by side from the root and lists what differs.
+class TSnapshotCompare {
+public:
+    explicit TSnapshotCompare(const TSnapshot& snapshot) : mSnap(snapshot) {}
+    std::vector<TChangeRow> Run();
+
+private:
+    struct Pair {
+        IRoot* copy;
+        VnRef<IRoot> live;
+        QString path;
+    };
+    void Visit(const Pair& at);
+    void Member(const Pair& at, const mw::MemberValue& then, const mw::MemberValue& now);
+    void Child(const Pair& at, const mw::MemberValue& then, const mw::MemberValue& now);
+    void Items(const Pair& at);
+    void Attributes(const Pair& at);
+    void PythonValue(const Pair& at, const QString& path, PyObject* name, PyObject* then,
+                     PyObject* now, const VnMemberDescriptor* member);
+    // The live object `copy` stands for: itself when registered, its pair, or null.
+    VnRef<IRoot> Expected(IRoot* copy) const;
+    TChangeRow& Add(TChangeRow::Kind kind, const Pair& at, const QString& path, QString then,
+                    QString now);
+    void AddValueRow(const Pair& at, const mw::MemberValue& then, const mw::MemberValue& now);
+    void AddObjectRow(const Pair& at, const mw::MemberValue& then, const mw::MemberValue& now);
+    void AddListRows(const Pair& at, IList* list, const std::vector<IRoot*>& copies);
+
+    const TSnapshot& mSnap;
+    std::vector<Pair> mTodo;
+    std::unordered_set<IRoot*> mSeen;
+    std::vector<TChangeRow> mRows;
+};
+
+std::vector<TChangeRow> TSnapshotCompare::Run() {
+    VnRef<IRoot> live = mSnap.mLive.lock();
+    if (!live || !mSnap.mCopy) return {};
+    mTodo.push_back({mSnap.mCopy.get(), live, mSnap.mRootPath});
+    while (!mTodo.empty()) {
+        Pair at = std::move(mTodo.back());
+        mTodo.pop_back();
+        if (mSeen.insert(Identity(at.copy)).second) Visit(at);
+    }
+    return std::move(mRows);
+}
+
+void TSnapshotCompare::Visit(const Pair& at) {
+    const std::vector<mw::MemberValue> then = MembersOf(at.copy);
+    const std::vector<mw::MemberValue> now = MembersOf(at.live.get());
+    for (std::size_t i = 0; i < then.size() && i < now.size(); ++i) Member(at, then[i], now[i]);
+    Items(at);
+    if (Py_IsInitialized()) Attributes(at);
+}
+
+void TSnapshotCompare::Member(const Pair& at, const mw::MemberValue& then,
+                              const mw::MemberValue& now) {
+    if (!then.value || !now.value || then.desc != now.desc) return;
+    const uint32_t type = then.desc->type;
+    if (mw::IsObjectMember(then)) return Child(at, then, now);
+    if (type == kVnPythonRef) {
+        const QString path = at.path + "." + QString::fromUtf8(then.desc->name);
+        PyRef name = PyRef::Steal(PyUnicode_FromString(then.desc->name));
+        PythonValue(at, path, name.get(), mw::MemberPython(then), mw::MemberPython(now), then.desc);
+        return;
+    }
+    if (!(then.desc->editflags & kVnEditable) || type == kVnPython) return;
+    if (mw::CompareValues(then, now) != 0) AddValueRow(at, then, now);
+}
+
+void TSnapshotCompare::Child(const Pair& at, const mw::MemberValue& then,
+                             const mw::MemberValue& now) {
+    IRoot* copy = mw::MemberObject(then);
+    IRoot* live = mw::MemberObject(now);
+    if (copy && IsValueObject(copy)) {
+        if (TMemberState::Take(then) != TMemberState::Take(now)) AddValueRow(at, then, now);
+        return;
+    }
+    const VnRef<IRoot> expected = Expected(copy);
+    const bool byPath = mSnap.mPairs.empty() && !IsRegistered(copy);
+    const bool same = byPath ? (!copy && !live) || SameClass(copy, live)
+                             : Identity(expected.get()) == Identity(live);
+    if (!same) return AddObjectRow(at, then, now);
+    if (copy && live && !IsRegistered(copy))
+        mTodo.push_back(
+            {copy, VnRef<IRoot>(live), at.path + "." + QString::fromUtf8(then.desc->name)});
+}
+
+VnRef<IRoot> TSnapshotCompare::Expected(IRoot* copy) const {
+    if (!copy || IsRegistered(copy)) return VnRef<IRoot>(copy);
+    auto found = mSnap.mPairs.find(Identity(copy));
+    return found == mSnap.mPairs.end() ? VnRef<IRoot>() : found->second.lock();
+}
+
+TChangeRow& TSnapshotCompare::Add(TChangeRow::Kind kind, const Pair& at, const QString& path,
+                                  QString then, QString now) {
+    TChangeRow row;
+    row.kind = kind;
+    row.path = path;
+    row.then = std::move(then);
+    row.now = std::move(now);
+    row.owner = VnWeak<IRoot>(at.live.get());
+    mRows.push_back(std::move(row));
+    return mRows.back();
+}
+
+void TSnapshotCompare::AddValueRow(const Pair& at, const mw::MemberValue& then,
+                                   const mw::MemberValue& now) {
+    const QString path = at.path + "." + QString::fromUtf8(then.desc->name);
+    TChangeRow& row = Add(TChangeRow::Kind::Changed, at, path, ValueText(then), ValueText(now));
+    row.writer = Writer(at.live.get(), now.desc);
+    TMemberState value = TMemberState::Take(then);
+    VnWeak<IRoot> owner = row.owner;
+    const VnMemberDescriptor* member = now.desc;
+    row.revert = [owner, member, value](TEditHistory& history) -> std::unique_ptr<TEditStep> {
+        VnRef<IRoot> object = owner.lock();
+        const mw::MemberValue live = object ? FindValue(object.get(), member) : mw::MemberValue{};
+        TMemberState before = value.IsValid() ? value.Again(live) : TMemberState();
+        if (!before.IsValid() || before == value) return nullptr;
+        auto step =
+            std::make_unique<TMemberStep>(history, object.get(), live, before, value, QString());
+        step->Perform("revert");
+        return step;
+    };
+}
+
+void TSnapshotCompare::AddObjectRow(const Pair& at, const mw::MemberValue& then,
+                                    const mw::MemberValue& now) {
+    IRoot* copy = mw::MemberObject(then);
+    const QString path = at.path + "." + QString::fromUtf8(then.desc->name);
+    TChangeRow& row =
+        Add(TChangeRow::Kind::Replaced, at, path, Title(copy), Title(mw::MemberObject(now)));
+    row.writer = Writer(at.live.get(), now.desc);
+    if (then.desc->type != kVnObjectRef) return;  // an embedded object is never replaced
+    // the object taken from, while it lives; else the snapshot's copy of it
+    VnRef<IRoot> expected = Expected(copy);
+    TMemberState value = TMemberState::OfObject(expected ? expected.get() : copy);
+    VnWeak<IRoot> owner = row.owner;
+    const VnMemberDescriptor* member = now.desc;
+    row.revert = [owner, member, value](TEditHistory& history) -> std::unique_ptr<TEditStep> {
+        VnRef<IRoot> object = owner.lock();
+        const mw::MemberValue live = object ? FindValue(object.get(), member) : mw::MemberValue{};
+        TMemberState before = value.Again(live);
+        if (!live.value || before == value) return nullptr;
+        auto step =
+            std::make_unique<TMemberStep>(history, object.get(), live, before, value, QString());
+        step->Perform("revert");
+        return step;
+    };
+}
+
+void TSnapshotCompare::Items(const Pair& at) {
+    VnRef<IList> copyList = VnQuery<IList>(at.copy, 1);
+    VnRef<IList> liveList = VnQuery<IList>(at.live.get(), 1);
+    if (!copyList || !liveList) return;
+    std::vector<IRoot*> copies;
+    for (int i = 0; i < copyList->GetCount(); ++i) copies.push_back(copyList->GetItem(i));
+    AddListRows(at, liveList.get(), copies);
+}
+
+void TSnapshotCompare::AddListRows(const Pair& at, IList* list, const std::vector<IRoot*>& copies) {
+    const TListStep::Items lives = TListStep::ItemsOf(list);
+    const bool byPath = mSnap.mPairs.empty();
+    std::vector<VnRef<IRoot>> expected;
+    TListStep::Items wanted;  // what the list holds once reverted
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        VnRef<IRoot> e =
+            byPath ? (i < lives.size() ? lives[i] : VnRef<IRoot>()) : Expected(copies[i]);
+        if (byPath && !SameClass(copies[i], e.get())) e = VnRef<IRoot>();
+        wanted.push_back(VnRef<IRoot>(Identity(e ? e.get() : copies[i])));
+        expected.push_back(std::move(e));
+    }
+    // each common item's place among the common items, then and now: a move, not a shift
+    std::unordered_map<IRoot*, int> nowAt;
+    for (std::size_t j = 0; j < lives.size(); ++j)
+        nowAt.emplace(lives[j].get(), static_cast<int>(j));
+    std::unordered_set<IRoot*> kept;
+    for (const VnRef<IRoot>& e : expected)
+        if (e && nowAt.count(Identity(e.get()))) kept.insert(Identity(e.get()));
+    std::unordered_map<IRoot*, int> rankNow;
+    for (const VnRef<IRoot>& live : lives)
+        if (kept.count(live.get())) rankNow.emplace(live.get(), static_cast<int>(rankNow.size()));
+
+    VnWeak<IList> weakList(list);
+    auto revert = [weakList, wanted](TEditHistory& history) -> std::unique_ptr<TEditStep> {
+        VnRef<IList> held = weakList.lock();
+        if (!held) return nullptr;
+        TListStep::Items before = TListStep::ItemsOf(held.get());
+        if (before.size() == wanted.size() &&
+            std::equal(
+                before.begin(), before.end(), wanted.begin(),
+                [](const VnRef<IRoot>& a, const VnRef<IRoot>& b) { return a.get() == b.get(); }))
+            return nullptr;
+        auto step = std::make_unique<TListStep>(history, held.get(), before, wanted, QString());
+        step->Perform("revert");
+        return step;
+    };
+    auto add = [&](TChangeRow::Kind kind, int index, QString then, QString now) {
+        TChangeRow& row = Add(kind, at, at.path + QString("[%1]").arg(index), then, now);
+        row.revert = revert;
+    };
+    int rankThen = 0;
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        IRoot* e = Identity(expected[i].get());
+        if (!e || !kept.count(e)) {
+            add(TChangeRow::Kind::Removed, static_cast<int>(i), Title(copies[i]), "(removed)");
+            continue;
+        }
+        const int j = nowAt[e];
+        if (rankNow[e] != rankThen++)
+            add(TChangeRow::Kind::Moved, j, QString("[%1]").arg(i), QString("[%1]").arg(j));
+        if (!IsRegistered(copies[i]))
+            mTodo.push_back({copies[i], expected[i], at.path + QString("[%1]").arg(j)});
+    }
+    for (std::size_t j = 0; j < lives.size(); ++j)
+        if (!kept.count(lives[j].get()))
+            add(TChangeRow::Kind::Added, static_cast<int>(j), "(absent)", Title(lives[j].get()));
+}
+
+void TSnapshotCompare::Attributes(const Pair& at) {
+    PyRef then = AttributesOf(at.copy);
+    PyRef now = AttributesOf(at.live.get());
+    if (!then || !now) return;
+    PyRef names = PyRef::Steal(PyDict_Copy(then.get()));
+    if (!names || PyDict_Update(names.get(), now.get()) < 0) return PyErr_Clear();
+    PyRef keys = PyRef::Steal(PyDict_Keys(names.get()));
+    if (!keys || PyList_Sort(keys.get()) < 0) return PyErr_Clear();
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(keys.get()); ++i) {
+        PyObject* name = PyList_GET_ITEM(keys.get(), i);
+        const char* text = PyUnicode_AsUTF8(name);
+        if (!text) {
+            PyErr_Clear();
+            continue;
+        }
+        PythonValue(at, at.path + "." + QString::fromUtf8(text), name,
+                    PyDict_GetItem(then.get(), name), PyDict_GetItem(now.get(), name), nullptr);
+    }
+}
+
+void TSnapshotCompare::PythonValue(const Pair& at, const QString& path, PyObject* name,
+                                   PyObject* then, PyObject* now,
+                                   const VnMemberDescriptor* member) {
+    if (SamePython(then, now) || (then && !IsPlain(then))) return;
+    TChangeRow& row = Add(TChangeRow::Kind::Changed, at, path, PythonText(then), PythonText(now));
+    row.writer = member ? Writer(at.live.get(), member) : QString("script");
+    VnWeak<IRoot> owner = row.owner;
+    PyRef key = PyRef::Borrow(name);
+    PyRef value = PyRef::Borrow(then);
+    row.revert = [owner, key, value, member](TEditHistory& history) -> std::unique_ptr<TEditStep> {
+        VnRef<IRoot> object = owner.lock();
+        PyRef wrapper = object ? PyRef::Steal(PyOS->Wrap(object.get(), -1)) : PyRef();
+        if (!wrapper) return nullptr;
+        PyRef before = PyRef::Steal(PyObject_GetAttr(wrapper.get(), key.get()));
+        if (!before) PyErr_Clear();
+        if (member && before.get() == Py_None) before = PyRef();
+        auto step = std::make_unique<TPythonStep>(history, object.get(), key, before,
+                                                  PlainCopy(value.get()), member);
+        step->Perform("revert");
+        return step;
+    };
+}
+
+TSnapshot::TSnapshot(VnRef<IRoot> copy, IRoot* live, QString rootPath, QString source)
+    : mCopy(std::move(copy)),
+      mLive(live),
+      mRootPath(std::move(rootPath)),
+      mSource(std::move(source)) {}
+
+std::shared_ptr<TSnapshot> TSnapshot::Take(IRoot* live, const QString& rootPath, QString* why) {
+    std::size_t size = 0;
+    char* text = live ? VnBranchText(live, &size) : nullptr;
+    if (!text) {
+        *why = live ? PendingError() : QString("there is no object to take");
+        return nullptr;
+    }
+    IRoot* copy = VnLoadBranchText(text, size);
+    VnOS->Free(text);
+    if (!copy) {
+        *why = PendingError();
+        return nullptr;
+    }
+    VnOS->SetError(0, nullptr, nullptr);  // values a branch cannot hold are simply not kept
+    std::shared_ptr<TSnapshot> snapshot(
+        new TSnapshot(VnRef<IRoot>::Adopt(copy), live, rootPath, "a moment"));
+    snapshot->Pair(copy, live);
+    return snapshot;
+}
+
+void TSnapshot::Pair(IRoot* copyRoot, IRoot* liveRoot) {
+    std::vector<std::pair<IRoot*, IRoot*>> todo{{copyRoot, liveRoot}};
+    while (!todo.empty()) {
+        auto [copy, live] = todo.back();
+        todo.pop_back();
+        IRoot* key = Identity(copy);
+        if (mPairs.count(key) || !SameClass(copy, live)) continue;
+        mPairs.emplace(key, VnWeak<IRoot>(live));
+        const std::vector<mw::MemberValue> then = MembersOf(copy);
+        const std::vector<mw::MemberValue> now = MembersOf(live);
+        for (std::size_t i = 0; i < then.size() && i < now.size(); ++i) {
+            IRoot* c = mw::IsObjectMember(then[i]) ? mw::MemberObject(then[i]) : nullptr;
+            if (c && !IsRegistered(c)) todo.emplace_back(c, mw::MemberObject(now[i]));
+        }
+        VnRef<IList> copyList = VnQuery<IList>(copy, 1);
+        VnRef<IList> liveList = VnQuery<IList>(live, 1);
+        if (!copyList || !liveList) continue;
+        for (int i = 0; i < copyList->GetCount() && i < liveList->GetCount(); ++i)
+            if (!IsRegistered(copyList->GetItem(i)))
+                todo.emplace_back(copyList->GetItem(i), liveList->GetItem(i));
+    }
+}
+
+std::shared_ptr<TSnapshot> TSnapshot::Load(const QString& file, IRoot* live,
+                                           const QString& rootPath, QString* why) {
+    const QFileInfo info(file);
+    QFile input(file);
+    if (!live) {
+        *why = "there is no object to compare with";
+    } else if (!info.isFile() || info.size() > kFileLimit) {
+        *why = QString("%1 is no branch file of at most 256 MB").arg(file);
+    } else if (!input.open(QIODevice::ReadOnly)) {
+        *why = QString("Cannot read %1: %2").arg(file, input.errorString());
+    } else {
+        const QByteArray text = input.read(kFileLimit + 1);
+        IRoot* copy = VnLoadBranchText(text.constData(), static_cast<std::size_t>(text.size()));
+        if (copy)
+            return std::shared_ptr<TSnapshot>(
+                new TSnapshot(VnRef<IRoot>::Adopt(copy), live, rootPath, file));
+        *why = PendingError();
+    }
+    return nullptr;
+}
+
+std::vector<TChangeRow> TSnapshot::Compare() const { return TSnapshotCompare(*this).Run(); }
+
+int TSnapshot::Revert(std::vector<TChangeRow>& rows, TEditHistory& history,
+                      const QString& text) const {
+    std::vector<std::unique_ptr<TEditStep>> steps;
+    VnRef<IRoot> target = LiveRoot();
+    for (TChangeRow& row : rows) {
+        if (!row.revert) continue;
+        if (std::unique_ptr<TEditStep> step = row.revert(history)) {
+            if (!target) target = step->Target();
+            steps.push_back(std::move(step));
+        }
+    }
+    const int count = static_cast<int>(steps.size());
+    history.RecordGroup(target.get(), std::move(steps), text);
+    return count;
+}
+
+bool TSnapshot::Save(const QString& file, QString* why) const {
+    std::size_t size = 0;
+    char* text = mCopy ? VnBranchText(mCopy.get(), &size) : nullptr;
+    if (!text) {
+        *why = PendingError();
+        return false;
+    }
+    QSaveFile output(file);
+    const bool written =
+        output.open(QIODevice::WriteOnly) &&
+        output.write(text, static_cast<qint64>(size)) == static_cast<qint64>(size) &&
+        output.commit();
+    VnOS->Free(text);
+    if (!written) *why = QString("Cannot write %1: %2").arg(file, output.errorString());
+    VnOS->SetError(0, nullptr, nullptr);
+    return written;
+}
