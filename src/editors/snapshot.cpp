@@ -1,8 +1,10 @@
 #include "editors/snapshot.h"
 
+#include <QCollator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <unordered_set>
 
 #include "core/python_value.h"
@@ -143,6 +145,32 @@ PyRef AttributesOf(IRoot* object) {
     return result;
 }
 
+// The items in both lists that keep their order: the longest run of them, in the order they
+// have now, whose places then rise. The others moved.
+std::unordered_set<IRoot*> InOrder(const TListStep::Items& lives,
+                                   const std::unordered_map<IRoot*, int>& thenAt) {
+    std::vector<IRoot*> items;
+    for (const VnRef<IRoot>& live : lives)
+        if (thenAt.count(live.get())) items.push_back(live.get());
+    std::vector<int> tails;  // index into items of the smallest tail of each length
+    std::vector<int> before(items.size(), -1);
+    for (int k = 0; k < static_cast<int>(items.size()); ++k) {
+        const int place = thenAt.at(items[std::size_t(k)]);
+        auto at = std::lower_bound(tails.begin(), tails.end(), place, [&](int t, int p) {
+            return thenAt.at(items[std::size_t(t)]) < p;
+        });
+        if (at != tails.begin()) before[std::size_t(k)] = *(at - 1);
+        if (at == tails.end())
+            tails.push_back(k);
+        else
+            *at = k;
+    }
+    std::unordered_set<IRoot*> stayed;
+    for (int k = tails.empty() ? -1 : tails.back(); k >= 0; k = before[std::size_t(k)])
+        stayed.insert(items[std::size_t(k)]);
+    return stayed;
+}
+
 }  // namespace
 
 // Walks the copy and the live objects side by side from the root and lists what differs.
@@ -187,6 +215,11 @@ std::vector<TChangeRow> TSnapshotCompare::Run() {
         mTodo.pop_back();
         if (mSeen.insert(Identity(at.copy)).second) Visit(at);
     }
+    QCollator byPath;
+    byPath.setNumericMode(true);
+    std::stable_sort(mRows.begin(), mRows.end(), [&](const TChangeRow& a, const TChangeRow& b) {
+        return byPath.compare(a.path, b.path) < 0;
+    });
     return std::move(mRows);
 }
 
@@ -315,16 +348,14 @@ void TSnapshotCompare::AddListRows(const Pair& at, IList* list, const std::vecto
         wanted.push_back(VnRef<IRoot>(Identity(e ? e.get() : copies[i])));
         expected.push_back(std::move(e));
     }
-    // each common item's place among the common items, then and now: a move, not a shift
     std::unordered_map<IRoot*, int> nowAt;
     for (std::size_t j = 0; j < lives.size(); ++j)
         nowAt.emplace(lives[j].get(), static_cast<int>(j));
-    std::unordered_set<IRoot*> kept;
-    for (const VnRef<IRoot>& e : expected)
-        if (e && nowAt.count(Identity(e.get()))) kept.insert(Identity(e.get()));
-    std::unordered_map<IRoot*, int> rankNow;
-    for (const VnRef<IRoot>& live : lives)
-        if (kept.count(live.get())) rankNow.emplace(live.get(), static_cast<int>(rankNow.size()));
+    std::unordered_map<IRoot*, int> thenAt;  // the items in both, by their place then
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        if (IRoot* e = Identity(expected[i].get()); e && nowAt.count(e))
+            thenAt.emplace(e, static_cast<int>(i));
+    const std::unordered_set<IRoot*> stayed = InOrder(lives, thenAt);
 
     VnWeak<IList> weakList(list);
     auto revert = [weakList, wanted](TEditHistory& history) -> std::unique_ptr<TEditStep> {
@@ -344,21 +375,20 @@ void TSnapshotCompare::AddListRows(const Pair& at, IList* list, const std::vecto
         TChangeRow& row = Add(kind, at, at.path + QString("[%1]").arg(index), then, now);
         row.revert = revert;
     };
-    int rankThen = 0;
     for (std::size_t i = 0; i < copies.size(); ++i) {
         IRoot* e = Identity(expected[i].get());
-        if (!e || !kept.count(e)) {
+        if (!e || !thenAt.count(e)) {
             add(TChangeRow::Kind::Removed, static_cast<int>(i), Title(copies[i]), "(removed)");
             continue;
         }
         const int j = nowAt[e];
-        if (rankNow[e] != rankThen++)
+        if (!stayed.count(e))
             add(TChangeRow::Kind::Moved, j, QString("[%1]").arg(i), QString("[%1]").arg(j));
         if (!IsRegistered(copies[i]))
             mTodo.push_back({copies[i], expected[i], at.path + QString("[%1]").arg(j)});
     }
     for (std::size_t j = 0; j < lives.size(); ++j)
-        if (!kept.count(lives[j].get()))
+        if (!thenAt.count(lives[j].get()))
             add(TChangeRow::Kind::Added, static_cast<int>(j), "(absent)", Title(lives[j].get()));
 }
 
