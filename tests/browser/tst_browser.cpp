@@ -18,12 +18,14 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtTest>
 
 #include "browser/browser_model.h"
 #include "browser/grid_rows.h"
 #include "browser/python_path.h"
+#include "browser/tm_changes.h"
 #include "browser/tm_vorn_browser.h"
 #include "core/class_id.h"
 #include "core/member_ref.h"
@@ -1007,6 +1009,36 @@ inner[1].tag['keep'].append(3)
         QCOMPARE(loaded->Compare().size(), std::size_t(1));
         QVERIFY(!TSnapshot::Load(mEnv.file("missing.vorn"), pair, "pair", &why));
         QVERIFY(why.contains("missing.vorn"));
+    }
+
+    // Catches a Changes window that does not follow the world, a filter that does not narrow
+    // it, a revert of one row that puts back more, and a double click that reveals nothing.
+    void changesWindow() {
+        QVERIFY(
+            RunPython("watched = new(name='watched')\n"
+                      "for n in 'pq': watched.append(new('kalix.KxLight', n))\n"
+                      "vos.Register('test:/watched', watched)"));
+        IRoot* watched = PyOS->Unwrap(MainValue("watched"));
+        QString why;
+        TmChanges* changes = mBrowser->ShowChanges(TSnapshot::Take(watched, "watched", &why));
+        QVERIFY(changes && changes->Snapshot());
+        mShell->documents.show();  // the window follows the world while it shows
+        QCOMPARE(changes->View()->topLevelItemCount(), 0);
+        QVERIFY(RunPython("watched[0].intensity = 2.0; watched[1].intensity = 3.0"));
+        QTRY_COMPARE(changes->View()->topLevelItemCount(), 2);  // it follows by itself
+        changes->Filter()->setText("[1]");
+        QCOMPARE(changes->View()->topLevelItemCount(), 1);
+        QTreeWidgetItem* row = changes->View()->topLevelItem(0);
+        QCOMPARE(row->text(3), QString("<string>:1"));
+        row->setSelected(true);
+        QCOMPARE(changes->RevertRows(false), 1);
+        QCOMPARE(EvalPython("(watched[0].intensity, watched[1].intensity)"), QString("(2.0, 1.0)"));
+        changes->Filter()->clear();
+        QCOMPARE(changes->View()->topLevelItemCount(), 1);
+        emit changes->View()->itemDoubleClicked(changes->View()->topLevelItem(0), 0);
+        QTRY_COMPARE(model().NodeObject(mBrowser->Selected()),
+                     PyOS->Unwrap(Evaluate("watched[0]").get()));
+        QVERIFY(RunPython("vos.Revoke('test:/watched')"));
     }
 
     void cleanupTestCase() {
