@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
 
 #include "core/python_value.h"
@@ -172,6 +173,116 @@ std::unordered_set<IRoot*> InOrder(const TListStep::Items& lives,
 }
 
 }  // namespace
+
+// Copies the live objects below the root as branch files hold them, without their text: each
+// object of the graph once (shared objects and cycles stay so), registered objects by
+// reference, and every copy paired with the live object it was taken from.
+class TSnapshotCopy {
+public:
+    explicit TSnapshotCopy(TSnapshot& snapshot) : mSnap(snapshot) {}
+    // A new object of the class of `live`, not yet filled; null with the pending error.
+    static VnRef<IRoot> MakeCopy(IRoot* live) {
+        const VnTypeInfo* type = live->GetTypeInfo();
+        void* made = nullptr;
+        if (!type || !type->clsid || !VnOS->CreateInstance(*type->clsid, IID_IRoot, &made))
+            return {};
+        return VnRef<IRoot>::Adopt(static_cast<IRoot*>(made));
+    }
+    // Fills `copy` from `live` and everything below it.
+    void Fill(IRoot* copy, IRoot* live) {
+        Note(copy, live);
+        while (!mTodo.empty()) {
+            auto [c, l] = mTodo.back();
+            mTodo.pop_back();
+            FillOne(c, l);
+        }
+    }
+
+private:
+    void Note(IRoot* copy, IRoot* live) {
+        mCopies.emplace(Identity(live), copy);
+        mSnap.mPairs.emplace(Identity(copy), VnWeak<IRoot>(live));
+        mTodo.emplace_back(copy, live);
+    }
+    // The copy of `live`: made on first sight; a registered object is its own.
+    IRoot* CopyOf(IRoot* live) {
+        if (!live || IsRegistered(live)) return live;
+        auto known = mCopies.find(Identity(live));
+        if (known != mCopies.end()) return known->second;
+        VnRef<IRoot> made = MakeCopy(live);
+        if (!made) return nullptr;
+        mMade.push_back(made);  // held until a member or list holds it
+        Note(made.get(), live);
+        return made.get();
+    }
+    void FillOne(IRoot* copy, IRoot* live) {
+        const std::vector<mw::MemberValue> to = MembersOf(copy);
+        const std::vector<mw::MemberValue> from = MembersOf(live);
+        for (std::size_t i = 0; i < to.size() && i < from.size(); ++i) CopyMember(from[i], to[i]);
+        VnRef<IList> fromList = VnQuery<IList>(live, 1);
+        VnRef<IList> toList = VnQuery<IList>(copy, 1);
+        if (fromList && toList)
+            for (int i = 0; i < fromList->GetCount(); ++i)
+                if (IRoot* item = CopyOf(fromList->GetItem(i))) toList->AddItem(-1, item);
+        if (Py_IsInitialized()) CopyAttributes(copy, live);
+    }
+    void CopyMember(const mw::MemberValue& from, const mw::MemberValue& to) {
+        if (!from.value || !to.value || from.desc != to.desc) return;
+        switch (from.desc->type) {
+            case kVnObject:
+                if (IRoot* part = mw::MemberObject(to)) {
+                    mCopies.emplace(Identity(mw::MemberObject(from)), part);
+                    mSnap.mPairs.emplace(Identity(part), VnWeak<IRoot>(mw::MemberObject(from)));
+                    mTodo.emplace_back(part, mw::MemberObject(from));
+                }
+                return;
+            case kVnObjectRef:
+                mw::StoreMemberObject(to, CopyOf(mw::MemberObject(from)));
+                return;
+            case kVnVornString:
+            case kVnROTReference: {
+                const char* text = *static_cast<char**>(from.value);
+                char* copied = nullptr;
+                if (text && (copied = static_cast<char*>(VnOS->Alloc(std::strlen(text) + 1))))
+                    std::memcpy(copied, text, std::strlen(text) + 1);
+                VnOS->Free(std::exchange(*static_cast<char**>(to.value), copied));
+                return;
+            }
+            case kVnPythonRef: {
+                PyObject* value = *static_cast<PyObject**>(from.value);
+                if (!Py_IsInitialized() || !value || !IsPlain(value)) return;
+                PyRef copied = PlainCopy(value);
+                Py_XSETREF(*static_cast<PyObject**>(to.value), copied.release());
+                return;
+            }
+            case kVnPython:
+                return;
+            default:
+                std::memcpy(to.value, from.value, static_cast<std::size_t>(from.desc->size));
+        }
+    }
+    void CopyAttributes(IRoot* copy, IRoot* live) {
+        PyRef split = PyRef::Steal(PyOS->Split(live, 0));
+        PyObject* names = split && PyTuple_Check(split.get()) && PyTuple_GET_SIZE(split.get()) == 2
+                              ? PyTuple_GET_ITEM(split.get(), 1)
+                              : nullptr;
+        if (!names || !PyList_Check(names) || PyList_GET_SIZE(names) == 0) return PyErr_Clear();
+        PyRef from = PyRef::Steal(PyOS->Wrap(live, -1));
+        PyRef to = PyRef::Steal(PyOS->Wrap(copy, -1));
+        for (Py_ssize_t i = 0; from && to && i < PyList_GET_SIZE(names); ++i) {
+            PyObject* name = PyList_GET_ITEM(names, i);
+            PyRef value = PyRef::Steal(PyObject_GetAttr(from.get(), name));
+            PyRef copied = value && IsPlain(value.get()) ? PlainCopy(value.get()) : PyRef();
+            if (copied && PyObject_SetAttr(to.get(), name, copied.get()) < 0) PyErr_Clear();
+        }
+        PyErr_Clear();
+    }
+
+    TSnapshot& mSnap;
+    std::unordered_map<IRoot*, IRoot*> mCopies;  // live identity to its copy
+    std::vector<std::pair<IRoot*, IRoot*>> mTodo;
+    std::vector<VnRef<IRoot>> mMade;
+};
 
 // Walks the copy and the live objects side by side from the root and lists what differs.
 class TSnapshotCompare {
@@ -442,46 +553,14 @@ TSnapshot::TSnapshot(VnRef<IRoot> copy, IRoot* live, QString rootPath, QString s
       mSource(std::move(source)) {}
 
 std::shared_ptr<TSnapshot> TSnapshot::Take(IRoot* live, const QString& rootPath, QString* why) {
-    std::size_t size = 0;
-    char* text = live ? VnBranchText(live, &size) : nullptr;
-    if (!text) {
+    VnRef<IRoot> copy = live ? TSnapshotCopy::MakeCopy(live) : VnRef<IRoot>();
+    if (!copy) {
         *why = live ? PendingError() : QString("there is no object to take");
         return nullptr;
     }
-    IRoot* copy = VnLoadBranchText(text, size);
-    VnOS->Free(text);
-    if (!copy) {
-        *why = PendingError();
-        return nullptr;
-    }
-    VnOS->SetError(0, nullptr, nullptr);  // values a branch cannot hold are simply not kept
-    std::shared_ptr<TSnapshot> snapshot(
-        new TSnapshot(VnRef<IRoot>::Adopt(copy), live, rootPath, "a moment"));
-    snapshot->Pair(copy, live);
+    std::shared_ptr<TSnapshot> snapshot(new TSnapshot(copy, live, rootPath, "a moment"));
+    TSnapshotCopy(*snapshot).Fill(copy.get(), live);
     return snapshot;
-}
-
-void TSnapshot::Pair(IRoot* copyRoot, IRoot* liveRoot) {
-    std::vector<std::pair<IRoot*, IRoot*>> todo{{copyRoot, liveRoot}};
-    while (!todo.empty()) {
-        auto [copy, live] = todo.back();
-        todo.pop_back();
-        IRoot* key = Identity(copy);
-        if (mPairs.count(key) || !SameClass(copy, live)) continue;
-        mPairs.emplace(key, VnWeak<IRoot>(live));
-        const std::vector<mw::MemberValue> then = MembersOf(copy);
-        const std::vector<mw::MemberValue> now = MembersOf(live);
-        for (std::size_t i = 0; i < then.size() && i < now.size(); ++i) {
-            IRoot* c = mw::IsObjectMember(then[i]) ? mw::MemberObject(then[i]) : nullptr;
-            if (c && !IsRegistered(c)) todo.emplace_back(c, mw::MemberObject(now[i]));
-        }
-        VnRef<IList> copyList = VnQuery<IList>(copy, 1);
-        VnRef<IList> liveList = VnQuery<IList>(live, 1);
-        if (!copyList || !liveList) continue;
-        for (int i = 0; i < copyList->GetCount() && i < liveList->GetCount(); ++i)
-            if (!IsRegistered(copyList->GetItem(i)))
-                todo.emplace_back(copyList->GetItem(i), liveList->GetItem(i));
-    }
 }
 
 std::shared_ptr<TSnapshot> TSnapshot::Load(const QString& file, IRoot* live,

@@ -54,7 +54,6 @@ public:
 
 private:
     TSnapshot(VnRef<IRoot> copy, IRoot* live, QString rootPath, QString source);
-    void Pair(IRoot* copy, IRoot* live);
 
     VnRef<IRoot> mCopy;
     VnWeak<IRoot> mLive;
@@ -63,4 +62,5 @@ private:
     // each copied object to the live one it was taken from; empty for a branch file
     std::unordered_map<IRoot*, VnWeak<IRoot>> mPairs;
     friend class TSnapshotCompare;
+    friend class TSnapshotCopy;
 };
