@@ -40,7 +40,11 @@ IRoot* gLastObject = nullptr;
 Entries* gLastEntries = nullptr;
 Entry* gLastEntry = nullptr;
 
-int64_t Now() { return TheRuntime().Sched().Clock()->currentTime; }
+// The clock lives as long as the runtime; asked for once.
+int64_t Now() {
+    static const VnClock* clock = TheRuntime().Sched().Clock();
+    return clock->currentTime;
+}
 
 Entry& EntryOf(IRoot* identity, const VnMemberDescriptor* member) {
     if (identity == gLastObject && gLastEntry && gLastEntry->member == member) return *gLastEntry;
