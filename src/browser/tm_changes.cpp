@@ -143,7 +143,8 @@ void TmChanges::BuildRows() {
 int TmChanges::RevertRows(bool all) {
     if (!mSnapshot) return 0;
     std::vector<TChangeRow> rows;
-    const QList<QTreeWidgetItem*> items = mView->selectedItems();
+    QList<QTreeWidgetItem*> items = mView->selectedItems();
+    if (items.isEmpty() && mView->currentItem()) items << mView->currentItem();
     for (int i = 0; i < mView->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = mView->topLevelItem(i);
         const std::size_t at = item->data(0, kRowIndex).toULongLong();

@@ -29,7 +29,8 @@ public:
     std::shared_ptr<TSnapshot> Snapshot() const { return mSnapshot; }
     // Compares again and shows the rows that pass the filter.
     void Refresh();
-    // Puts back the selected rows (all rows when `all`); answers how many values went back.
+    // Puts back the selected rows, else the current one (all rows shown when `all`); answers how
+    // many values went back.
     int RevertRows(bool all);
     QTreeWidget* View() const { return mView; }
     QLineEdit* Filter() const { return mFilter; }

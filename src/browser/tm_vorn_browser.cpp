@@ -1,11 +1,13 @@
 #include "browser/tm_vorn_browser.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QToolButton>
@@ -167,7 +169,8 @@ void TmVornBrowser::BuildPopup() {
     mPopup->addSeparator()->setObjectName("N4");
     mPopup->addActions(mListActions->Actions());
     mPopup->addSeparator()->setObjectName("N3");
-    QAction* snapshot = AddAction("mTakeSnapshot", "Browser", "Take Snapshot", {}, -1);
+    QAction* snapshot =
+        AddAction("mTakeSnapshot", "Browser", "Take Snapshot", QKeySequence("Ctrl+Shift+S"), -1);
     connect(snapshot, &QAction::triggered, this, [this] { RunWork([this] { TakeSnapshot(); }); });
     mPopup->addAction(snapshot);
     mObjectActions->AddClosingEntries(mPopup);
@@ -466,7 +469,10 @@ void TmVornBrowser::TakeSnapshot() {
         return;
     }
     mShell.SetStatusText(0, "Took a snapshot of " + snapshot->RootPath());
+    // the user goes on editing where they were; the window only shows
+    QPointer<QWidget> focused = QApplication::focusWidget();
     ShowChanges(std::move(snapshot));
+    if (focused) focused->setFocus();
 }
 
 TmChanges* TmVornBrowser::ShowChanges(std::shared_ptr<TSnapshot> snapshot) {
@@ -486,6 +492,6 @@ TmChanges* TmVornBrowser::ShowChanges(std::shared_ptr<TSnapshot> snapshot) {
     }
     if (snapshot) mChanges->SetSnapshot(std::move(snapshot));
     if (QWidget* frame = mChanges->parentWidget()) frame->show();
-    mChanges->setFocus();
+    mChanges->Filter()->setFocus();
     return mChanges;
 }

@@ -1018,9 +1018,10 @@ inner[1].tag['keep'].append(3)
             RunPython("watched = new(name='watched')\n"
                       "for n in 'pq': watched.append(new('kalix.KxLight', n))\n"
                       "vos.Register('test:/watched', watched)"));
-        IRoot* watched = PyOS->Unwrap(MainValue("watched"));
-        QString why;
-        TmChanges* changes = mBrowser->ShowChanges(TSnapshot::Take(watched, "watched", &why));
+        browseObject("watched");
+        select(model().Top());
+        action("mTakeSnapshot")->trigger();
+        TmChanges* changes = mShell->documents.findChild<TmChanges*>();
         QVERIFY(changes && changes->Snapshot());
         mShell->documents.show();  // the window follows the world while it shows
         QCOMPARE(changes->View()->topLevelItemCount(), 0);
