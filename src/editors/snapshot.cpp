@@ -560,6 +560,8 @@ std::shared_ptr<TSnapshot> TSnapshot::Take(IRoot* live, const QString& rootPath,
     }
     std::shared_ptr<TSnapshot> snapshot(new TSnapshot(copy, live, rootPath, "a moment"));
     TSnapshotCopy(*snapshot).Fill(copy.get(), live);
+    // an object whose class cannot be made (a static device) stays out, as a branch leaves it
+    VnOS->SetError(0, nullptr, nullptr);
     return snapshot;
 }
 
