@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "runtime_home.h"
 #include "vorn/object.h"
 #include "vorn/ref.h"
 
@@ -43,21 +44,10 @@ VnRef<IList> FilledList() {
     return list;
 }
 
-// The runtime's settings and paths in a fresh folder, never the user's.
-bool UseTemporaryHome() {
-    char base[] = "/tmp/bench_release.XXXXXX";
-    if (!mkdtemp(base)) return false;
-    const std::string home = base;
-    setenv("VORN_SETTINGS", (home + "/settings.json").c_str(), 1);
-    for (const char* name : {"VORN_RESDIR", "VORN_MACRODIR", "VORN_BASEDIR"})
-        setenv(name, (home + "/").c_str(), 1);
-    return true;
-}
-
 }  // namespace
 
 int main() {
-    if (!UseTemporaryHome() || !VnOS->IsStarted()) return 1;
+    if (!UseTemporaryHome("bench_release") || !VnOS->IsStarted()) return 1;
     double lone = NsPerRound([] { (new Bit)->Release(); });
     double direct = NsPerRound([] { delete new Bit; });
     std::printf("create and release one object: %.1f ns (deleted directly: %.1f ns)\n", lone,

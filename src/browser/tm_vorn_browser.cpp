@@ -38,6 +38,7 @@
 #include "shell/ishell.h"
 #include "vorn/pyos.h"
 #include "vorn/rot.h"
+#include "watch/watch_list.h"
 
 namespace {
 
@@ -88,8 +89,12 @@ TmVornBrowser::TmVornBrowser(IShell& shell, IOutput& output, TEditorKit& kit,
         AddAction("mCopyPythonPath", "Tree", "Copy P&ython Path", QKeySequence("Ctrl+Shift+C"), -1);
     connect(mCopyPythonPath, &QAction::triggered, this,
             [this] { RunWork([this] { CopyPythonPath(mGridPanel->CopyRow()); }); });
+    // not Ctrl+W: that closes the document windows
+    mWatch = AddAction("mWatch", "Tree", "&Watch", QKeySequence("Ctrl+Shift+W"), -1);
+    connect(mWatch, &QAction::triggered, this,
+            [this] { RunWork([this] { WatchValue(mGridPanel->CopyRow()); }); });
     BuildPopup();
-    mGridPanel->BuildPopup(mCopyPythonPath->shortcut());
+    mGridPanel->BuildPopup(mCopyPythonPath->shortcut(), mWatch->shortcut());
     PutInto(mTreePanel, mShell.Place(TShellPlace::BrowserPage));
     PutInto(mGridPanel, mShell.Place(TShellPlace::RightPanel));
     ConnectHistory();
@@ -166,6 +171,7 @@ void TmVornBrowser::BuildPopup() {
     n2->setObjectName("N2");
     n2->setVisible(false);
     mObjectActions->AddPopupEntries(mPopup, mCopyPythonPath);
+    mPopup->addAction(mWatch);
     mPopup->addSeparator()->setObjectName("N4");
     mPopup->addActions(mListActions->Actions());
     mPopup->addSeparator()->setObjectName("N3");
@@ -312,14 +318,37 @@ void TmVornBrowser::CollapseEverything() {
     if (TBrowserNode* top = mModel->Top()) mTreePanel->Collapse(top);
 }
 
-void TmVornBrowser::CopyPythonPath(int row) {
+QString TmVornBrowser::PathOf(int row) const {
     const TBrowserNode* node = Selected();
-    if (!node || !node->HasData()) return;
+    if (!node || !node->HasData()) return {};
     QString path = browser::NodePath(node, node);
     if (!path.isEmpty() && row >= 0) {
         const QString step = mRows->PathStep(row);
         path = step.isEmpty() ? QString() : path + step;
     }
+    return path;
+}
+
+void TmVornBrowser::WatchValue(int row) {
+    if (!Selected() || !Selected()->HasData()) return;
+    const QString path = PathOf(row);
+    if (path.isEmpty()) {
+        mShell.SetStatusText(0, "No Python path reaches this value");
+        return;
+    }
+    QString why;
+    const int index = TWatchList::Shared().Add(path, &why);
+    if (index < 0) {
+        mShell.SetStatusText(0, "Cannot watch " + path + ": " + why);
+        return;
+    }
+    mShell.SetStatusText(0, "Watching " + path);
+    emit WatchAdded(index);
+}
+
+void TmVornBrowser::CopyPythonPath(int row) {
+    if (!Selected() || !Selected()->HasData()) return;
+    const QString path = PathOf(row);
     if (path.isEmpty()) {
         mShell.SetStatusText(0, "No Python path reaches this value");
         return;

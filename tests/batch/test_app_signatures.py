@@ -33,6 +33,14 @@ METHODS = {
                                  "compare and revert with"),
         "LoadSnapshot": ("(path, root=None, /)", "A branch file as a snapshot of root (None: the "
                                                  "selected object)"),
+        "Watch": ("(object, name, /)", "Watches the member or attribute name of object; returns "
+                                       "the watch's index"),
+        "Unwatch": ("(index, /)", "Stops watching the watch at index"),
+        "WatchList": ("()", "Returns a list of (path, current text) of the watches"),
+        "WatchSamples": ("(index, /)", "Returns the samples of a watch as (clock time, value) "
+                                       "tuples"),
+        "WatchCondition": ("(index, text, /)", "Stops the clock when the expression text of value "
+                                               "becomes true; '' removes it"),
     },
     "ui": {
         "ShellExecute": ("(wait, file, parameters='', verb='', /)", "ShellExecute"),

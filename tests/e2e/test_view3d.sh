@@ -3,7 +3,8 @@
 # opened from its tool button, the camera orbited by dragging the mouse in it (the picture must
 # change), and Scroll Lock pressed, which must leave capture/cap0000.bmp below the base folder
 # showing the scene, not one flat colour. Then the ball is clicked: the browser must select it
-# and the view mark it, and F must bring the camera's target to its centre.
+# and the view mark it, F must bring the camera's target to its centre, and selecting the
+# camera must take the mark away.
 # Usage: test_view3d.sh MOSSWICK SHOT_DIR; exits 77 (skipped) without the tools.
 set -uo pipefail
 
@@ -58,7 +59,8 @@ if getattr(d.Pick(x, y), 'name', '') == 'Ball']; \
 open('$out', 'w').write('%d %d' % (sum(p[0] for p in at) // len(at), sum(p[1] for p in at) // len(at)))"
 xdotool key Return
 for ((i = 0; i < 100; i++)); do [[ -s $out ]] && break; sleep 0.1; done
-read -r ball_x ball_y <"$out" || fail "the console did not say where the ball is drawn"
+read -r ball_x ball_y <<<"$(cat "$out" 2>/dev/null)"
+[[ -n ${ball_y:-} ]] || fail "the console did not say where the ball is drawn"
 xdotool mousemove "$((X + 204 + ball_x))" "$((Y + 58 + 22 + ball_y))" click 1
 sleep 0.5
 xdotool key f
@@ -67,11 +69,14 @@ out=$work/view3d/selected.txt
 keys alt+3
 xdotool type --delay 10 "s = app.browser.GetSelected(); h = d.Highlighted(); \
 c = d.scene.camera.target; (bx, by, bz), r = s.Bounds(); \
-open('$out', 'w').write('%s %s %d' % (s.name, h.name, abs(c.x - bx) + abs(c.y - by) + abs(c.z - bz) < 1e-3))"
+framed = abs(c.x - bx) + abs(c.y - by) + abs(c.z - bz) < 1e-3; \
+app.browser.Browse(d.scene.camera); \
+open('$out', 'w').write('%s %s %d %s' % (s.name, h.name, framed, d.Highlighted()))"
 xdotool key Return
 for ((i = 0; i < 100; i++)); do [[ -s $out ]] && break; sleep 0.1; done
-[[ $(cat "$out" 2>/dev/null) == "Ball Ball 1" ]] ||
-    fail "after a click on the ball and F: '$(cat "$out" 2>/dev/null)' (selected, marked, framed)"
+[[ $(cat "$out" 2>/dev/null) == "Ball Ball 1 None" ]] ||
+    fail "after a click on the ball, F and browsing the camera: '$(cat "$out" 2>/dev/null)'" \
+        "(selected, marked, framed, mark once the camera is selected)"
 
 keys alt+f x
 finish 0

@@ -49,6 +49,26 @@ class OrbitCamera(unittest.TestCase):
         self.nav.OnKeyDown(36, 0)  # Home
         self.assertAlmostEqual(distance(self.cam), d, places=4)
 
+    def test_click_does_not_orbit_and_f_frames_the_highlighted_model(self):
+        # Catches a click that turns the camera, a click that raises outside the tool, F that
+        # frames nothing or leaves the model outside the view.
+        before = (self.cam.position.x, self.cam.position.y, self.cam.position.z)
+        self.nav.OnMouseDown(LEFT, 100, 100)
+        self.nav.OnMouseMove(LEFT, 102, 101)  # within the slop: still a click
+        self.nav.OnMouseUp(0, 102, 101)
+        self.assertEqual((self.cam.position.x, self.cam.position.y, self.cam.position.z), before)
+        self.nav.OnKeyDown(70, 0)  # F with nothing highlighted: nothing moves
+        self.assertEqual((self.cam.position.x, self.cam.position.y, self.cam.position.z), before)
+        gem = [m for m in self.device.scene.models if m.name == "Gem"][0]
+        self.device.Highlight(gem)
+        self.nav.OnKeyDown(70, 0)
+        (x, y, z), radius = gem.Bounds()
+        self.assertAlmostEqual(self.cam.target.x, x, places=4)
+        self.assertAlmostEqual(self.cam.target.z, z, places=4)
+        half = math.radians(self.cam.fieldOfView) / 2
+        self.assertAlmostEqual(distance(self.cam), radius / math.sin(half) * 1.1, places=3)
+        self.device.Highlight(None)
+
     def test_events_without_a_scene_do_nothing(self):
         # Catches navigation that raises when the device shows no scene.
         self.device.scene = None

@@ -281,14 +281,19 @@ private slots:
         mDevice->SetScene(nullptr);
     }
 
-    // Catches picking that answers a model drawn behind another, the background, or where a
-    // model is now instead of where the last frame drew it, or a model destroyed since.
+    // Catches picking that answers a model drawn behind another or with its faces turned away,
+    // the background, where a model is now instead of where the last frame drew it, or a model
+    // destroyed since.
     void pickingTracesPixelsToTheLastFrame() {
         // two cubes, the front one listed last: the back one is hidden behind it
         VnRef<IRoot> scene = Scene({{-2, {0, 0, 1, 1}}, {0, {1, 1, 1, 1}}});
         auto* s = As<KxScene>(scene);
         VnRef<IRoot> front(s->models.GetItem(1));
         IRoot* back = s->models.GetItem(0);
+        // a cube around the camera: seen from inside, its faces are turned away and not drawn
+        VnRef<IRoot> room = Make(CLSID_KxModel);
+        As<KxModel>(room)->transform.scaling.Set({30, 30, 30});
+        s->models.AddItem(-1, room.get());
         auto pick = [this](int x, int y) {
             IRoot* picked = nullptr;
             mDevice->Pick(x, y, &picked);

@@ -237,6 +237,36 @@ private slots:
         QCOMPARE(fb.At(24, 15) == kGreen, centreShown);
     }
 
+    void outline() {
+        // Catches a highlight outline that its own faces hide on a slanted view, and one pushed
+        // so far forward that it shows through a nearer model.
+        FrameBuffer fb;
+        fb.Resize(64, 48);
+        Rasterizer r;
+        const Mat4 ground = Compose({0, -1, 0}, {}, {8, 1, 8});
+        const Vec3 eye{0, 2, 3}, target{0, -1, 0};
+        auto count = [&](uint32_t c) { return std::count(fb.Pixels(), fb.Pixels() + 64 * 48, c); };
+        Surface edges = Plain({1, 1, 1});
+        edges.wireframe = true;
+        edges.depthTest = false;
+        Start(r, fb, eye, target);
+        r.DrawMesh(MakePlane(8), ground, edges);
+        const auto everyEdge = count(0xFFFFFFFF);
+
+        Surface marked = Plain({0, 0, 1});
+        marked.outline = kGreen;
+        Start(r, fb, eye, target);
+        r.DrawMesh(MakePlane(8), ground, marked);
+        QVERIFY2(count(kGreen) > everyEdge * 95 / 100,
+                 qPrintable(QString("%1 of %2").arg(count(kGreen)).arg(everyEdge)));
+
+        Start(r, fb, eye, target);
+        r.DrawMesh(MakeCube(), Mat4{}, Plain({1, 0, 0}));
+        const auto cube = count(0xFFFF0000);
+        r.DrawMesh(MakePlane(8), ground, marked);
+        QCOMPARE(count(0xFFFF0000), cube);
+    }
+
     void visibility_data() {
         QTest::addColumn<bool>("cube");  // else a plane facing up
         QTest::addColumn<float>("scale");

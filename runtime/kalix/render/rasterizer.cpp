@@ -574,8 +574,10 @@ uint32_t PackColor(Vec4 c) {
     return channel(c.w) << 24 | channel(c.x) << 16 | channel(c.y) << 8 | channel(c.z);
 }
 
+constexpr size_t kMaxOutlinedTriangles = 1024;
+
 void MarkHighlighted(Surface* s) {
-    constexpr float kMix = 0.6f, kGlow = 0.35f;
+    constexpr float kMix = 0.2f, kGlow = 0.12f;  // the model's own colour stays recognisable
     const Vec4 orange{1.0f, 0.55f, 0.1f, 1};
     auto toward = [](float from, float to) { return from + (to - from) * kMix; };
     s->diffuse = {toward(s->diffuse.x, orange.x), toward(s->diffuse.y, orange.y),
@@ -584,6 +586,7 @@ void MarkHighlighted(Surface* s) {
                    s->emissive.z + orange.z * kGlow, s->emissive.w};
     // a texture that replaces the colour would hide the tint
     if (s->blend == TextureBlend::Replace) s->blend = TextureBlend::Modulate;
+    s->outline = PackColor({1.0f, 0.6f, 0.15f, 1});
 }
 
 void Rasterizer::Begin(FrameBuffer* target, const Mat4& view, const Mat4& projection, Vec3 eye,
@@ -665,7 +668,12 @@ void Rasterizer::DrawMesh(const Mesh& mesh, const Mat4& world, const Surface& su
     SetHighlightCuts(draw.specular, surface.shininess);
     const uint32_t* indices = mesh.indices.data();
     const size_t triangles = mesh.indices.size() / 3;
+    mOutlined.clear();
     for (size_t t = 0; t < triangles; ++t) DrawTriangle(draw, indices + 3 * t);
+    // after all the faces, so none of them covers an edge of another; a finer mesh's edges
+    // would only hatch it over, at the cost of a line per edge
+    if (triangles <= kMaxOutlinedTriangles)
+        for (const uint32_t* index : mOutlined) DrawOutline(index, surface.outline);
 }
 
 // Vertices to clip space and outcodes, unclipped ones to the screen; false if all are off one side.
@@ -748,6 +756,7 @@ void Rasterizer::DrawTriangle(const MeshDraw& draw, const uint32_t* index) {
     paint.color = PackColor({colors[0].x, colors[0].y, colors[0].z, 1});
     FillPolygon(draw.target, poly, FillMode(draw.textured, surface.blend, draw.lighting, colors),
                 surface.depthTest, surface.depthWrite, paint);
+    if (surface.outline) mOutlined.push_back(index);
 }
 
 // A triangle's vertex colours as its lighting asks, clamped; per-vertex ones are cached.
@@ -819,13 +828,20 @@ void Rasterizer::DrawWireframe(const uint32_t id[3], const Vec3 colors[3], const
     }
 }
 
+// A filled triangle's edges, a little nearer than its face so the face does not hide them.
+void Rasterizer::DrawOutline(const uint32_t* id, uint32_t color) {
+    constexpr float kNearer = 0.02f;  // a fiftieth of the distance, about a pixel on grazing faces
+    for (int k = 0; k < 3; ++k)
+        DrawClippedLine(mClip[id[k]], mClip[id[(k + 1) % 3]], color, color, true, false, kNearer);
+}
+
 void Rasterizer::DrawLine(Vec3 from, Vec3 to, uint32_t color) {
     DrawClippedLine(Transform(mViewProjection, {from.x, from.y, from.z, 1}),
                     Transform(mViewProjection, {to.x, to.y, to.z, 1}), color, color, true, true);
 }
 
 void Rasterizer::DrawClippedLine(Vec4 a, Vec4 b, uint32_t colorA, uint32_t colorB, bool depthTest,
-                                 bool depthWrite) {
+                                 bool depthWrite, float nearer) {
     if (!mTarget || mTarget->Width() <= 0 || mTarget->Height() <= 0) return;
     const int width = mTarget->Width(), height = mTarget->Height();
     const double pa[4] = {a.x, a.y, a.z, a.w}, pb[4] = {b.x, b.y, b.z, b.w};
@@ -892,7 +908,8 @@ void Rasterizer::DrawClippedLine(Vec4 a, Vec4 b, uint32_t colorA, uint32_t color
         const size_t at =
             static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
         const float z = static_cast<float>(z0 + zSpan * s);
-        if (depthTest && !(z < depths[at])) continue;
+        // depth resolution falls with 1 - z, so the same bias is the same share of the distance
+        if (depthTest && !(z - nearer * (1 - z) < depths[at])) continue;
         if (depthWrite) depths[at] = z;
         uint32_t color = colorA;
         if (colorA != colorB) {

@@ -58,6 +58,9 @@ struct Surface {
     const Image* texture = nullptr;  // sampled with the mesh's uvs times uvScale, wrapping
     TextureBlend blend = TextureBlend::Modulate;
     float uvScale = 1;
+    // When not 0, the colour its drawn faces' edges get on top of them (meshes of up to 1024
+    // triangles: finer ones would be hatched over)
+    uint32_t outline = 0;
 };
 
 // A z-buffered software rasteriser with per-vertex lighting. Triangles are clipped against the
@@ -80,8 +83,10 @@ private:
     void ShadeTriangle(const MeshDraw& draw, const uint32_t id[3], Vec3 colors[3]);
     Vec3 LightAt(const MeshDraw& draw, Vec3 p, Vec3 n) const;
     void DrawWireframe(const uint32_t id[3], const Vec3 colors[3], const Surface& surface);
+    void DrawOutline(const uint32_t* id, uint32_t color);
+    // `nearer`: the share of its distance by which the line is tested as nearer than it is.
     void DrawClippedLine(Vec4 a, Vec4 b, uint32_t colorA, uint32_t colorB, bool depthTest,
-                         bool depthWrite);
+                         bool depthWrite, float nearer = 0);
 
     FrameBuffer* mTarget = nullptr;
     Mat4 mViewProjection;
@@ -107,10 +112,12 @@ private:
     std::vector<Vec3> mShade;
     std::vector<uint16_t> mCodes;
     std::vector<uint8_t> mShaded;
+    std::vector<const uint32_t*> mOutlined;  // the drawn triangles of an outlined mesh
 };
 
-// The look of a highlighted model: its surface mixed toward orange and glowing a little, so
-// the mark shows lit or unlit, filled or as edges.
+// The look of a highlighted model: its surface mixed toward orange and glowing a little, and
+// the edges of a mesh that is not too fine drawn in orange over its faces, so the mark shows on
+// any colour, lit or unlit.
 void MarkHighlighted(Surface* surface);
 
 // 0xAARRGGBB from linear 0..1 channels, clamped.
