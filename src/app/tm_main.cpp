@@ -36,6 +36,8 @@
 #include "app/time_units.h"
 #include "app/version.h"
 #include "app/window_menu.h"
+#include "browser/tm_vorn_browser.h"
+#include "browser/vorn_browser_py.h"
 #include "editors/edit_history.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
@@ -335,6 +337,12 @@ void TmMain::BuildMenus() {
     view->addAction(mView3D);  // the tool button's only way in from the keyboard
     view->addAction(mViewTimeBar);
     view->addAction(mViewConfig);
+    QAction* changes = view->addAction("Changes");
+    changes->setObjectName("mViewChanges");
+    changes->setShortcut(QKeySequence("Alt+6"));
+    connect(changes, &QAction::triggered, this, [] {
+        if (TmVornBrowser* browser = TheBrowserPy().Browser()) browser->ShowChanges();
+    });
     mViewROTBrowser->setText("Rats!");
 
     mMacroMain = bar->addMenu("&Macro");

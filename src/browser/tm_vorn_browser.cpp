@@ -1,10 +1,14 @@
 #include "browser/tm_vorn_browser.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QToolButton>
 #include <QTreeView>
@@ -20,6 +24,7 @@
 #include "browser/node_slots.h"
 #include "browser/object_actions.h"
 #include "browser/python_path.h"
+#include "browser/tm_changes.h"
 #include "browser/tm_obj_property_dlg.h"
 #include "browser/tm_vorn_list_sorter.h"
 #include "browser/tree_panel.h"
@@ -27,6 +32,7 @@
 #include "core/value_text.h"
 #include "editors/browser_work.h"
 #include "editors/row_editor.h"
+#include "editors/snapshot.h"
 #include "script/macro.h"
 #include "shell/ioutput.h"
 #include "shell/ishell.h"
@@ -169,6 +175,10 @@ void TmVornBrowser::BuildPopup() {
     mPopup->addSeparator()->setObjectName("N4");
     mPopup->addActions(mListActions->Actions());
     mPopup->addSeparator()->setObjectName("N3");
+    QAction* snapshot =
+        AddAction("mTakeSnapshot", "Browser", "Take Snapshot", QKeySequence("Ctrl+Shift+S"), -1);
+    connect(snapshot, &QAction::triggered, this, [this] { RunWork([this] { TakeSnapshot(); }); });
+    mPopup->addAction(snapshot);
     mObjectActions->AddClosingEntries(mPopup);
     connect(mPopup, &QMenu::aboutToShow, this, [this] {
         TBrowserWork::Scope work(mKit.Work());  // the menu shows now, or not at all
@@ -475,4 +485,42 @@ void TmVornBrowser::ShowStepApplied(IRoot* target) {
         return;
     }
     ActionDone();
+}
+
+void TmVornBrowser::TakeSnapshot() {
+    const TBrowserNode* node = Selected();
+    IRoot* object = node ? TBrowserModel::NodeObject(node) : nullptr;
+    QString why = "select an object first";
+    std::shared_ptr<TSnapshot> snapshot =
+        object ? TSnapshot::Take(object, browser::NodePath(node, node), &why) : nullptr;
+    if (!snapshot) {
+        mShell.SetStatusText(0, "No snapshot taken: " + why);
+        return;
+    }
+    mShell.SetStatusText(0, "Took a snapshot of " + snapshot->RootPath());
+    // the user goes on editing where they were; the window only shows
+    QPointer<QWidget> focused = QApplication::focusWidget();
+    ShowChanges(std::move(snapshot));
+    if (focused) focused->setFocus();
+}
+
+TmChanges* TmVornBrowser::ShowChanges(std::shared_ptr<TSnapshot> snapshot) {
+    if (!mChanges) {
+        auto reveal = [this](IRoot* object) {
+            RunWork([this, keep = VnRef<IRoot>(object)] { Reveal(keep.get(), nullptr); });
+        };
+        auto askFile = [this](bool save) {
+            const QString filter = "Branch files (*.vorn);;All files (*)";
+            QWidget* parent = mShell.DialogParent();
+            return save ? QFileDialog::getSaveFileName(parent, "Save Snapshot", {}, filter)
+                        : QFileDialog::getOpenFileName(parent, "Compare with Branch File", {},
+                                                       filter);
+        };
+        mChanges = new TmChanges(mKit.History(), reveal, askFile);
+        mShell.AddDocumentWindow(mChanges, QSize(640, 320));
+    }
+    if (snapshot) mChanges->SetSnapshot(std::move(snapshot));
+    if (QWidget* frame = mChanges->parentWidget()) frame->show();
+    mChanges->Filter()->setFocus();
+    return mChanges;
 }

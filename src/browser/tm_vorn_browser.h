@@ -23,7 +23,9 @@ class TGridRows;
 class TListActions;
 class TObjectActions;
 class TmObjPropertyDlg;
+class TmChanges;
 class TmVornListSorter;
+class TSnapshot;
 class TTreePanel;
 struct TBrowserNode;
 
@@ -81,6 +83,10 @@ public:
     // node; false, said in the status bar, when no way within TBrowserModel::kFindBudget nodes
     // reaches it.
     bool Reveal(IRoot* object, PyObject* python);
+    // Takes a snapshot of the selected node's object and compares with it in "Changes".
+    void TakeSnapshot();
+    // Shows the "Changes" document (made on first use), comparing with `snapshot` if given.
+    TmChanges* ShowChanges(std::shared_ptr<TSnapshot> snapshot = {});
 
     // Handlers of the tool bar.
     void mGoHomeClick();
@@ -138,6 +144,7 @@ private:
     TListActions* mListActions = nullptr;
     TObjectActions* mObjectActions = nullptr;
     QAction* mCopyPythonPath = nullptr;
+    QPointer<TmChanges> mChanges;
     QAction* mWatch = nullptr;
     QMenu* mPopup = nullptr;
     QMenu* mPopupMacro = nullptr;
