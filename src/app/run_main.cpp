@@ -134,6 +134,9 @@ PyObject* RunMain(PyObject*, PyObject*) {
         // the model selected in the browser is marked in the 3D view
         QObject::connect(browser, &TmVornBrowser::SelectedObjectChanged, browser,
                          [](IRoot* object) { view3d::MarkInView(object); });
+        // a value the user watches shows in the Watches window
+        QObject::connect(browser, &TmVornBrowser::WatchAdded, &main,
+                         [&main] { main.mViewWatchesExecute(); });
         forms.Keep(new TmErrorLog(main, host));
         forms.Keep(new TmConsoleWindow(main, host));
         kit.AddForm(forms.Keep(new TmQuatPick));

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -32,8 +33,11 @@
 #include "app/panel_sizes.h"
 #include "app/py_ui.h"
 #include "app/time_bar.h"
+#include "app/time_units.h"
 #include "app/version.h"
 #include "app/window_menu.h"
+#include "browser/tm_vorn_browser.h"
+#include "browser/vorn_browser_py.h"
 #include "editors/edit_history.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
@@ -45,6 +49,8 @@
 #include "shell/setting_keys.h"
 #include "shell/settings.h"
 #include "view3d/tm_3d_window.h"
+#include "watch/watch_list.h"
+#include "watch/watch_window.h"
 
 namespace {
 
@@ -56,6 +62,13 @@ QString PlainCaption(const QString& caption) {
         plain += caption[i];
     }
     return plain;
+}
+
+// Milliseconds of a steady wall clock, for the watches' sampling rate.
+qint64 WallMs() {
+    static QElapsedTimer clock;
+    if (!clock.isValid()) clock.start();
+    return clock.elapsed();
 }
 
 QWidget* NamedPanel(const char* name, QWidget* parent) {
@@ -257,6 +270,7 @@ void TmMain::BuildActions() {
          &TmMain::mViewObjectBrowserExecute},
         {&TmMain::mViewConsole, "mViewConsole", "Console", "Alt+3", &TmMain::mViewConsoleExecute},
         {&TmMain::mViewErrors, "mViewErrors", "Errors", "Alt+4", &TmMain::mViewErrorsExecute},
+        {&TmMain::mViewWatches, "mViewWatches", "Watches", "Alt+5", &TmMain::mViewWatchesExecute},
         {&TmMain::mViewFillscreen, "mViewFillscreen", "FillScreen", "",
          &TmMain::mViewFillscreenExecute},
         {&TmMain::mView3D, "mView3D", "Create 3D Window", "", &TmMain::mView3DExecute},
@@ -320,9 +334,16 @@ void TmMain::BuildMenus() {
     view->addSeparator();
     view->addActions({mViewROTBrowser, mViewObjectBrowser, mViewConsole, mViewErrors});
     view->addSeparator();
+    view->addAction(mViewWatches);
     view->addAction(mView3D);  // the tool button's only way in from the keyboard
     view->addAction(mViewTimeBar);
     view->addAction(mViewConfig);
+    QAction* changes = view->addAction("Changes");
+    changes->setObjectName("mViewChanges");
+    changes->setShortcut(QKeySequence("Alt+6"));
+    connect(changes, &QAction::triggered, this, [] {
+        if (TmVornBrowser* browser = TheBrowserPy().Browser()) browser->ShowChanges();
+    });
     mViewROTBrowser->setText("Rats!");
 
     mMacroMain = bar->addMenu("&Macro");
@@ -447,6 +468,7 @@ void TmMain::FormCreate() {
     setWindowTitle(QString("Mosswick (Build %1)").arg(kVersionBuild));
     mPanelSizes->Read();
     mTimeWarp->Attach(VnOS->GetClock());
+    StartWatches();
     setAcceptDrops(true);
     // from the setting: before the window shows, isVisible() is false for every child
     const bool timeBar = mw::SettingFlag(mw::keys::kViewTimeBar, "0");
@@ -512,6 +534,7 @@ void TmMain::WriteSettings() {
 void TmMain::FormDestroy() {
     if (!mHost) return;
     Tm3DWindow::CloseCurrent();  // it may still print while the console exists
+    StopWatches();
     WriteSettings();
     mHost->KeepErrorForExit("The settings could not be stored");
     TheMacro().Clear();
@@ -761,12 +784,59 @@ void TmMain::RunIdlePass() {
     VnOS->Pump();
     if (VnOS->HasError(0) && mHost) mHost->RefreshErrors();
     mTimeWarp->SteerClock();
+    SampleWatches();
     --mIdleDepth;
 }
 
 static_assert(TmMain::kLongestIdleWaitMs == TTimeBar::kLongestWaitMs);
 
-int TmMain::NextIdlePassIn() const { return mTimeWarp->NextPassIn(); }
+int TmMain::NextIdlePassIn() const {
+    const int clock = mTimeWarp->NextPassIn();
+    const int watches = TWatchList::Shared().NextSampleIn(WallMs());
+    return watches >= 0 && (clock < 0 || watches < clock) ? watches : clock;
+}
+
+// --- watches ---------------------------------------------------------------------------------
+
+void TmMain::StartWatches() {
+    TWatchList& watches = TWatchList::Shared();
+    watches.SetOnFire([this](int index, double time) { WatchFired(index, time); });
+    watches.SetReporter([this](const QString& text) { SetStatusText(0, text); });
+    watches.Load();
+}
+
+void TmMain::StopWatches() {
+    TWatchList& watches = TWatchList::Shared();
+    watches.SetOnFire(nullptr);
+    watches.SetReporter(nullptr);
+    watches.Forget();  // the settings keep them; their Python references go while Python lives
+}
+
+void TmMain::SampleWatches() {
+    const VnClock* clock = VnOS->GetClock();
+    if (!clock) return;
+    TWatchList::Shared().Sample(mw::TicksToSeconds(clock->currentTime), WallMs());
+}
+
+void TmMain::WatchFired(int index, double time) {
+    mTimeWarp->OnTimeAction(TTimeBar::TimeAction::Stop);
+    mTimeWarp->SteerClock();
+    const TWatch* watch = TWatchList::Shared().At(index);
+    SetStatusText(0, QString("Watch %1 (%2) stopped the clock at %3 s: %4")
+                         .arg(index + 1)
+                         .arg(watch ? watch->Path() : QString())
+                         .arg(time, 0, 'f', 2)
+                         .arg(watch ? watch->Condition() : QString()));
+}
+
+void TmMain::mViewWatchesExecute() {
+    if (!mWatchFrame) {
+        mWatchFrame = AddDocumentWindow(new TWatchWindow(TWatchList::Shared()), QSize(640, 420));
+        mWatchFrame->setObjectName("mWatchFrame");
+    }
+    mWatchFrame->showNormal();
+    mMdi->setActiveSubWindow(mWatchFrame);
+}
 
 void TmMain::RefreshClockStatus() {
     VnOS->Pump();  // the clock is read fresh even when nothing else asked for a pump

@@ -16,6 +16,7 @@ class QAction;
 class QDialog;
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
 class QSplitter;
 class QStatusBar;
@@ -101,6 +102,8 @@ public:
     void mView3DExecute();
     void mViewConfigExecute();
     void mViewTimeBarExecute();
+    // Shows the Watches window among the documents, making it the first time.
+    void mViewWatchesExecute();
     void PasteItemClick();
     // Lets the runtime run and keeps the clock in step with the time bar.
     void RunIdlePass();
@@ -140,6 +143,12 @@ private:
     void StartWatcher();
     void StopWatcher();
     void WriteSettings();
+    // Wires the watches to the clock and the status bar and reads the kept ones.
+    void StartWatches();
+    void StopWatches();
+    void SampleWatches();
+    // A watch's condition became true: the clock stops as the time bar's Stop does.
+    void WatchFired(int index, double time);
 
     const bool mBatchRun;
     std::unique_ptr<TScriptHost> mOwnHost;  // only when none was handed over
@@ -147,6 +156,7 @@ private:
     QPointer<QDialog> mAboutBox;
     QPointer<QDialog> mConfigDialog;
     QPointer<TgData> mImages;
+    QPointer<QMdiSubWindow> mWatchFrame;
     QWidget* mBrowserSheet = nullptr;
     QWidget* mWebSheet = nullptr;
 
@@ -191,6 +201,7 @@ private:
     QAction* mView3D = nullptr;
     QAction* mViewConfig = nullptr;
     QAction* mViewTimeBar = nullptr;
+    QAction* mViewWatches = nullptr;
     QAction* mEditUndo = nullptr;
     QAction* mEditRedo = nullptr;
     TEditHistory* mEditHistory = nullptr;

@@ -8,12 +8,14 @@
 #include <utility>
 
 #include "browser/browser_rules.h"
+#include "browser/python_path.h"
 #include "core/class_id.h"
 #include "core/python_value.h"
 #include "editors/browser_work.h"
 #include "editors/row_editor.h"
 #include "shell/ishell.h"
 #include "vorn/pyos.h"
+#include "vorn/rot.h"
 
 namespace {
 
@@ -359,6 +361,18 @@ TBrowserModel::Way TBrowserModel::FindWay(TBrowserNode* from, const void* wanted
         }
     }
     return way;
+}
+
+QString TBrowserModel::PathFromTable(IRoot* object, PyObject* python) {
+    if (!VnROT) return {};
+    std::unique_ptr<TBrowserNode> table = ObjectNode(VnROT, "ROT");
+    Way way = FindWay(table.get(), Identity(object, object ? nullptr : python));
+    const QString path =
+        way.steps.empty() ? QString() : browser::NodePath(way.steps.back(), way.steps.back());
+    // the records go once the work is over: what they hold may run a __del__
+    mWork.Retire(std::make_unique<Way>(std::move(way)));
+    mWork.Retire(std::move(table));
+    return path;
 }
 
 TBrowserModel::ExpandEnd TBrowserModel::ExpandAll(TBrowserNode* node) {

@@ -49,6 +49,10 @@ public:
     // list items and script attributes, entering each object once. Nothing in the tree changes;
     // the steps are empty when `budget` nodes were built without reaching it.
     Way FindWay(TBrowserNode* from, const void* wanted, int budget = kFindBudget);
+    // The Python expression that reaches `object` (or the Python object `python`) from the
+    // nearest registered object, over the shortest way FindWay finds from the running object
+    // table; empty when none within the budget reaches it. The tree does not change.
+    QString PathFromTable(IRoot* object, PyObject* python);
     // What a node shows, compared to tell objects apart: a runtime object's identity, or the
     // Python object; null for a node without data.
     static const void* Identity(const TBrowserNode* node);

@@ -89,21 +89,30 @@ void TGridPanel::ConnectGrid() {
             });
 }
 
-void TGridPanel::BuildPopup(const QKeySequence& copyKey) {
+void TGridPanel::BuildPopup(const QKeySequence& copyKey, const QKeySequence& watchKey) {
     mGridPopup = new QMenu(this);
     mGridPopup->setObjectName("mGridPopup");
     QAction* copyRow = mGridPopup->addAction("Copy P&ython Path");
     copyRow->setObjectName("mCopyRowPath");
     copyRow->setShortcut(copyKey);  // shown; the panel's action takes the key
+    QAction* watchRow = mGridPopup->addAction("&Watch");
+    watchRow->setObjectName("mWatchRow");
+    watchRow->setShortcut(watchKey);
     mGrid->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(mGrid, &QWidget::customContextMenuRequested, this, [this, copyRow](const QPoint& at) {
-        const int row = mGrid->indexAt(at).row();
-        copyRow->setData(row);
-        copyRow->setEnabled(mForm.Selected() != nullptr);
-        mGridPopup->popup(mGrid->viewport()->mapToGlobal(at));
-    });
+    connect(mGrid, &QWidget::customContextMenuRequested, this,
+            [this, copyRow, watchRow](const QPoint& at) {
+                const int row = mGrid->indexAt(at).row();
+                for (QAction* entry : {copyRow, watchRow}) {
+                    entry->setData(row);
+                    entry->setEnabled(mForm.Selected() != nullptr);
+                }
+                mGridPopup->popup(mGrid->viewport()->mapToGlobal(at));
+            });
     connect(copyRow, &QAction::triggered, this, [this, copyRow] {
         mForm.RunWork([this, row = copyRow->data().toInt()] { mForm.CopyPythonPath(row); });
+    });
+    connect(watchRow, &QAction::triggered, this, [this, watchRow] {
+        mForm.RunWork([this, row = watchRow->data().toInt()] { mForm.WatchValue(row); });
     });
 }
 

@@ -22,8 +22,9 @@ public:
     TGridView* Grid() const { return mGrid; }
     // Shows `rows`, which outlive the panel's use of them.
     void SetRows(TGridRows& rows);
-    // The popup's entry shows `copyKey`, the browser's key for the same command.
-    void BuildPopup(const QKeySequence& copyKey);
+    // The popup's entries show `copyKey` and `watchKey`, the browser's keys for the same
+    // commands.
+    void BuildPopup(const QKeySequence& copyKey, const QKeySequence& watchKey);
     void StartAutoRedraw();
     void StopAutoRedraw();
     // The row "Copy Python Path" works on from the keyboard: the current one with the focus,

@@ -251,12 +251,20 @@ int TGridRows::rowCount(const QModelIndex& parent) const { return parent.isValid
 
 int TGridRows::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
 
+// The member's description and, when one is recorded, who changed it last.
+QString TGridRows::ToolTip(const TRowEditor& editor) {
+    const QString changed = ChangedByText(editor.mOwner.get(), editor.mValue.desc);
+    const QString description = editor.Description();
+    if (changed.isEmpty() || description.isEmpty()) return description + changed;
+    return description + "\n" + changed;
+}
+
 QVariant TGridRows::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
     TBrowserWork::Scope work(mKit.Work());  // a value's __str__ may not rebuild the grid
     TRowEditor* editor = Editor(index.row());
     if (!editor) return {};
-    if (role == Qt::ToolTipRole) return editor->Description();
+    if (role == Qt::ToolTipRole) return ToolTip(*editor);
     if (index.column() == 0) return QString::fromUtf8(editor->mValue.desc->name);
     char buffer[TRowEditor::kTextSize];
     return QString::fromUtf8(editor->GetText(buffer, sizeof buffer));

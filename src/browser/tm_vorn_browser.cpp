@@ -1,9 +1,13 @@
 #include "browser/tm_vorn_browser.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QToolButton>
 #include <QTreeView>
@@ -19,6 +23,7 @@
 #include "browser/node_slots.h"
 #include "browser/object_actions.h"
 #include "browser/python_path.h"
+#include "browser/tm_changes.h"
 #include "browser/tm_obj_property_dlg.h"
 #include "browser/tm_vorn_list_sorter.h"
 #include "browser/tree_panel.h"
@@ -26,12 +31,14 @@
 #include "core/value_text.h"
 #include "editors/browser_work.h"
 #include "editors/row_editor.h"
+#include "editors/snapshot.h"
 #include "platform/program_files.h"
 #include "script/macro.h"
 #include "shell/ioutput.h"
 #include "shell/ishell.h"
 #include "vorn/pyos.h"
 #include "vorn/rot.h"
+#include "watch/watch_list.h"
 
 namespace {
 
@@ -82,8 +89,12 @@ TmVornBrowser::TmVornBrowser(IShell& shell, IOutput& output, TEditorKit& kit,
         AddAction("mCopyPythonPath", "Tree", "Copy P&ython Path", QKeySequence("Ctrl+Shift+C"), -1);
     connect(mCopyPythonPath, &QAction::triggered, this,
             [this] { RunWork([this] { CopyPythonPath(mGridPanel->CopyRow()); }); });
+    // not Ctrl+W: that closes the document windows
+    mWatch = AddAction("mWatch", "Tree", "&Watch", QKeySequence("Ctrl+Shift+W"), -1);
+    connect(mWatch, &QAction::triggered, this,
+            [this] { RunWork([this] { WatchValue(mGridPanel->CopyRow()); }); });
     BuildPopup();
-    mGridPanel->BuildPopup(mCopyPythonPath->shortcut());
+    mGridPanel->BuildPopup(mCopyPythonPath->shortcut(), mWatch->shortcut());
     PutInto(mTreePanel, mShell.Place(TShellPlace::BrowserPage));
     PutInto(mGridPanel, mShell.Place(TShellPlace::RightPanel));
     ConnectHistory();
@@ -158,9 +169,14 @@ void TmVornBrowser::BuildPopup() {
     n2->setObjectName("N2");
     n2->setVisible(false);
     mObjectActions->AddPopupEntries(mPopup, mCopyPythonPath);
+    mPopup->addAction(mWatch);
     mPopup->addSeparator()->setObjectName("N4");
     mPopup->addActions(mListActions->Actions());
     mPopup->addSeparator()->setObjectName("N3");
+    QAction* snapshot =
+        AddAction("mTakeSnapshot", "Browser", "Take Snapshot", QKeySequence("Ctrl+Shift+S"), -1);
+    connect(snapshot, &QAction::triggered, this, [this] { RunWork([this] { TakeSnapshot(); }); });
+    mPopup->addAction(snapshot);
     mObjectActions->AddClosingEntries(mPopup);
     connect(mPopup, &QMenu::aboutToShow, this, [this] {
         TBrowserWork::Scope work(mKit.Work());  // the menu shows now, or not at all
@@ -300,14 +316,37 @@ void TmVornBrowser::CollapseEverything() {
     if (TBrowserNode* top = mModel->Top()) mTreePanel->Collapse(top);
 }
 
-void TmVornBrowser::CopyPythonPath(int row) {
+QString TmVornBrowser::PathOf(int row) const {
     const TBrowserNode* node = Selected();
-    if (!node || !node->HasData()) return;
+    if (!node || !node->HasData()) return {};
     QString path = browser::NodePath(node, node);
     if (!path.isEmpty() && row >= 0) {
         const QString step = mRows->PathStep(row);
         path = step.isEmpty() ? QString() : path + step;
     }
+    return path;
+}
+
+void TmVornBrowser::WatchValue(int row) {
+    if (!Selected() || !Selected()->HasData()) return;
+    const QString path = PathOf(row);
+    if (path.isEmpty()) {
+        mShell.SetStatusText(0, "No Python path reaches this value");
+        return;
+    }
+    QString why;
+    const int index = TWatchList::Shared().Add(path, &why);
+    if (index < 0) {
+        mShell.SetStatusText(0, "Cannot watch " + path + ": " + why);
+        return;
+    }
+    mShell.SetStatusText(0, "Watching " + path);
+    emit WatchAdded(index);
+}
+
+void TmVornBrowser::CopyPythonPath(int row) {
+    if (!Selected() || !Selected()->HasData()) return;
+    const QString path = PathOf(row);
     if (path.isEmpty()) {
         mShell.SetStatusText(0, "No Python path reaches this value");
         return;
@@ -444,4 +483,42 @@ void TmVornBrowser::ShowStepApplied(IRoot* target) {
         return;
     }
     ActionDone();
+}
+
+void TmVornBrowser::TakeSnapshot() {
+    const TBrowserNode* node = Selected();
+    IRoot* object = node ? TBrowserModel::NodeObject(node) : nullptr;
+    QString why = "select an object first";
+    std::shared_ptr<TSnapshot> snapshot =
+        object ? TSnapshot::Take(object, browser::NodePath(node, node), &why) : nullptr;
+    if (!snapshot) {
+        mShell.SetStatusText(0, "No snapshot taken: " + why);
+        return;
+    }
+    mShell.SetStatusText(0, "Took a snapshot of " + snapshot->RootPath());
+    // the user goes on editing where they were; the window only shows
+    QPointer<QWidget> focused = QApplication::focusWidget();
+    ShowChanges(std::move(snapshot));
+    if (focused) focused->setFocus();
+}
+
+TmChanges* TmVornBrowser::ShowChanges(std::shared_ptr<TSnapshot> snapshot) {
+    if (!mChanges) {
+        auto reveal = [this](IRoot* object) {
+            RunWork([this, keep = VnRef<IRoot>(object)] { Reveal(keep.get(), nullptr); });
+        };
+        auto askFile = [this](bool save) {
+            const QString filter = "Branch files (*.vorn);;All files (*)";
+            QWidget* parent = mShell.DialogParent();
+            return save ? QFileDialog::getSaveFileName(parent, "Save Snapshot", {}, filter)
+                        : QFileDialog::getOpenFileName(parent, "Compare with Branch File", {},
+                                                       filter);
+        };
+        mChanges = new TmChanges(mKit.History(), reveal, askFile);
+        mShell.AddDocumentWindow(mChanges, QSize(640, 320));
+    }
+    if (snapshot) mChanges->SetSnapshot(std::move(snapshot));
+    if (QWidget* frame = mChanges->parentWidget()) frame->show();
+    mChanges->Filter()->setFocus();
+    return mChanges;
 }

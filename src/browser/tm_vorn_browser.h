@@ -23,7 +23,9 @@ class TGridRows;
 class TListActions;
 class TObjectActions;
 class TmObjPropertyDlg;
+class TmChanges;
 class TmVornListSorter;
+class TSnapshot;
 class TTreePanel;
 struct TBrowserNode;
 
@@ -53,6 +55,9 @@ public:
     // Puts on the clipboard the Python expression of grid row `row`'s value, or of the selected
     // node's for the header or no row; says in the status bar when nothing reaches it.
     void CopyPythonPath(int row);
+    // Watches the value Copy Python Path would give for `row`, saying in the status bar what it
+    // watches or why it cannot.
+    void WatchValue(int row);
 
     // The node the tree's current row shows, or null; selecting one makes it current.
     TBrowserNode* Selected() const;
@@ -78,6 +83,10 @@ public:
     // node; false, said in the status bar, when no way within TBrowserModel::kFindBudget nodes
     // reaches it.
     bool Reveal(IRoot* object, PyObject* python);
+    // Takes a snapshot of the selected node's object and compares with it in "Changes".
+    void TakeSnapshot();
+    // Shows the "Changes" document (made on first use), comparing with `snapshot` if given.
+    TmChanges* ShowChanges(std::shared_ptr<TSnapshot> snapshot = {});
 
     // Handlers of the tool bar.
     void mGoHomeClick();
@@ -105,9 +114,13 @@ signals:
     // The runtime object the selected node shows is another one now: null for none, or for a
     // node that shows no runtime object.
     void SelectedObjectChanged(IRoot* object);
+    // The user added watch `index`.
+    void WatchAdded(int index);
 
 private:
     void BuildPopup();
+    // The path Copy Python Path makes for `row` of the selected node; empty when none reaches it.
+    QString PathOf(int row) const;
     void ConnectTree();
     void ConnectHistory();
     // Shows again what an undone or redone step changed.
@@ -131,6 +144,8 @@ private:
     TListActions* mListActions = nullptr;
     TObjectActions* mObjectActions = nullptr;
     QAction* mCopyPythonPath = nullptr;
+    QPointer<TmChanges> mChanges;
+    QAction* mWatch = nullptr;
     QMenu* mPopup = nullptr;
     QMenu* mPopupMacro = nullptr;
     QMenu* mContextMenu = nullptr;

@@ -1,7 +1,9 @@
 #include "browser/vorn_browser_py.h"
 
 #include "browser/browser_model.h"
+#include "browser/snapshot_py.h"
 #include "browser/tm_vorn_browser.h"
+#include "browser/watch_py.h"
 #include "core/python_value.h"
 #include "editors/browser_work.h"
 #include "script/script_object.h"
@@ -142,6 +144,31 @@ const VnMethodDef kMethods[] = {
      "Reveal(value, /)\n--\n\n"
      "Shows the object table in the browser tree, opens the shortest way from a registered "
      "object down to the value and selects it; False when no way is found"},
+    {"ChangedBy", Bracketed<browser::ChangedByCall>, 1,
+     "ChangedBy(obj, name, /)\n--\n\n"
+     "Who wrote the member last: (kind, where, clock seconds), or None when no writer is "
+     "recorded"},
+    {"Snapshot", Bracketed<browser::SnapshotCall>, 1,
+     "Snapshot(obj, /)\n--\n\n"
+     "Takes a snapshot of the object and everything below it, to compare and revert with"},
+    {"LoadSnapshot", Bracketed<browser::LoadSnapshotCall>, 1,
+     "LoadSnapshot(path, root=None, /)\n--\n\n"
+     "A branch file as a snapshot of root (None: the selected object)"},
+    {"Watch", Bracketed<watch_py::Watch>, 1,
+     "Watch(object, name, /)\n--\n\n"
+     "Watches the member or attribute name of object; returns the watch's index"},
+    {"Unwatch", Bracketed<watch_py::Unwatch>, 1,
+     "Unwatch(index, /)\n--\n\n"
+     "Stops watching the watch at index"},
+    {"WatchList", Bracketed<watch_py::WatchList>, 1,
+     "WatchList()\n--\n\n"
+     "Returns a list of (path, current text) of the watches"},
+    {"WatchSamples", Bracketed<watch_py::WatchSamples>, 1,
+     "WatchSamples(index, /)\n--\n\n"
+     "Returns the samples of a watch as (clock time, value) tuples"},
+    {"WatchCondition", Bracketed<watch_py::WatchCondition>, 1,
+     "WatchCondition(index, text, /)\n--\n\n"
+     "Stops the clock when the expression text of value becomes true; '' removes it"},
     {nullptr, nullptr, 0, nullptr},
 };
 

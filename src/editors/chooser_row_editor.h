@@ -9,6 +9,7 @@
 // value back.
 class TChooserRowEditor : public TRowEditor {
 public:
+    QString EditorName() const override { return "choice editor"; }
     TChooserRowEditor(const mw::MemberValue& value, TEditorKit& kit);
     void BeginEdit() override;
     const char* GetText(char* buffer, std::size_t size) override;

@@ -7,6 +7,7 @@
 // which writes each change into the colour as it is made; Cancel puts the colour back.
 class TColorRowEditor : public TRowEditor {
 public:
+    QString EditorName() const override { return "colour editor"; }
     TColorRowEditor(const mw::MemberValue& value, TEditorKit& kit);
     void BeginEdit() override;
     void Draw(int column, QPainter& painter, const QRect& cell, bool selected) override;

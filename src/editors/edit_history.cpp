@@ -11,7 +11,9 @@
 #include "shell/ioutput.h"
 #include "vorn/kalix.h"
 #include "vorn/os.h"
+#include "vorn/pyos.h"
 #include "vorn/rot.h"
+#include "vorn/writers.h"
 
 namespace {
 
@@ -85,6 +87,13 @@ TMemberState TMemberState::Take(const mw::MemberValue& value, bool reference) {
     return state;
 }
 
+TMemberState TMemberState::OfObject(IRoot* object) {
+    TMemberState state;
+    state.mKind = Kind::Object;
+    state.mObject = Identity(object);
+    return state;
+}
+
 TMemberState TMemberState::Again(const mw::MemberValue& value) const {
     return Take(value, mKind == Kind::Object);
 }
@@ -144,6 +153,18 @@ void TEditStep::redo() {
     Step(true);
 }
 
+void TEditStep::Perform(const char* kind) {
+    mDone = false;
+    mKindOnce = kind;
+    redo();
+    mKindOnce = nullptr;
+}
+
+const char* TEditStep::WriterKind(bool after) const {
+    if (mKindOnce) return mKindOnce;
+    return after ? "redo" : "undo";
+}
+
 bool TEditStep::Step(bool after) {
     const VnRef<IRoot> target = Target();
     if (!target) {
@@ -165,7 +186,48 @@ TMemberStep::TMemberStep(TEditHistory& history, IRoot* owner, const mw::MemberVa
 void TMemberStep::Apply(IRoot* target, bool after) {
     // the owner and the views hear of it as they heard of the edit
     if ((after ? mAfter : mBefore).Restore(mValue))
-        TMemberTarget::Of(target, mValue).Announce(mHistory);
+        TMemberTarget::Of(target, mValue).Announce(mHistory, WriterKind(after));
+}
+
+TGroupStep::TGroupStep(TEditHistory& history, IRoot* target,
+                       std::vector<std::unique_ptr<TEditStep>> steps, const QString& text)
+    : TEditStep(history, target, text), mSteps(std::move(steps)) {}
+
+void TGroupStep::Apply(IRoot*, bool after) {
+    if (after) {
+        for (auto& step : mSteps) step->redo();
+    } else {
+        for (auto at = mSteps.rbegin(); at != mSteps.rend(); ++at) (*at)->undo();
+    }
+}
+
+TPythonStep::TPythonStep(TEditHistory& history, IRoot* owner, PyRef name, PyRef before, PyRef after,
+                         const VnMemberDescriptor* member)
+    : TEditStep(history, owner, QString()),
+      mName(std::move(name)),
+      mBefore(std::move(before)),
+      mAfter(std::move(after)),
+      mMember(member) {}
+
+TPythonStep::~TPythonStep() {
+    if (Py_IsInitialized()) return;
+    // the interpreter has ended before the history: its objects are gone with it
+    mName.release();
+    mBefore.release();
+    mAfter.release();
+}
+
+void TPythonStep::Apply(IRoot* target, bool after) {
+    PyRef wrapper = PyRef::Steal(PyOS->Wrap(target, -1));
+    const PyRef& value = after ? mAfter : mBefore;
+    const int done = !wrapper ? -1
+                     : value  ? PyObject_SetAttr(wrapper.get(), mName.get(), value.get())
+                              : PyObject_DelAttr(wrapper.get(), mName.get());
+    if (done < 0) {
+        PyOS->ReportError(0);  // a refused value stays as it was; the console says why
+        return;
+    }
+    if (mMember) VnRecordWriter(target, mMember, WriterKind(after), nullptr);
 }
 
 TListStep::TListStep(TEditHistory& history, IList* list, Items before, Items after,
@@ -211,6 +273,12 @@ void TEditHistory::RecordList(IList* list, const TListStep::Items& before, const
     TListStep::Items after = TListStep::ItemsOf(list);
     if (SameItems(after, before)) return;
     mStack.push(new TListStep(*this, list, before, std::move(after), text));
+}
+
+void TEditHistory::RecordGroup(IRoot* target, std::vector<std::unique_ptr<TEditStep>> steps,
+                               const QString& text) {
+    if (!target || steps.empty()) return;
+    mStack.push(new TGroupStep(*this, target, std::move(steps), text));
 }
 
 const TEditStep* TEditHistory::Next(bool undo) const {

@@ -5,11 +5,13 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/member_value.h"
+#include "vorn/py_ref.h"
 #include "vorn/ref.h"
 #include "vorn/weak.h"
 
@@ -24,6 +26,8 @@ class TMemberState {
 public:
     // `reference`: an object member is taken as the object it refers to, never as its value.
     static TMemberState Take(const mw::MemberValue& value, bool reference = false);
+    // An object member that refers to `object`.
+    static TMemberState OfObject(IRoot* object);
     // The member's state now, taken the way this one was.
     TMemberState Again(const mw::MemberValue& value) const;
     // Puts the state back into the member; false when it cannot hold it any more.
@@ -53,8 +57,12 @@ public:
 
     void undo() final;
     void redo() final;
+    // Makes the change now, the writer named `kind` ("revert"); later redos are plain redos.
+    void Perform(const char* kind);
 
 protected:
+    // The writer kind of this application: "undo", "redo", or the kind Perform gave.
+    const char* WriterKind(bool after) const;
     // Runs with `target` held, so a notified owner or script cannot free it meanwhile.
     virtual void Apply(IRoot* target, bool after) = 0;
     TEditHistory& mHistory;
@@ -64,6 +72,36 @@ private:
 
     VnWeak<IRoot> mTarget;  // identity
     bool mDone = true;      // the change was made before the step was pushed
+    const char* mKindOnce = nullptr;
+};
+
+// Several steps taken back and done again as one, such as a revert of many values.
+class TGroupStep : public TEditStep {
+public:
+    TGroupStep(TEditHistory& history, IRoot* target, std::vector<std::unique_ptr<TEditStep>> steps,
+               const QString& text);
+
+private:
+    void Apply(IRoot* target, bool after) override;
+
+    std::vector<std::unique_ptr<TEditStep>> mSteps;
+};
+
+// A script attribute, or a Python object pointer member, changed from one value to another
+// (null: the attribute was absent). Written through the object's wrapper.
+class TPythonStep : public TEditStep {
+public:
+    TPythonStep(TEditHistory& history, IRoot* owner, PyRef name, PyRef before, PyRef after,
+                const VnMemberDescriptor* member);
+    ~TPythonStep() override;
+
+private:
+    void Apply(IRoot* target, bool after) override;
+
+    PyRef mName;
+    PyRef mBefore;
+    PyRef mAfter;
+    const VnMemberDescriptor* mMember;  // null for an attribute
 };
 
 // A member of an object changed from one state to another.
@@ -111,6 +149,9 @@ public:
                       const QString& text = {});
     // Pushes a list change; nothing when the items did not change.
     void RecordList(IList* list, const TListStep::Items& before, const QString& text);
+    // Pushes steps already made as one step on `target`; nothing when there are none.
+    void RecordGroup(IRoot* target, std::vector<std::unique_ptr<TEditStep>> steps,
+                     const QString& text);
 
     // Undoes or redoes the next step whose object still exists; steps in the way whose object
     // is gone are dropped. False when there was none.

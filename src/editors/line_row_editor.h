@@ -7,6 +7,7 @@
 // through a file dialog.
 class TLineRowEditor : public TRowEditor {
 public:
+    QString EditorName() const override { return "text editor"; }
     TLineRowEditor(const mw::MemberValue& value, TEditorKit& kit);
     bool EditsInPlace() const override;
     QWidget* CreateControl(QWidget* parent) override;

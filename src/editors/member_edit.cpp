@@ -7,6 +7,23 @@
 #include "shell/ishell.h"
 #include "vorn/os.h"
 #include "vorn/ranges.h"
+#include "vorn/writers.h"
+
+QString WriterName(IRoot* owner, const VnMemberDescriptor* member, double* time) {
+    VnWriter writer{};
+    if (!owner || !member || !VnGetWriter(owner, member, &writer)) return {};
+    if (time) *time = static_cast<double>(writer.time) / kVnTicksPerSecond;
+    const bool named = *writer.where &&
+                       (!std::strcmp(writer.kind, "script") || !std::strcmp(writer.kind, "editor"));
+    return QString::fromUtf8(named ? writer.where : writer.kind);
+}
+
+QString ChangedByText(IRoot* owner, const VnMemberDescriptor* member) {
+    double time = 0;
+    const QString name = WriterName(owner, member, &time);
+    if (name.isEmpty()) return {};
+    return QString("changed by %1 at %2 s").arg(name).arg(time, 0, 'f', 2);
+}
 
 TMemberTarget TMemberTarget::Of(IRoot* owner, const mw::MemberValue& value) {
     TMemberTarget target{value, VnRef<IRoot>(owner), {}};
@@ -15,18 +32,20 @@ TMemberTarget TMemberTarget::Of(IRoot* owner, const mw::MemberValue& value) {
     return target;
 }
 
-void TMemberTarget::Announce(TEditHistory& history) const {
+void TMemberTarget::Announce(TEditHistory& history, const char* kind, const QString& where) const {
+    if (owner) VnRecordWriter(owner.get(), value.desc, kind, where.toUtf8().constData());
     if (notify && !notify->MemberChanged(value.value)) history.Output().RefreshErrors();
     emit history.MemberWritten(owner.get(), value.value);
 }
 
 TMemberEdit::TMemberEdit(TEditorKit& kit, TMemberTarget target, bool reference,
-                         std::weak_ptr<const void> row)
+                         std::weak_ptr<const void> row, QString writer)
     : mKit(kit),
       mTarget(std::move(target)),
       mBefore(TMemberState::Take(mTarget.value, reference)),
       mRow(std::move(row)),
-      mTied(!mRow.expired()) {}
+      mTied(!mRow.expired()),
+      mWriter(std::move(writer)) {}
 
 bool TMemberEdit::Write(const Writer& write) {
     if (Orphaned()) return false;  // the choice is dropped, not half stored
@@ -34,7 +53,7 @@ bool TMemberEdit::Write(const Writer& write) {
         mKit.ReportRefusal(Name());
         return false;
     }
-    mTarget.Announce(mKit.History());
+    mTarget.Announce(mKit.History(), "editor", mWriter);
     return true;
 }
 
@@ -61,7 +80,7 @@ void TMemberEdit::Record(const QString& text) {
 
 void TMemberEdit::Revert() {
     if (!mBefore.IsValid() || mBefore.Again(mTarget.value) == mBefore) return;
-    if (mBefore.Restore(mTarget.value)) mTarget.Announce(mKit.History());
+    if (mBefore.Restore(mTarget.value)) mTarget.Announce(mKit.History(), "editor", mWriter);
 }
 
 void TMemberEdit::Finish(bool keep) {

@@ -14,6 +14,12 @@ class INotify;
 class TEditHistory;
 class TEditorKit;
 
+// Who last wrote `member` of `owner`: "Spin Model.py:12", "colour editor", "undo", ...; empty
+// when no writer is recorded. `time` (optional) receives the clock seconds of the write.
+QString WriterName(IRoot* owner, const VnMemberDescriptor* member, double* time = nullptr);
+// "changed by Spin Model.py:12 at 12.30 s", or empty when no writer is recorded.
+QString ChangedByText(IRoot* owner, const VnMemberDescriptor* member);
+
 // Where a member edit writes: the member, the object whose storage holds it, and the object to
 // tell after each write.
 struct TMemberTarget {
@@ -23,10 +29,12 @@ struct TMemberTarget {
 
     // The member `value` of `owner`, whose owner is told when the member's flags ask for it.
     static TMemberTarget Of(IRoot* owner, const mw::MemberValue& value);
-    // Tells the owner that the member changed (a refusal goes to the error log), then every
+    // Records the writer (`kind`: "editor", "undo", "redo", "revert"; `where`: which editor),
+    // tells the owner that the member changed (a refusal goes to the error log), then every
     // view of the member (`history`'s MemberWritten). Every write made through the tool, undo
     // and redo among them, ends here.
-    void Announce(TEditHistory& history) const;
+    void Announce(TEditHistory& history, const char* kind = "editor",
+                  const QString& where = {}) const;
 };
 
 // One change of one member made through the tool: takes the value the member holds, writes
@@ -40,8 +48,9 @@ public:
     // `row`: the token of the grid row that began the edit; once it expires (a script rebuilt
     // the grid while a dialog showed), nothing more is written or recorded, and a cancelled
     // edit still puts the old value back.
+    // `writer`: the editor named as the member's writer.
     TMemberEdit(TEditorKit& kit, TMemberTarget target, bool reference = false,
-                std::weak_ptr<const void> row = {});
+                std::weak_ptr<const void> row = {}, QString writer = "browser");
     TMemberEdit(const TMemberEdit&) = delete;
     TMemberEdit& operator=(const TMemberEdit&) = delete;
 
@@ -77,6 +86,7 @@ private:
     TMemberState mBefore;
     std::weak_ptr<const void> mRow;
     bool mTied = false;
+    QString mWriter;
 };
 
 // One change of a list's items made through the tool (Add Item, Remove Item, Remove All, Sort &

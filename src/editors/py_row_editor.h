@@ -8,6 +8,7 @@
 // holds. It keeps the value, its container and its key alive while the row exists.
 class TPyRowEditor : public TRowEditor {
 public:
+    QString EditorName() const override { return "Python value editor"; }
     TPyRowEditor(PyObject* value, PyObject* container, PyObject* key, const QString& keyText,
                  bool readOnly, TEditorKit& kit);
     ~TPyRowEditor() override;

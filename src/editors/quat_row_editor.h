@@ -12,6 +12,7 @@ class IKxQuaternion;
 // puts the old value back.
 class TQuatRowEditor : public TRefRowEditor {
 public:
+    QString EditorName() const override { return "rotation editor"; }
     TQuatRowEditor(const mw::MemberValue& value, TEditorKit& kit);
     void BeginEdit() override;
     const char* GetText(char* buffer, std::size_t size) override;

@@ -7,6 +7,7 @@
 // from the member at every paint, so a row never points at an object the member let go of.
 class TRefRowEditor : public TRowEditor {
 public:
+    QString EditorName() const override { return "object picker"; }
     TRefRowEditor(const mw::MemberValue& value, TEditorKit& kit, int icon = 43);
     void BeginEdit() override;
     const char* GetText(char* buffer, std::size_t size) override;

@@ -100,8 +100,10 @@ public:
     TMemberTarget Target() const;
     // An edit of the member, tied to this row: a dialog that outlives the row writes nothing.
     TMemberEdit StartEdit(bool reference = false) const {
-        return TMemberEdit(mKit, Target(), reference, mAlive);
+        return TMemberEdit(mKit, Target(), reference, mAlive, EditorName());
     }
+    // The editor's name, as the writer of what it stores.
+    virtual QString EditorName() const { return "grid"; }
 
     mw::MemberValue mValue;
     int mIcon = 9;

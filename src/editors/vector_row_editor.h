@@ -11,6 +11,7 @@ class IKxVector;
 // which writes every change into the member while it is open; Cancel puts the old value back.
 class TVectorRowEditor : public TRefRowEditor {
 public:
+    QString EditorName() const override { return "vector editor"; }
     TVectorRowEditor(const mw::MemberValue& value, TEditorKit& kit);
     void BeginEdit() override;
     const char* GetText(char* buffer, std::size_t size) override;

@@ -29,5 +29,7 @@ inline constexpr char kConsoleEcho[] = "console_echo";
 inline constexpr char kConsoleHistory[] = "console_history";
 // the member grid's name column, in pixels
 inline constexpr char kGridNameWidth[] = "grid_name_width";
+// the watched values kept across runs: a JSON list of {"path", "when"}
+inline constexpr char kWatches[] = "watches";
 
 }  // namespace mw::keys

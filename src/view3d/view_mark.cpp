@@ -14,7 +14,8 @@ bool MarkInView(IRoot* object) {
         return false;
     }
     VnRef<IRoot> model;
-    if (object && !object->QueryInterface(IID_IKxModel, model.out(), 0)) model.reset();
+    // asked quietly: most selections are no model
+    if (object && !object->QueryInterface(IID_IKxModel, model.out(), 1)) model.reset();
     return device->Highlight(model.get());
 }
 

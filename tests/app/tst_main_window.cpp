@@ -48,6 +48,7 @@
 #include "vorn/os.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
+#include "watch/watch_list.h"
 
 namespace {
 
@@ -883,6 +884,43 @@ private slots:
         mWindow->RefreshClockStatus();
         VnOS->SetFrameInterval(1.0 / 60);
         QCOMPARE(mWindow->findChild<QLabel*>("mStatusPanel1")->text(), text);
+    }
+
+    // Catches Alt+5 not showing the Watches window among the documents, and a condition that
+    // becomes true without stopping the clock as Stop does or saying so in the status bar.
+    void watchStopsTheClock() {
+        QVERIFY(restart());
+        QTest::keySequence(mWindow, QKeySequence("Alt+5"));
+        auto* frame = mWindow->findChild<QMdiSubWindow*>("mWatchFrame");
+        QVERIFY(frame && frame->isVisible());
+        QVERIFY(captions().contains("Watches"));
+        PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));
+        PyRef ran = PyRef::Steal(PyRun_String("class Ball: pass\nball = Ball()\nball.speed = 1.0",
+                                              Py_file_input, globals, globals));
+        QVERIFY(ran);
+        TWatchList& watches = TWatchList::Shared();
+        const int index = watches.AddBound(
+            "ball.speed", TWatchTarget::Attribute(PyDict_GetItemString(globals, "ball"), "speed"),
+            false);
+        QString why;
+        QVERIFY(watches.SetCondition(index, "value > 2", &why));
+        field("mTimeSpeed")->setText("1.0");
+        const auto sampled = [&](std::size_t count) {
+            mWindow->RunIdlePass();
+            const TSampleRing* ring = watches.At(index)->Ring();
+            return ring && ring->Size() >= count;
+        };
+        QVERIFY(QTest::qWaitFor([&] { return sampled(3); }));
+        QCOMPARE(field("mTimeSpeed")->text(), QString("1.0"));
+        QCOMPARE(PyObject_SetAttrString(PyDict_GetItemString(globals, "ball"), "speed",
+                                        PyRef::Steal(PyFloat_FromDouble(3)).get()),
+                 0);
+        QVERIFY(QTest::qWaitFor([&] { return sampled(1) && watches.At(index)->Fired(); }));
+        QCOMPARE(field("mTimeSpeed")->text(), QString("0.0"));
+        QCOMPARE(mClock->speed, 0.0);
+        const QString said = mWindow->findChild<QLabel*>("mStatusPanel0")->text();
+        QVERIFY2(said.startsWith("Watch 1 (ball.speed) stopped the clock at "), qPrintable(said));
+        watches.Forget();
     }
 
     // Catches a dialog showing the stored folder instead of the one the runtime uses.

@@ -118,6 +118,25 @@ class Answers(unittest.TestCase):
             self.assertIsNone(call(1))
         self.assertIs(app.browser.GetSelected(), lst)
 
+    def test_watched_paths_start_from_a_registered_object(self):
+        # Catches a watch of an object reached from a registered one that is not kept by its
+        # path (so it would not come back in the next run), and a path that does not read back.
+        top = vos.CreateInstance("vorn.List")
+        model = vos.CreateInstance("kalix.KxModel")
+        top.append(model)
+        vos.Register("test:/watched", top)
+        try:
+            reached = app.browser.Watch(model.transform, "translation")
+            loose = app.browser.Watch(vos.CreateInstance("kalix.KxModel"), "segments")
+            path = app.browser.WatchList()[reached][0]
+            self.assertEqual(path, 'vorn.os.GetObject("test:/watched")[0].transform.translation')
+            self.assertEqual(eval(path).x, model.transform.translation.x)
+            self.assertEqual(app.browser.WatchList()[loose][0], "<KxModel>.segments")
+            app.browser.Unwatch(loose)
+            app.browser.Unwatch(reached)
+        finally:
+            vos.Revoke("test:/watched")
+
     def test_type_info_of_runtime_objects(self):
         # Catches the class id, the base types' interfaces and members, or the method table
         # left out of the description, and members described with the name of another.

@@ -27,6 +27,20 @@ METHODS = {
         "Reveal": ("(value, /)", "Shows the object table in the browser tree, opens the shortest "
                                  "way from a registered object down to the value and selects it; "
                                  "False when no way is found"),
+        "ChangedBy": ("(obj, name, /)", "Who wrote the member last: (kind, where, clock "
+                                        "seconds), or None when no writer is recorded"),
+        "Snapshot": ("(obj, /)", "Takes a snapshot of the object and everything below it, to "
+                                 "compare and revert with"),
+        "LoadSnapshot": ("(path, root=None, /)", "A branch file as a snapshot of root (None: the "
+                                                 "selected object)"),
+        "Watch": ("(object, name, /)", "Watches the member or attribute name of object; returns "
+                                       "the watch's index"),
+        "Unwatch": ("(index, /)", "Stops watching the watch at index"),
+        "WatchList": ("()", "Returns a list of (path, current text) of the watches"),
+        "WatchSamples": ("(index, /)", "Returns the samples of a watch as (clock time, value) "
+                                       "tuples"),
+        "WatchCondition": ("(index, text, /)", "Stops the clock when the expression text of value "
+                                               "becomes true; '' removes it"),
     },
     "ui": {
         "ShellExecute": ("(wait, file, parameters='', verb='', /)", "ShellExecute"),

@@ -5,7 +5,7 @@
 # usage: check_layers.sh SOURCE_DIR
 set -u
 root=${1:?usage: check_layers.sh SOURCE_DIR}
-declare -A layer=([core]=0 [platform]=0 [shell]=1 [script]=2 [editors]=2 [web]=2 [browser]=3
+declare -A layer=([core]=0 [platform]=0 [shell]=1 [script]=2 [editors]=2 [web]=2 [watch]=2 [browser]=3
                   [view3d]=3 [app]=4)
 failed=0
 

@@ -41,6 +41,11 @@ inline bool RunPython(const char* code) {
     return true;
 }
 
+// A global of __main__, borrowed, or null.
+inline PyObject* MainValue(const char* name) {
+    return PyDict_GetItemString(PyModule_GetDict(PyImport_AddModule("__main__")), name);
+}
+
 // The text of an expression evaluated in __main__, or "<raised>" (the error is printed).
 inline QString EvalPython(const char* expression) {
     PyObject* globals = PyModule_GetDict(PyImport_AddModule("__main__"));

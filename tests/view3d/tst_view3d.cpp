@@ -11,6 +11,7 @@
 #include "python_checks.h"
 #include "test_env.h"
 #include "view3d/tm_3d_window.h"
+#include "view3d/view_mark.h"
 #include "vorn/kalix.h"
 #include "vorn/members.h"
 #include "vorn/pyos.h"
@@ -292,6 +293,30 @@ private slots:
         QTRY_VERIFY(!first);
         QCOMPARE(Tm3DWindow::Current(), second);
         QCOMPARE(mShell->documents.subWindowList().size(), 1);
+    }
+
+    // Catches the selection's mark asking a non-model loudly (an error for every selected
+    // object), a model left unmarked, and a mark that stays when the selection is no model.
+    void selectionMarksOnlyModels() {
+        QVERIFY(RunPython(R"(
+import vorn
+marked = vorn.os.CreateInstance("kalix.KxModel")
+plain = vorn.os.CreateInstance("kalix.KxCamera")
+)"));
+        VnRef<IKxDevice> device;
+        QVERIFY(VnROT->GetObject("kx:/dev", nullptr, IID_IKxDevice, device.out(), 0));
+        IRoot* model = PyOS->Unwrap(MainValue("marked"));
+        VnOS->SetError(0, nullptr, nullptr);
+        QVERIFY(view3d::MarkInView(model));
+        const auto highlighted = [&] {
+            IRoot* shown = nullptr;
+            device->Highlighted(&shown);
+            return VnRef<IRoot>::Adopt(shown);
+        };
+        QCOMPARE(VnQuery<IRoot>(highlighted().get(), 1).get(), VnQuery<IRoot>(model, 1).get());
+        QVERIFY(view3d::MarkInView(PyOS->Unwrap(MainValue("plain"))));
+        QVERIFY(!highlighted());
+        QCOMPARE(VnOS->GetErrorCode(), 0);
     }
 
     // Catches a window without navigation that still calls scripts or takes the focus on a

@@ -9,6 +9,7 @@
 #include "vorn/py_ref.h"
 #include "vorn/ref.h"
 #include "wrapper.h"
+#include "writer_table.h"
 
 IPyOS* PyOS = &vorn::ThePythonSide();
 
@@ -156,6 +157,7 @@ void PythonSide::Stop() {
         if (!ran) PrintPythonError();
     }
     ReleaseScriptNamespaces();
+    writer_table::Settle();
     mStreams.Clear();
     // letting go of one table may destroy objects whose own tables are erased meanwhile
     while (!mAttributes.empty()) DropAttributes(mAttributes.begin()->first);
@@ -210,7 +212,10 @@ PyObject* PythonSide::AttributesOf(IRoot* identity, bool create) {
     return attrs;
 }
 
-void PythonSide::ObjectDestroyed(IRoot* identity) { DropAttributes(identity); }
+void PythonSide::ObjectDestroyed(IRoot* identity) {
+    writer_table::Forget(identity);
+    DropAttributes(identity);
+}
 
 void PythonSide::DropAttributes(IRoot* identity) {
     if (!mRunning) return;

@@ -17,6 +17,7 @@
 #include "vorn/py_ref.h"
 #include "vorn/ref.h"
 #include "vorn/rot.h"
+#include "writer_table.h"
 
 namespace vorn {
 
@@ -356,6 +357,7 @@ int SetAttr(PyObject* self, PyObject* nameObject, PyObject* value) {
         if (!(member->type == kVnVornString && WriteTextInPlace(storage, value)) &&
             !PythonToMember(member, storage, value))
             return -1;
+        writer_table::RecordScript(object, member);
         return NotifyOwner(object, member, storage) ? 0 : -1;
     }
     // a stored value would be hidden by the method of the same name, so it is refused

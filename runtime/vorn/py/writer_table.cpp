@@ -1,0 +1,156 @@
+#include "writer_table.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "../object_util.h"
+#include "../runtime.h"
+#include "vorn/os.h"
+
+namespace vorn {
+
+namespace {
+
+struct Entry {
+    const VnMemberDescriptor* member = nullptr;
+    int64_t time = 0;
+    PyObject* code = nullptr;  // held; a script's frame, with `lasti`, until it is made text
+    int lasti = 0;
+    std::string kind;  // empty for a script
+    std::string where;
+};
+
+using Entries = std::vector<Entry>;
+using Table = std::unordered_map<IRoot*, Entries>;
+
+// Never destroyed: objects released by static destructors at exit still find it.
+Table& TheTable() {
+    static Table* table = new Table();
+    return *table;
+}
+
+// The last object written, its entries and the entry last written: scripts write the same
+// member over and over.
+IRoot* gLastObject = nullptr;
+Entries* gLastEntries = nullptr;
+Entry* gLastEntry = nullptr;
+
+// The clock lives as long as the runtime; asked for once.
+int64_t Now() {
+    static const VnClock* clock = TheRuntime().Sched().Clock();
+    return clock->currentTime;
+}
+
+Entry& EntryOf(IRoot* identity, const VnMemberDescriptor* member) {
+    if (identity == gLastObject && gLastEntry && gLastEntry->member == member) return *gLastEntry;
+    if (identity != gLastObject) {
+        gLastEntries = &TheTable()[identity];
+        gLastObject = identity;
+    }
+    for (Entry& entry : *gLastEntries)
+        if (entry.member == member) return *(gLastEntry = &entry);
+    gLastEntries->push_back(Entry{});
+    gLastEntries->back().member = member;
+    return *(gLastEntry = &gLastEntries->back());
+}
+
+void Release(Entry& entry) { Py_CLEAR(entry.code); }
+
+std::string BaseName(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+
+// "file.py:12" for the code object and instruction a script wrote from.
+std::string FrameText(PyObject* code, int lasti) {
+    auto* c = reinterpret_cast<PyCodeObject*>(code);
+    const char* file = PyUnicode_Check(c->co_filename) ? PyUnicode_AsUTF8(c->co_filename) : nullptr;
+    if (!file) PyErr_Clear();
+    return BaseName(file ? file : "?") + ":" + std::to_string(PyCode_Addr2Line(c, lasti));
+}
+
+void MakeText(Entry& entry) {
+    if (!entry.code) return;
+    entry.where = FrameText(entry.code, entry.lasti);
+    Release(entry);
+}
+
+void Copy(const char* text, char* out, std::size_t capacity) {
+    std::snprintf(out, capacity, "%s", text);
+}
+
+}  // namespace
+
+void writer_table::RecordScript(IRoot* identity, const VnMemberDescriptor* member) {
+    Entry& entry = EntryOf(identity, member);
+    entry.time = Now();
+    entry.kind.clear();
+    PyFrameObject* frame = PyEval_GetFrame();
+    PyObject* code = frame ? reinterpret_cast<PyObject*>(PyFrame_GetCode(frame)) : nullptr;
+    entry.lasti = frame ? PyFrame_GetLasti(frame) : 0;
+    std::swap(entry.code, code);  // the entry now holds the new code, `code` the old one
+    Py_XDECREF(code);
+    if (!entry.code) entry.where = "?";
+}
+
+void writer_table::RecordTool(IRoot* identity, const VnMemberDescriptor* member, const char* kind,
+                              const char* where) {
+    Entry& entry = EntryOf(identity, member);
+    entry.time = Now();
+    if (Py_IsInitialized()) Release(entry);
+    entry.code = nullptr;
+    entry.kind = kind && *kind ? kind : "editor";
+    entry.where = where ? where : "";
+}
+
+bool writer_table::Find(IRoot* identity, const VnMemberDescriptor* member, VnWriter* out) {
+    Table& table = TheTable();
+    auto found = table.find(identity);
+    if (found == table.end()) return false;
+    for (Entry& entry : found->second) {
+        if (entry.member != member) continue;
+        if (entry.code && Py_IsInitialized()) entry.where = FrameText(entry.code, entry.lasti);
+        Copy(entry.kind.empty() ? "script" : entry.kind.c_str(), out->kind, sizeof out->kind);
+        Copy(entry.where.c_str(), out->where, sizeof out->where);
+        out->time = entry.time;
+        return true;
+    }
+    return false;
+}
+
+void writer_table::Forget(IRoot* identity) {
+    Table& table = TheTable();
+    if (table.empty()) return;
+    auto found = table.find(identity);
+    if (found == table.end()) return;
+    if (gLastObject == identity)
+        gLastObject = nullptr, gLastEntries = nullptr, gLastEntry = nullptr;
+    Entries entries = std::move(found->second);
+    table.erase(found);
+    // a code object's end runs no script, but it is let go only once the table is settled
+    if (Py_IsInitialized())
+        for (Entry& entry : entries) Release(entry);
+}
+
+void writer_table::Settle() {
+    for (auto& [identity, entries] : TheTable())
+        for (Entry& entry : entries) MakeText(entry);
+}
+
+}  // namespace vorn
+
+void VnRecordWriter(IRoot* object, const VnMemberDescriptor* member, const char* kind,
+                    const char* where) {
+    IRoot* identity = object ? vorn::Identity(object) : nullptr;
+    if (identity && member) vorn::writer_table::RecordTool(identity, member, kind, where);
+}
+
+bool VnGetWriter(IRoot* object, const VnMemberDescriptor* member, VnWriter* out) {
+    IRoot* identity = object ? vorn::Identity(object) : nullptr;
+    return identity && member && out && vorn::writer_table::Find(identity, member, out);
+}
