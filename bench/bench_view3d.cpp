@@ -3,7 +3,6 @@
 // with the clock stopped and no input; beside the renderer's own frames per second on the same
 // scene without presenting, measured in the same run. Settings and paths live in a temporary
 // folder; without a display it uses Qt's offscreen platform (run it under xvfb-run for X11).
-#include <sys/resource.h>
 
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -18,6 +17,7 @@
 #include "app/idle_driver.h"
 #include "app/tm_main.h"
 #include "bench_env.h"
+#include "cpu_time.h"
 #include "view3d/tm_3d_window.h"
 #include "vorn/kalix.h"
 #include "vorn/py_ref.h"
@@ -28,13 +28,6 @@ namespace {
 constexpr QSize kSize{800, 600};
 constexpr int kRunningSeconds = 5;
 constexpr int kStillSeconds = 10;
-
-double CpuSeconds() {
-    rusage use{};
-    getrusage(RUSAGE_SELF, &use);
-    return static_cast<double>(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
-           static_cast<double>(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
-}
 
 double WallSeconds() {
     using Clock = std::chrono::steady_clock;

@@ -6,7 +6,6 @@
 // Settings and paths live in a temporary folder; without a display it uses Qt's offscreen
 // platform.
 #include <Python.h>
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "bench_env.h"
+#include "cpu_time.h"
 #include "vorn/os.h"
 #include "vorn/pyos.h"
 #include "watch/watch_list.h"
@@ -27,13 +27,6 @@ namespace {
 
 constexpr int kWatches = 100;
 constexpr int kSeconds = 6;
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // Runs the loop for kSeconds, an idle pass due as the list asks (every 16 ms without watches),
 // and answers the share of a core the process used.
