@@ -1,6 +1,7 @@
 #include "kx_values.h"
 
 #include "../vorn/runtime.h"
+#include "vorn/writers.h"
 
 namespace kalix {
 
@@ -48,11 +49,18 @@ const VnMemberDescriptor* Shifted(const VnMemberDescriptor (&table)[N], int32_t 
     return shifted;
 }
 
+// A method that sets every number of a value is the script's write of each of them.
+void RecordScriptWrites(IRoot* value) {
+    for (const VnMemberDescriptor* m = value->GetTypeInfo()->members; m && m->name; ++m)
+        VnRecordScriptWriter(value, m);
+}
+
 PyObject* ColorSetHSV(PyObject* self, PyObject* args) {
     return Bracket<KxColor>(self, [args](KxColor* c) -> PyObject* {
         float h = 0, s = 0, v = 0, a = -1;
         if (!PyArg_ParseTuple(args, "fff|f:SetHSV", &h, &s, &v, &a)) return nullptr;
         c->SetHSV(h, s, v, a);
+        RecordScriptWrites(c->Root());
         Py_RETURN_NONE;
     });
 }
@@ -62,6 +70,7 @@ PyObject* ColorSet(PyObject* self, PyObject* args) {
         float r = 0, g = 0, b = 0, a = c->rgba[3];
         if (!PyArg_ParseTuple(args, "fff|f:Set", &r, &g, &b, &a)) return nullptr;
         c->Set(r, g, b, a);
+        RecordScriptWrites(c->Root());
         Py_RETURN_NONE;
     });
 }
@@ -71,6 +80,7 @@ PyObject* VectorSet(PyObject* self, PyObject* args) {
         float x = 0, y = 0, z = 0;
         if (!PyArg_ParseTuple(args, "fff:Set", &x, &y, &z)) return nullptr;
         v->Set({x, y, z});
+        RecordScriptWrites(v->Root());
         Py_RETURN_NONE;
     });
 }
@@ -80,6 +90,7 @@ PyObject* QuatSetYawPitchRoll(PyObject* self, PyObject* args) {
         float yaw = 0, pitch = 0, roll = 0;
         if (!PyArg_ParseTuple(args, "fff:SetYawPitchRoll", &yaw, &pitch, &roll)) return nullptr;
         q->SetYawPitchRoll(yaw, pitch, roll);
+        RecordScriptWrites(q->Root());
         Py_RETURN_NONE;
     });
 }

@@ -9,9 +9,39 @@
 #include "vorn/ranges.h"
 #include "vorn/writers.h"
 
+namespace {
+
+// The last writer of an embedded value's numbers (a colour's r, g, b, a), when any is recorded:
+// a script may set them one by one or through the value's methods.
+bool LatestNumberWriter(IRoot* owner, const VnMemberDescriptor* member, VnWriter* latest) {
+    intptr_t adjustment = 0;
+    if (member->type != kVnObject ||
+        VnOS->FindMember(member->name, owner->GetTypeInfo(), &adjustment) != member)
+        return false;
+    IRoot* value = mw::MemberObject({member, mw::MemberStorage(owner, member, adjustment)});
+    bool found = false;
+    for (const VnMemberDescriptor* m = value ? value->GetTypeInfo()->members : nullptr;
+         m && m->name; ++m) {
+        VnWriter writer{};
+        if (VnGetWriter(value, m, &writer) && (!found || writer.order > latest->order)) {
+            *latest = writer;
+            found = true;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
 QString WriterName(IRoot* owner, const VnMemberDescriptor* member, double* time) {
+    if (!owner || !member) return {};
     VnWriter writer{};
-    if (!owner || !member || !VnGetWriter(owner, member, &writer)) return {};
+    const bool direct = VnGetWriter(owner, member, &writer);
+    VnWriter numbers{};
+    if (LatestNumberWriter(owner, member, &numbers) && (!direct || numbers.order > writer.order))
+        writer = numbers;
+    else if (!direct)
+        return {};
     if (time) *time = static_cast<double>(writer.time) / kVnTicksPerSecond;
     const bool named = *writer.where &&
                        (!std::strcmp(writer.kind, "script") || !std::strcmp(writer.kind, "editor"));

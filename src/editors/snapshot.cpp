@@ -52,9 +52,17 @@ QString Title(IRoot* object) {
     return object ? TEditHistory::ObjectTitle(object) : QString("None");
 }
 
+// A colour, vector or rotation reads as its numbers ("0.1500 0.3000 0.8500 1.0000").
 QString ValueText(const mw::MemberValue& value) {
     char buffer[512];
-    return QString::fromUtf8(mw::ValueToText(value, buffer, sizeof buffer));
+    IRoot* object = value.desc && value.desc->type == kVnObject ? mw::MemberObject(value) : nullptr;
+    if (!object || !IsValueObject(object))
+        return QString::fromUtf8(mw::ValueToText(value, buffer, sizeof buffer));
+    QStringList numbers;
+    mw::ForEachMember(object, [&](const mw::MemberValue& number, const VnTypeInfo*) {
+        numbers << QString::fromUtf8(mw::ValueToText(number, buffer, sizeof buffer));
+    });
+    return numbers.join(' ');
 }
 
 std::vector<mw::MemberValue> MembersOf(IRoot* object) {

@@ -48,6 +48,21 @@ class Snapshots(unittest.TestCase):
             with self.assertRaises(OSError):
                 snapshot.Save(os.path.join(folder, "no", "such", "folder.vorn"))
 
+    def test_colours_read_as_numbers_and_keep_their_writer(self):
+        # Catches a colour compared as "IRoot object", and a script's write of one of its
+        # numbers, or through its Set method, shown as the engine's.
+        snapshot = app.browser.Snapshot(self.lamps)
+        self.lamps[0].color.r = 0.5
+        line = inspect.currentframe().f_lineno - 1
+        self.lamps[1].color.Set(0.25, 0.5, 0.75)
+        rows = snapshot.Compare()
+        self.assertIn(("[0].color", "1.0000 1.0000 1.0000 1.0000", "0.5000 1.0000 1.0000 1.0000",
+                       "test_snapshots.py:%d" % line), rows)
+        self.assertIn(("[1].color", "1.0000 1.0000 1.0000 1.0000", "0.2500 0.5000 0.7500 1.0000",
+                       "test_snapshots.py:%d" % (line + 2)), rows)
+        self.assertEqual(app.browser.ChangedBy(self.lamps[1].color, "b")[1],
+                         "test_snapshots.py:%d" % (line + 2))
+
     def test_writers_and_bad_arguments(self):
         # Catches a writer answered for a member nobody wrote, and bad arguments not refused.
         fresh = vorn.os.CreateInstance("kalix.KxLight")

@@ -19,6 +19,7 @@ namespace {
 struct Entry {
     const VnMemberDescriptor* member = nullptr;
     int64_t time = 0;
+    uint64_t order = 0;
     PyObject* code = nullptr;  // held; a script's frame, with `lasti`, until it is made text
     int lasti = 0;
     std::string kind;  // empty for a script
@@ -39,6 +40,9 @@ Table& TheTable() {
 IRoot* gLastObject = nullptr;
 Entries* gLastEntries = nullptr;
 Entry* gLastEntry = nullptr;
+
+// Counts recorded writes, so the last of several at one clock time is known.
+uint64_t gWrites = 0;
 
 // The clock lives as long as the runtime; asked for once.
 int64_t Now() {
@@ -89,6 +93,7 @@ void Copy(const char* text, char* out, std::size_t capacity) {
 void writer_table::RecordScript(IRoot* identity, const VnMemberDescriptor* member) {
     Entry& entry = EntryOf(identity, member);
     entry.time = Now();
+    entry.order = ++gWrites;
     entry.kind.clear();
     PyFrameObject* frame = PyEval_GetFrame();
     PyObject* code = frame ? reinterpret_cast<PyObject*>(PyFrame_GetCode(frame)) : nullptr;
@@ -102,6 +107,7 @@ void writer_table::RecordTool(IRoot* identity, const VnMemberDescriptor* member,
                               const char* where) {
     Entry& entry = EntryOf(identity, member);
     entry.time = Now();
+    entry.order = ++gWrites;
     if (Py_IsInitialized()) Release(entry);
     entry.code = nullptr;
     entry.kind = kind && *kind ? kind : "editor";
@@ -118,6 +124,7 @@ bool writer_table::Find(IRoot* identity, const VnMemberDescriptor* member, VnWri
         Copy(entry.kind.empty() ? "script" : entry.kind.c_str(), out->kind, sizeof out->kind);
         Copy(entry.where.c_str(), out->where, sizeof out->where);
         out->time = entry.time;
+        out->order = entry.order;
         return true;
     }
     return false;
@@ -148,6 +155,11 @@ void VnRecordWriter(IRoot* object, const VnMemberDescriptor* member, const char*
                     const char* where) {
     IRoot* identity = object ? vorn::Identity(object) : nullptr;
     if (identity && member) vorn::writer_table::RecordTool(identity, member, kind, where);
+}
+
+void VnRecordScriptWriter(IRoot* object, const VnMemberDescriptor* member) {
+    IRoot* identity = object ? vorn::Identity(object) : nullptr;
+    if (identity && member) vorn::writer_table::RecordScript(identity, member);
 }
 
 bool VnGetWriter(IRoot* object, const VnMemberDescriptor* member, VnWriter* out) {
