@@ -52,6 +52,11 @@ const char* PlainText(const VnMemberDescriptor* m, PyObject* value, Py_ssize_t* 
 // Stores `v` when the member's range and choices allow it, else raises ValueError.
 template <class T>
 bool StoreChecked(const VnMemberDescriptor* m, void* storage, T v) {
+    // most members have neither a range nor choices: nothing to check
+    if (!m->extra && !VnGetMemberRange(m, nullptr)) {
+        *static_cast<T*>(storage) = v;
+        return true;
+    }
     std::string why;
     if (!CheckMemberValue(m, &v, &why)) {
         PyErr_SetString(PyExc_ValueError, why.c_str());

@@ -1,5 +1,12 @@
 #include "writer_table.h"
 
+// the interpreter's own frame record, read directly on the version it describes
+#if PY_VERSION_HEX >= 0x030B0000 && PY_VERSION_HEX < 0x030C0000
+#define Py_BUILD_CORE 1
+#include "internal/pycore_frame.h"
+#undef Py_BUILD_CORE
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -45,13 +52,14 @@ Entry* gLastEntry = nullptr;
 uint64_t gWrites = 0;
 
 // The clock lives as long as the runtime; asked for once.
-int64_t Now() {
-    static const VnClock* clock = TheRuntime().Sched().Clock();
-    return clock->currentTime;
+const VnClock* gClock = nullptr;
+
+inline int64_t Now() {
+    if (!gClock) gClock = TheRuntime().Sched().Clock();
+    return gClock->currentTime;
 }
 
-Entry& EntryOf(IRoot* identity, const VnMemberDescriptor* member) {
-    if (identity == gLastObject && gLastEntry && gLastEntry->member == member) return *gLastEntry;
+Entry& FindEntry(IRoot* identity, const VnMemberDescriptor* member) {
     if (identity != gLastObject) {
         gLastEntries = &TheTable()[identity];
         gLastObject = identity;
@@ -63,7 +71,34 @@ Entry& EntryOf(IRoot* identity, const VnMemberDescriptor* member) {
     return *(gLastEntry = &gLastEntries->back());
 }
 
+// The entry last written is looked at first: scripts write the same member over and over.
+inline Entry& EntryOf(IRoot* identity, const VnMemberDescriptor* member) {
+    if (identity == gLastObject && gLastEntry && gLastEntry->member == member) return *gLastEntry;
+    return FindEntry(identity, member);
+}
+
 void Release(Entry& entry) { Py_CLEAR(entry.code); }
+
+// The code the running Python frame executes (borrowed) and the byte offset of its instruction;
+// false outside Python. A write is recorded at every assignment, so on the interpreter this was
+// built for the frame is read as the interpreter keeps it, without making a frame object.
+bool RunningCode(PyObject** code, int* lasti) {
+#if PY_VERSION_HEX >= 0x030B0000 && PY_VERSION_HEX < 0x030C0000
+    const _PyInterpreterFrame* frame = PyThreadState_GET()->cframe->current_frame;
+    if (!frame) return false;
+    *code = reinterpret_cast<PyObject*>(frame->f_code);
+    *lasti = _PyInterpreterFrame_LASTI(frame) * static_cast<int>(sizeof(_Py_CODEUNIT));
+    return true;
+#else
+    PyFrameObject* frame = PyEval_GetFrame();
+    if (!frame) return false;
+    PyCodeObject* running = PyFrame_GetCode(frame);
+    *code = reinterpret_cast<PyObject*>(running);
+    *lasti = PyFrame_GetLasti(frame);
+    Py_DECREF(running);  // the frame holds it while it runs
+    return true;
+#endif
+}
 
 std::string BaseName(const char* path) {
     const char* slash = std::strrchr(path, '/');
@@ -94,13 +129,17 @@ void writer_table::RecordScript(IRoot* identity, const VnMemberDescriptor* membe
     Entry& entry = EntryOf(identity, member);
     entry.time = Now();
     entry.order = ++gWrites;
-    entry.kind.clear();
-    PyFrameObject* frame = PyEval_GetFrame();
-    PyObject* code = frame ? reinterpret_cast<PyObject*>(PyFrame_GetCode(frame)) : nullptr;
-    entry.lasti = frame ? PyFrame_GetLasti(frame) : 0;
+    if (!entry.kind.empty()) entry.kind.clear();
+    PyObject* code = nullptr;
+    if (!RunningCode(&code, &entry.lasti)) {
+        Py_CLEAR(entry.code);
+        entry.where = "?";
+        return;
+    }
+    if (code == entry.code) return;  // a loop writing again: the code is held already
+    Py_INCREF(code);
     std::swap(entry.code, code);  // the entry now holds the new code, `code` the old one
     Py_XDECREF(code);
-    if (!entry.code) entry.where = "?";
 }
 
 void writer_table::RecordTool(IRoot* identity, const VnMemberDescriptor* member, const char* kind,
