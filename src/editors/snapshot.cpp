@@ -560,6 +560,34 @@ TSnapshot::TSnapshot(VnRef<IRoot> copy, IRoot* live, QString rootPath, QString s
       mRootPath(std::move(rootPath)),
       mSource(std::move(source)) {}
 
+// Copies that refer to each other (a cycle or a shared object kept from the live world) would
+// keep each other alive: every reference between them is let go first. Registered objects are
+// the live ones and are never entered.
+TSnapshot::~TSnapshot() {
+    std::vector<VnRef<IRoot>> copies;
+    std::unordered_set<IRoot*> seen;
+    std::vector<IRoot*> todo{mCopy.get()};
+    while (!todo.empty()) {
+        IRoot* object = todo.back();
+        todo.pop_back();
+        if (!object || IsRegistered(object) || !seen.insert(Identity(object)).second) continue;
+        copies.emplace_back(object);
+        mw::ForEachMember(object, [&](const mw::MemberValue& v, const VnTypeInfo*) {
+            if (v.desc->type == kVnObject || v.desc->type == kVnObjectRef)
+                todo.push_back(mw::MemberObject(v));
+        });
+        if (VnRef<IList> list = VnQuery<IList>(object, 1))
+            for (int i = 0; i < list->GetCount(); ++i) todo.push_back(list->GetItem(i));
+    }
+    for (const VnRef<IRoot>& copy : copies) {
+        mw::ForEachMember(copy.get(), [](const mw::MemberValue& v, const VnTypeInfo*) {
+            if (v.desc->type == kVnObjectRef) mw::StoreMemberObject(v, nullptr);
+        });
+        if (VnRef<IList> list = VnQuery<IList>(copy.get(), 1))
+            while (list->GetCount() > 0) list->RemoveItem(list->GetCount() - 1);
+    }
+}
+
 std::shared_ptr<TSnapshot> TSnapshot::Take(IRoot* live, const QString& rootPath, QString* why) {
     VnRef<IRoot> copy = live ? TSnapshotCopy::MakeCopy(live) : VnRef<IRoot>();
     if (!copy) {

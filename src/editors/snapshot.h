@@ -37,6 +37,9 @@ public:
     // root. Null with the reason in `why`.
     static std::shared_ptr<TSnapshot> Load(const QString& file, IRoot* live,
                                            const QString& rootPath, QString* why);
+    ~TSnapshot();
+    TSnapshot(const TSnapshot&) = delete;
+    TSnapshot& operator=(const TSnapshot&) = delete;
 
     // Every value that differs between the snapshot and the live objects now.
     std::vector<TChangeRow> Compare() const;
