@@ -81,6 +81,10 @@ bool SetLong(const VnMemberDescriptor* m, void* storage, PyObject* value) {
 }
 
 bool ReadDouble(const VnMemberDescriptor* m, PyObject* value, double* out) {
+    if (PyFloat_CheckExact(value)) {  // the common case: read as it is, nothing can fail
+        *out = PyFloat_AS_DOUBLE(value);
+        return true;
+    }
     if (!PyFloat_Check(value) && !PyLong_Check(value)) {
         MemberError(PyExc_TypeError, m, "takes a float");
         return false;
