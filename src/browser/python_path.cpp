@@ -55,13 +55,17 @@ QString KeyStep(PyObject* container, PyObject* key) {
     return container && PyModule_Check(container) ? ".__dict__" + step : step;
 }
 
+QString RegisteredPath(IRoot* object) {
+    const QString moniker = MonikerText(object);
+    return moniker.isEmpty() ? QString() : "vorn.os.GetObject(" + PythonLiteral(moniker) + ")";
+}
+
 QString NodePath(const TBrowserNode* node, const TBrowserNode* selected) {
     QStringList steps;  // from the node up
     QString fromSelection;
     for (const TBrowserNode* at = node; at && at->HasData(); at = at->parent) {
-        const QString moniker = MonikerText(TBrowserModel::NodeObject(at));
-        if (!moniker.isEmpty()) {
-            QString path = "vorn.os.GetObject(" + PythonLiteral(moniker) + ")";
+        QString path = RegisteredPath(TBrowserModel::NodeObject(at));
+        if (!path.isEmpty()) {
             for (auto step = steps.crbegin(); step != steps.crend(); ++step) path += *step;
             return path;
         }

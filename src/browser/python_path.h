@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include "vorn/iroot.h"
+
 struct TBrowserNode;
 
 // Python expressions that give what the browser shows, for the console and for scripts.
@@ -16,6 +18,8 @@ QString NodePath(const TBrowserNode* node, const TBrowserNode* selected);
 // The step from `container` to its item `key`: ".name" for a module's names, else "[repr]".
 // Empty when the key has no text that reads back.
 QString KeyStep(PyObject* container, PyObject* key);
+// 'vorn.os.GetObject("kx:/dev")' for a registered object; empty for any other.
+QString RegisteredPath(IRoot* object);
 // A Python string literal of `text`.
 QString PythonLiteral(const QString& text);
 

@@ -1,7 +1,6 @@
 #include "browser/watch_py.h"
 
 #include "browser/browser_model.h"
-#include "browser/browser_rules.h"
 #include "browser/python_path.h"
 #include "browser/tm_vorn_browser.h"
 #include "browser/vorn_browser_py.h"
@@ -37,9 +36,7 @@ QString PathOf(PyObject* owner, const char* name, bool* kept) {
     IRoot* object = PyOS->Unwrap(owner);
     PyErr_Clear();
     const QString step = "." + QString::fromUtf8(name);
-    const QString moniker = browser::MonikerText(object);
-    QString path = moniker.isEmpty() ? QString()
-                                     : "vorn.os.GetObject(" + browser::PythonLiteral(moniker) + ")";
+    QString path = browser::RegisteredPath(object);
     TmVornBrowser* browser = TheBrowserPy().Browser();
     if (path.isEmpty() && browser) path = browser->Model().PathFromTable(object, owner);
     *kept = !path.isEmpty();

@@ -130,9 +130,11 @@ void TWatchList::LookAll(std::optional<double> sampleAt, qint64 wallMs) {
     for (const auto& watch : watches) {
         watch->Look(wallMs);
         if (!sampleAt) continue;
+        const bool hadError = !watch->ConditionError().isEmpty(), wasFired = watch->Fired();
         watch->TakeSample(*sampleAt);
         if (watch->CheckCondition(*sampleAt)) fired.push_back(watch.get());
-        if (!watch->ConditionError().isEmpty() || watch->Fired())
+        // the condition's cell is drawn again only when its mark or its error changed
+        if (hadError != !watch->ConditionError().isEmpty() || wasFired != watch->Fired())
             if (const int row = IndexOf(watch.get()); row >= 0)
                 emit dataChanged(index(row, ConditionColumn), index(row, ConditionColumn));
     }
