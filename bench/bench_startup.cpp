@@ -1,8 +1,9 @@
 // What a user waits for and what an idle tool costs: the time from process start to the main
-// window's first idle pass with the default world, and the CPU an idle main window takes over
-// ten seconds. Each beside vornrun (the same runtime and interpreter without any window) measured
-// in the same run. Runs the programs beside it with settings and paths in a temporary folder;
-// without a display it uses Qt's offscreen platform (run it under xvfb-run for X11 figures).
+// window's first idle pass with the default world, the first web page shown (which loads the
+// web engine), and the CPU an idle main window takes over ten seconds. Each beside vornrun (the
+// same runtime and interpreter without any window) measured in the same run. Runs the programs
+// beside it with settings and paths in a temporary folder; without a display it uses Qt's offscreen
+// platform (run it under xvfb-run for X11 figures).
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kStartRuns = 5;
 constexpr int kIdleSeconds = 10;
+constexpr int kWebRuns = 3;
 
 struct Child {
     pid_t pid = -1;
@@ -138,6 +140,53 @@ int main() {
         platform ? platform : "xcb", kStartRuns, Median(outside), Median(own));
     std::printf("baseline, vornrun with an empty script, start to exit (median of %d): %.1f ms\n",
                 kStartRuns, Median(baseline));
+
+    // (c) the web page: the first navigation loads the web engine's plugin and starts the
+    // engine; a second page in the same view is the baseline
+    std::ofstream(home / "page.html") << "<html><body><p>A page</p></body></html>\n";
+    std::ofstream(home / "web.py")
+        << "import time, app, vorn.synchro as synchro\n"
+           "loaded = []\n"
+           "class Handler:\n"
+           "    def DocumentComplete(self, url): loaded.append(time.perf_counter())\n"
+           "app.ui.SetIEHandler(Handler())\n"
+           "def show(url):\n"
+           "    del loaded[:]\n"
+           "    start = time.perf_counter()\n"
+           "    app.ui.Navigate(url)\n"
+           "    made = time.perf_counter()\n"
+           "    while not loaded: synchro.Sleep(2)\n"
+           "    return (made - start) * 1000, (loaded[0] - start) * 1000\n"
+           "first = show(r'file://"
+        << (home / "page.html").string()
+        << "')\n"
+           "second = show(r'file://"
+        << (home / "page.html").string() << "?again')\n"
+        << "print('web page %.1f %.1f %.1f' % (first + second[1:]))\n";
+    // the engine's own processes run without a sandbox and a GPU here, as in the tests
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 0);
+    setenv("QT_LOGGING_RULES", "qt.webenginecontext*=false", 0);
+    std::vector<double> made, firstPage, secondPage;
+    for (int run = 0; run < kWebRuns; ++run) {
+        Child child = Spawn({app, "--batch", (home / "web.py").string()});
+        const std::string line = WaitForLine(child, "web page ");
+        Finish(child);
+        double view = 0, first = 0, second = 0;
+        if (std::sscanf(line.c_str(), "web page %lf %lf %lf", &view, &first, &second) != 3) {
+            std::printf("web page: not measured (this build has no web view)\n");
+            break;
+        }
+        made.push_back(view);
+        firstPage.push_back(first);
+        secondPage.push_back(second);
+    }
+    if (!made.empty()) {
+        std::printf(
+            "web page opened the first time, Navigate to its document loaded (median of %d): "
+            "%.1f ms, of which loading the web engine and making the view %.1f ms\n",
+            kWebRuns, Median(firstPage), Median(made));
+        std::printf("baseline, a second page in the same view: %.1f ms\n", Median(secondPage));
+    }
 
     // (b) idle CPU: both programs wait side by side over the same seconds
     Child idle = Spawn({app});

@@ -6,6 +6,9 @@ set(mosswick_share share/mosswick)
 set_target_properties(mosswick vornrun PROPERTIES INSTALL_RPATH "$ORIGIN/../lib")
 install(TARGETS mosswick vornrun RUNTIME DESTINATION bin)
 install(TARGETS vorn LIBRARY DESTINATION lib)
+if(TARGET mosswick_webview)
+  install(TARGETS mosswick_webview LIBRARY DESTINATION lib/mosswick)
+endif()
 
 install(DIRECTORY resources/python resources/macros DESTINATION ${mosswick_share}
         PATTERN "__pycache__" EXCLUDE)

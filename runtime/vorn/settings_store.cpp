@@ -138,6 +138,7 @@ std::string SettingsStore::Load() {
     mValues.clear();
     mUnusable.clear();
     mUnusableTold = false;
+    mWritten = false;
     if (mPath.empty()) return {};
     RemoveStaleTemporaries(mPath);
     if (IsMissing(mPath)) return {};
@@ -149,7 +150,10 @@ std::string SettingsStore::Load() {
         mUnusable = why;
         return why + "; it" + leftAlone;
     }
-    if (Parse(text, &mValues, &why)) return {};
+    if (Parse(text, &mValues, &why)) {
+        mWritten = true;
+        return {};
+    }
 
     mValues.clear();
     std::string problem = "Settings file " + mPath + " " + why;
@@ -172,7 +176,11 @@ std::string SettingsStore::Set(const std::string& key, const std::string& value)
     if (!IsValidUtf8(key)) return "Setting not stored: its key is not valid UTF-8";
     if (!IsValidUtf8(value))
         return "Setting " + Quoted(key) + " not stored: its value is not valid UTF-8";
-    mValues[key] = value;
+    auto [at, added] = mValues.try_emplace(key, value);
+    // a value the file already holds is not written again: the tool stores every setting as
+    // it closes, most of them as they were
+    if (!added && at->second == value && mWritten) return {};
+    at->second = value;
     if (mPath.empty()) return "Settings cannot be saved: no settings file is known";
     if (!mUnusable.empty()) {
         if (mUnusableTold) return {};
@@ -180,7 +188,8 @@ std::string SettingsStore::Set(const std::string& key, const std::string& value)
         return "Settings are not saved this session: " + mUnusable;
     }
     std::string why;
-    if (WriteFileAtomically(mPath, Serialize(), &why)) return {};
+    mWritten = WriteFileAtomically(mPath, Serialize(), &why);
+    if (mWritten) return {};
     return why + "; the setting is kept for this session";
 }
 

@@ -52,6 +52,7 @@ private:
     std::map<std::string, std::string> mValues;
     std::string mUnusable;  // why the path is not written this session; empty when it may be
     bool mUnusableTold = false;
+    bool mWritten = false;  // the file holds every value kept here
 };
 
 }  // namespace vorn

@@ -193,6 +193,10 @@ void TmMain::BuildPanels() {
     mWebSheet->layout()->setContentsMargins(0, 0, 0, 0);
     mPageLeft->addTab(mBrowserSheet, "Vorn Surfer");
     mPageLeft->addTab(mWebSheet, "Web Surfer");
+    // the web view, and the web engine with it, is made when its page is first shown
+    connect(mPageLeft, &QTabWidget::currentChanged, this, [this] {
+        if (mPageLeft->currentWidget() == mWebSheet && TheUI().Shell() == this) TheUI().WebView();
+    });
     // whole captions: the tabs fit their text and the panel is never narrower than they are
     mPageLeft->setElideMode(Qt::ElideNone);
     mPageLeft->setUsesScrollButtons(false);

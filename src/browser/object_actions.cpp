@@ -56,7 +56,6 @@ TMemberTarget PointerTarget(const TBrowserNode* node) {
 TObjectActions::TObjectActions(TmVornBrowser& form, const QString& classList)
     : QObject(&form), mForm(form) {
     BuildActions();
-    BuildSaveDialog();
     LoadClassList(classList);
 }
 
@@ -93,14 +92,16 @@ void TObjectActions::BuildActions() {
                 [this, which = which] { mForm.RunWork([this, which] { OnIRootAction(which); }); });
 }
 
-void TObjectActions::BuildSaveDialog() {
-    mDlgSave = new QFileDialog(mForm.Shell().DialogParent(), "Branch Object As...");
-    mDlgSave->setObjectName("mDlgSave");
-    mDlgSave->setAcceptMode(QFileDialog::AcceptSave);
-    mDlgSave->setDefaultSuffix("vorn");
-    mDlgSave->setNameFilter("Vorn Files (*.vorn);;All Files (*)");
-    mDlgSave->setOption(QFileDialog::DontConfirmOverwrite);  // an existing file is refused below
-    mw::ShowWholeColumns(*mDlgSave);
+QFileDialog& TObjectActions::SaveDialog() {
+    if (!mDlgSave) {
+        mDlgSave = mw::NewFileDialog(mForm.Shell().DialogParent(), "mDlgSave",
+                                     "Vorn Files (*.vorn);;All Files (*)");
+        mDlgSave->setWindowTitle("Branch Object As...");
+        mDlgSave->setAcceptMode(QFileDialog::AcceptSave);
+        mDlgSave->setDefaultSuffix("vorn");
+        mDlgSave->setOption(QFileDialog::DontConfirmOverwrite);  // an existing file is refused
+    }
+    return *mDlgSave;
 }
 
 void TObjectActions::LoadClassList(const QString& path) {
@@ -251,14 +252,15 @@ void TObjectActions::Branch(const TBrowserNode* node) {
     VnRef<IRoot> keep(object);  // the dialog runs the event loop: scripts may let go meanwhile
     const bool pointer = node->value.desc->type == kVnObjectRef;
     const QPersistentModelIndex at(mForm.Model().IndexOf(node));
-    mDlgSave->setDirectory(QString::fromUtf8(VnOS->GetPath(kVnPathResource)));
+    QFileDialog& dialog = SaveDialog();
+    dialog.setDirectory(QString::fromUtf8(VnOS->GetPath(kVnPathResource)));
     QString name = browser::NameOf(object);
-    mDlgSave->selectFile(name.isEmpty() ? QString::fromStdString(mw::ClassName(object)) : name);
+    dialog.selectFile(name.isEmpty() ? QString::fromStdString(mw::ClassName(object)) : name);
     {
         TBrowserWork::Open open(mForm.Kit().Work());  // scripts may browse while it shows
-        if (mDlgSave->exec() != QDialog::Accepted || mDlgSave->selectedFiles().isEmpty()) return;
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     }
-    const QString file = mDlgSave->selectedFiles().first();
+    const QString file = dialog.selectedFiles().first();
     if (QFileInfo::exists(file)) {
         TBrowserWork::Open open(mForm.Kit().Work());
         mw::ShowMessageBox(mForm.Shell().DialogParent(), "File already exists!", "Cannot Branch",

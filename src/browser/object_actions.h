@@ -39,7 +39,8 @@ public:
 private:
     void BuildActions();
     void BuildNewObjectMenu();
-    void BuildSaveDialog();
+    // "Branch Object As...", made when first used.
+    QFileDialog& SaveDialog();
     void LoadClassList(const QString& path);
     // Shows in the submenu only the classes whose objects the selected member can hold.
     void OfferSuitingClasses();

@@ -13,14 +13,18 @@ TmEditLine::TmEditLine(QWidget* parent) : QWidget(parent) {
     setWindowTitle("mEditLine");
     resize(326, 203);
     hide();
-    mOpenDlg = new QFileDialog;
-    mOpenDlg->setObjectName("mOpenDlg");
-    mOpenDlg->setFileMode(QFileDialog::ExistingFile);
-    mOpenDlg->setNameFilter("Kalix Texture (*.dds *.tga *.bmp);;All Files (*)");
-    mw::ShowWholeColumns(*mOpenDlg);
 }
 
 TmEditLine::~TmEditLine() { delete mOpenDlg; }
+
+QFileDialog* TmEditLine::OpenDialog() {
+    if (!mOpenDlg) {
+        mOpenDlg = mw::NewFileDialog(nullptr, "mOpenDlg",
+                                     "Kalix Texture (*.dds *.tga *.bmp);;All Files (*)");
+        mOpenDlg->setFileMode(QFileDialog::ExistingFile);
+    }
+    return mOpenDlg;
+}
 
 QLineEdit* TmEditLine::NewEdit(QWidget* parent) {
     auto* edit = new QLineEdit(parent);

@@ -22,7 +22,8 @@ public:
     // A whole-number spin box when `whole`, else one with three decimals.
     static QAbstractSpinBox* NewSpin(QWidget* parent, bool whole, double minimum, double maximum,
                                      double step);
-    QFileDialog* OpenDialog() const { return mOpenDlg; }
+    // Made when first used.
+    QFileDialog* OpenDialog();
 
 private:
     QPointer<QFileDialog> mOpenDlg;  // parentless: shown over whatever window is in front

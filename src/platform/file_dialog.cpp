@@ -71,4 +71,12 @@ void ShowWholeColumns(QFileDialog& dialog) {
     new WholeColumns(dialog);
 }
 
+QFileDialog* NewFileDialog(QWidget* parent, const char* name, const QString& filter) {
+    auto* dialog = new QFileDialog(parent);
+    dialog->setObjectName(name);
+    dialog->setNameFilter(filter);
+    ShowWholeColumns(*dialog);
+    return dialog;
+}
+
 }  // namespace mw

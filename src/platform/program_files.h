@@ -9,4 +9,8 @@ namespace mw {
 // the executable when neither has it.
 QString ProgramFile(const QString& name);
 
+// The path of one of the program's plugins: beside the executable, else in ../lib/mosswick/
+// from it. The bare name when neither has it, for Qt to look for in its library paths.
+QString ProgramPlugin(const QString& name);
+
 }  // namespace mw

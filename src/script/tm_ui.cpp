@@ -73,15 +73,6 @@ TmUI::TmUI(IShell& shell, QWidget* parent) : QDialog(parent), mShell(shell) {
     setTabOrder(mCancel, mList);
     connect(mList, &QListWidget::currentRowChanged, this, [this] { mListClick(); });
     connect(mList, &QListWidget::itemDoubleClicked, this, [this] { mListDblClick(); });
-    for (QPointer<QFileDialog>* dialog : {&mOpenDlg, &mSaveDlg}) {
-        *dialog = new QFileDialog(shell.DialogParent());
-        (*dialog)->setNameFilter("All files (*)");
-        mw::ShowWholeColumns(**dialog);
-    }
-    mOpenDlg->setObjectName("mOpenDlg");
-    mOpenDlg->setFileMode(QFileDialog::ExistingFile);
-    mSaveDlg->setObjectName("mSaveDlg");
-    mSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
     mPopup = new QMenu(this);
     mPopup->setObjectName("mPopup");
 }
@@ -134,10 +125,26 @@ void TmUI::mListClick() {
 
 void TmUI::mListDblClick() { accept(); }
 
+QFileDialog* TmUI::OpenDialog() {
+    if (!mOpenDlg) {
+        mOpenDlg = mw::NewFileDialog(mShell.DialogParent(), "mOpenDlg", "All files (*)");
+        mOpenDlg->setFileMode(QFileDialog::ExistingFile);
+    }
+    return mOpenDlg;
+}
+
+QFileDialog* TmUI::SaveDialog() {
+    if (!mSaveDlg) {
+        mSaveDlg = mw::NewFileDialog(mShell.DialogParent(), "mSaveDlg", "All files (*)");
+        mSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
+    }
+    return mSaveDlg;
+}
+
 std::optional<QString> TmUI::AskFile(bool save, const QString& title, const QString& file,
                                      const QString& filter, const QString& folder) {
     const QScopedValueRollback<bool> asking(mAsking, true);
-    QFileDialog* dialog = save ? mSaveDlg : mOpenDlg;
+    QFileDialog* dialog = save ? SaveDialog() : OpenDialog();
     dialog->setWindowTitle(title);
     dialog->setNameFilter(mw::ToQtFilter(filter));
     if (!folder.isEmpty()) dialog->setDirectory(QDir::toNativeSeparators(folder));

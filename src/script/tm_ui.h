@@ -59,8 +59,10 @@ public:
     QLineEdit* Answer() const { return mAnswer; }
     QListWidget* List() const { return mList; }
     QMenu* Popup() const { return mPopup; }
-    QFileDialog* OpenDialog() const { return mOpenDlg; }
-    QFileDialog* SaveDialog() const { return mSaveDlg; }
+    // The file dialogs are made when first used: making them costs the start a few
+    // milliseconds each.
+    QFileDialog* OpenDialog();
+    QFileDialog* SaveDialog();
 
 private:
     // Resumes the tasklet waiting for the pending program, which has ended or never started.

@@ -1,66 +1,51 @@
 #include "web/tm_ie.h"
 
 #include <QLabel>
-#include <QUrl>
+#include <QPluginLoader>
 #include <QVBoxLayout>
 #include <utility>
 
+#include "platform/program_files.h"
 #include "shell/ishell.h"
 #include "vorn/os.h"
 #include "vorn/pyos.h"
 
-#ifdef MOSSWICK_WEB_ENGINE
-#include <QWebEnginePage>
-#include <QWebEngineView>
+namespace {
 
-// Hands every navigation to the form first: its handler may cancel it.
-class ScriptedPage : public QWebEnginePage {
-public:
-    ScriptedPage(TmIE* form, QObject* parent) : QWebEnginePage(parent), mForm(form) {}
-
-protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
-        const bool accepted = !mForm->mWebBeforeNavigate2(url.toString());
-        if (isMainFrame) {
-            if (accepted) mForm->mAccepted = true;
-            mForm->mCancelled = !accepted;
-        }
-        return accepted;
-    }
-
-private:
-    TmIE* mForm;
+struct WebEngine {
+    IWebViewFactory* factory = nullptr;
+    QString whyNot;  // why the plugin did not load
 };
-#endif
+
+// Loads the web engine's plugin the first time a web view is needed; it stays loaded.
+const WebEngine& LoadWebEngine() {
+    static const WebEngine engine = [] {
+        WebEngine loaded;
+        QPluginLoader loader(mw::ProgramPlugin("mosswick-webview.so"));
+        loaded.factory = qobject_cast<IWebViewFactory*>(loader.instance());
+        if (!loaded.factory) loaded.whyNot = loader.errorString();
+        return loaded;
+    }();
+    return engine;
+}
+
+QString Unavailable() { return "The web view is not available (" + LoadWebEngine().whyNot + ")."; }
+
+}  // namespace
 
 TmIE::TmIE(IShell& shell, QWidget* parent) : QWidget(parent) {
     setObjectName("mIE");
     setWindowTitle("IE");
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-#ifdef MOSSWICK_WEB_ENGINE
-    auto* view = new QWebEngineView(this);
-    auto* page = new ScriptedPage(this, view);
-    view->setPage(page);
-    // A navigation completes when the page shows its address after the handler let it through
-    // (a link), or at the latest when its document has loaded (a typed address, announced
-    // before it was asked about); a cancelled one never completes.
-    auto complete = [this](const QUrl& url) {
-        if (!std::exchange(mAccepted, false)) return false;
-        mWebNavigateComplete2(url.toString());
-        return true;
-    };
-    connect(page, &QWebEnginePage::urlChanged, this, complete);
-    connect(page, &QWebEnginePage::loadFinished, this, [this, page, complete](bool ok) {
-        // the end of a cancelled navigation: nothing was loaded, the page shown stays as it was
-        if (!ok && std::exchange(mCancelled, false)) return;
-        complete(page->url());
-        mWebDocumentComplete(page->url().toString());
-    });
-    mWeb = view;
-#else
-    mWeb = new QLabel("The web view is not available in this build of Mosswick.", this);
-#endif
+    if (IWebViewFactory* factory = LoadWebEngine().factory) {
+        mView = factory->MakeView(this, *this);
+        mWeb = mView->Widget();
+    } else {
+        auto* line = new QLabel(Unavailable(), this);
+        line->setWordWrap(true);
+        mWeb = line;
+    }
     mWeb->setObjectName("mWeb");
     layout->addWidget(mWeb);
     // the form lives on the "Web Surfer" page and fills it
@@ -71,33 +56,44 @@ TmIE::TmIE(IShell& shell, QWidget* parent) : QWidget(parent) {
     }
 }
 
-TmIE::~TmIE() = default;
+// The view goes first: what it says while it goes must not reach a form half gone.
+TmIE::~TmIE() { delete mWeb.data(); }
 
-bool TmIE::Available() {
-#ifdef MOSSWICK_WEB_ENGINE
-    return true;
-#else
-    return false;
-#endif
-}
+bool TmIE::Available() { return LoadWebEngine().factory != nullptr; }
 
 bool TmIE::Navigate(const QString& url) {
-#ifdef MOSSWICK_WEB_ENGINE
-    static_cast<QWebEngineView*>(mWeb.data())->setUrl(QUrl::fromUserInput(url));
-    return true;
-#else
-    VnOS->SetError(-1, nullptr, "The web view is not available in this build; cannot show %s",
+    if (mView) {
+        mView->Open(url);
+        return true;
+    }
+    VnOS->SetError(-1, nullptr, "%s Cannot show %s", Unavailable().toUtf8().constData(),
                    url.toUtf8().constData());
     return false;
-#endif
 }
 
-QString TmIE::Url() const {
-#ifdef MOSSWICK_WEB_ENGINE
-    return static_cast<QWebEngineView*>(mWeb.data())->url().toString();
-#else
-    return {};
-#endif
+QString TmIE::Url() const { return mView ? mView->Url() : QString(); }
+
+bool TmIE::AllowNavigation(const QString& url, bool mainFrame) {
+    const bool accepted = !mWebBeforeNavigate2(url);
+    if (mainFrame) {
+        if (accepted) mAccepted = true;
+        mCancelled = !accepted;
+    }
+    return accepted;
+}
+
+// A navigation completes when the page shows its address after the handler let it through (a
+// link), or at the latest when its document has loaded (a typed address, announced before it
+// was asked about); a cancelled one never completes.
+void TmIE::AddressShown(const QString& url) {
+    if (std::exchange(mAccepted, false)) mWebNavigateComplete2(url);
+}
+
+void TmIE::LoadFinished(bool ok, const QString& url) {
+    // the end of a cancelled navigation: nothing was loaded, the page shown stays as it was
+    if (!ok && std::exchange(mCancelled, false)) return;
+    AddressShown(url);
+    mWebDocumentComplete(url);
 }
 
 bool TmIE::mWebBeforeNavigate2(const QString& url) { return CallHandler("BeforeNavigate", url); }

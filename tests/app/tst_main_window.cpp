@@ -983,6 +983,7 @@ private slots:
         QFile settings(mEnv.file("settings.json"));
         const auto permissions = settings.permissions();
         QVERIFY(settings.setPermissions(QFileDevice::ReadOwner));
+        mWindow->resize(mWindow->size() + QSize(17, 11));  // something to store
         TakeShutdownOutput();
         delete mWindow;
         settings.setPermissions(permissions);

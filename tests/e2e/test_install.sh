@@ -17,6 +17,12 @@ for file in bin/mosswick bin/vornrun lib/libvorn.so share/mosswick/python/naviga
     share/man/man1/vornrun.1; do
     [ -e "$p/$file" ] || fail "$file was not installed"
 done
+# a build with the web view installs its plugin, which the moved copy must find
+web=False
+if [ -e "$build/mosswick-webview.so" ]; then
+    [ -e "$p/lib/mosswick/mosswick-webview.so" ] || fail "the web view's plugin was not installed"
+    web=True
+fi
 ldd "$p/bin/mosswick" | grep -Eq "libvorn.so => $p/(bin/\.\./)?lib/libvorn.so" ||
     { ldd "$p/bin/mosswick"; fail "the installed program does not find its own libvorn"; }
 
@@ -41,7 +47,7 @@ fi
 
 mkdir -p "$work/home"
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_DATA_HOME=$work/home/data \
-       QT_QPA_PLATFORM=offscreen
+       QT_QPA_PLATFORM=offscreen QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
 unset VORN_SETTINGS VORN_RESDIR VORN_MACRODIR VORN_BASEDIR
 cat >"$work/check.py" <<PY
 import sys, vorn, navigation
@@ -49,6 +55,12 @@ share = "$p/share/mosswick/"
 assert navigation.__file__.startswith(share), navigation.__file__
 assert vorn.os.GetPath(4) == share + "macros/", vorn.os.GetPath(4)
 assert vorn.os.GetPath(1) == share + "res/", vorn.os.GetPath(1)
+try:
+    import app  # the tool's module: in mosswick, not in vornrun
+except ImportError:
+    app = None
+if $web and app:
+    app.ui.Navigate("about:blank")  # raises when the plugin is not found
 print("installed copy runs")
 PY
 (cd "$work" && timeout 120 "$p/bin/mosswick" --batch check.py) >"$work/out" 2>&1 ||

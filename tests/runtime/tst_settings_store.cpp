@@ -188,6 +188,25 @@ private slots:
         QVERIFY(reloaded.Get("k", nullptr));
     }
 
+    void unchangedValueIsNotRewritten() {
+        // Catches every setting stored as the tool closes rewriting (and flushing) the whole
+        // file, although the file holds it already; a changed value must still be written.
+        mPath = mEnv->file("settings.json");
+        QVERIFY(Write(mPath, "{\"k\": \"v\"}"));
+        SettingsStore store = Store();
+        QCOMPARE(Q(store.Load()), QString());
+        const auto inode = [this] {
+            struct stat info {};
+            return stat(QFile::encodeName(mPath).constData(), &info) == 0 ? info.st_ino : 0;
+        };
+        const auto before = inode();
+        QCOMPARE(Q(store.Set("k", "v")), QString());
+        QCOMPARE(inode(), before);
+        QCOMPARE(Q(store.Set("k", "w")), QString());
+        QVERIFY(inode() != before);
+        QVERIFY(Read(mPath).contains("\"w\""));
+    }
+
     void handEditedValuesBecomeText_data() {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("expected");
