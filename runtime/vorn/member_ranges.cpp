@@ -12,21 +12,14 @@
 
 namespace vorn {
 
+std::atomic<bool> gRangeMarks[kRangeMarks];
+
 namespace {
 
 struct RangeTable {
     std::mutex mutex;
     std::unordered_map<const VnMemberDescriptor*, VnMemberRange> ranges;
 };
-
-// Which descriptors may have a range, by a hash of their address: most members have none, and
-// a script's write should not wait for the table's lock to learn it.
-constexpr std::size_t kMarks = 4096;
-std::atomic<bool> gMarks[kMarks];
-
-std::size_t MarkOf(const VnMemberDescriptor* d) {
-    return (reinterpret_cast<std::uintptr_t>(d) / alignof(VnMemberDescriptor)) % kMarks;
-}
 
 RangeTable& Ranges() {
     static RangeTable* table = new RangeTable;  // never destroyed: classes outlive the runtime
@@ -125,13 +118,13 @@ bool VnSetMemberRanges(const VnTypeInfo* type, const VnMemberRange* table) {
             continue;
         }
         ranges.ranges[d] = VnMemberRange{d->name, r->minimum, r->maximum, r->step};
-        vorn::gMarks[vorn::MarkOf(d)].store(true, std::memory_order_release);
+        vorn::gRangeMarks[vorn::RangeMarkOf(d)].store(true, std::memory_order_release);
     }
     return all;
 }
 
 bool VnGetMemberRange(const VnMemberDescriptor* member, VnMemberRange* out) {
-    if (!vorn::gMarks[vorn::MarkOf(member)].load(std::memory_order_acquire)) return false;
+    if (!vorn::MayHaveRange(member)) return false;
     auto& ranges = vorn::Ranges();
     std::lock_guard<std::mutex> lock(ranges.mutex);
     auto it = ranges.ranges.find(member);

@@ -53,7 +53,7 @@ const char* PlainText(const VnMemberDescriptor* m, PyObject* value, Py_ssize_t* 
 template <class T>
 bool StoreChecked(const VnMemberDescriptor* m, void* storage, T v) {
     // most members have neither a range nor choices: nothing to check
-    if (!m->extra && !VnGetMemberRange(m, nullptr)) {
+    if (!m->extra && !MayHaveRange(m)) {
         *static_cast<T*>(storage) = v;
         return true;
     }
@@ -223,7 +223,7 @@ bool PythonToMember(const VnMemberDescriptor* m, void* storage, PyObject* value)
         case kVnFloat: {
             double v = 0;
             if (!ReadDouble(m, value, &v)) return false;
-            if (std::isfinite(v) && std::fabs(v) > std::numeric_limits<float>::max()) {
+            if (!FitsFloat(v)) {
                 MemberError(PyExc_OverflowError, m, "holds a 32-bit float");
                 return false;
             }

@@ -259,11 +259,9 @@ NameMeaning LookUpName(const VnTypeInfo* type, const char* name) {
     return meaning;
 }
 
-// What `nameObject` stands for on objects of `type`: the cache's entry when the pair was seen
-// before, else worked out (into `scratch` when it is not cached). Valid only until the next
-// look-up, since code run later in the same access (a finalizer, say) may change the cache.
-// Null with a Python error when the name cannot be read as UTF-8.
-const NameMeaning* MeaningOf(const VnTypeInfo* type, PyObject* nameObject, NameMeaning* scratch) {
+// MeaningOf for a pair the cache does not answer at once.
+const NameMeaning* WorkOutMeaning(const VnTypeInfo* type, PyObject* nameObject,
+                                  NameMeaning* scratch) {
     // subclasses of str may hash and compare in ways of their own: they are never cached, nor
     // is anything once the wrapper type is gone at shutdown
     if (!type || !PyUnicode_CheckExact(nameObject) || !gWrapperType) {
@@ -278,6 +276,21 @@ const NameMeaning* MeaningOf(const VnTypeInfo* type, PyObject* nameObject, NameM
     const char* name = PyUnicode_AsUTF8(nameObject);
     if (!name) return nullptr;
     return gNames.Add(type, nameObject, hash, LookUpName(type, name));
+}
+
+// What `nameObject` stands for on objects of `type`: the cache's entry when the pair was seen
+// before, else worked out (into `scratch` when it is not cached). Valid only until the next
+// look-up, since code run later in the same access (a finalizer, say) may change the cache.
+// Null with a Python error when the name cannot be read as UTF-8. The cached case is inline:
+// every attribute a script reads or writes comes through here.
+inline const NameMeaning* MeaningOf(const VnTypeInfo* type, PyObject* nameObject,
+                                    NameMeaning* scratch) {
+    if (type && PyUnicode_CheckExact(nameObject) && gWrapperType) {
+        const Py_hash_t hash = reinterpret_cast<PyASCIIObject*>(nameObject)->hash;
+        if (hash != -1)
+            if (const NameMeaning* known = gNames.Find(type, nameObject, hash)) return known;
+    }
+    return WorkOutMeaning(type, nameObject, scratch);
 }
 
 // Where the member of `meaning` lies in the wrapper's object of type `type`: what
@@ -336,6 +349,13 @@ bool WriteTextInPlace(void* storage, PyObject* value) {
     return true;
 }
 
+// PythonToMember, with the writes scripts make most often done here without a call.
+inline bool StoreFromScript(const VnMemberDescriptor* m, void* storage, PyObject* value) {
+    if (m->type == kVnFloat && StorePlainFloat(m, storage, value)) return true;
+    if (m->type == kVnVornString && WriteTextInPlace(storage, value)) return true;
+    return PythonToMember(m, storage, value);
+}
+
 int SetAttr(PyObject* self, PyObject* nameObject, PyObject* value) {
     IRoot* object = Object(self);
     const VnTypeInfo* type = object->GetTypeInfo();
@@ -354,9 +374,7 @@ int SetAttr(PyObject* self, PyObject* nameObject, PyObject* value) {
             return -1;
         }
         void* storage = MemberStorage(self, type, *meaning);
-        if (!(member->type == kVnVornString && WriteTextInPlace(storage, value)) &&
-            !PythonToMember(member, storage, value))
-            return -1;
+        if (!StoreFromScript(member, storage, value)) return -1;
         writer_table::RecordScript(object, member);
         return NotifyOwner(object, member, storage) ? 0 : -1;
     }
