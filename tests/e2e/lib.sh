@@ -1,5 +1,5 @@
-# What the end-to-end tests share: the run under Xvfb, the program started with folders of its
-# own, windows found by name, keys sent, the exit status checked, and a screenshot on failure.
+# What the end-to-end tests share: the run under Xvfb and a screenshot on failure; starting the
+# program with folders of its own, finding windows and sending keys come from scripts/drive.sh.
 # A test sources this with its arguments; the first is the program, the last the shot folder.
 
 if [[ ${1:-} != --inside ]]; then
@@ -25,53 +25,4 @@ fail() {
     exit 1
 }
 
-# start NAME [VAR=VALUE...]: the program with VORN_* folders of its own below $work/NAME.
-start() {
-    local home=$work/$1
-    shift
-    mkdir -p "$home"/{res,macros,base,config,data}
-    env QT_QPA_PLATFORM=xcb VORN_SETTINGS="$home/settings.json" VORN_RESDIR="$home/res/" \
-        VORN_MACRODIR="$home/macros/" VORN_BASEDIR="$home/base/" XDG_CONFIG_HOME="$home/config" \
-        XDG_DATA_HOME="$home/data" "$@" "$app" >"$home/app.log" 2>&1 &
-    pid=$!
-}
-
-# window PATTERN: the id of the first visible window whose name matches, once it exists.
-window() {
-    local id
-    id=$(timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1)
-    [[ -n $id ]] || fail "no window named like '$1' within 30 s"
-    echo "$id"
-}
-
-# finish EXPECTED: waits up to 30 s for the program to end and checks its exit status.
-finish() {
-    local i status
-    for ((i = 0; i < 300; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$pid" 2>/dev/null && fail "the program did not end"
-    wait "$pid"
-    status=$?
-    pid=
-    [[ $status == "$1" ]] || fail "exit status $status, expected $1"
-}
-
-# Keys go to the focused window; without a window manager focus is set directly.
-keys() {
-    xdotool windowfocus --sync "$main"
-    xdotool key --delay 100 "$@"
-    sleep 0.5
-}
-
-# click X Y: a left click at a point of the main window ($main), from its top-left corner.
-click() {
-    xdotool mousemove --window "$main" "$1" "$2" click 1
-    sleep 0.3
-}
-
-# seek TEXT: typed into the focused tree, which moves to the next node whose label starts with
-# TEXT; the pause after it keeps the next typing from extending the search.
-seek() {
-    xdotool windowfocus --sync "$main"
-    xdotool type --delay 50 "$1"
-    sleep 0.6
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/drive.sh"

@@ -1,0 +1,55 @@
+# Sourced by the end-to-end tests and scripts/screenshots: the program started with folders of
+# its own, windows found by name and driven by keys and clicks under an X display without a
+# window manager. The sourcing script sets $app (the program) and $work (a folder it removes)
+# and defines fail MESSAGE, which must not return.
+
+# start NAME [VAR=VALUE...]: the program with VORN_* folders of its own below $work/NAME.
+start() {
+    local home=$work/$1
+    shift
+    mkdir -p "$home"/{res,macros,base,config,data}
+    env QT_QPA_PLATFORM=xcb VORN_SETTINGS="$home/settings.json" VORN_RESDIR="$home/res/" \
+        VORN_MACRODIR="$home/macros/" VORN_BASEDIR="$home/base/" XDG_CONFIG_HOME="$home/config" \
+        XDG_DATA_HOME="$home/data" "$@" "$app" >"$home/app.log" 2>&1 &
+    pid=$!
+}
+
+# window PATTERN: the id of the first visible window whose name matches, once it exists.
+window() {
+    local id
+    id=$(timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1)
+    [[ -n $id ]] || fail "no window named like '$1' within 30 s"
+    echo "$id"
+}
+
+# finish EXPECTED: waits up to 30 s for the program to end and checks its exit status.
+finish() {
+    local i status
+    for ((i = 0; i < 300; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && fail "the program did not end"
+    wait "$pid"
+    status=$?
+    pid=
+    [[ $status == "$1" ]] || fail "exit status $status, expected $1"
+}
+
+# Keys go to the focused window; without a window manager focus is set directly.
+keys() {
+    xdotool windowfocus --sync "$main"
+    xdotool key --delay 100 "$@"
+    sleep 0.5
+}
+
+# click X Y: a left click at a point of the main window ($main), from its top-left corner.
+click() {
+    xdotool mousemove --window "$main" "$1" "$2" click 1
+    sleep 0.3
+}
+
+# seek TEXT: typed into the focused tree, which moves to the next node whose label starts with
+# TEXT; the pause after it keeps the next typing from extending the search.
+seek() {
+    xdotool windowfocus --sync "$main"
+    xdotool type --delay 50 "$1"
+    sleep 0.6
+}
