@@ -53,3 +53,22 @@ seek() {
     xdotool type --delay 50 "$1"
     sleep 0.6
 }
+
+# world: "Go to ROT" and the world opened: its children camera, models, lights, lines show and
+# "kx:/world" is selected. The left page's tool bar sits below the menu and main tool bars and
+# the page tabs: its first button, "Go to ROT", is about 18 px right and 96 px down from the
+# window's corner. A click in the tree's empty space first gives the tree the focus; the tool
+# button does not take it.
+world() {
+    click 60 300
+    click 18 96
+    seek "kx:/world"
+    keys Right
+}
+
+# holds FILE TEXT: waits up to 10 s for FILE to hold exactly TEXT; false when it never does.
+holds() {
+    local i
+    for ((i = 0; i < 100; i++)); do [[ $(cat "$1" 2>/dev/null) == "$2" ]] && return 0; sleep 0.1; done
+    return 1
+}

@@ -138,12 +138,8 @@ PyObject* ChangedByCall(PyObject*, PyObject* args) {
     if (!PyArg_ParseTuple(args, "Os:ChangedBy", &value, &name)) return nullptr;
     IRoot* object = ObjectArgument(value);
     if (!object) return nullptr;
-    intptr_t adjustment = 0;
-    const VnMemberDescriptor* member = VnOS->FindMember(name, object->GetTypeInfo(), &adjustment);
-    if (!member) {
-        VnOS->SetError(0, nullptr, nullptr);
-        return PyErr_Format(PyExc_AttributeError, "the object has no member '%s'", name);
-    }
+    const VnMemberDescriptor* member = mw::MemberNamed(object, name).desc;
+    if (!member) return PyErr_Format(PyExc_AttributeError, "the object has no member '%s'", name);
     VnWriter writer{};
     if (!VnGetWriter(object, member, &writer)) Py_RETURN_NONE;
     return Py_BuildValue("(ssd)", writer.kind, writer.where,

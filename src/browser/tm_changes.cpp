@@ -1,5 +1,6 @@
 #include "browser/tm_changes.h"
 
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -9,10 +10,12 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
-constexpr int kFollowMs = 400;  // a few comparisons a second at most
+constexpr int kFollowMs = 400;   // a few comparisons a second at most
+constexpr int kFollowShare = 4;  // a large world is compared at most a quarter of the time
 constexpr int kRowIndex = Qt::UserRole;
 
 QPushButton* Button(const char* name, const QString& text, QWidget* parent) {
@@ -96,7 +99,11 @@ void TmChanges::SetSnapshot(std::shared_ptr<TSnapshot> snapshot) {
 
 void TmChanges::Refresh() {
     if (!mSnapshot) return;
+    QElapsedTimer took;
+    took.start();
     mRows = mSnapshot->Compare();
+    // the window follows the world without taking the tool's time from the user
+    mFollow->setInterval(std::max<qint64>(kFollowMs, took.elapsed() * kFollowShare));
     if (!mSnapshot->LiveRoot())
         ShowStatus("The object the snapshot was taken of is gone.");
     else

@@ -316,7 +316,7 @@ void TmVornBrowser::CollapseEverything() {
     if (TBrowserNode* top = mModel->Top()) mTreePanel->Collapse(top);
 }
 
-QString TmVornBrowser::PathOf(int row) const {
+QString TmVornBrowser::PathOf(int row) {
     const TBrowserNode* node = Selected();
     if (!node || !node->HasData()) return {};
     QString path = browser::NodePath(node, node);
@@ -324,16 +324,13 @@ QString TmVornBrowser::PathOf(int row) const {
         const QString step = mRows->PathStep(row);
         path = step.isEmpty() ? QString() : path + step;
     }
+    if (path.isEmpty()) mShell.SetStatusText(0, "No Python path reaches this value");
     return path;
 }
 
 void TmVornBrowser::WatchValue(int row) {
-    if (!Selected() || !Selected()->HasData()) return;
     const QString path = PathOf(row);
-    if (path.isEmpty()) {
-        mShell.SetStatusText(0, "No Python path reaches this value");
-        return;
-    }
+    if (path.isEmpty()) return;
     QString why;
     const int index = TWatchList::Shared().Add(path, &why);
     if (index < 0) {
@@ -345,12 +342,8 @@ void TmVornBrowser::WatchValue(int row) {
 }
 
 void TmVornBrowser::CopyPythonPath(int row) {
-    if (!Selected() || !Selected()->HasData()) return;
     const QString path = PathOf(row);
-    if (path.isEmpty()) {
-        mShell.SetStatusText(0, "No Python path reaches this value");
-        return;
-    }
+    if (path.isEmpty()) return;
     QGuiApplication::clipboard()->setText(path);
     mShell.SetStatusText(0, "Copied " + path);
 }

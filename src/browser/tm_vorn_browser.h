@@ -119,8 +119,9 @@ signals:
 
 private:
     void BuildPopup();
-    // The path Copy Python Path makes for `row` of the selected node; empty when none reaches it.
-    QString PathOf(int row) const;
+    // The path Copy Python Path makes for `row` of the selected node; empty when nothing is
+    // selected or no path reaches it, which the status bar then says.
+    QString PathOf(int row);
     void ConnectTree();
     void ConnectHistory();
     // Shows again what an undone or redone step changed.

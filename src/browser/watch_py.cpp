@@ -13,23 +13,6 @@ namespace watch_py {
 
 namespace {
 
-// Where `name` of `owner` reads: a member of a runtime object, else a Python attribute.
-TWatchTarget TargetOf(PyObject* owner, const char* name) {
-    if (IRoot* object = PyOS->Unwrap(owner)) {
-        intptr_t adjustment = 0;
-        if (const VnMemberDescriptor* member =
-                VnOS->FindMember(name, object->GetTypeInfo(), &adjustment))
-            return TWatchTarget::Member(object,
-                                        {member, mw::MemberStorage(object, member, adjustment)});
-    }
-    PyErr_Clear();
-    if (PyObject_HasAttrString(owner, name) != 1) {
-        PyErr_Clear();
-        return {};
-    }
-    return TWatchTarget::Attribute(owner, name);
-}
-
 // The path from a registered object is kept; an object none reaches names its class and lives
 // for the run.
 QString PathOf(PyObject* owner, const char* name, bool* kept) {
@@ -66,7 +49,7 @@ PyObject* Watch(PyObject*, PyObject* args) {
     PyObject* owner = nullptr;
     const char* name = nullptr;
     if (!PyArg_ParseTuple(args, "Os:Watch", &owner, &name)) return nullptr;
-    TWatchTarget target = TargetOf(owner, name);
+    TWatchTarget target = TWatchTarget::Named(owner, name);
     if (!target.IsSet())
         return PyErr_Format(PyExc_AttributeError, "%s has no member or attribute '%s'",
                             Py_TYPE(owner)->tp_name, name);

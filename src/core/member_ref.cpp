@@ -11,13 +11,11 @@ MemberRef::MemberRef(uint32_t expectedType, const char* name, IRoot* object)
 
 bool MemberRef::Bind(const char* name, IRoot* object) {
     reset();
-    if (!object) return false;
-    intptr_t adjustment = 0;
-    const MemberDescriptor* desc = VnOS->FindMember(name, object->GetTypeInfo(), &adjustment);
-    if (!desc) return false;
-    mDesc = desc;
+    const MemberValue found = MemberNamed(object, name);
+    if (!found.desc) return false;
+    mDesc = found.desc;
     mObject = VnRef<IRoot>(object);
-    mAddress = MemberStorage(object, desc, adjustment);
+    mAddress = found.value;
     return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "vorn/os.h"
+
 namespace mw {
 
 namespace {
@@ -70,6 +72,14 @@ char* MemberTextPointer(const MemberValue& value) {
 
 void* MemberStorage(IRoot* object, const MemberDescriptor* member, intptr_t adjustment) {
     return VnMemberStorage(object, member, adjustment);
+}
+
+MemberValue MemberNamed(IRoot* object, const char* name) {
+    intptr_t adjustment = 0;
+    const MemberDescriptor* member =
+        object ? VnOS->FindMember(name, object->GetTypeInfo(), &adjustment) : nullptr;
+    if (!member) return {};
+    return {member, MemberStorage(object, member, adjustment)};
 }
 
 }  // namespace mw

@@ -57,6 +57,9 @@ char* MemberTextPointer(const MemberValue& value);
 // Storage of `member` in `object`, whose declaring part lies `adjustment` bytes into it.
 void* MemberStorage(IRoot* object, const MemberDescriptor* member, intptr_t adjustment);
 
+// The member called `name` of `object`, with its storage; an empty value when it has none.
+MemberValue MemberNamed(IRoot* object, const char* name);
+
 // Calls fn(value, declaring type) for each member, own type first; returning false stops it.
 template <class Fn>
 void ForEachMember(IRoot* object, Fn&& fn) {
@@ -69,6 +72,17 @@ void ForEachMember(IRoot* object, Fn&& fn) {
             return static_cast<bool>(fn(MemberValue{d, storage}, t));
         }
     });
+}
+
+// The value of the member `member` describes in `object`; an empty value when it has none.
+inline MemberValue MemberOf(IRoot* object, const MemberDescriptor* member) {
+    MemberValue found;
+    ForEachMember(object, [&](const MemberValue& v, const VnTypeInfo*) {
+        if (v.desc != member) return true;
+        found = v;
+        return false;
+    });
+    return found;
 }
 
 }  // namespace mw

@@ -14,11 +14,8 @@ namespace {
 // The last writer of an embedded value's numbers (a colour's r, g, b, a), when any is recorded:
 // a script may set them one by one or through the value's methods.
 bool LatestNumberWriter(IRoot* owner, const VnMemberDescriptor* member, VnWriter* latest) {
-    intptr_t adjustment = 0;
-    if (member->type != kVnObject ||
-        VnOS->FindMember(member->name, owner->GetTypeInfo(), &adjustment) != member)
-        return false;
-    IRoot* value = mw::MemberObject({member, mw::MemberStorage(owner, member, adjustment)});
+    if (member->type != kVnObject) return false;
+    IRoot* value = mw::MemberObject(mw::MemberOf(owner, member));
     bool found = false;
     for (const VnMemberDescriptor* m = value ? value->GetTypeInfo()->members : nullptr;
          m && m->name; ++m) {

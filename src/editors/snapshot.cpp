@@ -72,16 +72,6 @@ std::vector<mw::MemberValue> MembersOf(IRoot* object) {
     return members;
 }
 
-mw::MemberValue FindValue(IRoot* object, const VnMemberDescriptor* member) {
-    mw::MemberValue found;
-    mw::ForEachMember(object, [&](const mw::MemberValue& v, const VnTypeInfo*) {
-        if (v.desc != member) return true;
-        found = v;
-        return false;
-    });
-    return found;
-}
-
 QString Writer(IRoot* owner, const VnMemberDescriptor* member) {
     const QString name = WriterName(owner, member);
     return name.isEmpty() ? QString("engine") : name;  // nothing recorded wrote it
@@ -132,6 +122,21 @@ PyRef PlainCopy(PyObject* value) {
         copy ? PyRef::Steal(PyObject_CallMethod(copy.get(), "deepcopy", "O", value)) : PyRef();
     if (!result) PyErr_Clear();
     return result;
+}
+
+// Puts `value` back into `member` of the live `owner` as an edit step, made; null when the
+// member holds it already or cannot hold it.
+std::unique_ptr<TEditStep> RevertMember(TEditHistory& history, const VnWeak<IRoot>& owner,
+                                        const VnMemberDescriptor* member,
+                                        const TMemberState& value) {
+    VnRef<IRoot> object = owner.lock();
+    const mw::MemberValue live = object ? mw::MemberOf(object.get(), member) : mw::MemberValue{};
+    const TMemberState before = value.IsValid() ? value.Again(live) : TMemberState();
+    if (!before.IsValid() || before == value) return nullptr;
+    auto step =
+        std::make_unique<TMemberStep>(history, object.get(), live, before, value, QString());
+    step->Perform("revert");
+    return step;
 }
 
 // The script attributes of `object`, by name.
@@ -270,17 +275,13 @@ private:
         }
     }
     void CopyAttributes(IRoot* copy, IRoot* live) {
-        PyRef split = PyRef::Steal(PyOS->Split(live, 0));
-        PyObject* names = split && PyTuple_Check(split.get()) && PyTuple_GET_SIZE(split.get()) == 2
-                              ? PyTuple_GET_ITEM(split.get(), 1)
-                              : nullptr;
-        if (!names || !PyList_Check(names) || PyList_GET_SIZE(names) == 0) return PyErr_Clear();
-        PyRef from = PyRef::Steal(PyOS->Wrap(live, -1));
+        PyRef attributes = AttributesOf(live);
+        if (!attributes || PyDict_GET_SIZE(attributes.get()) == 0) return;
         PyRef to = PyRef::Steal(PyOS->Wrap(copy, -1));
-        for (Py_ssize_t i = 0; from && to && i < PyList_GET_SIZE(names); ++i) {
-            PyObject* name = PyList_GET_ITEM(names, i);
-            PyRef value = PyRef::Steal(PyObject_GetAttr(from.get(), name));
-            PyRef copied = value && IsPlain(value.get()) ? PlainCopy(value.get()) : PyRef();
+        PyObject *name, *value;
+        Py_ssize_t at = 0;
+        while (to && PyDict_Next(attributes.get(), &at, &name, &value)) {
+            PyRef copied = IsPlain(value) ? PlainCopy(value) : PyRef();
             if (copied && PyObject_SetAttr(to.get(), name, copied.get()) < 0) PyErr_Clear();
         }
         PyErr_Clear();
@@ -406,19 +407,8 @@ void TSnapshotCompare::AddValueRow(const Pair& at, const mw::MemberValue& then,
     const QString path = at.path + "." + QString::fromUtf8(then.desc->name);
     TChangeRow& row = Add(TChangeRow::Kind::Changed, at, path, ValueText(then), ValueText(now));
     row.writer = Writer(at.live.get(), now.desc);
-    TMemberState value = TMemberState::Take(then);
-    VnWeak<IRoot> owner = row.owner;
-    const VnMemberDescriptor* member = now.desc;
-    row.revert = [owner, member, value](TEditHistory& history) -> std::unique_ptr<TEditStep> {
-        VnRef<IRoot> object = owner.lock();
-        const mw::MemberValue live = object ? FindValue(object.get(), member) : mw::MemberValue{};
-        TMemberState before = value.IsValid() ? value.Again(live) : TMemberState();
-        if (!before.IsValid() || before == value) return nullptr;
-        auto step =
-            std::make_unique<TMemberStep>(history, object.get(), live, before, value, QString());
-        step->Perform("revert");
-        return step;
-    };
+    row.revert = [owner = row.owner, member = now.desc, value = TMemberState::Take(then)](
+                     TEditHistory& history) { return RevertMember(history, owner, member, value); };
 }
 
 void TSnapshotCompare::AddObjectRow(const Pair& at, const mw::MemberValue& then,
@@ -431,19 +421,9 @@ void TSnapshotCompare::AddObjectRow(const Pair& at, const mw::MemberValue& then,
     if (then.desc->type != kVnObjectRef) return;  // an embedded object is never replaced
     // the object taken from, while it lives; else the snapshot's copy of it
     VnRef<IRoot> expected = Expected(copy);
-    TMemberState value = TMemberState::OfObject(expected ? expected.get() : copy);
-    VnWeak<IRoot> owner = row.owner;
-    const VnMemberDescriptor* member = now.desc;
-    row.revert = [owner, member, value](TEditHistory& history) -> std::unique_ptr<TEditStep> {
-        VnRef<IRoot> object = owner.lock();
-        const mw::MemberValue live = object ? FindValue(object.get(), member) : mw::MemberValue{};
-        TMemberState before = value.Again(live);
-        if (!live.value || before == value) return nullptr;
-        auto step =
-            std::make_unique<TMemberStep>(history, object.get(), live, before, value, QString());
-        step->Perform("revert");
-        return step;
-    };
+    row.revert = [owner = row.owner, member = now.desc,
+                  value = TMemberState::OfObject(expected ? expected.get() : copy)](
+                     TEditHistory& history) { return RevertMember(history, owner, member, value); };
 }
 
 void TSnapshotCompare::Items(const Pair& at) {

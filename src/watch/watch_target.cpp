@@ -69,6 +69,18 @@ TWatchTarget TWatchTarget::Member(IRoot* owner, const mw::MemberValue& value) {
     return target;
 }
 
+TWatchTarget TWatchTarget::Named(PyObject* owner, const char* name) {
+    IRoot* runtime = PyOS->Unwrap(owner);
+    PyErr_Clear();
+    if (const mw::MemberValue member = mw::MemberNamed(runtime, name); member.desc)
+        return Member(runtime, member);
+    if (PyObject_HasAttrString(owner, name) != 1) {
+        PyErr_Clear();
+        return {};
+    }
+    return Attribute(owner, name);
+}
+
 TWatchTarget TWatchTarget::Attribute(PyObject* owner, const char* name) {
     TWatchTarget target;
     if (!owner || !name) return target;
@@ -220,21 +232,9 @@ PyRef Evaluate(const QString& text, QString* why) {
 TWatchTarget ResolveName(const QString& owner, const QString& name, QString* why) {
     PyRef object = Evaluate(owner, why);
     if (!object) return {};
-    const QByteArray utf8 = name.toUtf8();
-    if (IRoot* runtime = PyOS->Unwrap(object.get())) {
-        intptr_t adjustment = 0;
-        if (const VnMemberDescriptor* member =
-                VnOS->FindMember(utf8.constData(), runtime->GetTypeInfo(), &adjustment))
-            return TWatchTarget::Member(runtime,
-                                        {member, mw::MemberStorage(runtime, member, adjustment)});
-    }
-    PyErr_Clear();
-    if (PyObject_HasAttrString(object.get(), utf8.constData()) != 1) {
-        PyErr_Clear();
-        *why = "no member or attribute " + name;
-        return {};
-    }
-    return TWatchTarget::Attribute(object.get(), utf8.constData());
+    TWatchTarget target = TWatchTarget::Named(object.get(), name.toUtf8().constData());
+    if (!target.IsSet()) *why = "no member or attribute " + name;
+    return target;
 }
 
 // The last step "[key]" of a path: an item of a container.

@@ -27,6 +27,9 @@ public:
     static TWatchTarget Attribute(PyObject* owner, const char* name);
     static TWatchTarget Item(PyObject* owner, PyObject* key);
     static TWatchTarget Expression(PyObject* code);
+    // `name` of `owner`: a member of a runtime object, else a Python attribute; an empty target
+    // when it has neither. The Python error is cleared.
+    static TWatchTarget Named(PyObject* owner, const char* name);
 
     // Reads the value now; false (nothing found) once its object has gone or it raised.
     bool Read(TReading* out) const;

@@ -14,10 +14,9 @@ out=$dir/lamp.txt
 
 # expect "R G B I WRITER" WHEN: the Lamp as the watching statement writes it, within 10 s.
 expect() {
-    local i
     rm -f "$out"
-    for ((i = 0; i < 100; i++)); do [[ $(cat "$out" 2>/dev/null) == "$1" ]] && return; sleep 0.1; done
-    fail "$2 the Lamp is '$(cat "$out" 2>/dev/null)', expected '$1'"
+    holds "$out" "$1" ||
+        fail "$2 the Lamp is '$(cat "$out" 2>/dev/null)', expected '$1'"
 }
 
 mkdir -p "$dir/macros/Tools"
@@ -39,10 +38,7 @@ xdotool key Return
 expect "128 153 255 0.80 script" "as the default world makes it,"
 
 # "Go to ROT" and down the tree to the light, as in test_color_editor.sh
-click 60 300
-click 18 96
-seek "kx:/world"
-keys Right
+world
 seek "lights"
 keys Right
 seek "Lamp"

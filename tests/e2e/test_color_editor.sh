@@ -20,10 +20,9 @@ position=$dir/position.txt
 # expect_color "R G B" WHEN: the Lamp's colour as bytes must read so in a write of the watching
 # statement made after this is called, within 10 s.
 expect_color() {
-    local i
     rm -f "$out"
-    for ((i = 0; i < 100; i++)); do [[ $(cat "$out" 2>/dev/null) == "$1" ]] && return; sleep 0.1; done
-    fail "$2 the Lamp's colour is '$(cat "$out" 2>/dev/null)', expected '$1'"
+    holds "$out" "$1" ||
+        fail "$2 the Lamp's colour is '$(cat "$out" 2>/dev/null)', expected '$1'"
 }
 
 # type_rgb R G B: into the open dialog, whose H field has the focus; R, G and B follow V.
@@ -76,10 +75,7 @@ expect_color "128 153 255" "as the default world makes it,"
 expect_position "-2.500 2.000 2.500" "as the default world makes it,"
 
 # "Go to ROT" and down the tree to the light, as in test_browser.sh
-click 60 300
-click 18 96
-seek "kx:/world"
-keys Right # expanded: camera, models, lights, lines
+world
 seek "lights"
 keys Right # expanded: Sun, Lamp, Spot
 seek "Lamp"

@@ -20,9 +20,8 @@ enter() {
 
 # expect TEXT: waits up to 10 s for the statements' file to hold exactly TEXT.
 expect() {
-    local i
-    for ((i = 0; i < 100; i++)); do [[ $(cat "$out" 2>/dev/null) == "$1" ]] && return; sleep 0.1; done
-    fail "the statements wrote '$(cat "$out" 2>/dev/null)', expected '$1'"
+    holds "$out" "$1" ||
+        fail "the statements wrote '$(cat "$out" 2>/dev/null)', expected '$1'"
 }
 
 mkdir -p "$work/console/macros/Tools"

@@ -16,10 +16,7 @@ main=$(window "^Mosswick")
 sleep 1
 
 # "Go to ROT", then down to the material as the browser test does
-click 60 300
-click 18 96
-seek "kx:/world"
-keys Right
+world
 seek "models"
 keys Right Right
 keys Right

@@ -29,7 +29,8 @@ struct Entry {
     uint64_t order = 0;
     PyObject* code = nullptr;  // held; a script's frame, with `lasti`, until it is made text
     int lasti = 0;
-    std::string kind;  // empty for a script
+    bool whereMade = false;  // `where` says the line of `code` and `lasti`
+    std::string kind;        // empty for a script
     std::string where;
 };
 
@@ -130,6 +131,7 @@ void writer_table::RecordScript(IRoot* identity, const VnMemberDescriptor* membe
     entry.time = Now();
     entry.order = ++gWrites;
     if (!entry.kind.empty()) entry.kind.clear();
+    entry.whereMade = false;
     PyObject* code = nullptr;
     if (!RunningCode(&code, &entry.lasti)) {
         Py_CLEAR(entry.code);
@@ -159,7 +161,11 @@ bool writer_table::Find(IRoot* identity, const VnMemberDescriptor* member, VnWri
     if (found == table.end()) return false;
     for (Entry& entry : found->second) {
         if (entry.member != member) continue;
-        if (entry.code && Py_IsInitialized()) entry.where = FrameText(entry.code, entry.lasti);
+        // the line is worked out once per write, however often the writer is asked for
+        if (entry.code && !entry.whereMade && Py_IsInitialized()) {
+            entry.where = FrameText(entry.code, entry.lasti);
+            entry.whereMade = true;
+        }
         Copy(entry.kind.empty() ? "script" : entry.kind.c_str(), out->kind, sizeof out->kind);
         Copy(entry.where.c_str(), out->where, sizeof out->where);
         out->time = entry.time;
