@@ -83,7 +83,7 @@ void AnswerFileDialog(const QString& name, int* asked) {
         // a dialog still listing its folder may take the name for that folder and stay open:
         // the name is given again until the dialog takes it
         const auto give = [dialog, name] {
-            dialog->selectFile(name);
+            TypeFileName(*dialog, name);
             static_cast<QDialog*>(dialog)->accept();
         };
         give();

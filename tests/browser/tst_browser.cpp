@@ -350,7 +350,7 @@ items.append(new())
         AnswerNextModal([&](QWidget* dialog) {
             auto* save = qobject_cast<QFileDialog*>(dialog);
             QVERIFY(save);
-            save->selectFile(mEnv.file("taken.vorn"));
+            TypeFileName(*save, mEnv.file("taken.vorn"));
             AnswerNextModal([&](QWidget* box) {
                 asked = box->windowTitle() + ": " + static_cast<QMessageBox*>(box)->text();
                 static_cast<QMessageBox*>(box)->accept();

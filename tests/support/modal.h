@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -39,4 +41,13 @@ inline void AnswerNextModal(std::function<void(QWidget*)> answer) {
 // The same for the next popup (a menu shown by exec()), which is no modal widget.
 inline void AnswerNextPopup(std::function<void(QWidget*)> answer) {
     AnswerNext(&QApplication::activePopupWidget, std::move(answer));
+}
+
+// Puts `name` in a file dialog's name line, as a user types it. selectFile() leaves that line
+// alone while it has the focus, so a dialog that took the focus first would keep its old name.
+inline void TypeFileName(QFileDialog& dialog, const QString& name) {
+    if (auto* line = dialog.findChild<QLineEdit*>("fileNameEdit"))
+        line->setText(name);
+    else
+        dialog.selectFile(name);
 }
