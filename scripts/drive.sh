@@ -22,11 +22,21 @@ window() {
     echo "$id"
 }
 
+# within SECONDS COMMAND...: true as soon as COMMAND succeeds, tried every 0.1 s; false when it
+# still fails after SECONDS.
+within() {
+    local i
+    for ((i = 0; i < $1 * 10; i++)); do "${@:2}" && return 0; sleep 0.1; done
+    return 1
+}
+
+# ended: whether the program started last has ended.
+ended() { ! kill -0 "$pid" 2>/dev/null; }
+
 # finish EXPECTED: waits up to 30 s for the program to end and checks its exit status.
 finish() {
-    local i status
-    for ((i = 0; i < 300; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$pid" 2>/dev/null && fail "the program did not end"
+    local status
+    within 30 ended || fail "the program did not end"
     wait "$pid"
     status=$?
     pid=
@@ -66,9 +76,8 @@ world() {
     keys Right
 }
 
+# reads FILE TEXT: whether FILE holds exactly TEXT.
+reads() { [[ $(cat "$1" 2>/dev/null) == "$2" ]]; }
+
 # holds FILE TEXT: waits up to 10 s for FILE to hold exactly TEXT; false when it never does.
-holds() {
-    local i
-    for ((i = 0; i < 100; i++)); do [[ $(cat "$1" 2>/dev/null) == "$2" ]] && return 0; sleep 0.1; done
-    return 1
-}
+holds() { within 10 reads "$1" "$2"; }

@@ -9,6 +9,7 @@
 #include <QStringDecoder>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "core/rtf_reader.h"
 #include "platform/file_dialog.h"
@@ -96,15 +97,14 @@ void TMDIChild::closeEvent(QCloseEvent* e) {
 
 QString TMDIChild::AskFileName() {
     if (NoOneAnswers("Save As: " + windowTitle())) return QString();
-    QFileDialog dialog(mShell ? mShell->DialogParent() : this, "Save As");
-    dialog.setObjectName("mDlgSaveText");
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);  // the same dialog on every desktop
-    dialog.setNameFilter("Text files (*.txt);;All files (*)");
-    mw::ShowWholeColumns(dialog);
-    if (!mPath.isEmpty()) dialog.selectFile(mPath);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().constFirst();
+    const std::unique_ptr<QFileDialog> dialog(
+        mw::NewFileDialog(mShell ? mShell->DialogParent() : this, "mDlgSaveText",
+                          "Text files (*.txt);;All files (*)", mw::FileChoice::Save));
+    dialog->setWindowTitle("Save As");
+    dialog->setOption(QFileDialog::DontUseNativeDialog);  // the same dialog on every desktop
+    if (!mPath.isEmpty()) dialog->selectFile(mPath);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return QString();
+    return dialog->selectedFiles().constFirst();
 }
 
 QMessageBox::StandardButton TMDIChild::AskToSave() {

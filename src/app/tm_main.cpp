@@ -23,6 +23,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "app/app_module.h"
 #include "app/application.h"
@@ -651,11 +652,10 @@ void TmMain::NewTextWindow() {
 }
 
 void TmMain::ChooseFileToOpen() {
-    QFileDialog dialog(this, "Open", QString(), "All files (*)");
-    dialog.setObjectName("mOpenDlg");
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    mw::ShowWholeColumns(dialog);
-    if (dialog.exec() == QDialog::Accepted) OpenFile(dialog.selectedFiles().value(0));
+    const std::unique_ptr<QFileDialog> dialog(
+        mw::NewFileDialog(this, "mOpenDlg", "All files (*)", mw::FileChoice::Open));
+    dialog->setWindowTitle("Open");
+    if (dialog->exec() == QDialog::Accepted) OpenFile(dialog->selectedFiles().value(0));
 }
 
 void TmMain::CloseTextWindow() { mMdi->closeActiveSubWindow(); }

@@ -95,9 +95,8 @@ void TObjectActions::BuildActions() {
 QFileDialog& TObjectActions::SaveDialog() {
     if (!mDlgSave) {
         mDlgSave = mw::NewFileDialog(mForm.Shell().DialogParent(), "mDlgSave",
-                                     "Vorn Files (*.vorn);;All Files (*)");
+                                     "Vorn Files (*.vorn);;All Files (*)", mw::FileChoice::Save);
         mDlgSave->setWindowTitle("Branch Object As...");
-        mDlgSave->setAcceptMode(QFileDialog::AcceptSave);
         mDlgSave->setDefaultSuffix("vorn");
         mDlgSave->setOption(QFileDialog::DontConfirmOverwrite);  // an existing file is refused
     }

@@ -18,11 +18,10 @@ TmEditLine::TmEditLine(QWidget* parent) : QWidget(parent) {
 TmEditLine::~TmEditLine() { delete mOpenDlg; }
 
 QFileDialog* TmEditLine::OpenDialog() {
-    if (!mOpenDlg) {
+    if (!mOpenDlg)
         mOpenDlg = mw::NewFileDialog(nullptr, "mOpenDlg",
-                                     "Kalix Texture (*.dds *.tga *.bmp);;All Files (*)");
-        mOpenDlg->setFileMode(QFileDialog::ExistingFile);
-    }
+                                     "Kalix Texture (*.dds *.tga *.bmp);;All Files (*)",
+                                     mw::FileChoice::Open);
     return mOpenDlg;
 }
 

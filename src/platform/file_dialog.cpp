@@ -71,10 +71,15 @@ void ShowWholeColumns(QFileDialog& dialog) {
     new WholeColumns(dialog);
 }
 
-QFileDialog* NewFileDialog(QWidget* parent, const char* name, const QString& filter) {
+QFileDialog* NewFileDialog(QWidget* parent, const char* name, const QString& filter,
+                           FileChoice choice) {
     auto* dialog = new QFileDialog(parent);
     dialog->setObjectName(name);
     dialog->setNameFilter(filter);
+    if (choice == FileChoice::Save)
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+    else
+        dialog->setFileMode(QFileDialog::ExistingFile);
     ShowWholeColumns(*dialog);
     return dialog;
 }

@@ -126,18 +126,16 @@ void TmUI::mListClick() {
 void TmUI::mListDblClick() { accept(); }
 
 QFileDialog* TmUI::OpenDialog() {
-    if (!mOpenDlg) {
-        mOpenDlg = mw::NewFileDialog(mShell.DialogParent(), "mOpenDlg", "All files (*)");
-        mOpenDlg->setFileMode(QFileDialog::ExistingFile);
-    }
+    if (!mOpenDlg)
+        mOpenDlg = mw::NewFileDialog(mShell.DialogParent(), "mOpenDlg", "All files (*)",
+                                     mw::FileChoice::Open);
     return mOpenDlg;
 }
 
 QFileDialog* TmUI::SaveDialog() {
-    if (!mSaveDlg) {
-        mSaveDlg = mw::NewFileDialog(mShell.DialogParent(), "mSaveDlg", "All files (*)");
-        mSaveDlg->setAcceptMode(QFileDialog::AcceptSave);
-    }
+    if (!mSaveDlg)
+        mSaveDlg = mw::NewFileDialog(mShell.DialogParent(), "mSaveDlg", "All files (*)",
+                                     mw::FileChoice::Save);
     return mSaveDlg;
 }
 
